@@ -1,0 +1,18 @@
+// Starting outside programs (arp.exe, route.exe, the TFTP client, the browser) through
+// the Windows shell. The answer is only whether the program started; why a start
+// failed goes to the log, never to the user.
+#pragma once
+
+#include <string>
+
+// Starts `file` with `parameters` through the shell verb `operation`; `show` false hides
+// the program's window. True when the shell reports the program started.
+bool RunProgram(const std::wstring& operation, const std::wstring& file,
+                const std::wstring& parameters, bool show);
+
+// The English text logged for a shell start result of 32 or less.
+const wchar_t* StartFailureText(long long result);
+
+// Turns a shell start result into RunProgram's answer: above 32 (signed) is a start;
+// anything else is a failure whose text is logged when the log is on.
+bool ReportStartResult(long long result);

@@ -1,0 +1,24 @@
+// The warning box itself, and texts from the string table.
+#include "common/messages.h"
+
+#include "common/win32.h"
+
+namespace {
+constexpr wchar_t kTitle[] = L"Varnok message";
+}
+
+int ShowMessageBox(const std::wstring& text) {
+    ::MessageBeep(MB_ICONEXCLAMATION);
+    // No owner window: the box does not disable the main window.
+    return ::MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void ShowMessageId(unsigned id) {
+    // With a zero length LoadStringW hands back a pointer into the resource itself,
+    // so a text of any length is read whole.
+    const wchar_t* resource = nullptr;
+    const int length =
+        ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&resource), 0);
+    const std::wstring text = length > 0 && resource ? std::wstring(resource, length) : L"";
+    ShowMessageBox(text);
+}

@@ -1,0 +1,56 @@
+#include "unit/macbuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct MacCase {
+    std::uint32_t serial;
+    const wchar_t* mac;
+};
+
+class MacRule : public ::testing::TestWithParam<MacCase> {};
+
+TEST_P(MacRule, BuildsTheUnitsAddress) {
+    EXPECT_EQ(MACbuilder().Build(GetParam().serial), GetParam().mac);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Serials, MacRule,
+    ::testing::Values(
+        // Below 1000 there is no MAC.
+        MacCase{0, L"Ogiltig"}, MacCase{999, L"Ogiltig"},
+        // Three hex digits: one MAC per serial.
+        MacCase{1000, L"00:50:c2:11:8b:b8"}, MacCase{1234, L"00:50:c2:11:8c:a2"},
+        MacCase{2095, L"00:50:c2:11:8f:ff"},
+        // Four digits: the leading three count, 16 serials share one MAC.
+        MacCase{2096, L"00:50:c2:11:81:00"}, MacCase{2111, L"00:50:c2:11:81:00"},
+        MacCase{2112, L"00:50:c2:11:81:01"}, MacCase{12345, L"00:50:c2:11:83:80"},
+        MacCase{63535, L"00:50:c2:11:8f:ff"},
+        // Five digits from 63536 on.
+        MacCase{63536, L"00:50:c2:11:81:00"}, MacCase{99999, L"00:50:c2:11:81:8e"},
+        // The sum wraps at 2^32 like any unsigned value: 4294967295 + 2000 = 1999 (7cf),
+        // and a sum below 0x100 is zero-padded to three digits.
+        MacCase{4294967295u, L"00:50:c2:11:87:cf"}, MacCase{4294965301u, L"00:50:c2:11:80:05"},
+        // The largest eight-digit sum keeps its leading three digits.
+        MacCase{4294965295u, L"00:50:c2:11:8f:ff"}),
+    [](const ::testing::TestParamInfo<MacCase>& info) {
+        return "serial_" + std::to_string(info.param.serial);
+    });
+
+TEST(MacRule, EveryMacIsSeventeenLowerCaseCharactersWithThePrefix) {
+    MACbuilder builder;
+    for (std::uint32_t serial : {1000u, 1999u, 2095u, 2096u, 40000u, 63536u, 99999u, 100000u,
+                                 16777215u, 2147483647u, 4294967295u}) {
+        const std::wstring mac = builder.Build(serial);
+        ASSERT_EQ(mac.size(), 17u) << serial;
+        EXPECT_EQ(mac.substr(0, 13), L"00:50:c2:11:8") << serial;
+        EXPECT_EQ(mac[14], L':') << serial;
+        for (wchar_t c : mac) {
+            EXPECT_TRUE((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || c == L':')
+                << serial;
+        }
+    }
+}
+
+} // namespace

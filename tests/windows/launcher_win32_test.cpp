@@ -1,0 +1,72 @@
+#include "common/launcher.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "common/log.h"
+#include "common/win32.h"
+#include "tests/support.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+
+class Launcher : public ::testing::Test {
+protected:
+    void TearDown() override { ClearDebugFlagForTesting(); }
+    testing_support::ScopedTempDir dir;
+};
+
+std::wstring SystemProgram(const wchar_t* name) {
+    wchar_t system[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(system, n) + L"\\" + name;
+}
+
+TEST_F(Launcher, AnExistingProgramStartsAndNothingIsLogged) {
+    SetDebugFlag();
+    EXPECT_TRUE(RunProgram(L"open", SystemProgram(L"cmd.exe"), L"/c exit 0", false));
+    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+}
+
+TEST_F(Launcher, AMissingProgramFailsAndLogsWhy) {
+    SetDebugFlag();
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false));
+    EXPECT_EQ(ReadFileBytes("varnok.log"), "The specified file was not found.\r\n");
+}
+
+TEST_F(Launcher, AMissingProgramWithTheLogOffLeavesNoFile) {
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false));
+    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+}
+
+TEST_F(Launcher, LogsIntoTheCurrentDirectoryNotTheProgramsFolder) {
+    SetDebugFlag();
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::filesystem::path programFolder = std::filesystem::path(self).parent_path();
+    ASSERT_NE(programFolder, std::filesystem::current_path());
+    RunProgram(L"open", L"no-such-program-here.exe", L"", false);
+    EXPECT_TRUE(std::filesystem::exists("varnok.log"));
+    EXPECT_FALSE(std::filesystem::exists(programFolder / "varnok.log"));
+}
+
+TEST_F(Launcher, ALockedLogDropsTheEntryAndChangesNothingElse) {
+    SetDebugFlag();
+    {
+        std::ofstream existing("varnok.log", std::ios::binary);
+        existing << "kept\r\n";
+    }
+    // Another program holds the file without sharing it: the entry is lost, the start's
+    // answer is the same as with a writable log.
+    UniqueHandle lock(::CreateFileW(L"varnok.log", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(lock.get(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false));
+    lock.reset();
+    EXPECT_EQ(ReadFileBytes("varnok.log"), "kept\r\n");
+}
+
+} // namespace

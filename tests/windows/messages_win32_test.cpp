@@ -1,0 +1,147 @@
+#include "common/messages.h"
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/log.h"
+#include "common/win32.h"
+#include "tests/support.h"
+
+namespace {
+
+// What the box showed, read from inside its own modal loop and then closed with OK.
+struct SeenBox {
+    bool found = false;
+    std::wstring title;
+    std::wstring text;
+    bool hasIcon = false;
+    bool ownerless = false;
+};
+
+SeenBox seen;
+std::wstring expectedTitle;
+
+// The exclamation icon sits in a static control of its own (its id differs by system);
+// system icons are shared, so the handle is the one LoadIcon gives.
+BOOL CALLBACK FindIcon(HWND child, LPARAM) {
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)) ==
+            ::LoadIconW(nullptr, IDI_EXCLAMATION)) {
+        seen.hasIcon = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindBox(HWND window, LPARAM) {
+    wchar_t title[128] = {};
+    wchar_t cls[64] = {};
+    ::GetWindowTextW(window, title, 128);
+    ::GetClassNameW(window, cls, 64);
+    if (std::wstring(cls) != L"#32770" || title != expectedTitle || !::IsWindowVisible(window)) {
+        return TRUE;
+    }
+    seen.found = true;
+    seen.title = title;
+    wchar_t text[2048] = {};
+    ::GetDlgItemTextW(window, 0xFFFF, text, 2048); // the box's text control
+    seen.text = text;
+    ::EnumChildWindows(window, FindIcon, 0);
+    seen.ownerless = ::GetWindow(window, GW_OWNER) == nullptr;
+    ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD) {
+    if (!seen.found) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), FindBox, 0);
+    }
+}
+
+// Runs `show` with a thread timer that finds the box, records it and presses OK.
+template <typename Show> auto WithBoxWatcher(Show show) {
+    seen = {};
+    expectedTitle = L"Varnok message";
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, LookForBox);
+    auto result = show();
+    ::KillTimer(nullptr, timer);
+    return result;
+}
+
+class RealBox : public ::testing::Test {
+protected:
+    void TearDown() override { ClearDebugFlagForTesting(); }
+    testing_support::ScopedTempDir dir;
+};
+
+TEST_F(RealBox, ShowMessageIdShowsTheStringTableText) {
+    WithBoxWatcher([] {
+        ShowMessageId(110);
+        return 0;
+    });
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.title, L"Varnok message");
+    EXPECT_EQ(seen.text, L"FAILED!!!");
+    EXPECT_TRUE(seen.hasIcon);
+    EXPECT_TRUE(seen.ownerless);
+}
+
+TEST_F(RealBox, ShowMessageIdNeverLogs) {
+    SetDebugFlag();
+    WithBoxWatcher([] {
+        ShowMessageId(108);
+        return 0;
+    });
+    EXPECT_EQ(seen.text, L"SUCCESS!");
+    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+}
+
+TEST_F(RealBox, AnUnknownNumberShowsAnEmptyBox) {
+    WithBoxWatcher([] {
+        ShowMessageId(200);
+        return 0;
+    });
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, L"");
+}
+
+TEST_F(RealBox, ShowMessageShowsAndLogsTheFormattedText) {
+    SetDebugFlag();
+    const int result = WithBoxWatcher([] { return ShowMessage(L"No file selected"); });
+    EXPECT_EQ(result, IDOK);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, L"No file selected");
+    EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"), "No file selected\r\n");
+}
+
+TEST(StringTable, HoldsTheProgramsTexts) {
+    const struct {
+        unsigned id;
+        const wchar_t* text;
+    } rows[] = {
+        {103, L"Could not initialize Windows sockets"},
+        {108, L"SUCCESS!"},
+        {109, L"Failed to create Icmp handle when running 'ping'."},
+        {110, L"FAILED!!!"},
+        {111, L"Failed to load ICMP.DLL"},
+        {113, L"You must type at least 4 digits!"},
+        {114, L"Show unit in you web browser"},
+        {115, L"New unit gateway"},
+        {116, L"New unit IP adress "},
+        {117, L"This value is calculated using the serial number and should not be typed in."},
+        {118, L"New unit netmask"},
+        {120, L"Serialnumber of the unit MAC address will be calculated."},
+        {124, L"IMPORTANT! Make a unit power reset and then click here!"},
+        {125, L"Max number of digits are 5"},
+        {126, L"Values below 1000 are not allowed"},
+    };
+    for (const auto& row : rows) {
+        wchar_t text[256] = {};
+        ::LoadStringW(::GetModuleHandleW(nullptr), row.id, text, 256);
+        EXPECT_STREQ(text, row.text) << row.id;
+    }
+}
+
+} // namespace

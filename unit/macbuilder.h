@@ -1,0 +1,16 @@
+// A unit's MAC address follows from its serial number; the user never types it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class MACbuilder {
+public:
+    virtual ~MACbuilder() = default;
+
+    // "00:50:c2:11:8" followed by the three leading hex digits of serial + 2000, as
+    // "8d:dd"; "Ogiltig" for serials below 1000. From serial 2096 on the sum has more
+    // than three hex digits and only the leading three count, so neighbouring serials
+    // share a MAC (16 of them from 2096, 256 from 63536): the units are built that way.
+    std::wstring Build(std::uint32_t serial);
+};
