@@ -10,6 +10,14 @@
 bool RunProgram(const std::wstring& operation, const std::wstring& file,
                 const std::wstring& parameters, bool show);
 
+// Runs one of the operating system's own programs (arp.exe, route.exe) with its window
+// hidden. It is started by its full path in the system directory, so that a program of
+// the same name in the current or the program's folder never runs in its place (Varnok
+// runs elevated), and awaited for at most 10 s, so that one change to the PC's tables
+// has ended before the next begins. True when the program was started; how it ended is
+// not looked at.
+bool RunSystemProgram(const std::wstring& file, const std::wstring& parameters);
+
 // The English text logged for a shell start result of 32 or less.
 const wchar_t* StartFailureText(long long result);
 

@@ -1,16 +1,73 @@
-// RunProgram over ShellExecuteW.
+// Starting programs through the Windows shell.
 #include "common/launcher.h"
 
 #include <cstdint>
 
-#include "common/win32.h"
+#include "common/cursor.h"
+#include "common/launcher_win32.h"
 #include <shellapi.h>
+
+namespace {
+
+// The shell's start result is an integer in a handle's clothing, compared signed.
+long long StartResult(HINSTANCE result) {
+    return static_cast<long long>(reinterpret_cast<std::intptr_t>(result));
+}
+
+} // namespace
 
 bool RunProgram(const std::wstring& operation, const std::wstring& file,
                 const std::wstring& parameters, bool show) {
-    WaitCursor wait;
+    ScopedWaitCursor wait;
     const HINSTANCE result = ::ShellExecuteW(GetAppMainWindow(), operation.c_str(), file.c_str(),
                                              parameters.c_str(), nullptr, show ? SW_SHOW : SW_HIDE);
-    // The result is an integer in a handle's clothing, compared as a signed number.
-    return ReportStartResult(static_cast<long long>(reinterpret_cast<std::intptr_t>(result)));
+    return ReportStartResult(StartResult(result));
+}
+
+std::wstring SystemProgramPath(const std::wstring& file) {
+    wchar_t directory[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(directory, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        return file; // cannot happen on a working system; the start then fails
+    }
+    return std::wstring(directory, n) + L"\\" + file;
+}
+
+long long StartAndWait(const std::wstring& path, const std::wstring& parameters, DWORD timeoutMs) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // No error dialog of the shell's own: a failed start is only logged.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.hwnd = GetAppMainWindow();
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    if (!::ShellExecuteExW(&info)) {
+        const long long result = StartResult(info.hInstApp);
+        if (result <= 32) {
+            return result;
+        }
+        // hInstApp did not say why; the thread's error does.
+        switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+            return SE_ERR_FNF;
+        case ERROR_PATH_NOT_FOUND:
+            return SE_ERR_PNF;
+        case ERROR_ACCESS_DENIED:
+            return SE_ERR_ACCESSDENIED;
+        default:
+            return 1; // "An unknown error occurred."
+        }
+    }
+    UniqueHandle process(info.hProcess);
+    if (process) {
+        ::WaitForSingleObject(process.get(), timeoutMs);
+    }
+    return StartResult(info.hInstApp) > 32 ? StartResult(info.hInstApp) : 33;
+}
+
+bool RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
+    ScopedWaitCursor wait;
+    return ReportStartResult(StartAndWait(SystemProgramPath(file), parameters, 10000));
 }

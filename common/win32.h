@@ -44,18 +44,6 @@ inline void ReleaseModule(HMODULE m) {
 using UniqueHandle = UniqueOwner<HANDLE, CloseKernelHandle>;
 using UniqueModule = UniqueOwner<HMODULE, ReleaseModule>;
 
-// Shows the wait cursor for as long as it lives, then restores the previous one.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    ~WaitCursor() { ::SetCursor(previous_ ? previous_ : ::LoadCursorW(nullptr, IDC_ARROW)); }
-
-private:
-    HCURSOR previous_;
-};
-
 // The application's main window (the tabbed dialog) while it exists, else null.
 HWND GetAppMainWindow();
 void SetAppMainWindow(HWND window);

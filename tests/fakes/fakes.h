@@ -3,14 +3,21 @@
 //   run open|arp.exe|-d 10.0.0.7|hide      (RunProgram)
 //   box SUCCESS!                           (ShowMessageBox)
 //   msg 110                                (ShowMessageId)
+//   sys arp.exe|-d 10.0.0.7                (RunSystemProgram)
+//   cursor wait / cursor normal            (ScopedWaitCursor)
+//   icmp load / icmp create / icmp close / icmp free
+//   dispatch / pause 1000 / echo 10.0.0.7
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "common/address.h"
+#include "unit/icmp.h"
 
 namespace fakes {
 
@@ -27,6 +34,14 @@ struct World {
     // Runs inside ShowMessageBox before it records, to look at the world at that moment.
     std::function<void(const std::wstring&)> onBox;
     std::optional<IPv4Address> localAddress;
+
+    // The ICMP library: what preparing it gives, and one scripted reply per echo
+    // (no reply at all once the script is used up).
+    bool icmpLoads = true;
+    std::set<std::string> icmpMissingExports;
+    bool icmpHandleCreates = true;
+    std::deque<icmp::Reply> echoReplies;
+    std::vector<icmp::Payload> echoPayloads;
 };
 
 // The one world the fakes act on; Reset() before each test.
