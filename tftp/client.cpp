@@ -1,0 +1,118 @@
+// The client program: parses the command line, opens the local file and the socket,
+// and runs the transfer state machine until it ends.
+#include "tftp/cmdline.h"
+#include "tftp/platform.h"
+#include "tftp/transfer.h"
+
+namespace tftp {
+
+namespace {
+
+constexpr std::uint16_t kServerPort = 69;
+
+// Fixed-point text without printf: the Windows build stays small without its formatter.
+std::string Decimal(std::uint64_t thousandths, int decimals) {
+    std::string whole = std::to_string(thousandths / 1000);
+    std::string fraction = std::to_string(1000 + thousandths % 1000).substr(1, decimals);
+    return decimals > 0 ? whole + "." + fraction : whole;
+}
+
+std::string SuccessLine(std::uint64_t bytes, Millis elapsed) {
+    const std::uint64_t ms = elapsed > 0 ? static_cast<std::uint64_t>(elapsed) : 1;
+    // KiB/s in thousandths: bytes / 1024 / (ms / 1000) * 1000
+    const std::uint64_t rate = bytes / ms * 1000000 / 1024 + bytes % ms * 1000000 / ms / 1024;
+    return "Transfer successful: " + std::to_string(bytes) + " bytes in " + Decimal(ms, 3) +
+           " seconds, " + Decimal(rate, 1) + " KiB/s";
+}
+
+} // namespace
+
+int RunClient(const std::vector<std::string>& args, bool windows_paths) {
+    const CommandLine cl = ParseCommandLine(args, windows_paths);
+    if (args.empty() || !cl.usage_error.empty()) {
+        if (!cl.usage_error.empty()) {
+            sys::PrintLine(true, cl.usage_error);
+        }
+        sys::PrintLine(true, kUsage);
+        return 2;
+    }
+    if (cl.help) {
+        sys::PrintLine(false, kUsage);
+        return 0;
+    }
+    const bool put = cl.direction == Direction::kPut;
+    Settings settings;
+    settings.direction = cl.direction;
+    settings.mode = cl.mode;
+    settings.remote_name = put ? cl.destination : cl.source;
+    settings.blksize = cl.blksize;
+    settings.windowsize = cl.windowsize;
+    settings.tsize = cl.tsize;
+    settings.initial_timeout = cl.timeout;
+    settings.linger = cl.timeout;
+    if (cl.verbose && cl.tsize && cl.mode != Mode::kOctet) {
+        sys::PrintLine(true, "tsize is not asked for in netascii mode");
+    }
+
+    sys::InputFile input;
+    sys::OutputFile output;
+    const std::string& local = put ? cl.source : cl.destination;
+    if (put ? !input.Open(local) : !output.Create(local)) {
+        sys::PrintLine(true, "Cannot open local file " + local);
+        return 1;
+    }
+    settings.local_size = input.size();
+
+    sys::UdpSocket socket;
+    std::string error;
+    if (!socket.Open(cl.host, kServerPort, settings.server, error)) {
+        sys::PrintLine(true, error);
+        return 1;
+    }
+
+    Transfer transfer(settings, put ? &input : nullptr, put ? nullptr : &output);
+    const Millis start = sys::Now();
+    Millis finished_at = 0;
+    bool reported = false;
+    std::vector<std::uint8_t> buffer;
+    Peer from;
+    transfer.Start(start);
+    for (;;) {
+        for (const Datagram& d : transfer.TakeOutgoing()) {
+            // A failed send is treated like a lost datagram: the timer decides.
+            socket.Send(d);
+        }
+        if (cl.verbose) {
+            for (const std::string& note : transfer.TakeNotes()) {
+                sys::PrintLine(true, note);
+            }
+        }
+        if (transfer.Complete() && !reported) {
+            finished_at = sys::Now();
+            if (!put && !output.Commit()) {
+                sys::PrintLine(true, "Cannot write local file " + local);
+                return 1;
+            }
+            sys::PrintLine(false, SuccessLine(transfer.local_bytes(), finished_at - start));
+            reported = true;
+        }
+        if (transfer.Finished()) {
+            break;
+        }
+        const Millis wait = transfer.Deadline() - sys::Now();
+        if (socket.Receive(wait > 0 ? wait : 0, from, buffer) > 0) {
+            transfer.Receive(sys::Now(), from, buffer.data(), buffer.size());
+        }
+        transfer.Tick(sys::Now());
+    }
+    if (cl.verbose && transfer.retransmissions() != 0) {
+        sys::PrintLine(true, std::to_string(transfer.retransmissions()) + " timeouts");
+    }
+    if (transfer.outcome() != Outcome::kSucceeded) {
+        sys::PrintLine(true, transfer.error());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace tftp
