@@ -4,7 +4,7 @@
 VARNOK_PACKAGES=(
     cmake ninja-build g++ googletest clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth x11-utils xdotool imagemagick
+    wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
     tftpd-hpa tftp-hpa iproute2
 )
 
