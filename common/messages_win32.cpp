@@ -14,11 +14,5 @@ int ShowMessageBox(const std::wstring& text) {
 }
 
 void ShowMessageId(unsigned id) {
-    // With a zero length LoadStringW hands back a pointer into the resource itself,
-    // so a text of any length is read whole.
-    const wchar_t* resource = nullptr;
-    const int length =
-        ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&resource), 0);
-    const std::wstring text = length > 0 && resource ? std::wstring(resource, length) : L"";
-    ShowMessageBox(text);
+    ShowMessageBox(LoadStringText(id));
 }

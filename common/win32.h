@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 // Move-only owner of a handle, released by `Close`; a handle can never be closed twice.
@@ -43,6 +44,16 @@ inline void ReleaseModule(HMODULE m) {
 
 using UniqueHandle = UniqueOwner<HANDLE, CloseKernelHandle>;
 using UniqueModule = UniqueOwner<HMODULE, ReleaseModule>;
+
+// Text `id` of the program's string table; empty when there is none. With a zero length
+// LoadStringW hands back a pointer into the resource itself, so any length is read whole.
+inline std::wstring LoadStringText(unsigned id) {
+    const wchar_t* resource = nullptr;
+    const int length =
+        ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&resource), 0);
+    return length > 0 && resource ? std::wstring(resource, static_cast<std::size_t>(length))
+                                  : std::wstring();
+}
 
 // The application's main window (the tabbed dialog) while it exists, else null.
 HWND GetAppMainWindow();

@@ -7,6 +7,8 @@
 //   cursor wait / cursor normal            (ScopedWaitCursor)
 //   icmp load / icmp create / icmp close / icmp free
 //   dispatch / pause 1000 / echo 10.0.0.7
+//   setup 00:50:c2:11:8b:b8|10.0.0.5|255.255.255.0|10.0.0.1   (Setup::Run, ui_fakes.cpp)
+//   appbox Enter a positive integer. / beep                  (input checks, ui_fakes.cpp)
 #pragma once
 
 #include <deque>
@@ -42,6 +44,9 @@ struct World {
     bool icmpHandleCreates = true;
     std::deque<icmp::Reply> echoReplies;
     std::vector<icmp::Payload> echoPayloads;
+
+    // Runs inside the recording Setup::Run, to look at the world at that moment.
+    std::function<void()> onSetupRun;
 };
 
 // The one world the fakes act on; Reset() before each test.

@@ -1,0 +1,36 @@
+// Ids of the dialog templates and their controls (res/dialogs.rc uses the same numbers).
+#pragma once
+
+// Address page, template 104.
+#define IDD_PAGE_IP 104
+#define IDC_MAC 1001
+#define IDC_SERIAL 1002
+#define IDC_NEW_IP 1005
+#define IDC_NEW_NETMASK 1006
+#define IDC_NEW_GATEWAY 1007
+#define IDC_SHOW 1009
+#define IDC_LABEL_IP 1010
+#define IDC_LABEL_NETMASK 1011
+#define IDC_LABEL_GATEWAY 1012
+#define IDC_APPLY 1039
+
+// Update page, template 105.
+#define IDD_PAGE_FILE 105
+#define IDC_BIN_PATH 1024
+#define IDC_BIN_BROWSE 1025
+#define IDC_BIN_UPDATE 1026
+#define IDC_ROM_PATH 1027
+#define IDC_ROM_BROWSE 1028
+#define IDC_ROM_UPDATE 1029
+#define IDC_BIN_PROGRESS 1033
+#define IDC_ROM_PROGRESS 1034
+#define IDC_FLASHING 1036
+#define IDC_CURRENT_IP 1038
+
+// Main window, template 139.
+#define IDD_MAIN 139
+#define IDC_TABS 1037
+
+#define IDI_VARNOK 128
+#define IDB_FLASHING 138
+#define IDR_TFTP_CLIENT 136
