@@ -1,0 +1,198 @@
+// Drives a running Varnok through window messages, as a user would with mouse and keys:
+//   ui_driver STEP...      (steps: see steps.h)
+// Prints "box: <text>" and "box-after-ms: <n>" (from the last click) for each box it
+// closes, "text <id>: <text>" for each read. Exit status 0 when every step was done,
+// 1 when one failed (the reason on stderr), 2 for a script it did not understand.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver/steps.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr wchar_t kMainTitle[] = L"Varnok 2.6";
+constexpr wchar_t kBoxTitle[] = L"Varnok message";
+
+struct Search {
+    int id;
+    HWND found;
+};
+
+// The pages are child dialogs of the main window, so controls are searched at any depth;
+// a visible control wins over a hidden one of the same id.
+BOOL CALLBACK MatchControl(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<Search*>(parameter);
+    if (::GetDlgCtrlID(window) == search->id) {
+        if (!search->found || ::IsWindowVisible(window)) {
+            search->found = window;
+        }
+    }
+    return TRUE;
+}
+
+HWND Control(HWND main, int id) {
+    Search search{id, nullptr};
+    ::EnumChildWindows(main, MatchControl, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindTopLevel(const wchar_t* title, bool dialogOnly) {
+    HWND window = nullptr;
+    while ((window = ::FindWindowExW(nullptr, window, dialogOnly ? L"#32770" : nullptr, title))) {
+        if (::IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND WaitFor(const wchar_t* title, bool dialogOnly, unsigned seconds) {
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    do {
+        if (HWND window = FindTopLevel(title, dialogOnly)) {
+            return window;
+        }
+        ::Sleep(20);
+    } while (Clock::now() < end);
+    return nullptr;
+}
+
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) {
+        return L"";
+    }
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string Narrow(const wchar_t* text) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+bool Fail(const char* what, int id = 0) {
+    std::fprintf(stderr, "ui_driver: %s %d\n", what, id);
+    return false;
+}
+
+// The tab control tells its parent of a change itself when it handles a key, so the
+// page switch runs exactly as after a user's choice. A WM_NOTIFY from this process would
+// carry a pointer into the wrong address space.
+bool SwitchTab(HWND tabs, unsigned page) {
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < end) {
+        const LRESULT current = ::SendMessageW(tabs, TCM_GETCURSEL, 0, 0);
+        if (current == static_cast<LRESULT>(page)) {
+            return true;
+        }
+        const WPARAM key = current < static_cast<LRESULT>(page) ? VK_RIGHT : VK_LEFT;
+        ::PostMessageW(tabs, WM_KEYDOWN, key, 1);
+        ::PostMessageW(tabs, WM_KEYUP, key, 0xC0000001);
+        ::Sleep(100);
+    }
+    return false;
+}
+
+bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
+    using driver::Step;
+    HWND control = step.control ? Control(main, step.control) : nullptr;
+    if (step.control && !control) {
+        return Fail("no control", step.control);
+    }
+    switch (step.kind) {
+    case Step::SetText:
+        ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(step.text).c_str()));
+        return true;
+    case Step::SetAddress:
+        ::SendMessageW(control, IPM_SETADDRESS, 0, static_cast<LPARAM>(step.address));
+        return true;
+    case Step::Click:
+        if (!::IsWindowEnabled(control)) {
+            return Fail("disabled button", step.control);
+        }
+        // Posted: the click's handler may show a modal box and not return for a while.
+        ::PostMessageW(control, BM_CLICK, 0, 0);
+        lastClick = Clock::now();
+        return true;
+    case Step::Tab:
+        return SwitchTab(control, step.number) || Fail("tab not switched to", step.number);
+    case Step::Box: {
+        HWND box = WaitFor(kBoxTitle, true, step.number);
+        if (!box) {
+            std::printf("box: (none)\n");
+            return Fail("no box within seconds:", static_cast<int>(step.number));
+        }
+        const auto after =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastClick);
+        wchar_t text[2048] = {};
+        ::GetDlgItemTextW(box, 0xFFFF, text, 2048);
+        std::printf("box: %s\nbox-after-ms: %lld\n", Narrow(text).c_str(),
+                    static_cast<long long>(after.count()));
+        std::fflush(stdout);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        const auto end = Clock::now() + std::chrono::seconds(5);
+        while (::IsWindow(box) && ::IsWindowVisible(box) && Clock::now() < end) {
+            ::Sleep(20);
+        }
+        return true;
+    }
+    case Step::NoBox:
+        if (HWND box = WaitFor(kBoxTitle, true, step.number)) {
+            wchar_t text[2048] = {};
+            ::GetDlgItemTextW(box, 0xFFFF, text, 2048);
+            std::printf("box: %s\n", Narrow(text).c_str());
+            return Fail("unexpected box", 0);
+        }
+        return true;
+    case Step::Read: {
+        wchar_t text[2048] = {};
+        // WM_GETTEXT itself: GetWindowText gives only the caption of another process's window.
+        ::SendMessageW(control, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+        std::printf("text %d: %s\n", step.control, Narrow(text).c_str());
+        std::fflush(stdout);
+        return true;
+    }
+    case Step::Sleep:
+        ::Sleep(step.number);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(Narrow(argv[i]));
+    }
+    const driver::Script script = driver::ParseScript(arguments);
+    if (!script.error.empty()) {
+        std::fprintf(stderr, "ui_driver: %s\n", script.error.c_str());
+        return 2;
+    }
+    HWND main = WaitFor(kMainTitle, false, 30);
+    if (!main) {
+        std::fprintf(stderr, "ui_driver: no window \"Varnok 2.6\"\n");
+        return 1;
+    }
+    Clock::time_point lastClick = Clock::now();
+    for (const driver::Step& step : script.steps) {
+        if (!Run(main, step, lastClick)) {
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,57 @@
+// The UI driver's script: each command-line argument is one step done to the running
+// Varnok window, in order. Names stand for the controls of the two pages:
+//   serial=TEXT  address=A.B.C.D  netmask=A.B.C.D  gateway=A.B.C.D
+//   firmware-path=TEXT  web-path=TEXT               set a control's content
+//   apply  show  browse-firmware  update-firmware  browse-web  update-web   click a button
+//   tab=N                 switch the tab control to page N (0 address, 1 update)
+//   box[=SECONDS]         wait for a "Varnok message" box (30 s unless given), print its
+//                         text, press OK
+//   no-box=SECONDS        fail if a "Varnok message" box appears within that time
+//   read=ID               print a control's text
+//   text=ID:TEXT  ip=ID:A.B.C.D  click=ID   the same by control id
+//   sleep=MS
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// Control ids of Varnok's pages.
+enum Control : int {
+    kSerial = 1002,
+    kAddress = 1005,
+    kNetmask = 1006,
+    kGateway = 1007,
+    kShow = 1009,
+    kFirmwarePath = 1024,
+    kBrowseFirmware = 1025,
+    kUpdateFirmware = 1026,
+    kWebPath = 1027,
+    kBrowseWeb = 1028,
+    kUpdateWeb = 1029,
+    kFirmwareProgress = 1033,
+    kWebProgress = 1034,
+    kTabs = 1037,
+    kCurrentAddress = 1038,
+    kApply = 1039,
+};
+
+struct Step {
+    enum Kind { SetText, SetAddress, Click, Tab, Box, NoBox, Read, Sleep } kind;
+    int control = 0;
+    std::string text;          // SetText
+    std::uint32_t address = 0; // SetAddress: first octet in the highest byte (MAKEIPADDRESS)
+    unsigned number = 0;       // Tab: page; Box, NoBox: seconds; Sleep: milliseconds
+};
+
+struct Script {
+    std::vector<Step> steps;
+    std::string error; // empty when every argument was understood
+};
+
+Script ParseScript(const std::vector<std::string>& arguments);
+
+} // namespace driver

@@ -1,0 +1,117 @@
+# The virtual Ethernet segment of the end-to-end scenarios, sourced by run.sh. Nothing
+# here ever sends a packet beyond this machine: the PC and the unit live in network
+# namespaces of their own, joined only to each other.
+#
+#   PC namespace:   lo, pc0 10.77.0.1/24     <-- veth -->   unit namespace: lo, unit0
+#                                                           (the unit's MAC, no address)
+#
+#   seg_can_run                  root, and namespaces can be made
+#   seg_up WORK MAC              makes both namespaces and the link; sets SEG_PC, SEG_UNIT
+#   seg_unit_start RECORDS [unitsim options...]
+#                                a fresh unit: no address, no route, simulator listening
+#   seg_tftpd_start DIR ADDRESS  tftpd-hpa in the unit namespace (the unit must hold ADDRESS)
+#   seg_pc_tables                the PC's neighbour entries and routes, one per line
+#   seg_down                     stops everything seg_* started and removes both namespaces
+
+SEG_PC_IF=pc0
+SEG_UNIT_IF=unit0
+SEG_PC_ADDRESS=10.77.0.1
+SEG_PIDS=()
+SEG_UNIT_PID=
+SEG_TFTPD_PID=
+
+seg_can_run() {
+    [ "$(id -u)" -eq 0 ] || return 1
+    local probe=varnok-e2e-probe-$$
+    ip netns add "$probe" 2>/dev/null || return 1
+    ip netns del "$probe"
+}
+
+# Namespaces left by a run that was killed before it could clean up.
+seg_remove_stale() {
+    local ns pid
+    for ns in $(ip netns list | awk '/^varnok-e2e-(pc|unit)-[0-9]+/ {print $1}'); do
+        pid=${ns##*-}
+        kill -0 "$pid" 2>/dev/null || ip netns del "$ns" 2>/dev/null
+    done
+}
+
+seg_up() {
+    local work=$1 mac=$2
+    seg_remove_stale
+    SEG_WORK=$work
+    SEG_PC=varnok-e2e-pc-$$
+    SEG_UNIT=varnok-e2e-unit-$$
+    mkdir -p "$work"
+    ip netns add "$SEG_PC" || return 1
+    ip netns add "$SEG_UNIT" || return 1
+    ip -n "$SEG_PC" link set lo up
+    ip -n "$SEG_UNIT" link set lo up
+    ip -n "$SEG_PC" link add "$SEG_PC_IF" type veth peer name "$SEG_UNIT_IF" netns "$SEG_UNIT" ||
+        return 1
+    ip -n "$SEG_UNIT" link set "$SEG_UNIT_IF" address "$mac"
+    ip -n "$SEG_PC" addr add "$SEG_PC_ADDRESS/24" dev "$SEG_PC_IF"
+    ip -n "$SEG_PC" link set "$SEG_PC_IF" up
+    ip -n "$SEG_UNIT" link set "$SEG_UNIT_IF" up
+    # No IPv6 chatter on the link: the unit's frames are the scenarios' only traffic.
+    ip netns exec "$SEG_PC" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    ip netns exec "$SEG_UNIT" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+}
+
+seg_unit_stop() {
+    [ -n "$SEG_TFTPD_PID" ] && kill "$SEG_TFTPD_PID" 2>/dev/null && wait "$SEG_TFTPD_PID" 2>/dev/null
+    [ -n "$SEG_UNIT_PID" ] && kill "$SEG_UNIT_PID" 2>/dev/null && wait "$SEG_UNIT_PID" 2>/dev/null
+    SEG_TFTPD_PID=
+    SEG_UNIT_PID=
+}
+
+# A unit just switched on: whatever it held is gone, and both sides forget each other.
+seg_unit_start() {
+    local records=$1
+    shift
+    seg_unit_stop
+    ip -n "$SEG_UNIT" -4 addr flush dev "$SEG_UNIT_IF"
+    ip -n "$SEG_UNIT" -4 route flush dev "$SEG_UNIT_IF" 2>/dev/null
+    ip -n "$SEG_UNIT" neigh flush dev "$SEG_UNIT_IF" 2>/dev/null
+    ip -n "$SEG_PC" neigh flush dev "$SEG_PC_IF" 2>/dev/null
+    : >"$records"
+    local ready=$records.ready
+    rm -f "$ready"
+    ip netns exec "$SEG_UNIT" "$SEG_UNITSIM" --interface "$SEG_UNIT_IF" --records "$records" \
+        --ready "$ready" "$@" &
+    SEG_UNIT_PID=$!
+    local i
+    for i in $(seq 100); do
+        [ -s "$ready" ] && return 0
+        kill -0 "$SEG_UNIT_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "unit simulator did not start" >&2
+    return 1
+}
+
+seg_tftpd_start() {
+    local dir=$1 address=$2 i
+    # -L: stays in the foreground, so that it is this script's child to stop.
+    ip netns exec "$SEG_UNIT" in.tftpd -L -c -s "$dir" -a "$address:69" -u root &
+    SEG_TFTPD_PID=$!
+    for i in $(seq 100); do
+        ip netns exec "$SEG_UNIT" ss -Hlun "src $address:69" 2>/dev/null | grep -q . && return 0
+        sleep 0.05
+    done
+    echo "in.tftpd did not start" >&2
+    return 1
+}
+
+# What a scenario must leave as it found: static neighbour entries and routes of the PC.
+seg_pc_tables() {
+    ip -n "$SEG_PC" neigh show nud permanent | sed 's/^/neigh /'
+    ip -n "$SEG_PC" -4 route show table all | grep -v '^local\|^broadcast' | sed 's/^/route /'
+}
+
+seg_down() {
+    seg_unit_stop
+    [ -n "${SEG_PC:-}" ] && ip netns del "$SEG_PC" 2>/dev/null
+    [ -n "${SEG_UNIT:-}" ] && ip netns del "$SEG_UNIT" 2>/dev/null
+    return 0
+}
