@@ -33,7 +33,12 @@ std::wstring SystemProgramPath(const std::wstring& file) {
     return std::wstring(directory, n) + L"\\" + file;
 }
 
-long long StartAndWait(const std::wstring& path, const std::wstring& parameters, DWORD timeoutMs) {
+namespace {
+
+// Starts `path` hidden through the shell; the process handle, when there is one, goes
+// to `process`. Returns the start result as ShellExecuteW would.
+long long ShellStart(const std::wstring& path, const std::wstring& parameters,
+                     UniqueHandle& process) {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // No error dialog of the shell's own: a failed start is only logged.
@@ -60,11 +65,52 @@ long long StartAndWait(const std::wstring& path, const std::wstring& parameters,
             return 1; // "An unknown error occurred."
         }
     }
-    UniqueHandle process(info.hProcess);
+    process.reset(info.hProcess);
+    return StartResult(info.hInstApp) > 32 ? StartResult(info.hInstApp) : 33;
+}
+
+} // namespace
+
+long long StartAndWait(const std::wstring& path, const std::wstring& parameters, DWORD timeoutMs) {
+    UniqueHandle process;
+    const long long result = ShellStart(path, parameters, process);
     if (process) {
         ::WaitForSingleObject(process.get(), timeoutMs);
     }
-    return StartResult(info.hInstApp) > 32 ? StartResult(info.hInstApp) : 33;
+    return result;
+}
+
+StartedProgram StartProgram(const std::wstring& path, const std::wstring& parameters) {
+    ScopedWaitCursor wait;
+    UniqueHandle process;
+    if (!ReportStartResult(ShellStart(path, parameters, process)) || !process) {
+        return StartedProgram();
+    }
+    return StartedProgram(process.release());
+}
+
+StartedProgram::StartedProgram(StartedProgram&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)) {}
+
+StartedProgram& StartedProgram::operator=(StartedProgram&& other) noexcept {
+    if (this != &other) {
+        UniqueHandle previous(static_cast<HANDLE>(process_)); // closed on leaving
+        process_ = std::exchange(other.process_, nullptr);
+    }
+    return *this;
+}
+
+StartedProgram::~StartedProgram() {
+    UniqueHandle closer(static_cast<HANDLE>(process_));
+}
+
+std::optional<unsigned long> StartedProgram::ExitCode() const {
+    DWORD code = 0;
+    if (!process_ || ::WaitForSingleObject(static_cast<HANDLE>(process_), 0) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(static_cast<HANDLE>(process_), &code)) {
+        return std::nullopt;
+    }
+    return code;
 }
 
 bool RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {

@@ -45,6 +45,11 @@ inline void ReleaseModule(HMODULE m) {
 using UniqueHandle = UniqueOwner<HANDLE, CloseKernelHandle>;
 using UniqueModule = UniqueOwner<HMODULE, ReleaseModule>;
 
+// File functions say "no handle" with INVALID_HANDLE_VALUE rather than null.
+inline UniqueHandle OwnFile(HANDLE file) {
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
 // Text `id` of the program's string table; empty when there is none. With a zero length
 // LoadStringW hands back a pointer into the resource itself, so any length is read whole.
 inline std::wstring LoadStringText(unsigned id) {

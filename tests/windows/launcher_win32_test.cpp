@@ -61,9 +61,9 @@ TEST_F(Launcher, ALockedLogDropsTheEntryAndChangesNothingElse) {
     }
     // Another program holds the file without sharing it: the entry is lost, the start's
     // answer is the same as with a writable log.
-    UniqueHandle lock(::CreateFileW(L"varnok.log", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_NE(lock.get(), INVALID_HANDLE_VALUE);
+    UniqueHandle lock = OwnFile(::CreateFileW(L"varnok.log", GENERIC_READ, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(lock);
     EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false));
     lock.reset();
     EXPECT_EQ(ReadFileBytes("varnok.log"), "kept\r\n");
