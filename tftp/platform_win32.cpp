@@ -102,12 +102,19 @@ void PrintLine(bool error, const std::string& text) {
     if (out == nullptr || out == INVALID_HANDLE_VALUE) {
         return;
     }
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            line.push_back('\r');
+        }
+        line.push_back(c);
+    }
+    line += "\r\n";
     DWORD mode = 0, written = 0;
     if (GetConsoleMode(out, &mode)) {
-        const std::wstring line = Wide(text + "\r\n");
-        WriteConsoleW(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        const std::wstring wide = Wide(line);
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
-        const std::string line = text + "\r\n";
         WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
 }

@@ -76,7 +76,9 @@ lab_up() {
     LAB_ATFTPD_DIR=$work/atftpd
     mkdir -p "$LAB_HPA_DIR" "$LAB_ATFTPD_DIR"
     chmod 0777 "$LAB_HPA_DIR" "$LAB_ATFTPD_DIR"
-    ip netns exec "$LAB_NS" /usr/sbin/in.tftpd -L -c -u root -s "$LAB_HPA_DIR" \
+    # -T: the server retransmits after 100 ms instead of 1 s, or a lossy GET (where only
+    # the sender may resend) would spend most of its time waiting.
+    ip netns exec "$LAB_NS" /usr/sbin/in.tftpd -L -c -u root -T 100000 -s "$LAB_HPA_DIR" \
         -a "$LAB_HPA:69" >"$work/in.tftpd.log" 2>&1 &
     LAB_PIDS+=($!)
     lab_wait_udp "$LAB_NS" "$LAB_HPA" || { echo "in.tftpd did not start"; return 1; }

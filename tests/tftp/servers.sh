@@ -26,6 +26,7 @@ lab_up "$work/run" || exit 1
 local_dir=$work/run/local
 cd "$local_dir" || exit 1
 
+
 failures=0
 passes=0
 pass() { passes=$((passes + 1)); echo "ok    $*"; }
@@ -33,8 +34,10 @@ fail() { failures=$((failures + 1)); echo "FAIL  $*"; }
 
 # tftp ARGS...: runs the client; sets rc, out, err.
 tftp() {
+    local start=$(date +%s%N)
     "${client[@]}" "$@" >"$local_dir/.out" 2>"$local_dir/.err"
     rc=$?
+    took=$((($(date +%s%N) - start) / 1000000))
     out=$(tr -d '\r' <"$local_dir/.out")
     err=$(tr -d '\r' <"$local_dir/.err")
 }
@@ -49,7 +52,7 @@ expect_ok() { # NAME: the last run succeeded with one success line
 
 same() { # NAME A B
     if cmp -s "$2" "$3"; then
-        pass "$1"
+        pass "$1 (${took} ms)"
     else
         fail "$1: $2 and $3 differ"
     fi
@@ -174,7 +177,7 @@ if [ -n "${TFTP_RELAY:-}" ]; then
     LAB_RELAY_BIN=$TFTP_RELAY
     impair=(--loss 0.05 --duplicate 0.02 --reorder 0.03 --seed 7)
     lab_relay HPA "$LAB_HPA" "${impair[@]}"
-    make_file lossy.bin 300000
+    make_file lossy.bin 200000
     for opts in "" "-b 1024"; do
         # shellcheck disable=SC2086
         tftp -i $opts "$LAB_RELAY_HPA" PUT lossy.bin "lossy$opts.bin"
