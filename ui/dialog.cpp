@@ -10,6 +10,24 @@ Dialog::~Dialog() {
     }
 }
 
+namespace {
+
+BOOL CALLBACK PeekChildMessage(HWND child, LPARAM found) {
+    return ::PeekMessageW(reinterpret_cast<MSG*>(found), child, 0, 0, PM_REMOVE) ? FALSE : TRUE;
+}
+
+} // namespace
+
+bool PeekWindowTreeMessage(HWND root, MSG& message) {
+    message.hwnd = nullptr;
+    if (::PeekMessageW(&message, root, 0, 0, PM_REMOVE)) {
+        return true;
+    }
+    // EnumChildWindows stops at the first child that had a message.
+    return !::EnumChildWindows(root, PeekChildMessage, reinterpret_cast<LPARAM>(&message)) &&
+           message.hwnd != nullptr;
+}
+
 Dialog* DialogFromWindow(HWND window) {
     return reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
 }

@@ -55,3 +55,8 @@ private:
 
 // The dialog object that owns `window`, if it is one of ours.
 Dialog* DialogFromWindow(HWND window);
+
+// Takes one waiting message for `root` or any window below it, if there is one. Messages
+// of the thread's other windows stay queued. (A window filter alone is not enough: Wine
+// matches a timer's window exactly, so a child's timer would never be taken.)
+bool PeekWindowTreeMessage(HWND root, MSG& message);

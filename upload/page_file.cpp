@@ -17,6 +17,8 @@ namespace {
 
 constexpr wchar_t kSection[] = L"File";
 constexpr UINT_PTR kProgressTimer = 1;
+// How long the upload's waits sleep at most before looking at the queue again.
+constexpr DWORD kIdlePollMs = 50;
 
 // The file dialog's filter: pairs of description and pattern, each ending in a NUL.
 constexpr wchar_t kBinFilter[] = L"Binary program files\0*.bin\0All files\0*.*\0";
@@ -189,16 +191,18 @@ void PageFile::RunUpdate(bool firmware) {
             launchSucceeded_ = tftp_.Put(currentAddress_, path);
         }
 
-        // The fixed wait: only the main window's messages, so nothing else starts.
+        // The fixed wait: only the main window's own messages (its ticks, its painting)
+        // are handled; the window is disabled, so nothing else can start meanwhile.
         HWND main = ::GetAncestor(hwnd(), GA_ROOT);
-        MSG message;
-        while (transferRunning_) {
-            const BOOL got = ::GetMessageW(&message, main, 0, 0);
-            if (got > 0) {
+        while (transferRunning_ && ::IsWindow(main)) {
+            MSG message;
+            if (PeekWindowTreeMessage(main, message)) {
                 ::TranslateMessage(&message);
                 ::DispatchMessageW(&message);
-            } else if (got < 0) {
-                break; // the window is gone
+            } else {
+                // Not WaitMessage: a filtered peek may have marked the next tick as seen,
+                // and WaitMessage would then sleep through it.
+                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kIdlePollMs, QS_ALLINPUT);
             }
         }
         KillTimer();
@@ -226,10 +230,10 @@ void PageFile::AwaitClient(const Kind& kind) {
     kind.progress.SetPos(static_cast<int>(kind.ticks));
     HWND main = ::GetAncestor(hwnd(), GA_ROOT);
     HANDLE process = static_cast<HANDLE>(client.Process());
-    while (::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) ==
-           WAIT_OBJECT_0 + 1) {
+    while (::MsgWaitForMultipleObjects(1, &process, FALSE, kIdlePollMs, QS_ALLINPUT) !=
+           WAIT_OBJECT_0) {
         MSG message;
-        while (::PeekMessageW(&message, main, 0, 0, PM_REMOVE)) {
+        while (::IsWindow(main) && PeekWindowTreeMessage(main, message)) {
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
         }

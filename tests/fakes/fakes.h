@@ -9,6 +9,7 @@
 //   dispatch / pause 1000 / echo 10.0.0.7
 //   setup 00:50:c2:11:8b:b8|10.0.0.5|255.255.255.0|10.0.0.1   (Setup::Run, ui_fakes.cpp)
 //   appbox Enter a positive integer. / beep                  (input checks, ui_fakes.cpp)
+//   extract 136 / start C:\work\tftp.exe|-i ...              (process_fakes.cpp)
 #pragma once
 
 #include <deque>
@@ -44,6 +45,9 @@ struct World {
     bool icmpHandleCreates = true;
     std::deque<icmp::Reply> echoReplies;
     std::vector<icmp::Payload> echoPayloads;
+
+    // What a started program ends with; nothing means it is still running.
+    std::optional<unsigned long> programExitCode = 0ul;
 
     // Runs inside the recording Setup::Run, to look at the world at that moment.
     std::function<void()> onSetupRun;

@@ -1,0 +1,252 @@
+// The update page, created for real and driven with window messages. The ping is
+// scripted; the client it starts is a real process: the stand-in program, written out
+// from the test's resources as tftp.exe and told by its environment how to end.
+#include "upload/page_file.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "tests/fakes/fakes.h"
+#include "tests/support.h"
+#include "tests/windows/registry_support.h"
+#include "ui/resource_ids.h"
+
+namespace {
+
+using namespace testing_support;
+using Trace = std::vector<std::wstring>;
+using Clock = std::chrono::steady_clock;
+
+const icmp::Reply kAnswered{true, 0};
+
+std::string HelperBytes() {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return ReadFileBytes(std::filesystem::path(self).parent_path() / "varnok_test_helper.exe");
+}
+
+class UpdatePage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        host_ = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                  600, 500, nullptr, nullptr, nullptr, nullptr);
+    }
+    static void TearDownTestSuite() { ::DestroyWindow(host_); }
+
+    void SetUp() override {
+        fakes::Reset();
+        DeleteSettings();
+        for (const wchar_t* name :
+             {L"VARNOK_HELPER_EXIT", L"VARNOK_HELPER_SLEEP", L"VARNOK_HELPER_TOUCH"}) {
+            ::SetEnvironmentVariableW(name, nullptr);
+        }
+    }
+    void TearDown() override {
+        page_.reset();
+        DeleteSettings();
+    }
+
+    PageFile& Open() {
+        page_ = std::make_unique<PageFile>();
+        EXPECT_TRUE(page_->CreateChild(IDD_PAGE_FILE, host_));
+        page_->SetTickPeriodForTesting(5);
+        ::ShowWindow(page_->hwnd(), SW_SHOW);
+        return *page_;
+    }
+    // The address the main window hands over when the update tab is selected.
+    void HandAddress(const char* address) {
+        page_->SetCurrentAddress(Addr(address), Addr("255.255.255.0"), Addr("10.0.0.1"));
+    }
+    HWND Item(int id) const { return page_->Item(id); }
+    void Click(int id) const { ::SendMessageW(Item(id), BM_CLICK, 0, 0); }
+    void Type(int id, const std::wstring& text) const {
+        ::SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    int Position(int id) const {
+        return static_cast<int>(::SendMessageW(Item(id), PBM_GETPOS, 0, 0));
+    }
+    std::wstring Stored(const wchar_t* name) const {
+        const StoredValue value = GetValue(L"File", name);
+        return value.present ? std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()))
+                             : L"<missing>";
+    }
+
+    ScopedTempDir dir; // the current directory: the client is written out here
+    static inline HWND host_ = nullptr;
+    std::unique_ptr<PageFile> page_;
+};
+
+TEST_F(UpdatePage, WritesTheClientOutOnlyWhenThereIsNone) {
+    Open();
+    EXPECT_EQ(ReadFileBytes("tftp.exe"), HelperBytes()); // the whole embedded image
+    EXPECT_FALSE(std::filesystem::exists("tftp.exe.partial"));
+    page_.reset();
+
+    // An existing file, even an empty one, is the user's: left as it is.
+    { std::ofstream("tftp.exe", std::ios::trunc); }
+    Open();
+    EXPECT_EQ(std::filesystem::file_size("tftp.exe"), 0u);
+    page_.reset();
+
+    // Another current directory gets a copy of its own.
+    std::filesystem::create_directory("other");
+    std::filesystem::current_path("other");
+    Open();
+    EXPECT_EQ(ReadFileBytes("tftp.exe"), HelperBytes());
+    std::filesystem::current_path(dir.path());
+}
+
+TEST_F(UpdatePage, StartsWithStoredPathsAndBothUpdateButtonsEnabled) {
+    PutValue(L"File", L"BinFile", REG_SZ, WideBytes(L"C:\\fw\\unit.bin"));
+    Open();
+    EXPECT_EQ(Stored(L"BinFile"), L"C:\\fw\\unit.bin");
+    wchar_t text[MAX_PATH] = {};
+    ::GetWindowTextW(Item(IDC_BIN_PATH), text, MAX_PATH);
+    EXPECT_STREQ(text, L"C:\\fw\\unit.bin");
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_BIN_UPDATE)));
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_ROM_UPDATE)));
+    EXPECT_FALSE(::IsWindowVisible(Item(IDC_FLASHING)));
+}
+
+TEST_F(UpdatePage, ChecksComeAfterBothPathsAreSaved) {
+    const struct {
+        const char* address;
+        const wchar_t* binPath;
+        const wchar_t* message;
+    } cases[] = {
+        {"0.0.0.0", L"C:\\fw\\unit.bin", L"box IP address is missing"},
+        {"0.0.0.0", L"", L"box IP address is missing"},
+        {"10.0.0.5", L"", L"box No file selected"},
+    };
+    for (const auto& c : cases) {
+        Open();
+        HandAddress(c.address);
+        Type(IDC_BIN_PATH, c.binPath);
+        Type(IDC_ROM_PATH, L"C:\\web\\pages.ROM");
+        fakes::world().trace.clear();
+        Click(IDC_BIN_UPDATE);
+        EXPECT_EQ(fakes::world().trace, Trace{c.message});
+        EXPECT_EQ(Stored(L"BinFile"), c.binPath);
+        EXPECT_EQ(Stored(L"WebFile"), L"C:\\web\\pages.ROM");
+        EXPECT_TRUE(::IsWindowEnabled(host_));
+        page_.reset();
+    }
+}
+
+TEST_F(UpdatePage, AnUnansweredPingFailsAtOnceAndStartsNoClient) {
+    ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", (dir.path() / "client-ran").c_str());
+    Open();
+    HandAddress("10.0.0.5");
+    Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
+    fakes::world().trace.clear();
+    Click(IDC_BIN_UPDATE);
+    const Trace& trace = fakes::world().trace;
+    ASSERT_GE(trace.size(), 3u);
+    EXPECT_EQ(trace[trace.size() - 3], L"msg 110"); // then the ping is released
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), L"echo 10.0.0.5"), 3);
+    EXPECT_EQ(Position(IDC_BIN_PROGRESS), 1); // stays at 1 of 30
+    EXPECT_FALSE(std::filesystem::exists("client-ran"));
+    EXPECT_TRUE(::IsWindowEnabled(host_));
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_BIN_UPDATE)));
+    EXPECT_FALSE(::IsWindowVisible(Item(IDC_FLASHING)));
+}
+
+TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
+    const struct {
+        const wchar_t* exitCode;
+        bool firmware;
+        const wchar_t* outcome;
+    } cases[] = {
+        {L"0", true, L"msg 108"},
+        {L"1", true, L"msg 110"},
+        {L"0", false, L"msg 108"},
+        {L"3", false, L"msg 110"},
+    };
+    for (const auto& c : cases) {
+        ::SetEnvironmentVariableW(L"VARNOK_HELPER_EXIT", c.exitCode);
+        ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", (dir.path() / "client-ran").c_str());
+        std::filesystem::remove("client-ran");
+        Open();
+        HandAddress("10.0.0.5");
+        Type(c.firmware ? IDC_BIN_PATH : IDC_ROM_PATH, L"C:\\image file");
+        fakes::world().echoReplies = {kAnswered};
+        fakes::world().trace.clear();
+        Click(c.firmware ? IDC_BIN_UPDATE : IDC_ROM_UPDATE);
+        EXPECT_EQ(fakes::world().trace, (Trace{L"icmp load", L"icmp create", L"dispatch",
+                                               L"echo 10.0.0.5", L"cursor wait", L"cursor normal",
+                                               c.outcome, L"icmp close", L"icmp free"}));
+        EXPECT_TRUE(std::filesystem::exists("client-ran"));
+        EXPECT_EQ(Position(c.firmware ? IDC_BIN_PROGRESS : IDC_ROM_PROGRESS), 0);
+        EXPECT_TRUE(::IsWindowEnabled(host_));
+        EXPECT_FALSE(::IsWindowVisible(Item(IDC_FLASHING)));
+        page_.reset();
+    }
+}
+
+TEST_F(UpdatePage, AClientStillSendingAfterTheWaitIsWaitedFor) {
+    ::SetEnvironmentVariableW(L"VARNOK_HELPER_SLEEP", L"1500");
+    ::SetEnvironmentVariableW(L"VARNOK_HELPER_EXIT", L"0");
+    Open();
+    HandAddress("10.0.0.5");
+    Type(IDC_ROM_PATH, L"C:\\web\\pages.ROM");
+    fakes::world().echoReplies = {kAnswered};
+    const auto start = Clock::now();
+    Click(IDC_ROM_UPDATE); // 15 ticks of 5 ms, then the client's own 1.5 s
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1400));
+    EXPECT_EQ(fakes::world().trace.back(), L"icmp free");
+    EXPECT_EQ(fakes::world().trace[fakes::world().trace.size() - 3], L"msg 108");
+}
+
+TEST_F(UpdatePage, AClientThatCannotStartFailsAfterTheFullWait) {
+    Open();
+    std::filesystem::remove("tftp.exe");
+    HandAddress("10.0.0.5");
+    Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
+    fakes::world().echoReplies = {kAnswered};
+    Click(IDC_BIN_UPDATE);
+    const Trace& trace = fakes::world().trace;
+    EXPECT_EQ(trace[trace.size() - 3], L"msg 110");
+    EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0); // the wait ran to its end
+}
+
+TEST_F(UpdatePage, SelectingTheTabAgainResetsTheBarsAndShowsTheAddress) {
+    Open();
+    HandAddress("10.0.0.5");
+    Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
+    Click(IDC_BIN_UPDATE); // unanswered: the bar stays at 1
+    ASSERT_EQ(Position(IDC_BIN_PROGRESS), 1);
+    HandAddress("10.0.0.9");
+    EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);
+    DWORD shown = 0;
+    ::SendMessageW(Item(IDC_CURRENT_IP), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&shown));
+    EXPECT_EQ(shown, MAKEIPADDRESS(10, 0, 0, 9));
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CURRENT_IP)));
+    page_->OnTransferTick(7); // another timer's tick while idle: nothing happens
+    EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);
+}
+
+// Cancels the file dialog from inside its own modal loop.
+void CALLBACK CancelFileDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = ::FindWindowW(L"#32770", nullptr);
+    if (dialog && ::IsWindowVisible(dialog)) {
+        ::KillTimer(nullptr, timer);
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+TEST_F(UpdatePage, CancellingTheFileDialogChangesNothing) {
+    PutValue(L"File", L"BinFile", REG_SZ, WideBytes(L"C:\\fw\\old.bin"));
+    Open();
+    ::SetTimer(nullptr, 0, 100, CancelFileDialog);
+    Click(IDC_BIN_BROWSE);
+    wchar_t text[MAX_PATH] = {};
+    ::GetWindowTextW(Item(IDC_BIN_PATH), text, MAX_PATH);
+    EXPECT_STREQ(text, L"C:\\fw\\old.bin");
+    EXPECT_EQ(Stored(L"BinFile"), L"C:\\fw\\old.bin");
+}
+
+} // namespace
