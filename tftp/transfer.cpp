@@ -145,7 +145,9 @@ void Transfer::SendError(const Peer& to, std::uint16_t code, const std::string& 
     std::vector<std::uint8_t> p;
     Put16(p, kError);
     Put16(p, code);
-    PutString(p, message);
+    // Within the negotiated block size too: a peer that asked for 8-byte blocks may read
+    // no more than 12 bytes per datagram.
+    PutString(p, message.substr(0, blksize_ - 1));
     Send(to, std::move(p));
 }
 
