@@ -1,0 +1,121 @@
+// Varnok.exe as a whole, started as its own process: the embedded client, the "debug"
+// argument, and the end of the process when its window closes.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/win32.h"
+#include "tests/support.h"
+
+namespace {
+
+using namespace testing_support;
+
+std::filesystem::path BuildDirectory() {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return std::filesystem::path(self).parent_path().parent_path(); // tests/ is below it
+}
+
+// Waits up to `ms` for a visible top-level window of that class and title.
+HWND WaitForWindow(const wchar_t* cls, const wchar_t* title, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        HWND window = ::FindWindowW(cls, title);
+        if (window && ::IsWindowVisible(window)) {
+            return window;
+        }
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+HWND FindControl(HWND main, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    ::EnumChildWindows(
+        main,
+        [](HWND child, LPARAM p) {
+            auto* s = reinterpret_cast<Search*>(p);
+            if (::GetDlgCtrlID(child) == s->id) {
+                s->found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+class Program : public ::testing::Test {
+protected:
+    // Starts Varnok.exe with `arguments` in the test's own current directory.
+    void Start(const std::wstring& arguments) {
+        std::wstring commandLine =
+            L"\"" + (BuildDirectory() / "Varnok.exe").wstring() + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                     nullptr, nullptr, &startup, &info));
+        process_.reset(info.hProcess);
+        UniqueHandle thread(info.hThread);
+        main_ = WaitForWindow(L"#32770", L"Varnok 2.6", 20000);
+        ASSERT_NE(main_, nullptr);
+    }
+    // "Update" on the update page with no unit addressed: a box that is also logged.
+    std::wstring ClickUpdateAndReadTheBox() {
+        ::PostMessageW(FindControl(main_, 1026), BM_CLICK, 0, 0);
+        HWND box = WaitForWindow(L"#32770", L"Varnok message", 10000);
+        if (!box) {
+            return L"<no box>";
+        }
+        wchar_t text[256] = {};
+        ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return text;
+    }
+    DWORD CloseAndWait() {
+        ::PostMessageW(main_, WM_CLOSE, 0, 0);
+        if (::WaitForSingleObject(process_.get(), 15000) != WAIT_OBJECT_0) {
+            ::TerminateProcess(process_.get(), 99);
+            return 99;
+        }
+        DWORD code = 0;
+        ::GetExitCodeProcess(process_.get(), &code);
+        return code;
+    }
+
+    ScopedTempDir dir;
+    UniqueHandle process_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(Program, CarriesTheBuiltClientAndEndsWhenItsWindowCloses) {
+    Start(L"");
+    // Written out at start, byte for byte the client that was built.
+    EXPECT_EQ(ReadFileBytes("tftp.exe"), ReadFileBytes(BuildDirectory() / "tftp" / "tftp.exe"));
+    EXPECT_EQ(ClickUpdateAndReadTheBox(), L"IP address is missing");
+    EXPECT_EQ(CloseAndWait(), 0u);
+    EXPECT_FALSE(std::filesystem::exists("varnok.log")); // no "debug": no log
+}
+
+TEST_F(Program, DebugInAnyCaseTurnsTheLogOn) {
+    Start(L"first DeBuG last");
+    EXPECT_EQ(ClickUpdateAndReadTheBox(), L"IP address is missing");
+    EXPECT_EQ(CloseAndWait(), 0u);
+    EXPECT_EQ(ReadFileBytes("varnok.log"), "IP address is missing\r\n");
+}
+
+TEST_F(Program, AnArgumentThatOnlyContainsDebugDoesNot) {
+    Start(L"-debug debug=1");
+    EXPECT_EQ(ClickUpdateAndReadTheBox(), L"IP address is missing");
+    EXPECT_EQ(CloseAndWait(), 0u);
+    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+}
+
+} // namespace
