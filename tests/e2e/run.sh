@@ -9,9 +9,6 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
-bin=$(realpath "${1:?usage: run.sh E2E_BUILD_DIR UNITSIM WORKDIR}")
-SEG_UNITSIM=$(realpath "${2:?}")
-mkdir -p "${3:?}" && work=$(realpath "$3")
 source "$here/segment.sh"
 source "$repo/tools/lib.sh"
 
@@ -19,11 +16,22 @@ if ! seg_can_run; then
     echo "SKIPPED: end-to-end scenarios need root to make network namespaces"
     exit 77
 fi
-for f in "$SEG_UNITSIM" "$bin/apply_probe.exe" "$bin/system32/arp.exe" "$bin/system32/route.exe"; do
+bin=$(realpath "${1:?usage: run.sh E2E_BUILD_DIR UNITSIM WORKDIR [VARNOK_EXE]}")
+SEG_UNITSIM=$(realpath "${2:?}")
+mkdir -p "${3:?}" && work=$(realpath "$3")
+program=${4:-}
+client=${VARNOK_E2E_TFTP:-} # tftp.exe, for the client's own transfer time
+for f in "$SEG_UNITSIM" "$bin/apply_probe.exe" "$bin/ui_driver.exe" "$bin/system32/arp.exe" \
+    "$bin/system32/route.exe" ${program:+"$program"}; do
     [ -x "$f" ] || { echo "missing: $f (build both presets first)"; exit 1; }
 done
 command -v in.tftpd >/dev/null || { echo "missing: in.tftpd (tftpd-hpa)"; exit 1; }
 start_virtual_display || exit 1
+
+# Given Varnok.exe, every "Apply" goes through its window, clicked by the UI driver, and
+# the upload scenarios run too; without it, through Setup::Run in apply_probe.
+front=${program:+ui}
+front=${front:-probe}
 
 SERIAL=1234
 NOBODY_SERIAL=1250 # a serial whose MAC no unit on the segment has
@@ -62,18 +70,45 @@ wine_env=(WINEPREFIX="$prefix" WINEDEBUG=-all
 ip netns exec "$SEG_PC" env "${wine_env[@]}" wineserver -p
 baseline=$(seg_pc_tables)
 
-# --- the front end: "Apply" through Setup::Run directly --------------------------------
+# --- the front ends ------------------------------------------------------------------
+
+in_pc() { # COMMAND...: in the PC's namespace, in the scenario's folder, with the stand-ins
+    (cd "$dir" && ip netns exec "$SEG_PC" env "${wine_env[@]}" VARNOK_E2E_RECORDS="$dir/programs" \
+        ${IGNORE:+VARNOK_E2E_IGNORE="$IGNORE"} "$@")
+}
 
 # apply SERIAL ADDRESS NETMASK GATEWAY [debug]: one "Apply" from the scenario's folder.
-# Sets BOXES (the boxes' texts, one a line) and ELAPSED_MS.
-apply() {
-    local mac
-    mac=$(mac_of "$1")
-    (cd "$dir" && timeout 90 ip netns exec "$SEG_PC" env "${wine_env[@]}" \
-        VARNOK_E2E_RECORDS="$dir/programs" ${IGNORE:+VARNOK_E2E_IGNORE="$IGNORE"} \
-        wine "$bin/apply_probe.exe" "$mac" "$2" "$3" "$4" ${5:-} >"$dir/out" 2>"$dir/err")
-    BOXES=$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')
+# Sets BOXES (the boxes' texts, one a line) and ELAPSED_MS (click to box).
+apply_probe() {
+    in_pc timeout 90 wine "$bin/apply_probe.exe" "$(mac_of "$1")" "$2" "$3" "$4" ${5:-} \
+        >"$dir/out" 2>"$dir/err"
     ELAPSED_MS=$(sed -n 's/^elapsed-ms: //p' "$dir/out" | tr -d '\r')
+}
+
+# Varnok.exe running in the scenario's folder for the driver steps given; what its start
+# asks of arp.exe (removing the stored address's entry) goes to programs.start.
+varnok() { # [debug] -- STEPS...
+    local arguments=()
+    while [ "$1" != "--" ]; do arguments+=("$1"); shift; done
+    shift
+    in_pc timeout 120 wine "$program" "${arguments[@]}" >"$dir/varnok.out" 2>&1 &
+    local pid=$!
+    in_pc timeout 40 wine "$bin/ui_driver.exe" read=1002 >/dev/null 2>>"$dir/err"
+    cat "$dir/programs" >>"$dir/programs.start"
+    : >"$dir/programs"
+    in_pc timeout 100 wine "$bin/ui_driver.exe" "$@" >"$dir/out" 2>>"$dir/err"
+    in_pc timeout 20 wine "$bin/ui_driver.exe" close >/dev/null 2>>"$dir/err"
+    wait "$pid"
+    ELAPSED_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | paste -sd ' ')
+}
+
+apply_ui() {
+    varnok ${5:-} -- serial="$1" address="$2" netmask="$3" gateway="$4" apply box=40
+}
+
+apply() {
+    "apply_$front" "$@"
+    BOXES=$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')
 }
 
 # --- checks -------------------------------------------------------------------------
@@ -135,8 +170,21 @@ if seg_tftpd_start "$dir/tftp" 10.77.0.50; then
     (cd "$dir" && ip netns exec "$SEG_PC" timeout 20 tftp -m binary 10.77.0.50 -c put image.bin) \
         >/dev/null 2>&1
     cmp -s "$dir/image.bin" "$dir/tftp/image.bin" || expect "upload to the unit" "differs" "same"
+    if [ -n "$client" ]; then
+        head -c 4194304 /dev/urandom >"$dir/client.bin"
+        start=$(date +%s%N)
+        in_pc timeout 60 wine "$client" -i 10.77.0.50 PUT client.bin >"$dir/client.out" 2>&1
+        CLIENT_MS=$((($(date +%s%N) - start) / 1000000))
+        cmp -s "$dir/client.bin" "$dir/tftp/client.bin" ||
+            expect "tftp.exe's upload of 4 MB" "differs" "same"
+    fi
 else
     expect "TFTP server" "not started" "started"
+fi
+if [ "$front" = ui ]; then
+    expect "settings" "$(in_pc wine reg query 'HKCU\Software\Strandel\Varnok\Init' |
+        tr -d '\r' | awk 'NF == 3 {print $1, $2, $3}' | sort)" \
+        "Gateway REG_BINARY 0A4D0001"$'\n'"IP REG_BINARY 0A4D0032"$'\n'"MAC REG_SZ $U"$'\n'"Netmask REG_BINARY FFFFFF00"$'\n'"SerialNo REG_DWORD 0x4d2"
 fi
 end
 ON_SUBNET_MS=$ELAPSED_MS
@@ -170,6 +218,8 @@ expect "boxes" "$BOXES" "FAILED!!!"
 expect "configurations received" "$(cat "$dir/unit.jsonl")" ""
 expect "arp and route" "$(cat "$dir/programs" | cut -d' ' -f1-2 | paste -sd ' ')" \
     "route ADD arp -d arp -s arp -d route DELETE"
+# Three echoes of 5 s each and two pauses of 1 s: a run that gave up early took less.
+[ "${ELAPSED_MS:-0}" -ge 16000 ] || expect "time to give up (ms)" "${ELAPSED_MS:-?}" ">= 16000"
 end
 NO_UNIT_MS=$ELAPSED_MS
 
@@ -182,8 +232,56 @@ expect "boxes" "$BOXES" "FAILED!!!"
 expect "configurations received" "$(cat "$dir/unit.jsonl")" ""
 end
 
+# A program the launcher cannot start is logged, and the run stops before any ARP step.
+begin route-exe-missing
+mv "$prefix/drive_c/windows/system32/route.exe" "$work/route.exe.away"
+apply $SERIAL 10.88.0.70 255.255.255.0 10.88.0.1 debug
+mv "$work/route.exe.away" "$prefix/drive_c/windows/system32/route.exe"
+expect "boxes" "$BOXES" "FAILED!!!"
+expect "arp and route" "$(cat "$dir/programs")" ""
+expect "varnok.log" "$(tr -d '\r' <"$dir/varnok.log" 2>/dev/null)" "The specified file was not found."
+end
+
+if [ "$front" = ui ]; then
+    # Uploads to a unit that has just taken its address: a firmware image of 4 MB, then
+    # web pages from a path with a blank, then one the server refuses.
+    begin uploads
+    apply $SERIAL 10.77.0.50 255.255.255.0 10.77.0.1
+    expect "boxes of the Apply" "$BOXES" "SUCCESS!"
+    mkdir -p "$dir/tftp" "$dir/my files"
+    head -c 4194304 /dev/urandom >"$dir/firmware.bin"
+    head -c 150000 /dev/urandom >"$dir/my files/web pages.ROM"
+    windows_dir="Z:${dir//\//\\}"
+    seg_tftpd_start "$dir/tftp" 10.77.0.50
+    varnok -- tab=1 read=1038 firmware-path="$windows_dir\\firmware.bin" update-firmware \
+        box=60 web-path="$windows_dir\\my files\\web pages.ROM" update-web box=40
+    UPLOAD_MS=$ELAPSED_MS
+    expect "address on the update page" "$(sed -n 's/^text 1038: //p' "$dir/out" | tr -d '\r')" \
+        "10.77.0.50"
+    expect "boxes of the uploads" "$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')" \
+        "SUCCESS!"$'\n'"SUCCESS!"
+    read -r firmware_ms web_ms <<<"$UPLOAD_MS"
+    [ "${firmware_ms:-0}" -ge 30000 ] || expect "firmware wait (ms)" "${firmware_ms:-?}" ">= 30000"
+    [ "${web_ms:-0}" -ge 15000 ] || expect "web-page wait (ms)" "${web_ms:-?}" ">= 15000"
+    for sent in "$dir/firmware.bin" "$dir/my files/web pages.ROM"; do
+        received=no
+        for f in "$dir"/tftp/*; do
+            cmp -s "$sent" "$f" && received=yes
+        done
+        expect "server received $(basename "$sent") intact" "$received" "yes"
+    done
+    seg_tftpd_start "$dir/tftp" 10.77.0.50 refuse
+    cp "$dir/firmware.bin" "$dir/refused.bin" # a name the server does not have
+    varnok -- tab=1 web-path="$windows_dir\\refused.bin" update-web box=40
+    expect "boxes of the refused upload" "$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')" \
+        "FAILED!!!"
+    ELAPSED_MS=$UPLOAD_MS
+    end
+fi
+
 echo "figures: Apply to outcome box, unit answering at once: ${ON_SUBNET_MS:-?} ms;" \
-    "no unit: ${NO_UNIT_MS:-?} ms"
+    "no unit: ${NO_UNIT_MS:-?} ms${CLIENT_MS:+; tftp.exe alone, 4 MB: $CLIENT_MS ms}" \
+    "${UPLOAD_MS:+; firmware (4 MB) and web-page uploads, click to box: $UPLOAD_MS ms}"
 if [ "$failures" -ne 0 ]; then
     echo "end to end: $failures scenario(s) failed"
     exit 1

@@ -9,7 +9,9 @@
 #   seg_up WORK MAC              makes both namespaces and the link; sets SEG_PC, SEG_UNIT
 #   seg_unit_start RECORDS [unitsim options...]
 #                                a fresh unit: no address, no route, simulator listening
-#   seg_tftpd_start DIR ADDRESS  tftpd-hpa in the unit namespace (the unit must hold ADDRESS)
+#   seg_tftpd_start DIR ADDRESS [refuse]
+#                                tftpd-hpa in the unit namespace (the unit must hold ADDRESS);
+#                                with "refuse" it creates no files, so every upload is refused
 #   seg_pc_tables                the PC's neighbour entries and routes, one per line
 #   seg_down                     stops everything seg_* started and removes both namespaces
 
@@ -91,9 +93,11 @@ seg_unit_start() {
 }
 
 seg_tftpd_start() {
-    local dir=$1 address=$2 i
+    local dir=$1 address=$2 create=-c i
+    [ "${3:-}" = refuse ] && create=
+    [ -n "$SEG_TFTPD_PID" ] && kill "$SEG_TFTPD_PID" 2>/dev/null && wait "$SEG_TFTPD_PID" 2>/dev/null
     # -L: stays in the foreground, so that it is this script's child to stop.
-    ip netns exec "$SEG_UNIT" in.tftpd -L -c -s "$dir" -a "$address:69" -u root &
+    ip netns exec "$SEG_UNIT" in.tftpd -L $create -s "$dir" -a "$address:69" -u root &
     SEG_TFTPD_PID=$!
     for i in $(seq 100); do
         ip netns exec "$SEG_UNIT" ss -Hlun "src $address:69" 2>/dev/null | grep -q . && return 0

@@ -37,10 +37,17 @@ BOOL CALLBACK MatchControl(HWND window, LPARAM parameter) {
     return TRUE;
 }
 
+// A window may show itself before all its controls exist: give them a moment.
 HWND Control(HWND main, int id) {
-    Search search{id, nullptr};
-    ::EnumChildWindows(main, MatchControl, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        Search search{id, nullptr};
+        ::EnumChildWindows(main, MatchControl, reinterpret_cast<LPARAM>(&search));
+        if (search.found || Clock::now() >= end) {
+            return search.found;
+        }
+        ::Sleep(50);
+    }
 }
 
 HWND FindTopLevel(const wchar_t* title, bool dialogOnly) {
@@ -167,6 +174,14 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
     case Step::Sleep:
         ::Sleep(step.number);
         return true;
+    case Step::Close: {
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        const auto end = Clock::now() + std::chrono::seconds(10);
+        while (::IsWindow(main) && Clock::now() < end) {
+            ::Sleep(20);
+        }
+        return !::IsWindow(main) || Fail("window still open after close", 0);
+    }
     }
     return false;
 }

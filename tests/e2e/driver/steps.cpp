@@ -100,6 +100,9 @@ std::optional<Step> ParseStep(const std::string& argument) {
         }
         return Make(Step::SetAddress, it->second, {}, *address);
     }
+    if (name == "close" && !hasValue) {
+        return Make(Step::Close, 0);
+    }
     if (name == "box") {
         const std::optional<unsigned> seconds = hasValue ? Number(value, 3600) : 30u;
         if (!seconds) {

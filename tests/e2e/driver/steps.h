@@ -10,6 +10,7 @@
 //   read=ID               print a control's text
 //   text=ID:TEXT  ip=ID:A.B.C.D  click=ID   the same by control id
 //   sleep=MS
+//   close                 close the main window, as its close box does
 #pragma once
 
 #include <cstdint>
@@ -40,7 +41,7 @@ enum Control : int {
 };
 
 struct Step {
-    enum Kind { SetText, SetAddress, Click, Tab, Box, NoBox, Read, Sleep } kind;
+    enum Kind { SetText, SetAddress, Click, Tab, Box, NoBox, Read, Sleep, Close } kind;
     int control = 0;
     std::string text;          // SetText
     std::uint32_t address = 0; // SetAddress: first octet in the highest byte (MAKEIPADDRESS)

@@ -38,6 +38,7 @@ TEST(DriverScript, EachArgumentIsOneStep) {
         {"ip=1005:192.168.1.50", Step::SetAddress, 1005, "", 0xC0A80132, 0},
         {"click=1039", Step::Click, 1039, "", 0, 0},
         {"sleep=1500", Step::Sleep, 0, "", 0, 1500},
+        {"close", Step::Close, 0, "", 0, 0},
     };
     for (const auto& row : rows) {
         const driver::Script script = driver::ParseScript({row.argument});
