@@ -31,6 +31,7 @@ public:
 
 private:
     std::uintptr_t socket_ = ~std::uintptr_t{0};
+    Millis receive_timeout_ = -1; // as last set on the socket
 };
 
 class InputFile : public DataSource {
@@ -48,6 +49,8 @@ public:
 private:
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
+    std::vector<std::uint8_t> ahead_; // read-ahead, so a block is not a system call
+    std::size_t ahead_pos_ = 0;
 };
 
 // Writes into a fresh file beside the destination and renames it into place only on

@@ -178,15 +178,18 @@ bool UdpSocket::Send(const Datagram& d) {
 }
 
 int UdpSocket::Receive(Millis timeout, Peer& from, std::vector<std::uint8_t>& buffer) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(Sock(socket_), &readable);
-    timeval tv{};
-    tv.tv_sec = static_cast<long>(timeout / 1000);
-    tv.tv_usec = static_cast<long>((timeout % 1000) * 1000);
-    const int ready = select(0, &readable, nullptr, nullptr, &tv);
-    if (ready <= 0) {
-        return ready < 0 ? -1 : 0;
+    // A blocking receive with a receive timeout: one call per datagram instead of select
+    // and receive. Set only when it changes, rounded down to 5 ms; never 0, which would
+    // mean no timeout at all.
+    Millis wait = timeout > 5 ? timeout - timeout % 5 : 1;
+    if (wait > 60000) {
+        wait = 60000;
+    }
+    if (wait != receive_timeout_) {
+        const DWORD ms = static_cast<DWORD>(wait);
+        setsockopt(Sock(socket_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms),
+                   sizeof ms);
+        receive_timeout_ = wait;
     }
     buffer.resize(65536 + 4);
     sockaddr_storage ss{};
@@ -195,7 +198,7 @@ int UdpSocket::Receive(Millis timeout, Peer& from, std::vector<std::uint8_t>& bu
         recvfrom(Sock(socket_), reinterpret_cast<char*>(buffer.data()),
                  static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&ss), &len);
     if (n < 0) {
-        return 0; // WSAECONNRESET and the like: an ICMP error, not an answer
+        return 0; // WSAETIMEDOUT, or an ICMP error (WSAECONNRESET): the timer decides
     }
     buffer.resize(static_cast<std::size_t>(n));
     from = ToPeer(ss);
@@ -224,17 +227,32 @@ bool InputFile::Open(const std::string& path) {
 }
 
 bool InputFile::Seek(std::uint64_t offset) {
+    ahead_.clear();
+    ahead_pos_ = 0;
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(offset);
     return SetFilePointerEx(Handle(handle_), to, nullptr, FILE_BEGIN) != 0;
 }
 
 std::ptrdiff_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
-    DWORD got = 0;
-    if (!ReadFile(Handle(handle_), buffer, static_cast<DWORD>(size), &got, nullptr)) {
-        return -1;
+    if (ahead_pos_ == ahead_.size()) {
+        ahead_.resize(64 * 1024);
+        ahead_pos_ = 0;
+        DWORD got = 0;
+        if (!ReadFile(Handle(handle_), ahead_.data(), static_cast<DWORD>(ahead_.size()), &got,
+                      nullptr)) {
+            ahead_.clear();
+            return -1;
+        }
+        ahead_.resize(got);
+        if (got == 0) {
+            return 0;
+        }
     }
-    return static_cast<std::ptrdiff_t>(got);
+    const std::size_t count = size < ahead_.size() - ahead_pos_ ? size : ahead_.size() - ahead_pos_;
+    std::memcpy(buffer, ahead_.data() + ahead_pos_, count);
+    ahead_pos_ += count;
+    return static_cast<std::ptrdiff_t>(count);
 }
 
 OutputFile::~OutputFile() {

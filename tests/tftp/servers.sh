@@ -9,6 +9,7 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lab.sh"
 
+start_dir=$PWD
 work=$(realpath -m "$1")
 shift
 client=("$@")
@@ -174,7 +175,7 @@ fi
 
 # ---- through the impairment relay: loss, duplication, reordering ----------------------
 if [ -n "${TFTP_RELAY:-}" ]; then
-    LAB_RELAY_BIN=$TFTP_RELAY
+    LAB_RELAY_BIN=$(cd "$start_dir" && realpath "$TFTP_RELAY")
     impair=(--loss 0.05 --duplicate 0.02 --reorder 0.03 --seed 7)
     lab_relay HPA "$LAB_HPA" "${impair[@]}"
     make_file lossy.bin 200000
