@@ -20,7 +20,10 @@ lab_fetch_atftpd() {
     local cache=$1
     [ -x "$cache/root/usr/sbin/atftpd" ] && return 0
     mkdir -p "$cache"
-    (cd "$cache" && rm -f atftpd_*.deb && apt-get download -q atftpd >/dev/null 2>&1 &&
+    # A machine whose packages were all present may never have fetched the package lists.
+    (cd "$cache" && rm -f atftpd_*.deb &&
+        { apt-get download -q atftpd >/dev/null 2>&1 ||
+            { apt-get update -q >/dev/null 2>&1 && apt-get download -q atftpd >/dev/null 2>&1; }; } &&
         dpkg -x atftpd_*.deb root) || return 1
     [ -x "$cache/root/usr/sbin/atftpd" ]
 }
