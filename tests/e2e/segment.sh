@@ -9,9 +9,9 @@
 #   seg_up WORK MAC              makes both namespaces and the link; sets SEG_PC, SEG_UNIT
 #   seg_unit_start RECORDS [unitsim options...]
 #                                a fresh unit: no address, no route, simulator listening
-#   seg_tftpd_start DIR ADDRESS [refuse]
-#                                tftpd-hpa in the unit namespace (the unit must hold ADDRESS);
-#                                with "refuse" it creates no files, so every upload is refused
+#   seg_tftpd_start DIR ADDRESS  tftpd-hpa in the unit namespace (the unit must hold ADDRESS);
+#                                it refuses any file whose name begins with "refused", whose
+#                                path it maps into a folder that does not exist
 #   seg_pc_tables                the PC's neighbour entries and routes, one per line
 #   seg_down                     stops everything seg_* started and removes both namespaces
 
@@ -58,6 +58,10 @@ seg_up() {
     # No IPv6 chatter on the link: the unit's frames are the scenarios' only traffic.
     ip netns exec "$SEG_PC" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
     ip netns exec "$SEG_UNIT" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    # The PC gives up on an address nobody claims after one ARP request of 200 ms rather
+    # than three of a second: only a run without the static entry ever waits for that.
+    ip netns exec "$SEG_PC" sysctl -qw net.ipv4.neigh.$SEG_PC_IF.mcast_solicit=1 \
+        net.ipv4.neigh.$SEG_PC_IF.retrans_time_ms=200
 }
 
 seg_unit_stop() {
@@ -93,11 +97,12 @@ seg_unit_start() {
 }
 
 seg_tftpd_start() {
-    local dir=$1 address=$2 create=-c i
-    [ "${3:-}" = refuse ] && create=
+    local dir=$1 address=$2 i
     [ -n "$SEG_TFTPD_PID" ] && kill "$SEG_TFTPD_PID" 2>/dev/null && wait "$SEG_TFTPD_PID" 2>/dev/null
+    echo 'r ^refused no-such-folder/refused' >"$SEG_WORK/tftpd.remap"
     # -L: stays in the foreground, so that it is this script's child to stop.
-    ip netns exec "$SEG_UNIT" in.tftpd -L $create -s "$dir" -a "$address:69" -u root &
+    ip netns exec "$SEG_UNIT" in.tftpd -L -c -m "$SEG_WORK/tftpd.remap" -s "$dir" \
+        -a "$address:69" -u root &
     SEG_TFTPD_PID=$!
     for i in $(seq 100); do
         ip netns exec "$SEG_UNIT" ss -Hlun "src $address:69" 2>/dev/null | grep -q . && return 0
