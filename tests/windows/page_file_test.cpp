@@ -12,7 +12,7 @@
 
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
-#include "tests/windows/registry_support.h"
+#include "tests/windows/page_fixture.h"
 #include "ui/resource_ids.h"
 
 namespace {
@@ -29,42 +29,22 @@ std::string HelperBytes() {
     return ReadFileBytes(std::filesystem::path(self).parent_path() / "varnok_test_helper.exe");
 }
 
-class UpdatePage : public ::testing::Test {
+class UpdatePage : public PageFixture<PageFile, IDD_PAGE_FILE> {
 protected:
-    static void SetUpTestSuite() {
-        host_ = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                  600, 500, nullptr, nullptr, nullptr, nullptr);
-    }
-    static void TearDownTestSuite() { ::DestroyWindow(host_); }
-
     void SetUp() override {
-        fakes::Reset();
-        DeleteSettings();
+        PageFixture::SetUp();
         for (const wchar_t* name :
              {L"VARNOK_HELPER_EXIT", L"VARNOK_HELPER_SLEEP", L"VARNOK_HELPER_TOUCH"}) {
             ::SetEnvironmentVariableW(name, nullptr);
         }
     }
-    void TearDown() override {
-        page_.reset();
-        DeleteSettings();
-    }
-
     PageFile& Open() {
-        page_ = std::make_unique<PageFile>();
-        EXPECT_TRUE(page_->CreateChild(IDD_PAGE_FILE, host_));
-        page_->SetTickPeriodForTesting(5);
-        ::ShowWindow(page_->hwnd(), SW_SHOW);
+        OpenPage().SetTickPeriodForTesting(5);
         return *page_;
     }
     // The address the main window hands over when the update tab is selected.
     void HandAddress(const char* address) {
         page_->SetCurrentAddress(Addr(address), Addr("255.255.255.0"), Addr("10.0.0.1"));
-    }
-    HWND Item(int id) const { return page_->Item(id); }
-    void Click(int id) const { ::SendMessageW(Item(id), BM_CLICK, 0, 0); }
-    void Type(int id, const std::wstring& text) const {
-        ::SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     int Position(int id) const {
         return static_cast<int>(::SendMessageW(Item(id), PBM_GETPOS, 0, 0));
@@ -76,8 +56,6 @@ protected:
     }
 
     ScopedTempDir dir; // the current directory: the client is written out here
-    static inline HWND host_ = nullptr;
-    std::unique_ptr<PageFile> page_;
 };
 
 TEST_F(UpdatePage, WritesTheClientOutOnlyWhenThereIsNone) {
@@ -221,9 +199,7 @@ TEST_F(UpdatePage, SelectingTheTabAgainResetsTheBarsAndShowsTheAddress) {
     ASSERT_EQ(Position(IDC_BIN_PROGRESS), 1);
     HandAddress("10.0.0.9");
     EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);
-    DWORD shown = 0;
-    ::SendMessageW(Item(IDC_CURRENT_IP), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&shown));
-    EXPECT_EQ(shown, MAKEIPADDRESS(10, 0, 0, 9));
+    EXPECT_EQ(AddressOf(IDC_CURRENT_IP), MAKEIPADDRESS(10, 0, 0, 9));
     EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CURRENT_IP)));
     page_->OnTransferTick(7); // another timer's tick while idle: nothing happens
     EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);

@@ -8,7 +8,7 @@
 
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
-#include "tests/windows/registry_support.h"
+#include "tests/windows/page_fixture.h"
 #include "ui/resource_ids.h"
 
 namespace {
@@ -22,47 +22,12 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
-class AddressPage : public ::testing::Test {
+class AddressPage : public PageFixture<PageIP, IDD_PAGE_IP> {
 protected:
-    // One visible host window for the whole suite: under Wine without a window manager,
-    // hiding or destroying a top-level window waits about two seconds for the X server.
-    static void SetUpTestSuite() {
-        host_ = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                  600, 500, nullptr, nullptr, nullptr, nullptr);
-    }
-    static void TearDownTestSuite() { ::DestroyWindow(host_); }
-
-    void SetUp() override {
-        fakes::Reset();
-        DeleteSettings();
-    }
-    void TearDown() override {
-        page_.reset();
-        DeleteSettings();
-    }
-
-    PageIP& Open() {
-        page_ = std::make_unique<PageIP>();
-        EXPECT_TRUE(page_->CreateChild(IDD_PAGE_IP, host_));
-        ::ShowWindow(page_->hwnd(), SW_SHOW);
-        return *page_;
-    }
-    HWND Item(int id) const { return page_->Item(id); }
-    void Click(int id) const { ::SendMessageW(Item(id), BM_CLICK, 0, 0); }
-    void Type(int id, const wchar_t* text) const {
-        ::SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    }
+    PageIP& Open() { return OpenPage(); }
     void SetAddress(int id, BYTE a, BYTE b, BYTE c, BYTE d) const {
         ::SendMessageW(Item(id), IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
     }
-    DWORD AddressOf(int id) const {
-        DWORD value = 0;
-        ::SendMessageW(Item(id), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&value));
-        return value;
-    }
-
-    static inline HWND host_ = nullptr;
-    std::unique_ptr<PageIP> page_;
 };
 
 TEST_F(AddressPage, FirstStartShowsSerial1000AndRemovesTheEntryOf0000) {
