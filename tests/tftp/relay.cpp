@@ -129,13 +129,18 @@ int main(int argc, char** argv) {
                 fds.push_back({fd, POLLIN, 0});
             }
         }
-        int timeout = -1;
+        // ppoll, not poll: a 1 ms delay must not become 2 ms by rounding.
+        timespec timeout{};
+        timespec* wait_for = nullptr;
         if (!queue.empty()) {
-            const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(queue.top().at -
-                                                                                    Clock::now());
-            timeout = wait.count() <= 0 ? 0 : static_cast<int>((wait.count() + 999) / 1000);
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(queue.top().at - Clock::now());
+            const long long ns = wait.count() < 0 ? 0 : wait.count();
+            timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+            timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+            wait_for = &timeout;
         }
-        poll(fds.data(), fds.size(), timeout);
+        ppoll(fds.data(), fds.size(), wait_for, nullptr);
         for (const pollfd& p : fds) {
             if (!(p.revents & POLLIN)) {
                 continue;
