@@ -91,15 +91,20 @@ varnok() { # [debug] -- STEPS...
     local arguments=()
     while [ "$1" != "--" ]; do arguments+=("$1"); shift; done
     shift
+    stamp() { echo "$(date +%s.%N | cut -c1-14) $1" >>"$dir/timing"; }
+    stamp start
     in_pc timeout 150 wine "$program" "${arguments[@]}" >"$dir/varnok.out" 2>&1 &
     local pid=$!
     in_pc timeout 40 wine "$bin/ui_driver.exe" read=1002 >/dev/null 2>>"$dir/err"
+    stamp "window shown"
     cat "$dir/programs" >>"$dir/programs.start"
     : >"$dir/programs"
     if ! in_pc timeout 140 wine "$bin/ui_driver.exe" "$@" close >"$dir/out" 2>>"$dir/err"; then
         in_pc timeout 20 wine "$bin/ui_driver.exe" close >/dev/null 2>>"$dir/err"
     fi
+    stamp "steps done"
     wait "$pid"
+    stamp "program ended"
     ELAPSED_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | paste -sd ' ')
 }
 
@@ -130,12 +135,14 @@ begin() { # NAME [unitsim options]: a fresh folder and a unit just switched on
     shift
     dir=$work/scenarios/$name
     mkdir -p "$dir"
+    echo "$(date +%s.%N | cut -c1-14) begin" >"$dir/timing"
     : >"$dir/programs"
     scenario_failed=0
     IGNORE=
     seg_unit_start "$dir/unit.jsonl" "$@" || scenario_failed=1
 }
 end() {
+    echo "$(date +%s.%N | cut -c1-14) end" >>"$dir/timing"
     expect "PC tables afterwards" "$(seg_pc_tables)" "$baseline"
     if [ "$scenario_failed" -eq 0 ]; then
         echo "ok - $name (${ELAPSED_MS:-?} ms)"
