@@ -176,11 +176,14 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
         return true;
     case Step::Close: {
         ::PostMessageW(main, WM_CLOSE, 0, 0);
+        // Closed once it is hidden: the handle stays valid until the process has ended,
+        // which under Wine takes a further two seconds or so.
+        const auto closed = [main] { return !::IsWindow(main) || !::IsWindowVisible(main); };
         const auto end = Clock::now() + std::chrono::seconds(10);
-        while (::IsWindow(main) && Clock::now() < end) {
+        while (!closed() && Clock::now() < end) {
             ::Sleep(20);
         }
-        return !::IsWindow(main) || Fail("window still open after close", 0);
+        return closed() || Fail("window still open after close", 0);
     }
     }
     return false;
