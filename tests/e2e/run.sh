@@ -2,7 +2,12 @@
 # The end-to-end scenarios: "Apply" against a simulated unit on a virtual Ethernet segment
 # (segment.sh), with the PC's side under Wine in a namespace of its own, arp.exe and
 # route.exe replaced by stand-ins that change the namespace's real tables.
-#   run.sh WINDOWS_BUILD_DIR/tests/e2e UNITSIM WORKDIR
+#   run.sh WINDOWS_BUILD_DIR/tests/e2e UNITSIM WORKDIR [VARNOK_EXE]
+# With VARNOK_EXE each "Apply" is clicked in its window and the uploads run as well;
+# without it the assignment sequence is called directly (apply_probe). VARNOK_E2E_TFTP,
+# when set, names tftp.exe, whose own 4 MB transfer is timed. A scenario's files (what
+# the unit recorded, what arp.exe and route.exe were asked, the program's output and
+# log, phase timings) stay in WORKDIR/scenarios/NAME.
 # Needs root; otherwise it says so in one line and exits 77 (skipped).
 # Each scenario checks what the user was shown, what the unit received and took, what
 # arp.exe and route.exe were asked to do, and what was left in the PC's tables.
@@ -28,8 +33,6 @@ done
 command -v in.tftpd >/dev/null || { echo "missing: in.tftpd (tftpd-hpa)"; exit 1; }
 start_virtual_display || exit 1
 
-# Given Varnok.exe, every "Apply" goes through its window, clicked by the UI driver, and
-# the upload scenarios run too; without it, through Setup::Run in apply_probe.
 front=${program:+ui}
 front=${front:-probe}
 
