@@ -9,6 +9,8 @@ struct MacCase {
     const wchar_t* mac;
 };
 
+void PrintTo(const MacCase& c, std::ostream* out) { *out << c.serial; }
+
 class MacRule : public ::testing::TestWithParam<MacCase> {};
 
 TEST_P(MacRule, BuildsTheUnitsAddress) {

@@ -34,6 +34,8 @@ struct Path {
     Trace trace;
 };
 
+void PrintTo(const Path& path, std::ostream* out) { *out << path.name; }
+
 class AssignmentPath : public ::testing::TestWithParam<Path> {};
 
 TEST_P(AssignmentPath, RunsItsStepsInOrder) {
