@@ -67,6 +67,16 @@ bool PageIP::OnCommand(int id, int code) {
     return Page::OnCommand(id, code);
 }
 
+INT_PTR PageIP::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    if (message == WM_DESTROY && toolTips_) {
+        // A popup is owned by the top-level window, which may outlive the page.
+        ::DestroyWindow(toolTips_);
+        toolTips_ = nullptr;
+    }
+    return 0;
+}
+
 void PageIP::LoadSettings() {
     mac_ = GetProfileString(kSection, L"MAC", L"00:00:00:00:00:00");
     serial_ = GetProfileInt(kSection, L"SerialNo", 0);

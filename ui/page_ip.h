@@ -33,6 +33,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     void LoadSettings();
@@ -49,7 +50,7 @@ private:
     IpAddressControl ipControl_;
     IpAddressControl netmaskControl_;
     IpAddressControl gatewayControl_;
-    HWND toolTips_ = nullptr; // owned by the page window, destroyed with it
+    HWND toolTips_ = nullptr; // a popup owned by the page: destroyed with it
     std::wstring mac_;
     IPv4Address ip_;
     IPv4Address netmask_;
