@@ -230,8 +230,12 @@ void PageFile::AwaitClient(const Kind& kind) {
     kind.progress.SetPos(static_cast<int>(kind.ticks));
     HWND main = ::GetAncestor(hwnd(), GA_ROOT);
     HANDLE process = static_cast<HANDLE>(client.Process());
-    while (::MsgWaitForMultipleObjects(1, &process, FALSE, kIdlePollMs, QS_ALLINPUT) !=
-           WAIT_OBJECT_0) {
+    for (;;) {
+        const DWORD woke =
+            ::MsgWaitForMultipleObjects(1, &process, FALSE, kIdlePollMs, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) {
+            break; // ended (or nothing left to wait on)
+        }
         MSG message;
         while (::IsWindow(main) && PeekWindowTreeMessage(main, message)) {
             ::TranslateMessage(&message);
