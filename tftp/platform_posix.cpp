@@ -16,7 +16,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tftp/sockaddr_peer.h"
+
 namespace tftp::sys {
+
+using detail::FromPeer;
+using detail::ToPeer;
 
 namespace {
 
@@ -24,40 +29,6 @@ constexpr std::uintptr_t kNoSocket = ~std::uintptr_t{0};
 
 int Fd(std::uintptr_t s) {
     return static_cast<int>(s);
-}
-
-Peer ToPeer(const sockaddr_storage& ss) {
-    Peer p;
-    if (ss.ss_family == AF_INET6) {
-        const auto& a = reinterpret_cast<const sockaddr_in6&>(ss);
-        p.family = 6;
-        std::memcpy(p.address.data(), &a.sin6_addr, 16);
-        p.scope = a.sin6_scope_id;
-        p.port = ntohs(a.sin6_port);
-    } else {
-        const auto& a = reinterpret_cast<const sockaddr_in&>(ss);
-        p.family = 4;
-        std::memcpy(p.address.data(), &a.sin_addr, 4);
-        p.port = ntohs(a.sin_port);
-    }
-    return p;
-}
-
-socklen_t FromPeer(const Peer& p, sockaddr_storage& ss) {
-    std::memset(&ss, 0, sizeof ss);
-    if (p.family == 6) {
-        auto& a = reinterpret_cast<sockaddr_in6&>(ss);
-        a.sin6_family = AF_INET6;
-        std::memcpy(&a.sin6_addr, p.address.data(), 16);
-        a.sin6_scope_id = p.scope;
-        a.sin6_port = htons(p.port);
-        return sizeof a;
-    }
-    auto& a = reinterpret_cast<sockaddr_in&>(ss);
-    a.sin_family = AF_INET;
-    std::memcpy(&a.sin_addr, p.address.data(), 4);
-    a.sin_port = htons(p.port);
-    return sizeof a;
 }
 
 } // namespace
