@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "common/address.h"
+#include "core/address.h"
 
 namespace testing_support {
 

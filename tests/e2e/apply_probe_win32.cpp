@@ -1,6 +1,7 @@
-// "Apply" without the window: runs the real address assignment sequence (Setup::Run) with
-// the given values and prints every "Varnok message" box it showed, which it closes as
-// a user would. The end-to-end scenarios run it inside the PC's network namespace:
+// "Apply" without the window: runs the real address assignment sequence (Setup::Run) on
+// the real system with the given values and prints the "Varnok message" boxes the
+// window would show for its outcome. The end-to-end scenarios run it inside the PC's network
+// namespace:
 //   apply_probe MAC ADDRESS NETMASK GATEWAY [debug]
 // Output, one line each: "box: <text>" per box in order, then "elapsed-ms: <n>".
 #include <winsock2.h>
@@ -10,36 +11,25 @@
 #include <string>
 #include <vector>
 
-#include "common/log.h"
-#include "common/win32.h"
-#include "unit/setup.h"
+#include "app/notices.h"
+#include "core/log.h"
+#include "core/setup.h"
+#include "win32/system.h"
+#include "win32/win32.h"
 
 namespace {
 
-std::vector<std::wstring> boxes;
-HWND lastClosed = nullptr;
+// The boxes an "Apply" would show, kept in order instead.
+class RecordedBoxes : public Notices {
+public:
+    void MessageId(unsigned id) override { texts.push_back(LoadStringText(id)); }
+    void Warn(const std::wstring& text) override { texts.push_back(text); }
+    void Beep() override {}
+    std::vector<std::wstring> texts;
 
-BOOL CALLBACK CloseBox(HWND window, LPARAM) {
-    wchar_t title[128] = {};
-    wchar_t cls[64] = {};
-    ::GetWindowTextW(window, title, 128);
-    ::GetClassNameW(window, cls, 64);
-    if (std::wstring(cls) != L"#32770" || std::wstring(title) != L"Varnok message" ||
-        !::IsWindowVisible(window) || window == lastClosed) {
-        return TRUE;
-    }
-    wchar_t text[2048] = {};
-    ::GetDlgItemTextW(window, 0xFFFF, text, 2048); // the box's text control
-    boxes.push_back(text);
-    lastClosed = window;
-    ::PostMessageW(window, WM_COMMAND, IDOK, 0);
-    return FALSE;
-}
-
-// Runs inside the box's own modal loop: boxes have no owner, so they belong to this thread.
-void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD) {
-    ::EnumThreadWindows(::GetCurrentThreadId(), CloseBox, 0);
-}
+protected:
+    void ShowBox(const std::wstring& text) override { texts.push_back(text); }
+};
 
 bool ParseAddress(const wchar_t* text, IPv4Address& out) {
     unsigned a, b, c, d;
@@ -69,14 +59,14 @@ int wmain(int argc, wchar_t** argv) {
     if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         return 2;
     }
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, LookForBox);
+    Win32System system;
+    RecordedBoxes boxes;
     const auto start = std::chrono::steady_clock::now();
-    Setup(argv[1], address, netmask, gateway).Run();
+    ShowOutcome(boxes, Setup(system, argv[1], address, netmask, gateway).Run());
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    ::KillTimer(nullptr, timer);
     ::WSACleanup();
-    for (const std::wstring& text : boxes) {
+    for (const std::wstring& text : boxes.texts) {
         std::printf("box: %ls\n", text.c_str());
     }
     std::printf("elapsed-ms: %lld\n", static_cast<long long>(elapsed.count()));

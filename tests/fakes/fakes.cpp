@@ -1,13 +1,60 @@
-// Recording implementations of the seams declared by the portable headers.
+// The recording stand-ins.
 #include "tests/fakes/fakes.h"
 
-#include <stdexcept>
+#include <memory>
+#include <mutex>
 
-#include "common/cursor.h"
-#include "common/launcher.h"
-#include "common/messages.h"
+#include "core/start_failure.h"
 
 namespace fakes {
+
+namespace {
+
+std::mutex traceMutex;
+
+// The real launcher turns a failed start into a shell code; 2 is "file not found".
+ProgramRun Start(const Launch& launch) {
+    {
+        const std::lock_guard<std::mutex> lock(traceMutex);
+        world().launches.push_back(launch);
+    }
+    return ReportStartResult(world().launchSucceeds(launch) ? 33 : 2);
+}
+
+class RecordingChannel : public EchoChannel {
+public:
+    ~RecordingChannel() override {
+        Record(L"icmp close");
+        Record(L"icmp free");
+    }
+    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload) override {
+        Record(L"echo " + destination.ToText());
+        if (world().onEcho) {
+            world().onEcho();
+        }
+        const std::lock_guard<std::mutex> lock(traceMutex);
+        world().echoPayloads.push_back(payload);
+        if (world().echoReplies.empty()) {
+            return EchoReply{};
+        }
+        const EchoReply reply = world().echoReplies.front();
+        world().echoReplies.pop_front();
+        return reply;
+    }
+};
+
+class RecordingClient : public RunningClient {
+public:
+    std::optional<ClientEnd> Await(unsigned) override {
+        if (!world().clientExitCode) {
+            return std::nullopt;
+        }
+        return ClientEnd{*world().clientExitCode, world().clientLastLine};
+    }
+    void End() override { Record(L"client ended"); }
+};
+
+} // namespace
 
 World& world() {
     static World w;
@@ -18,107 +65,92 @@ void Reset() {
     world() = World{};
 }
 
-} // namespace fakes
-
-using fakes::world;
-
-bool RunProgram(const std::wstring& operation, const std::wstring& file,
-                const std::wstring& parameters, bool show) {
-    const fakes::Launch launch{operation, file, parameters, show};
-    world().launches.push_back(launch);
-    world().trace.push_back(L"run " + operation + L"|" + file + L"|" + parameters + L"|" +
-                            (show ? L"show" : L"hide"));
-    // The real launcher turns a failed start into a shell code; 2 is "file not found".
-    return ReportStartResult(world().launchSucceeds(launch) ? 33 : 2);
+void Record(const std::wstring& line) {
+    const std::lock_guard<std::mutex> lock(traceMutex);
+    world().trace.push_back(line);
 }
 
-int ShowMessageBox(const std::wstring& text) {
-    if (world().onBox) {
-        world().onBox(text);
+std::vector<std::wstring> Trace() {
+    const std::lock_guard<std::mutex> lock(traceMutex);
+    return world().trace;
+}
+
+ProgramRun RecordingSystem::RunSystemProgram(const std::wstring& file,
+                                             const std::wstring& parameters) {
+    Record(L"sys " + file + L"|" + parameters);
+    return Start({L"open", file, parameters, false});
+}
+
+ProgramRun RecordingSystem::ShellOpen(const std::wstring& file, const std::wstring& parameters) {
+    Record(L"run open|" + file + L"|" + parameters + L"|show");
+    return Start({L"open", file, parameters, true});
+}
+
+EchoOpening RecordingSystem::OpenEcho() {
+    Record(L"icmp load");
+    if (!world().icmpLoads) {
+        return {EchoOpenFailure::LibraryMissing, nullptr};
     }
-    world().trace.push_back(L"box " + text);
-    return 1; // IDOK
+    if (!world().icmpMissingExports.empty()) {
+        Record(L"icmp free");
+        return {EchoOpenFailure::LibraryMissing, nullptr};
+    }
+    Record(L"icmp create");
+    if (!world().icmpHandleCreates) {
+        Record(L"icmp free");
+        return {EchoOpenFailure::HandleFailed, nullptr};
+    }
+    return {EchoOpenFailure::None, std::make_unique<RecordingChannel>()};
 }
 
-void ShowMessageId(unsigned id) {
-    world().trace.push_back(L"msg " + std::to_wstring(id));
+void RecordingSystem::Pause(unsigned milliseconds) {
+    Record(L"pause " + std::to_wstring(milliseconds));
 }
 
-std::optional<IPv4Address> FirstLocalAddress() {
+std::optional<IPv4Address> RecordingSystem::LocalAddress() {
     return world().localAddress;
 }
 
-bool RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
-    const fakes::Launch launch{L"open", file, parameters, false};
-    world().launches.push_back(launch);
-    world().trace.push_back(L"sys " + file + L"|" + parameters);
-    return ReportStartResult(world().launchSucceeds(launch) ? 33 : 2);
-}
-
-ScopedWaitCursor::ScopedWaitCursor() : previous_(nullptr) {
-    world().trace.push_back(L"cursor wait");
-}
-
-ScopedWaitCursor::~ScopedWaitCursor() {
-    world().trace.push_back(L"cursor normal");
-}
-
-namespace icmp {
-
-namespace {
-int libraryToken;
-void EntryToken() {}
-int handleToken;
-} // namespace
-
-Library LoadIcmpLibrary() {
-    world().trace.push_back(L"icmp load");
-    return world().icmpLoads ? &libraryToken : nullptr;
-}
-
-EntryPoint ResolveExport(Library library, const char* exportName) {
-    if (library != &libraryToken) {
-        throw std::logic_error("export resolved from a library that is not loaded");
+ClientStart RecordingSystem::StartClient(const std::wstring& parameters) {
+    Record(L"start C:\\work\\tftp.exe|" + parameters);
+    const ProgramRun run = Start({L"open", L"C:\\work\\tftp.exe", parameters, false});
+    if (!run.started) {
+        return {nullptr, run.failure};
     }
-    return world().icmpMissingExports.count(exportName) ? nullptr : &EntryToken;
+    return {std::make_unique<RecordingClient>(), L""};
 }
 
-void FreeIcmpLibrary(Library library) {
-    if (library != &libraryToken) {
-        throw std::logic_error("freeing a library that is not loaded");
+void RecordingSystem::RecordPendingChange(const PendingChange& change) {
+    Record(L"record " + change.address.ToText() + (change.hostRoute ? L" route" : L""));
+    world().pending = change;
+}
+
+std::optional<PendingChange> RecordingSystem::PendingChangeOnRecord() {
+    return world().pending;
+}
+
+void RecordingSystem::ClearPendingChange() {
+    Record(L"record clear");
+    world().pending.reset();
+}
+
+void RecordingNotices::ShowBox(const std::wstring& text) {
+    if (world().onBox) {
+        world().onBox(text);
     }
-    world().trace.push_back(L"icmp free");
+    Record(L"box " + text);
 }
 
-Handle CreateIcmpHandle(EntryPoint) {
-    world().trace.push_back(L"icmp create");
-    return world().icmpHandleCreates ? &handleToken : nullptr;
+void RecordingNotices::MessageId(unsigned id) {
+    Record(L"msg " + std::to_wstring(id));
 }
 
-void CloseIcmpHandle(EntryPoint, Handle handle) {
-    if (handle != &handleToken) {
-        throw std::logic_error("closing a handle that is not open");
-    }
-    world().trace.push_back(L"icmp close");
+void RecordingNotices::Warn(const std::wstring& text) {
+    Record(L"appbox " + text);
 }
 
-Reply SendEcho(EntryPoint, Handle, const IPv4Address& destination, const Payload& payload) {
-    world().trace.push_back(L"echo " + destination.ToText());
-    world().echoPayloads.push_back(payload);
-    if (world().echoReplies.empty()) {
-        return Reply{};
-    }
-    const Reply reply = world().echoReplies.front();
-    world().echoReplies.pop_front();
-    return reply;
+void RecordingNotices::Beep() {
+    Record(L"beep");
 }
 
-void DispatchPendingMessage() {
-    world().trace.push_back(L"dispatch");
-}
-
-void Pause(unsigned milliseconds) {
-    world().trace.push_back(L"pause " + std::to_wstring(milliseconds));
-}
-
-} // namespace icmp
+} // namespace fakes

@@ -1,26 +1,27 @@
-// Recording stand-ins for the operating-system edge, so the logic above it runs natively.
-// Every call through a seam is appended to one trace, in order, as a short text:
-//   run open|arp.exe|-d 10.0.0.7|hide      (RunProgram)
-//   box SUCCESS!                           (ShowMessageBox)
-//   msg 110                                (ShowMessageId)
-//   sys arp.exe|-d 10.0.0.7                (RunSystemProgram)
-//   cursor wait / cursor normal            (ScopedWaitCursor)
+// Recording stand-ins for the operating system and for the boxes, so the logic above
+// them runs natively (and the pages under Wine) without touching the PC. Every call is
+// appended to one trace, in order, as a short text:
+//   sys arp.exe|-d 10.0.0.7                  (System::RunSystemProgram)
+//   run open|http://10.0.0.7||show           (System::ShellOpen)
 //   icmp load / icmp create / icmp close / icmp free
-//   dispatch / pause 1000 / echo 10.0.0.7
-//   setup 00:50:c2:11:8b:b8|10.0.0.5|255.255.255.0|10.0.0.1   (Setup::Run, ui_fakes.cpp)
-//   appbox Enter a positive integer. / beep                  (input checks, ui_fakes.cpp)
-//   extract 136 / start C:\work\tftp.exe|-i ...              (process_fakes.cpp)
+//   echo 10.0.0.7 / pause 1000
+//   start C:\work\tftp.exe|-i ... / client ended
+//   record 10.0.0.7 route / record clear
+//   box SUCCESS! / msg 110                   (the program's own boxes)
+//   appbox Enter a positive integer. / beep  (the input checks)
 #pragma once
 
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "common/address.h"
-#include "unit/icmp.h"
+#include "app/notices.h"
+#include "core/address.h"
+#include "core/system.h"
 
 namespace fakes {
 
@@ -32,9 +33,9 @@ struct Launch {
 struct World {
     std::vector<std::wstring> trace;
     std::vector<Launch> launches;
-    // Decides RunProgram's answer for each start; all starts succeed by default.
+    // Decides each start's answer; all starts succeed by default.
     std::function<bool(const Launch&)> launchSucceeds = [](const Launch&) { return true; };
-    // Runs inside ShowMessageBox before it records, to look at the world at that moment.
+    // Runs inside a box before it records, to look at the world at that moment.
     std::function<void(const std::wstring&)> onBox;
     std::optional<IPv4Address> localAddress;
 
@@ -43,18 +44,48 @@ struct World {
     bool icmpLoads = true;
     std::set<std::string> icmpMissingExports;
     bool icmpHandleCreates = true;
-    std::deque<icmp::Reply> echoReplies;
-    std::vector<icmp::Payload> echoPayloads;
+    std::deque<EchoReply> echoReplies;
+    std::vector<EchoPayload> echoPayloads;
+    // Runs before each echo is answered (a test may stop the work there).
+    std::function<void()> onEcho;
 
-    // What a started program ends with; nothing means it is still running.
-    std::optional<unsigned long> programExitCode = 0ul;
+    // How a started client ends; nothing means it never does.
+    std::optional<unsigned long> clientExitCode = 0ul;
+    std::wstring clientLastLine;
 
-    // Runs inside the recording Setup::Run, to look at the world at that moment.
-    std::function<void()> onSetupRun;
+    // The record of a change under way.
+    std::optional<PendingChange> pending;
 };
 
 // The one world the fakes act on; Reset() before each test.
 World& world();
 void Reset();
+// Appends to the trace; safe from the work's thread.
+void Record(const std::wstring& line);
+// A copy of the trace, taken safely.
+std::vector<std::wstring> Trace();
+
+class RecordingSystem : public System {
+public:
+    ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override;
+    ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
+    EchoOpening OpenEcho() override;
+    void Pause(unsigned milliseconds) override;
+    std::optional<IPv4Address> LocalAddress() override;
+    ClientStart StartClient(const std::wstring& parameters) override;
+    void RecordPendingChange(const PendingChange& change) override;
+    std::optional<PendingChange> PendingChangeOnRecord() override;
+    void ClearPendingChange() override;
+};
+
+class RecordingNotices : public Notices {
+public:
+    void MessageId(unsigned id) override;
+    void Warn(const std::wstring& text) override;
+    void Beep() override;
+
+protected:
+    void ShowBox(const std::wstring& text) override;
+};
 
 } // namespace fakes

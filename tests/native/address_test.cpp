@@ -1,4 +1,4 @@
-#include "common/address.h"
+#include "core/address.h"
 
 #include <gtest/gtest.h>
 
@@ -56,15 +56,16 @@ TEST_F(LocalSubnet, ComparesNetworkPartsUnderTheNetmask) {
         {"192.0.2.0", "255.0.255.0", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(IsOnLocalSubnet(Addr(c.address), Addr(c.netmask)), c.local)
+        EXPECT_EQ(IsOnLocalSubnet(fakes::world().localAddress, Addr(c.address), Addr(c.netmask)),
+                  c.local)
             << c.address << " / " << c.netmask;
     }
 }
 
 TEST_F(LocalSubnet, IsFalseWhenThePcHasNoAddress) {
     fakes::world().localAddress.reset();
-    EXPECT_FALSE(IsOnLocalSubnet(Addr("192.168.1.77"), Addr("255.255.255.0")));
-    EXPECT_FALSE(IsOnLocalSubnet(Addr("1.2.3.4"), Addr("0.0.0.0")));
+    EXPECT_FALSE(IsOnLocalSubnet(std::nullopt, Addr("192.168.1.77"), Addr("255.255.255.0")));
+    EXPECT_FALSE(IsOnLocalSubnet(std::nullopt, Addr("1.2.3.4"), Addr("0.0.0.0")));
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "common/log.h"
+#include "core/arp.h"
+#include "core/log.h"
+#include "core/route.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
-#include "unit/arp.h"
-#include "unit/route.h"
 
 namespace {
 
@@ -14,16 +14,17 @@ using Trace = std::vector<std::wstring>;
 class SystemTables : public ::testing::Test {
 protected:
     void SetUp() override { fakes::Reset(); }
+    fakes::RecordingSystem system;
 };
 
 TEST_F(SystemTables, ArpAndRouteParameterTexts) {
-    Arp dashed(Addr("10.0.0.7"), L"00-50-c2-11-8b-b8");
-    EXPECT_TRUE(dashed.Add());
-    EXPECT_TRUE(dashed.Delete());
+    Arp dashed(system, Addr("10.0.0.7"), L"00-50-c2-11-8b-b8");
+    EXPECT_TRUE(dashed.Add().started);
+    EXPECT_TRUE(dashed.Delete().started);
     // Arp passes the MAC as given; only the assignment sequence makes the dash form.
-    EXPECT_TRUE(Arp(Addr("192.168.1.50"), L"00:50:c2:11:8b:b8").Add());
-    EXPECT_TRUE(Route().Add(Addr("172.16.5.9")));
-    EXPECT_TRUE(Route().Delete(Addr("172.16.5.9")));
+    EXPECT_TRUE(Arp(system, Addr("192.168.1.50"), L"00:50:c2:11:8b:b8").Add().started);
+    EXPECT_TRUE(Route(system).Add(Addr("172.16.5.9")).started);
+    EXPECT_TRUE(Route(system).Delete(Addr("172.16.5.9")).started);
     EXPECT_EQ(fakes::world().trace,
               (Trace{
                   L"sys arp.exe|-s 10.0.0.7 00-50-c2-11-8b-b8",
@@ -38,10 +39,10 @@ TEST_F(SystemTables, AProgramThatCannotStartGivesFalseAndIsLogged) {
     testing_support::ScopedTempDir dir;
     SetDebugFlag();
     fakes::world().launchSucceeds = [](const fakes::Launch&) { return false; };
-    EXPECT_FALSE(Arp(Addr("10.0.0.7"), L"m").Add());
-    EXPECT_FALSE(Arp(Addr("10.0.0.7"), L"m").Delete());
-    EXPECT_FALSE(Route().Add(Addr("10.0.0.7")));
-    EXPECT_FALSE(Route().Delete(Addr("10.0.0.7")));
+    EXPECT_FALSE(Arp(system, Addr("10.0.0.7"), L"m").Add().started);
+    EXPECT_FALSE(Arp(system, Addr("10.0.0.7"), L"m").Delete().started);
+    EXPECT_FALSE(Route(system).Add(Addr("10.0.0.7")).started);
+    EXPECT_FALSE(Route(system).Delete(Addr("10.0.0.7")).started);
     ClearDebugFlagForTesting();
     std::string expected;
     for (int i = 0; i < 4; ++i) {

@@ -1,8 +1,9 @@
-#include "common/launcher.h"
+#include "core/start_failure.h"
+#include "core/system.h"
 
 #include <gtest/gtest.h>
 
-#include "common/log.h"
+#include "core/log.h"
 #include "tests/support.h"
 
 namespace {
@@ -49,17 +50,17 @@ protected:
 
 TEST_F(StartResult, AboveThirtyTwoIsAStartAndLogsNothing) {
     SetDebugFlag();
-    EXPECT_TRUE(ReportStartResult(33));
-    EXPECT_TRUE(ReportStartResult(42));
+    EXPECT_TRUE(ReportStartResult(33).started);
+    EXPECT_TRUE(ReportStartResult(42).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
 TEST_F(StartResult, FailuresLogTheirTextAloneWhenTheLogIsOn) {
     SetDebugFlag();
-    EXPECT_FALSE(ReportStartResult(32));
-    EXPECT_FALSE(ReportStartResult(2));
-    EXPECT_FALSE(ReportStartResult(1));
-    EXPECT_FALSE(ReportStartResult(-5)); // signed: a negative result is no start
+    EXPECT_FALSE(ReportStartResult(32).started);
+    EXPECT_FALSE(ReportStartResult(2).started);
+    EXPECT_FALSE(ReportStartResult(1).started);
+    EXPECT_FALSE(ReportStartResult(-5).started); // signed: a negative result is no start
     EXPECT_EQ(ReadFileBytes("varnok.log"), "The specified DLL was not found.\r\n"
                                            "The specified file was not found.\r\n"
                                            "An unknown error occurred.\r\n"
@@ -67,7 +68,7 @@ TEST_F(StartResult, FailuresLogTheirTextAloneWhenTheLogIsOn) {
 }
 
 TEST_F(StartResult, FailuresLogNothingWhenTheLogIsOff) {
-    EXPECT_FALSE(ReportStartResult(2));
+    EXPECT_FALSE(ReportStartResult(2).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 

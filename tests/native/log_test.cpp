@@ -1,4 +1,4 @@
-#include "common/log.h"
+#include "core/log.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "unit/macbuilder.h"
+#include "core/macbuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,9 @@ struct MacCase {
     const wchar_t* mac;
 };
 
-void PrintTo(const MacCase& c, std::ostream* out) { *out << c.serial; }
+void PrintTo(const MacCase& c, std::ostream* out) {
+    *out << c.serial;
+}
 
 class MacRule : public ::testing::TestWithParam<MacCase> {};
 

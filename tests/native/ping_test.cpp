@@ -1,8 +1,8 @@
-#include "unit/ping.h"
+#include "core/ping.h"
 
 #include <gtest/gtest.h>
 
-#include "common/log.h"
+#include "core/log.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 
@@ -12,8 +12,8 @@ using testing_support::Addr;
 using testing_support::ReadFileBytes;
 using Trace = std::vector<std::wstring>;
 
-icmp::Reply Status(unsigned long status) {
-    return icmp::Reply{true, status};
+EchoReply Status(unsigned long status) {
+    return EchoReply{true, status};
 }
 
 class PingTest : public ::testing::Test {
@@ -22,20 +22,21 @@ protected:
     void TearDown() override { ClearDebugFlagForTesting(); }
 
     bool SendToUnit() {
-        Ping ping;
+        Ping ping(system);
         return ping.Send(Addr("192.168.1.50"), Addr("255.255.255.0"), Addr("192.168.1.1"));
     }
 
     testing_support::ScopedTempDir dir;
+    fakes::RecordingSystem system;
 };
 
 TEST(ConfigurationPayload, CarriesNetmaskAndGatewayAfterTheMarker) {
-    const icmp::Payload example =
+    const EchoPayload example =
         Ping::ConfigurationPayload(Addr("255.255.255.0"), Addr("192.168.1.1"));
-    EXPECT_EQ(example, (icmp::Payload{0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-                                      0x98, 0x76, 0xff, 0xff, 0xff, 0x00, 0xc0, 0xa8, 0x01, 0x01}));
-    const icmp::Payload zeros = Ping::ConfigurationPayload(Addr("0.0.0.0"), Addr("0.0.0.0"));
-    EXPECT_EQ(zeros, (icmp::Payload{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x98, 0x76}));
+    EXPECT_EQ(example, (EchoPayload{0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                    0x98, 0x76, 0xff, 0xff, 0xff, 0x00, 0xc0, 0xa8, 0x01, 0x01}));
+    const EchoPayload zeros = Ping::ConfigurationPayload(Addr("0.0.0.0"), Addr("0.0.0.0"));
+    EXPECT_EQ(zeros, (EchoPayload{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x98, 0x76}));
 }
 
 TEST(StatusText, CoversTheIpStatusRange) {
@@ -50,11 +51,11 @@ TEST(StatusText, CoversTheIpStatusRange) {
 }
 
 TEST_F(PingTest, ASuccessOnTheSecondAttemptStopsThere) {
-    fakes::world().echoReplies = {icmp::Reply{}, Status(0), Status(0)};
+    fakes::world().echoReplies = {EchoReply{}, Status(0), Status(0)};
     EXPECT_TRUE(SendToUnit());
     EXPECT_EQ(fakes::world().trace,
-              (Trace{L"icmp load", L"icmp create", L"dispatch", L"echo 192.168.1.50", L"dispatch",
-                     L"pause 1000", L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
+              (Trace{L"icmp load", L"icmp create", L"echo 192.168.1.50", L"pause 1000",
+                     L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
     EXPECT_EQ(fakes::world().echoPayloads.size(), 2u);
     EXPECT_EQ(fakes::world().echoPayloads[0],
               Ping::ConfigurationPayload(Addr("255.255.255.0"), Addr("192.168.1.1")));
@@ -63,10 +64,9 @@ TEST_F(PingTest, ASuccessOnTheSecondAttemptStopsThere) {
 TEST_F(PingTest, NoReplyThreeTimesFailsWithPausesBeforeAttemptsTwoAndThreeOnly) {
     SetDebugFlag();
     EXPECT_FALSE(SendToUnit());
-    EXPECT_EQ(fakes::world().trace,
-              (Trace{L"icmp load", L"icmp create", L"dispatch", L"echo 192.168.1.50", L"dispatch",
-                     L"pause 1000", L"echo 192.168.1.50", L"dispatch", L"pause 1000",
-                     L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
+    EXPECT_EQ(fakes::world().trace, (Trace{L"icmp load", L"icmp create", L"echo 192.168.1.50",
+                                           L"pause 1000", L"echo 192.168.1.50", L"pause 1000",
+                                           L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
     EXPECT_FALSE(std::filesystem::exists("varnok.log")); // no reply is not logged
 }
 
@@ -86,20 +86,21 @@ TEST_F(PingTest, ErrorRepliesWithTheLogOffLeaveNoFile) {
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
-TEST_F(PingTest, FailedPreparationTellsTheUserReleasesOnceAndNeverSends) {
+TEST_F(PingTest, FailedPreparationSaysWhichReleasesOnceAndNeverSends) {
     const struct {
         const char* name;
         std::function<void(fakes::World&)> arrange;
         Trace trace;
+        EchoOpenFailure failure;
     } cases[] = {
-        {"library missing", [](fakes::World& w) { w.icmpLoads = false; },
-         Trace{L"icmp load", L"msg 111"}},
+        {"library missing", [](fakes::World& w) { w.icmpLoads = false; }, Trace{L"icmp load"},
+         EchoOpenFailure::LibraryMissing},
         {"export missing", [](fakes::World& w) { w.icmpMissingExports = {"IcmpSendEcho"}; },
-         Trace{L"icmp load", L"icmp free", L"msg 111"}},
+         Trace{L"icmp load", L"icmp free"}, EchoOpenFailure::LibraryMissing},
         {"first export missing", [](fakes::World& w) { w.icmpMissingExports = {"IcmpCreateFile"}; },
-         Trace{L"icmp load", L"icmp free", L"msg 111"}},
+         Trace{L"icmp load", L"icmp free"}, EchoOpenFailure::LibraryMissing},
         {"handle fails", [](fakes::World& w) { w.icmpHandleCreates = false; },
-         Trace{L"icmp load", L"icmp create", L"icmp free", L"msg 109"}},
+         Trace{L"icmp load", L"icmp create", L"icmp free"}, EchoOpenFailure::HandleFailed},
     };
     for (const auto& c : cases) {
         fakes::Reset();
@@ -107,7 +108,9 @@ TEST_F(PingTest, FailedPreparationTellsTheUserReleasesOnceAndNeverSends) {
         c.arrange(fakes::world());
         fakes::world().echoReplies = {Status(11003), Status(0)};
         {
-            Ping ping;
+            fakes::RecordingSystem system;
+            Ping ping(system);
+            EXPECT_EQ(ping.OpenFailure(), c.failure) << c.name;
             EXPECT_FALSE(ping.Send(Addr("10.0.0.7"), Addr("255.0.0.0"), Addr("10.0.0.1")))
                 << c.name;
         }

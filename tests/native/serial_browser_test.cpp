@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/browser.h"
+#include "core/serial.h"
 #include "tests/support.h"
-#include "ui/browser.h"
-#include "ui/serial.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
 #include <algorithm>
+#include <functional>
 
 #include <gtest/gtest.h>
 
-#include "common/log.h"
+#include "core/arguments.h"
+#include "core/log.h"
+#include "core/ticks.h"
+#include "core/upload.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
-#include "ui/arguments.h"
-#include "upload/tftp.h"
-#include "upload/transfer.h"
 
 namespace {
 
@@ -70,14 +71,6 @@ TEST(TransferTicks, AnotherTimersTickChangesNothing) {
     EXPECT_EQ(ticksLeft, 12u);
 }
 
-TEST(TransferOutcome, SuccessOnlyForAClientThatEndedWell) {
-    EXPECT_TRUE(UploadSucceeded(true, 0ul));
-    EXPECT_FALSE(UploadSucceeded(true, 1ul));
-    EXPECT_FALSE(UploadSucceeded(true, std::nullopt));
-    EXPECT_FALSE(UploadSucceeded(false, std::nullopt));
-    EXPECT_FALSE(UploadSucceeded(false, 0ul));
-}
-
 TEST(StartArguments, DebugInAnyCaseAsAWholeArgumentAfterTheProgramsName) {
     const struct {
         std::vector<std::wstring> arguments;
@@ -103,26 +96,83 @@ TEST(StartArguments, DebugInAnyCaseAsAWholeArgumentAfterTheProgramsName) {
 
 namespace {
 
-class ClientStart : public ::testing::Test {
-protected:
-    void SetUp() override { fakes::Reset(); }
+struct UploadCase {
+    const char* name;
+    std::function<void(fakes::World&)> arrange;
+    Failure failure;
+    std::vector<std::wstring> traceAfterPing; // after the echo channel is released
+    bool answered;
 };
 
-TEST_F(ClientStart, TheClientIsWrittenOutOnceAndStartedByItsFullPath) {
-    TFTP tftp(136);
-    EXPECT_TRUE(tftp.Put(Addr("10.0.0.5"), LR"(C:\fw\unit.bin)"));
-    EXPECT_EQ(fakes::world().trace,
-              (std::vector<std::wstring>{
-                  L"extract 136", LR"(start C:\work\tftp.exe|-i 10.0.0.5 PUT C:\fw\unit.bin)"}));
-    EXPECT_EQ(tftp.Client().ExitCode(), 0ul);
+TEST(Upload, OutcomeFollowsThePingAndTheClientsEnd) {
+    const std::wstring start = LR"(start C:\work\tftp.exe|-i 10.0.0.5 PUT C:\fw\unit.bin)";
+    const UploadCase cases[] = {
+        {"exit 0", [](fakes::World&) {}, Failure::None, {start}, true},
+        {"exit 1",
+         [](fakes::World& w) { w.clientExitCode = 1ul; },
+         Failure::ClientFailed,
+         {start},
+         true},
+        {"never ends",
+         [](fakes::World& w) { w.clientExitCode.reset(); },
+         Failure::ClientTimedOut,
+         {start, L"client ended"},
+         true},
+        {"not started",
+         [](fakes::World& w) { w.launchSucceeds = [](auto&) { return false; }; },
+         Failure::ClientNotStarted,
+         {start},
+         true},
+        {"no answer", [](fakes::World& w) { w.echoReplies.clear(); }, Failure::NoAnswer, {}, false},
+        {"no ICMP.DLL",
+         [](fakes::World& w) { w.icmpLoads = false; },
+         Failure::EchoLibraryMissing,
+         {},
+         false},
+    };
+    for (const UploadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::Reset();
+        fakes::world().echoReplies = {EchoReply{true, 0}};
+        fakes::world().clientLastLine = L"Error code 2: Access violation";
+        c.arrange(fakes::world());
+        fakes::RecordingSystem system;
+        bool answered = false;
+        const Outcome outcome = RunUpload(system,
+                                          {Addr("10.0.0.5"), Addr("255.255.255.0"),
+                                           Addr("10.0.0.1"), LR"(C:\fw\unit.bin)", 30000},
+                                          [&] {
+                                              answered = true;
+                                              fakes::Record(L"answered");
+                                          });
+        EXPECT_EQ(outcome.failure, c.failure);
+        EXPECT_EQ(answered, c.answered);
+        std::vector<std::wstring> trace = fakes::world().trace;
+        const auto released = std::find(trace.begin(), trace.end(), L"answered");
+        trace.erase(trace.begin(), released == trace.end() ? trace.end() : released + 1);
+        EXPECT_EQ(trace, c.traceAfterPing);
+        if (c.failure == Failure::ClientFailed) {
+            EXPECT_EQ(outcome.code, 1u);
+            EXPECT_EQ(outcome.detail, L"Error code 2: Access violation");
+        }
+    }
 }
 
-TEST_F(ClientStart, AClientThatCannotStartIsNotWatched) {
-    fakes::world().launchSucceeds = [](const fakes::Launch&) { return false; };
-    TFTP tftp(136);
-    EXPECT_FALSE(tftp.Put(Addr("10.0.0.5"), L"unit.bin"));
-    EXPECT_FALSE(tftp.Client().Started());
-    EXPECT_EQ(tftp.Client().ExitCode(), std::nullopt);
+TEST(Upload, TheClientsLastLineIsItsLastNonEmptyOne) {
+    const struct {
+        const char* output;
+        const wchar_t* line;
+    } cases[] = {
+        {"", L""},
+        {"one", L"one"},
+        {"sent 4096 bytes\r\nError code 2: refused\r\n\r\n", L"Error code 2: refused"},
+        {"a\nb  \n  \n", L"b"},
+        {"\n\n", L""},
+        {"x\r  tail", L"tail"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LastOutputLine(c.output), c.line) << c.output;
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "common/address.h"
+#include "win32/system.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,11 @@ TEST(LocalAddress, DecidesTheSubnetAgainstTheFirstLocalAddress) {
     IPv4Address slash24;
     slash24.octet = {255, 255, 255, 0};
 
-    EXPECT_TRUE(IsOnLocalSubnet(local, host));
-    EXPECT_FALSE(IsOnLocalSubnet(neighbour, host));
-    EXPECT_TRUE(IsOnLocalSubnet(neighbour, slash24));
-    EXPECT_FALSE(IsOnLocalSubnet(elsewhere, slash24));
-    EXPECT_TRUE(IsOnLocalSubnet(elsewhere, IPv4Address{}));
+    EXPECT_TRUE(IsOnLocalSubnet(local, local, host));
+    EXPECT_FALSE(IsOnLocalSubnet(local, neighbour, host));
+    EXPECT_TRUE(IsOnLocalSubnet(local, neighbour, slash24));
+    EXPECT_FALSE(IsOnLocalSubnet(local, elsewhere, slash24));
+    EXPECT_TRUE(IsOnLocalSubnet(local, elsewhere, IPv4Address{}));
 }
 
 } // namespace

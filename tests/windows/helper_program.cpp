@@ -2,9 +2,10 @@
 // leaves a marker file and exits with a chosen code, so a test can tell whether, when and
 // how it ran. Other arguments are ignored, so it can stand in for the TFTP client; then
 // the environment chooses (VARNOK_HELPER_SLEEP, VARNOK_HELPER_TOUCH, VARNOK_HELPER_EXIT).
-//   varnok_test_helper [--sleep MS] [--touch FILE] [--exit CODE]
+//   varnok_test_helper [--sleep MS] [--touch FILE] [--say LINE] [--exit CODE]
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <fstream>
@@ -35,6 +36,10 @@ int wmain(int argc, wchar_t** argv) {
             ::Sleep(static_cast<DWORD>(std::wcstoul(argv[i + 1], nullptr, 10)));
         } else if (std::wcscmp(argv[i], L"--touch") == 0) {
             std::ofstream(argv[i + 1]) << "ran\n";
+        } else if (std::wcscmp(argv[i], L"--say") == 0) {
+            std::fprintf(stderr, "progress\n");
+            std::printf("%ls\r\n\r\n", argv[i + 1]);
+            std::fflush(stdout);
         } else if (std::wcscmp(argv[i], L"--exit") == 0) {
             code = static_cast<int>(std::wcstol(argv[i + 1], nullptr, 10));
         }

@@ -1,13 +1,13 @@
-#include "common/launcher.h"
+#include "win32/launcher.h"
 
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
-#include "common/log.h"
-#include "common/win32.h"
+#include "core/log.h"
 #include "tests/support.h"
+#include "win32/win32.h"
 
 namespace {
 
@@ -27,18 +27,18 @@ std::wstring SystemProgram(const wchar_t* name) {
 
 TEST_F(Launcher, AnExistingProgramStartsAndNothingIsLogged) {
     SetDebugFlag();
-    EXPECT_TRUE(RunProgram(L"open", SystemProgram(L"cmd.exe"), L"/c exit 0", false));
+    EXPECT_TRUE(RunProgram(L"open", SystemProgram(L"cmd.exe"), L"/c exit 0", false).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
 TEST_F(Launcher, AMissingProgramFailsAndLogsWhy) {
     SetDebugFlag();
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false));
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false).started);
     EXPECT_EQ(ReadFileBytes("varnok.log"), "The specified file was not found.\r\n");
 }
 
 TEST_F(Launcher, AMissingProgramWithTheLogOffLeavesNoFile) {
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false));
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
@@ -64,7 +64,7 @@ TEST_F(Launcher, ALockedLogDropsTheEntryAndChangesNothingElse) {
     UniqueHandle lock = OwnFile(::CreateFileW(L"varnok.log", GENERIC_READ, 0, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(lock);
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false));
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false).started);
     lock.reset();
     EXPECT_EQ(ReadFileBytes("varnok.log"), "kept\r\n");
 }

@@ -1,25 +1,39 @@
 // The main window with both pages, run modally; the test acts from a thread timer inside
 // its message loop, as a user would between messages.
-#include "ui/tab_container.h"
+#include "app/tab_container.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
+#include <memory>
 
 #include <gtest/gtest.h>
 
+#include "res/resource_ids.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 #include "tests/windows/registry_support.h"
-#include "ui/resource_ids.h"
 
 namespace {
 
 using namespace testing_support;
+using Trace = std::vector<std::wstring>;
 
 std::function<void()> steps;
 
 void CALLBACK RunSteps(HWND, UINT, UINT_PTR timer, DWORD) {
     ::KillTimer(nullptr, timer);
     steps();
+}
+
+// Closes the window it names once it names one.
+std::function<HWND()> closeWhen;
+
+void CALLBACK CloseWhenDone(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (HWND window = closeWhen()) {
+        ::KillTimer(nullptr, timer);
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    }
 }
 
 DWORD ShownAddress(HWND control) {
@@ -44,12 +58,14 @@ protected:
     }
     void TearDown() override { DeleteSettings(); }
     ScopedTempDir dir;
+    fakes::RecordingSystem system;
+    fakes::RecordingNotices notices;
 };
 
 TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
     PutValue(L"Init", L"IP", REG_BINARY, {10, 0, 0, 7});
     PutValue(L"Init", L"Netmask", REG_BINARY, {255, 255, 255, 0});
-    TabContainer window;
+    TabContainer window(system, notices);
     bool ran = false;
     steps = [&] {
         HWND main = window.hwnd();
@@ -102,6 +118,70 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
     EXPECT_TRUE(ran);
     EXPECT_EQ(window.hwnd(), nullptr);
     EXPECT_EQ(GetAppMainWindow(), nullptr);
+}
+
+// An "Apply" whose echoes each take 300 ms. `onEcho` runs on the work's thread.
+void ApplyWithSlowEchoes(HWND main, HWND ipPage, std::function<void(int echo)> onEcho) {
+    fakes::world().localAddress = Addr("10.0.0.20");
+    auto echoes = std::make_shared<int>(0);
+    fakes::world().onEcho = [=] {
+        onEcho(++*echoes);
+        ::Sleep(300);
+    };
+    ::SendMessageW(::GetDlgItem(ipPage, IDC_NEW_IP), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 0, 0, 5));
+    ::SendMessageW(::GetDlgItem(ipPage, IDC_NEW_NETMASK), IPM_SETADDRESS, 0,
+                   MAKEIPADDRESS(255, 255, 255, 0));
+    ::SendMessageW(::GetDlgItem(ipPage, IDC_APPLY), BM_CLICK, 0, 0);
+    (void)main;
+}
+
+TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
+    TabContainer window(system, notices);
+    DWORD worstMs = 0;
+    bool contentDisabled = false;
+    steps = [&] {
+        HWND main = window.hwnd();
+        ApplyWithSlowEchoes(main, window.AddressPage().hwnd(), [&, main](int) {
+            const DWORD start = ::GetTickCount();
+            DWORD_PTR result = 0;
+            EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 100, &result), 0);
+            worstMs = std::max(worstMs, ::GetTickCount() - start);
+            contentDisabled = ::IsWindowEnabled(main) &&
+                              !::IsWindowEnabled(::GetDlgItem(main, IDC_TABS)) &&
+                              !::IsWindowEnabled(window.AddressPage().hwnd()) &&
+                              !::IsWindowEnabled(window.UpdatePage().hwnd());
+        });
+    };
+    ::SetTimer(nullptr, 0, 10, RunSteps);
+    closeWhen = [&] {
+        const Trace trace = fakes::Trace();
+        return !trace.empty() && trace.back() == L"msg 110" ? window.hwnd() : nullptr;
+    };
+    ::SetTimer(nullptr, 0, 20, CloseWhenDone);
+    window.RunModal(nullptr);
+    std::printf("worst response of the window during an Apply: %lu ms\n",
+                static_cast<unsigned long>(worstMs));
+    EXPECT_LT(worstMs, 100u);
+    EXPECT_TRUE(contentDisabled);
+    EXPECT_EQ(fakes::world().trace.back(), L"msg 110");
+}
+
+TEST_F(MainWindow, ClosingDuringApplyEndsOnlyAfterTheCleanUp) {
+    TabContainer window(system, notices);
+    steps = [&] {
+        HWND main = window.hwnd();
+        ApplyWithSlowEchoes(main, window.AddressPage().hwnd(), [main](int echo) {
+            if (echo == 1) {
+                ::PostMessageW(main, WM_CLOSE, 0, 0); // the close box, mid-sequence
+            }
+        });
+    };
+    ::SetTimer(nullptr, 0, 10, RunSteps);
+    EXPECT_EQ(window.RunModal(nullptr), IDCANCEL);
+    const Trace trace = fakes::world().trace;
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), L"echo 10.0.0.5"), 1); // no more echoes
+    EXPECT_EQ(trace.back(), L"record clear"); // the clean-up ran; no box was shown
+    EXPECT_EQ(trace[trace.size() - 4], L"sys arp.exe|-d 10.0.0.5");
 }
 
 } // namespace

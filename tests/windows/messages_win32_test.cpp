@@ -1,13 +1,14 @@
-#include "common/messages.h"
+// The program's own boxes and the string table, for real.
+#include "app/notices_win32.h"
 
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "common/log.h"
-#include "common/win32.h"
+#include "core/log.h"
 #include "tests/support.h"
+#include "win32/win32.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ protected:
 
 TEST_F(RealBox, ShowMessageIdShowsTheStringTableText) {
     WithBoxWatcher([] {
-        ShowMessageId(110);
+        Win32Notices().MessageId(110);
         return 0;
     });
     ASSERT_TRUE(seen.found);
@@ -91,7 +92,7 @@ TEST_F(RealBox, ShowMessageIdShowsTheStringTableText) {
 TEST_F(RealBox, ShowMessageIdNeverLogs) {
     SetDebugFlag();
     WithBoxWatcher([] {
-        ShowMessageId(108);
+        Win32Notices().MessageId(108);
         return 0;
     });
     EXPECT_EQ(seen.text, L"SUCCESS!");
@@ -100,17 +101,19 @@ TEST_F(RealBox, ShowMessageIdNeverLogs) {
 
 TEST_F(RealBox, AnUnknownNumberShowsAnEmptyBox) {
     WithBoxWatcher([] {
-        ShowMessageId(200);
+        Win32Notices().MessageId(200);
         return 0;
     });
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.text, L"");
 }
 
-TEST_F(RealBox, ShowMessageShowsAndLogsTheFormattedText) {
+TEST_F(RealBox, AMessageShowsAndLogsItsText) {
     SetDebugFlag();
-    const int result = WithBoxWatcher([] { return ShowMessage(L"No file selected"); });
-    EXPECT_EQ(result, IDOK);
+    WithBoxWatcher([] {
+        Win32Notices().Message(L"No file selected");
+        return 0;
+    });
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.text, L"No file selected");
     EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"), "No file selected\r\n");

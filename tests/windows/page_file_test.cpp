@@ -1,7 +1,10 @@
 // The update page, created for real and driven with window messages. The ping is
 // scripted; the client it starts is a real process: the stand-in program, written out
 // from the test's resources as tftp.exe and told by its environment how to end.
-#include "upload/page_file.h"
+#include "app/page_file.h"
+
+#include "win32/client_file.h"
+#include "win32/launcher.h"
 
 #include <chrono>
 #include <filesystem>
@@ -10,10 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include "res/resource_ids.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 #include "tests/windows/page_fixture.h"
-#include "ui/resource_ids.h"
 
 namespace {
 
@@ -21,7 +24,15 @@ using namespace testing_support;
 using Trace = std::vector<std::wstring>;
 using Clock = std::chrono::steady_clock;
 
-const icmp::Reply kAnswered{true, 0};
+const EchoReply kAnswered{true, 0};
+
+// The recording system, except that the client is started for real.
+class RealClientSystem : public fakes::RecordingSystem {
+public:
+    ClientStart StartClient(const std::wstring& parameters) override {
+        return StartCapturedProgram(ClientPath(), parameters);
+    }
+};
 
 std::string HelperBytes() {
     wchar_t self[MAX_PATH];
@@ -29,7 +40,7 @@ std::string HelperBytes() {
     return ReadFileBytes(std::filesystem::path(self).parent_path() / "varnok_test_helper.exe");
 }
 
-class UpdatePage : public PageFixture<PageFile, IDD_PAGE_FILE> {
+class UpdatePage : public PageFixture<PageFile, IDD_PAGE_FILE, RealClientSystem> {
 protected:
     void SetUp() override {
         PageFixture::SetUp();
@@ -45,6 +56,11 @@ protected:
     // The address the main window hands over when the update tab is selected.
     void HandAddress(const char* address) {
         page_->SetCurrentAddress(Addr(address), Addr("255.255.255.0"), Addr("10.0.0.1"));
+    }
+    // Clicks "Update" and handles messages until the outcome has been shown.
+    void Update(int id) {
+        Click(id);
+        PumpUntil([this] { return !page_->Updating(); });
     }
     int Position(int id) const {
         return static_cast<int>(::SendMessageW(Item(id), PBM_GETPOS, 0, 0));
@@ -121,10 +137,11 @@ TEST_F(UpdatePage, AnUnansweredPingFailsAtOnceAndStartsNoClient) {
     HandAddress("10.0.0.5");
     Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
     fakes::world().trace.clear();
-    Click(IDC_BIN_UPDATE);
+    Update(IDC_BIN_UPDATE);
     const Trace& trace = fakes::world().trace;
     ASSERT_GE(trace.size(), 3u);
-    EXPECT_EQ(trace[trace.size() - 3], L"msg 110"); // then the ping is released
+    EXPECT_EQ(trace[trace.size() - 3], L"icmp close"); // the ping is released, then the box
+    EXPECT_EQ(trace.back(), L"msg 110");
     EXPECT_EQ(std::count(trace.begin(), trace.end(), L"echo 10.0.0.5"), 3);
     EXPECT_EQ(Position(IDC_BIN_PROGRESS), 1); // stays at 1 of 30
     EXPECT_FALSE(std::filesystem::exists("client-ran"));
@@ -153,10 +170,9 @@ TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
         Type(c.firmware ? IDC_BIN_PATH : IDC_ROM_PATH, L"C:\\image file");
         fakes::world().echoReplies = {kAnswered};
         fakes::world().trace.clear();
-        Click(c.firmware ? IDC_BIN_UPDATE : IDC_ROM_UPDATE);
-        EXPECT_EQ(fakes::world().trace, (Trace{L"icmp load", L"icmp create", L"dispatch",
-                                               L"echo 10.0.0.5", L"cursor wait", L"cursor normal",
-                                               c.outcome, L"icmp close", L"icmp free"}));
+        Update(c.firmware ? IDC_BIN_UPDATE : IDC_ROM_UPDATE);
+        EXPECT_EQ(fakes::world().trace, (Trace{L"icmp load", L"icmp create", L"echo 10.0.0.5",
+                                               L"icmp close", L"icmp free", c.outcome}));
         EXPECT_TRUE(std::filesystem::exists("client-ran"));
         EXPECT_EQ(Position(c.firmware ? IDC_BIN_PROGRESS : IDC_ROM_PROGRESS), 0);
         EXPECT_TRUE(::IsWindowEnabled(host_));
@@ -174,9 +190,11 @@ TEST_F(UpdatePage, AClientStillSendingAfterTheWaitIsWaitedFor) {
     fakes::world().echoReplies = {kAnswered};
     const auto start = Clock::now();
     Click(IDC_ROM_UPDATE); // 15 ticks of 5 ms, then the client's own 1.5 s
+    PumpUntil([this] { return Position(IDC_ROM_PROGRESS) == 15; }); // full while it sends
+    PumpUntil([this] { return !page_->Updating(); });
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1400));
-    EXPECT_EQ(fakes::world().trace.back(), L"icmp free");
-    EXPECT_EQ(fakes::world().trace[fakes::world().trace.size() - 3], L"msg 108");
+    EXPECT_EQ(fakes::world().trace.back(), L"msg 108");
+    EXPECT_EQ(Position(IDC_ROM_PROGRESS), 0);
 }
 
 TEST_F(UpdatePage, AClientThatCannotStartFailsAfterTheFullWait) {
@@ -185,17 +203,18 @@ TEST_F(UpdatePage, AClientThatCannotStartFailsAfterTheFullWait) {
     HandAddress("10.0.0.5");
     Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
     fakes::world().echoReplies = {kAnswered};
-    Click(IDC_BIN_UPDATE);
-    const Trace& trace = fakes::world().trace;
-    EXPECT_EQ(trace[trace.size() - 3], L"msg 110");
-    EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0); // the wait ran to its end
+    const auto start = Clock::now();
+    Update(IDC_BIN_UPDATE);
+    EXPECT_EQ(fakes::world().trace.back(), L"msg 110");
+    EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);                        // the wait ran to its end:
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(150)); // 30 ticks of 5 ms
 }
 
 TEST_F(UpdatePage, SelectingTheTabAgainResetsTheBarsAndShowsTheAddress) {
     Open();
     HandAddress("10.0.0.5");
     Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
-    Click(IDC_BIN_UPDATE); // unanswered: the bar stays at 1
+    Update(IDC_BIN_UPDATE); // unanswered: the bar stays at 1
     ASSERT_EQ(Position(IDC_BIN_PROGRESS), 1);
     HandAddress("10.0.0.9");
     EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);

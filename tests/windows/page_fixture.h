@@ -1,6 +1,8 @@
 // A page created for real as the child of a host window, driven with window messages.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,7 +14,8 @@
 
 namespace testing_support {
 
-template <typename PageType, UINT TemplateId> class PageFixture : public ::testing::Test {
+template <typename PageType, UINT TemplateId, typename SystemType = fakes::RecordingSystem>
+class PageFixture : public ::testing::Test {
 protected:
     // One visible host window for the whole suite: under Wine without a window manager,
     // hiding or destroying a top-level window waits about two seconds for the X server.
@@ -32,7 +35,7 @@ protected:
     }
 
     PageType& OpenPage() {
-        page_ = std::make_unique<PageType>();
+        page_ = std::make_unique<PageType>(system_, notices_);
         EXPECT_TRUE(page_->CreateChild(TemplateId, host_));
         ::ShowWindow(page_->hwnd(), SW_SHOW);
         return *page_;
@@ -48,7 +51,24 @@ protected:
         return value;
     }
 
+    // Handles the thread's messages, as the program's loop does, until `done` or 20 s.
+    static void PumpUntil(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            MSG message;
+            if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            } else {
+                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            }
+        }
+        EXPECT_TRUE(done()) << "still waiting after 20 s";
+    }
+
     static inline HWND host_ = nullptr;
+    SystemType system_;
+    fakes::RecordingNotices notices_;
     std::unique_ptr<PageType> page_;
 };
 

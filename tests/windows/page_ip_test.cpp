@@ -1,15 +1,15 @@
-// The address page, created for real inside the test and driven with window messages;
-// the assignment sequence, the input-check boxes and the shell are recording fakes.
-#include "ui/page_ip.h"
+// The address page, created for real inside the test and driven with window messages,
+// on the recording system and boxes.
+#include "app/page_ip.h"
 
 #include <memory>
 
 #include <gtest/gtest.h>
 
+#include "res/resource_ids.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 #include "tests/windows/page_fixture.h"
-#include "ui/resource_ids.h"
 
 namespace {
 
@@ -135,6 +135,8 @@ TEST_F(AddressPage, SerialChecksRefuseAndStoreNothing) {
 }
 
 TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled) {
+    fakes::world().localAddress = Addr("10.0.0.20");
+    fakes::world().echoReplies = {EchoReply{true, 0}};
     Open();
     Type(IDC_SERIAL, L"01234");
     SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
@@ -143,8 +145,11 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
     fakes::world().trace.clear();
 
     bool buttonsDisabledDuringRun = false;
+    bool mainThreadFree = false;
     StoredValue mac, serial, ip, netmask, gateway;
-    fakes::world().onSetupRun = [&] {
+    fakes::world().onEcho = [&] { // on the work's thread
+        mainThreadFree =
+            ::SendMessageTimeoutW(Item(IDC_SERIAL), WM_NULL, 0, 0, SMTO_BLOCK, 100, nullptr) != 0;
         buttonsDisabledDuringRun =
             !::IsWindowEnabled(Item(IDC_APPLY)) && !::IsWindowEnabled(Item(IDC_SHOW));
         mac = GetValue(L"Init", L"MAC");
@@ -154,10 +159,14 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
         gateway = GetValue(L"Init", L"Gateway");
     };
     Click(IDC_APPLY);
+    PumpUntil([&] { return !page_->Working(); });
 
     EXPECT_EQ(fakes::world().trace,
-              (Trace{L"cursor wait", L"setup 00:50:c2:11:8c:a2|10.0.0.5|255.255.255.0|10.0.0.1",
-                     L"cursor normal"}));
+              (Trace{L"record 10.0.0.5", L"sys arp.exe|-d 10.0.0.5",
+                     L"sys arp.exe|-s 10.0.0.5 00-50-c2-11-8c-a2", L"icmp load", L"icmp create",
+                     L"echo 10.0.0.5", L"sys arp.exe|-d 10.0.0.5", L"icmp close", L"icmp free",
+                     L"record clear", L"msg 108"}));
+    EXPECT_TRUE(mainThreadFree); // the window's thread answered while the echo was out
     EXPECT_EQ(TextOf(Item(IDC_SERIAL)), L"1234");
     EXPECT_EQ(TextOf(Item(IDC_MAC)), L"00:50:c2:11:8c:a2");
     EXPECT_TRUE(buttonsDisabledDuringRun);

@@ -5,15 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ping.h"
 #include "tests/support.h"
-#include "unit/ping.h"
+#include "win32/system.h"
 
 namespace {
 
 using testing_support::Addr;
 
 TEST(RealPing, LoopbackAnswers) {
-    Ping ping;
+    Win32System system;
+    Ping ping(system);
     EXPECT_TRUE(ping.Send(Addr("127.0.0.1"), Addr("255.0.0.0"), Addr("0.0.0.0")));
 }
 
@@ -23,7 +25,8 @@ TEST(RealPing, AnAddressNobodyHoldsFailsAfterThreeAttempts) {
         GTEST_SKIP() << "VARNOK_SILENT_ADDRESS not set (run through ping_netns.sh)";
     }
     const auto start = std::chrono::steady_clock::now();
-    Ping ping;
+    Win32System system;
+    Ping ping(system);
     EXPECT_FALSE(ping.Send(Addr(silent), Addr("255.255.255.0"), Addr("0.0.0.0")));
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)

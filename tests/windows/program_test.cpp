@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/win32.h"
 #include "tests/support.h"
+#include "win32/win32.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/win32.h"
+#include "win32/win32.h"
 
 namespace testing_support {
 

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "common/launcher.h"
-#include "common/launcher_win32.h"
-#include "common/log.h"
+#include "core/arp.h"
+#include "core/log.h"
 #include "tests/support.h"
-#include "unit/arp.h"
-#include "unit/route.h"
+#include "win32/launcher.h"
+#include "win32/settings.h"
+#include "win32/system.h"
 
 namespace {
 
@@ -31,15 +31,18 @@ TEST_F(SystemPrograms, ArpIsTheSystemsOwnNeverOneInTheCurrentFolder) {
     // A program named arp.exe in the current folder that would leave a marker.
     std::filesystem::copy_file(HelperProgram(), "arp.exe");
     const std::wstring marker = (dir.path() / "planted-arp-ran").wstring();
-    EXPECT_TRUE(Arp(Addr("10.0.0.7"), L"00-50-c2-11-8b-b8").Delete());
-    EXPECT_TRUE(RunSystemProgram(L"arp.exe", L"--touch " + marker));
+    Win32System system;
+    EXPECT_TRUE(Arp(system, Addr("10.0.0.7"), L"00-50-c2-11-8b-b8").Delete().started);
+    EXPECT_TRUE(RunSystemProgram(L"arp.exe", L"--touch " + marker).started);
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_TRUE(std::filesystem::exists(SystemProgramPath(L"arp.exe")));
 }
 
 TEST_F(SystemPrograms, AMissingSystemProgramIsNotStartedAndLogged) {
     SetDebugFlag();
-    EXPECT_FALSE(RunSystemProgram(L"no-such-tool.exe", L"ADD 10.0.0.7"));
+    const ProgramRun run = RunSystemProgram(L"no-such-tool.exe", L"ADD 10.0.0.7");
+    EXPECT_FALSE(run.started);
+    EXPECT_EQ(run.failure, L"The specified file was not found.");
     EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"),
               "The specified file was not found.\r\n");
 }
@@ -60,6 +63,41 @@ TEST_F(SystemPrograms, TheWaitEndsAfterItsLimit) {
 
 TEST_F(SystemPrograms, TheStartCountsEvenWhenTheProgramFails) {
     EXPECT_GT(StartAndWait(HelperProgram().wstring(), L"--exit 1", 10000), 32);
+}
+
+TEST_F(SystemPrograms, TheClientsExitCodeAndLastLineAreKept) {
+    ClientStart start = StartCapturedProgram(HelperProgram().wstring(),
+                                             L"--say \"Error code 2: refused\" --exit 3");
+    ASSERT_TRUE(start.client);
+    const std::optional<ClientEnd> end = start.client->Await(10000);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->exitCode, 3u);
+    EXPECT_EQ(end->lastLine, L"Error code 2: refused");
+
+    start = StartCapturedProgram(HelperProgram().wstring(), L"--sleep 20000");
+    ASSERT_TRUE(start.client);
+    EXPECT_FALSE(start.client->Await(100));
+    start.client->End();
+    EXPECT_TRUE(start.client->Await(5000));
+
+    start = StartCapturedProgram((dir.path() / "missing.exe").wstring(), L"");
+    EXPECT_FALSE(start.client);
+    EXPECT_EQ(start.failure, L"The specified file was not found.");
+}
+
+TEST(PendingChangeRecord, SurvivesInTheSettingsUntilCleared) {
+    Win32System system;
+    system.ClearPendingChange();
+    EXPECT_FALSE(system.PendingChangeOnRecord());
+    for (bool route : {true, false}) {
+        system.RecordPendingChange({Addr("172.16.5.9"), route});
+        const std::optional<PendingChange> read = Win32System().PendingChangeOnRecord();
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->address.ToText(), L"172.16.5.9");
+        EXPECT_EQ(read->hostRoute, route);
+    }
+    system.ClearPendingChange();
+    EXPECT_FALSE(system.PendingChangeOnRecord());
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 // Drives a running Varnok through window messages, as a user would with mouse and keys:
 //   ui_driver STEP...      (steps: see steps.h)
-// Prints "box: <text>" and "box-after-ms: <n>" (from the last click) for each box it
-// closes, "text <id>: <text>" for each read. Exit status 0 when every step was done,
-// 1 when one failed (the reason on stderr), 2 for a script it did not understand.
+// Prints "box: <text>", "box-after-ms: <n>" (from the last click) and
+// "worst-response-ms: <n>" (the main window's slowest answer while the box was awaited)
+// for each box it closes, "text <id>: <text>" for each read. Exit status 0 when every step was
+// done, 1 when one failed (the reason on stderr), 2 for a script it did not understand.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -60,11 +62,27 @@ HWND FindTopLevel(const wchar_t* title, bool dialogOnly) {
     return nullptr;
 }
 
-HWND WaitFor(const wchar_t* title, bool dialogOnly, unsigned seconds) {
+// The longest the main window took to answer a message while a box was awaited.
+long long worstResponseMs = 0;
+
+// How long `window` takes to answer a message (at most about 5 s).
+long long ResponseMs(HWND window) {
+    const auto start = Clock::now();
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &result);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Waits for a window of that title; meanwhile `probe`, when given, is asked every 20 ms
+// whether it still answers.
+HWND WaitFor(const wchar_t* title, bool dialogOnly, unsigned seconds, HWND probe = nullptr) {
     const auto end = Clock::now() + std::chrono::seconds(seconds);
     do {
         if (HWND window = FindTopLevel(title, dialogOnly)) {
             return window;
+        }
+        if (probe && ::IsWindow(probe)) {
+            worstResponseMs = std::max(worstResponseMs, ResponseMs(probe));
         }
         ::Sleep(20);
     } while (Clock::now() < end);
@@ -136,7 +154,8 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
     case Step::Tab:
         return SwitchTab(control, step.number) || Fail("tab not switched to", step.number);
     case Step::Box: {
-        HWND box = WaitFor(kBoxTitle, true, step.number);
+        worstResponseMs = 0;
+        HWND box = WaitFor(kBoxTitle, true, step.number, main);
         if (!box) {
             std::printf("box: (none)\n");
             return Fail("no box within seconds:", static_cast<int>(step.number));
@@ -145,8 +164,8 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastClick);
         wchar_t text[2048] = {};
         ::GetDlgItemTextW(box, 0xFFFF, text, 2048);
-        std::printf("box: %s\nbox-after-ms: %lld\n", Narrow(text).c_str(),
-                    static_cast<long long>(after.count()));
+        std::printf("box: %s\nbox-after-ms: %lld\nworst-response-ms: %lld\n", Narrow(text).c_str(),
+                    static_cast<long long>(after.count()), worstResponseMs);
         std::fflush(stdout);
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
         const auto end = Clock::now() + std::chrono::seconds(5);

@@ -1,0 +1,20 @@
+// Telling the user: the parts that are the same on every system.
+#include "app/notices.h"
+
+#include "core/log.h"
+#include "res/string_ids.h"
+
+void Notices::Message(const std::wstring& text) {
+    const std::wstring shown = text.substr(0, kMaxMessageChars);
+    WriteLogLine(shown);
+    ShowBox(shown);
+}
+
+void ShowOutcome(Notices& notices, const Outcome& outcome) {
+    if (outcome.failure == Failure::EchoLibraryMissing) {
+        notices.MessageId(IDS_ICMP_LOAD_FAILED);
+    } else if (outcome.failure == Failure::EchoHandleFailed) {
+        notices.MessageId(IDS_ICMP_HANDLE_FAILED);
+    }
+    notices.MessageId(outcome.Succeeded() ? IDS_SUCCESS : IDS_FAILED);
+}

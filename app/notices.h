@@ -1,0 +1,34 @@
+// What the user is told, and how. Two kinds of box: the program's own ("Varnok
+// message": exclamation sound and icon, no owner) for outcomes and the ICMP failures,
+// and the input checks' box (titled "Varnok", owned by the main window, after a tone).
+// The pages, the list and the command line tell through this interface; tests record it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "core/outcome.h"
+
+class Notices {
+public:
+    virtual ~Notices() = default;
+
+    // The program's own box with `text` (cut to kMaxMessageChars); the text goes to the
+    // log first, when the log is on.
+    void Message(const std::wstring& text);
+    // The program's own box with string-table text `id`; not logged.
+    virtual void MessageId(unsigned id) = 0;
+    // The input checks' box with `text`.
+    virtual void Warn(const std::wstring& text) = 0;
+    // The 450 Hz, 300 ms tone that precedes an input check's box.
+    virtual void Beep() = 0;
+
+protected:
+    virtual void ShowBox(const std::wstring& text) = 0;
+};
+
+constexpr std::size_t kMaxMessageChars = 1023;
+
+// An assignment's or an upload's outcome as boxes: an ICMP failure's own box (111 or
+// 109) first, then "SUCCESS!" or "FAILED!!!".
+void ShowOutcome(Notices& notices, const Outcome& outcome);

@@ -1,0 +1,22 @@
+// The boxes and the tone on Windows.
+#include "app/notices_win32.h"
+
+#include "win32/win32.h"
+
+void Win32Notices::ShowBox(const std::wstring& text) {
+    ::MessageBeep(MB_ICONEXCLAMATION);
+    // No owner window: the box does not disable the main window.
+    ::MessageBoxW(nullptr, text.c_str(), L"Varnok message", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void Win32Notices::MessageId(unsigned id) {
+    ShowBox(LoadStringText(id));
+}
+
+void Win32Notices::Warn(const std::wstring& text) {
+    ::MessageBoxW(GetAppMainWindow(), text.c_str(), L"Varnok", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void Win32Notices::Beep() {
+    ::Beep(450, 300);
+}

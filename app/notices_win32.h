@@ -1,0 +1,14 @@
+// The boxes and the tone on Windows.
+#pragma once
+
+#include "app/notices.h"
+
+class Win32Notices : public Notices {
+public:
+    void MessageId(unsigned id) override;
+    void Warn(const std::wstring& text) override;
+    void Beep() override;
+
+protected:
+    void ShowBox(const std::wstring& text) override;
+};

@@ -1,0 +1,34 @@
+// The tab pages' base.
+#include "app/page.h"
+
+#include <utility>
+
+BOOL Page::OnInitDialog() {
+    Dialog::OnInitDialog();
+    brush_.reset(::CreateSolidBrush(RGB(255, 255, 255)));
+    return TRUE;
+}
+
+void Page::SetBusy(bool busy) {
+    if (HWND parent = ::GetParent(hwnd())) {
+        ::SendMessageW(parent, kPageBusyMessage, busy ? 1 : 0, 0);
+    }
+}
+
+void Page::StartWork(std::function<Outcome(std::stop_token)> work) {
+    task_.Start(hwnd(), kWorkDoneMessage,
+                [this, work = std::move(work)](std::stop_token stop) { outcome_ = work(stop); });
+}
+
+INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    if (message == kWorkDoneMessage && task_.Running()) {
+        task_.Wait();
+        handled = true;
+        OnWorkDone(outcome_);
+    } else if (message == kWorkStepMessage) {
+        handled = true;
+        OnWorkStep();
+    }
+    return 0;
+}

@@ -1,0 +1,246 @@
+// The address page.
+#include "app/page_ip.h"
+
+#include <commctrl.h>
+
+#include "core/arp.h"
+#include "core/browser.h"
+#include "core/macbuilder.h"
+#include "core/serial.h"
+#include "core/setup.h"
+#include "res/resource_ids.h"
+#include "res/string_ids.h"
+#include "win32/settings.h"
+
+namespace {
+
+constexpr wchar_t kSection[] = L"Init";
+
+// Up to four stored bytes replace the copy's octets from the first on; a missing value
+// leaves it as it is, extra bytes are ignored.
+void LoadAddress(const wchar_t* name, IPv4Address& address) {
+    const std::vector<std::uint8_t> bytes = GetProfileBinary(kSection, name);
+    for (std::size_t i = 0; i < bytes.size() && i < address.octet.size(); ++i) {
+        address.octet[i] = bytes[i];
+    }
+}
+
+} // namespace
+
+UINT PageIP::GetTemplateID() const {
+    return IDD_PAGE_IP;
+}
+
+BOOL PageIP::OnInitDialog() {
+    Page::OnInitDialog();
+    macEdit_.Attach(Item(IDC_MAC));
+    serialEdit_.Attach(Item(IDC_SERIAL));
+    ipControl_.Attach(Item(IDC_NEW_IP));
+    netmaskControl_.Attach(Item(IDC_NEW_NETMASK));
+    gatewayControl_.Attach(Item(IDC_NEW_GATEWAY));
+    applyButton_.Attach(Item(IDC_APPLY));
+    showButton_.Attach(Item(IDC_SHOW));
+
+    SetupToolTips();
+    LoadSettings();
+    ipControl_.SetAddress(ip_);
+    netmaskControl_.SetAddress(netmask_);
+    gatewayControl_.SetAddress(gateway_);
+    WriteFields();
+    applyButton_.Enable(true);
+    showButton_.Enable(true);
+    return TRUE;
+}
+
+bool PageIP::OnCommand(int id, int code) {
+    if (code == BN_CLICKED && id == IDC_APPLY) {
+        OnApply();
+        return true;
+    }
+    if (code == BN_CLICKED && id == IDC_SHOW) {
+        OnShow();
+        return true;
+    }
+    return Page::OnCommand(id, code);
+}
+
+INT_PTR PageIP::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    if (message == WM_DESTROY) {
+        toolTips_.Destroy(); // its popup belongs to the main window, which may stay
+    }
+    return Page::OnMessage(message, wParam, lParam, handled);
+}
+
+void PageIP::LoadSettings() {
+    mac_ = GetProfileString(kSection, L"MAC", L"00:00:00:00:00:00");
+    serial_ = GetProfileInt(kSection, L"SerialNo", 0);
+    if (serial_ < kLowestSerial) {
+        serial_ = kLowestSerial;
+    }
+    LoadAddress(L"IP", ip_);
+    LoadAddress(L"Netmask", netmask_);
+    LoadAddress(L"Gateway", gateway_);
+    mac_ = MACbuilder().Build(serial_);
+    WriteFields();
+    // An entry a previous run may have left for the stored address goes now.
+    Arp(system_, ip_, mac_).Delete();
+}
+
+void PageIP::SaveSettings() {
+    WriteFields();
+    ReadAddressControls();
+    WriteProfileString(kSection, L"MAC", mac_);
+    WriteProfileInt(kSection, L"SerialNo", serial_);
+    WriteProfileBinary(kSection, L"IP", ip_.octet.data(), ip_.octet.size());
+    WriteProfileBinary(kSection, L"Netmask", netmask_.octet.data(), netmask_.octet.size());
+    WriteProfileBinary(kSection, L"Gateway", gateway_.octet.data(), gateway_.octet.size());
+}
+
+void PageIP::ReadAddressControls() {
+    ip_ = ipControl_.GetAddress();
+    netmask_ = netmaskControl_.GetAddress();
+    gateway_ = gatewayControl_.GetAddress();
+}
+
+void PageIP::WriteFields() {
+    serialEdit_.SetText(std::to_wstring(serial_));
+    macEdit_.SetText(mac_);
+}
+
+bool PageIP::ReadFields() {
+    const std::optional<std::uint32_t> serial = ReadSerialNumber(serialEdit_.GetText());
+    if (!serial) {
+        notices_.Warn(L"Enter a positive integer.");
+        serialEdit_.Focus();
+        serialEdit_.SelectAll();
+        return false;
+    }
+    serial_ = *serial;
+    mac_ = macEdit_.GetText();
+    return true;
+}
+
+void PageIP::RejectSerial(unsigned messageId) {
+    notices_.Beep();
+    notices_.Warn(LoadStringText(messageId));
+    serialEdit_.Focus();
+}
+
+bool PageIP::ValidateSerial() {
+    const std::wstring text = serialEdit_.GetText();
+    switch (CheckSerialLength(text)) {
+    case SerialLength::TooShort:
+        RejectSerial(IDS_SERIAL_TOO_SHORT);
+        return false;
+    case SerialLength::TooLong:
+        RejectSerial(IDS_SERIAL_TOO_LONG);
+        return false;
+    case SerialLength::Fine:
+        break;
+    }
+    if (!ReadFields()) {
+        return false;
+    }
+    if (serial_ < kLowestSerial) {
+        RejectSerial(IDS_SERIAL_TOO_SMALL);
+        return false;
+    }
+    mac_ = MACbuilder().Build(serial_);
+    WriteFields();
+    return true;
+}
+
+void PageIP::OnApply() {
+    if (!ValidateSerial()) {
+        return;
+    }
+    SaveSettings();
+    applyButton_.Enable(false);
+    showButton_.Enable(false);
+    SetBusy(true); // the whole window, until the outcome has been shown
+    ReadFields();
+    StartWork(
+        [this, mac = mac_, ip = ip_, netmask = netmask_, gateway = gateway_](std::stop_token stop) {
+            return Setup(system_, mac, ip, netmask, gateway).Run(stop);
+        });
+}
+
+void PageIP::OnWorkDone(const Outcome& outcome) {
+    if (!Stopping()) {
+        ShowOutcome(notices_, outcome);
+    }
+    applyButton_.Enable(true);
+    showButton_.Enable(true);
+    SetBusy(false);
+}
+
+LSTATUS PageIP::QueryClassDefault(const std::wstring& keyName, std::wstring& text) {
+    HKEY opened = nullptr;
+    LSTATUS status =
+        ::RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.c_str(), 0, KEY_QUERY_VALUE, &opened);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    const UniqueKey key(opened);
+    // At most 259 characters and the terminating NUL.
+    wchar_t value[260] = {};
+    DWORD type = 0;
+    DWORD size = sizeof value - sizeof(wchar_t); // keep room for a NUL the value may lack
+    status = ::RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                                &size);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        return ERROR_INVALID_DATA;
+    }
+    text.assign(value, std::wcslen(value));
+    return ERROR_SUCCESS;
+}
+
+void PageIP::OnShow() {
+    ReadFields(); // a serial that reads as no number is reported, and Show goes on
+    ip_ = ipControl_.GetAddress();
+    const std::wstring webAddress = WebAddress(ip_);
+    if (system_.ShellOpen(webAddress, L"").started) {
+        return;
+    }
+    std::wstring htmClass;
+    if (QueryClassDefault(L".htm", htmClass) != ERROR_SUCCESS) {
+        return;
+    }
+    std::wstring openCommand;
+    if (QueryClassDefault(htmClass + L"\\shell\\open\\command", openCommand) != ERROR_SUCCESS) {
+        return;
+    }
+    system_.ShellOpen(BrowserCommandLine(openCommand, webAddress), L"");
+}
+
+void PageIP::SetupToolTips() {
+    if (!toolTips_.Create(hwnd())) {
+        return;
+    }
+    const struct {
+        int control;
+        unsigned text;
+    } tools[] = {
+        {IDC_SERIAL, IDS_TIP_SERIAL},
+        {IDC_NEW_IP, IDS_TIP_IP},
+        {IDC_NEW_NETMASK, IDS_TIP_NETMASK},
+        {IDC_NEW_GATEWAY, IDS_TIP_GATEWAY},
+        {IDC_LABEL_IP, IDS_TIP_IP},
+        {IDC_LABEL_NETMASK, IDS_TIP_NETMASK},
+        {IDC_LABEL_GATEWAY, IDS_TIP_GATEWAY},
+        {IDC_MAC, IDS_TIP_MAC},
+        {IDC_SHOW, IDS_TIP_SHOW},
+        {IDC_APPLY, IDS_TIP_APPLY},
+    };
+    for (const auto& tool : tools) {
+        toolTips_.AddTool(Item(tool.control), LoadStringText(tool.text));
+    }
+}
+
+bool PageIP::PreTranslateMessage(const MSG& message) {
+    toolTips_.Relay(message);
+    return Page::PreTranslateMessage(message);
+}

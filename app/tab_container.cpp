@@ -1,0 +1,188 @@
+// The main window.
+#include "app/tab_container.h"
+
+#include <commctrl.h>
+
+#include "res/resource_ids.h"
+
+namespace {
+
+HICON LoadAppIcon(int size) {
+    return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                           MAKEINTRESOURCEW(IDI_VARNOK), IMAGE_ICON, size, size,
+                                           LR_DEFAULTCOLOR));
+}
+
+void InsertTab(HWND tabs, int index, const wchar_t* caption, Dialog& page) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT | TCIF_PARAM;
+    item.pszText = const_cast<wchar_t*>(caption);
+    item.lParam = reinterpret_cast<LPARAM>(&page);
+    ::SendMessageW(tabs, TCM_INSERTITEMW, index, reinterpret_cast<LPARAM>(&item));
+}
+
+} // namespace
+
+TabContainer::TabContainer(System& system, Notices& notices)
+    : Dialog(IDD_MAIN), icon_(LoadAppIcon(::GetSystemMetrics(SM_CXICON))),
+      smallIcon_(LoadAppIcon(::GetSystemMetrics(SM_CXSMICON))), pageIP_(system, notices),
+      pageFile_(system, notices) {}
+
+BOOL TabContainer::OnInitDialog() {
+    Dialog::OnInitDialog();
+    SetAppMainWindow(hwnd());
+    tabs_ = Item(IDC_TABS);
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+
+    pageIP_.CreateChild(IDD_PAGE_IP, hwnd());
+    ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
+    InsertTab(tabs_, 0, L"IP Adress", pageIP_);
+    pageFile_.CreateChild(IDD_PAGE_FILE, hwnd());
+    ::ShowWindow(pageFile_.hwnd(), SW_SHOW);
+    InsertTab(tabs_, 1, L"Update Pellring", pageFile_);
+
+    const RECT page = PageRectangle();
+    const Dialog* pages[] = {&pageIP_, &pageFile_};
+    for (const Dialog* each : pages) {
+        ::SetWindowPos(each->hwnd(), HWND_TOP, page.left, page.top, page.right - page.left,
+                       page.bottom - page.top, SWP_SHOWWINDOW);
+    }
+    ::ShowWindow(pageFile_.hwnd(), SW_HIDE);
+    ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
+    ::SendMessageW(tabs_, TCM_SETCURFOCUS, 0, 0);
+    currentTab_ = -1;
+    ShowPage(0);
+    return TRUE;
+}
+
+RECT TabContainer::PageRectangle() const {
+    // The tab control's display area (inside its border, below its row of tabs), in
+    // the main window's client coordinates.
+    RECT area;
+    ::GetWindowRect(tabs_, &area);
+    ::MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
+    ::SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    return area;
+}
+
+void TabContainer::ShowPage(int index) {
+    if (index == 0) {
+        ::ShowWindow(pageFile_.hwnd(), SW_HIDE);
+        ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
+        ::EnableWindow(pageIP_.hwnd(), TRUE);
+        ::SetFocus(pageIP_.hwnd());
+    } else if (index == 1) {
+        ::ShowWindow(pageIP_.hwnd(), SW_HIDE);
+        pageFile_.SetCurrentAddress(pageIP_.GetIP(), pageIP_.GetNetmask(), pageIP_.GetGateway());
+        ::ShowWindow(pageFile_.hwnd(), SW_SHOW);
+        ::EnableWindow(pageFile_.hwnd(), TRUE);
+        ::SetFocus(pageFile_.hwnd());
+    }
+}
+
+void TabContainer::OnSelchangeTab() {
+    const int selected = static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0));
+    if (selected != currentTab_) {
+        currentTab_ = static_cast<int>(::SendMessageW(tabs_, TCM_GETCURFOCUS, 0, 0));
+        ShowPage(currentTab_);
+    }
+}
+
+LRESULT TabContainer::OnNotify(const NMHDR& header) {
+    if (header.idFrom == IDC_TABS && header.code == TCN_SELCHANGE) {
+        OnSelchangeTab();
+    }
+    return 0;
+}
+
+bool TabContainer::OnCommand(int id, int code) {
+    if (busy_) {
+        return true; // Enter and Esc wait until the work is over
+    }
+    if (id == IDOK) {
+        // Enter in a page's field must not close the program; the pages handle it.
+        ::SendMessageW(pageFile_.hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return true;
+    }
+    return Dialog::OnCommand(id, code);
+}
+
+void TabContainer::SetBusy(bool busy) {
+    busy_ = busy;
+    if (busy) {
+        // Keyboard focus must not stay on a control that is about to be disabled.
+        ::SetFocus(hwnd());
+    }
+    for (HWND content : {tabs_, pageIP_.hwnd(), pageFile_.hwnd()}) {
+        ::EnableWindow(content, busy ? FALSE : TRUE);
+    }
+    ::UpdateWindow(hwnd());
+    if (!busy && closing_) {
+        Dialog::OnClose();
+    }
+}
+
+void TabContainer::StopPages() {
+    pageIP_.StopWork();
+    pageFile_.StopWork();
+}
+
+void TabContainer::OnClose() {
+    if (!busy_) {
+        Dialog::OnClose();
+        return;
+    }
+    // The work ends early and cleans up; the program ends when it is over.
+    closing_ = true;
+    StopPages();
+    ::ShowWindow(hwnd(), SW_HIDE);
+}
+
+void TabContainer::PaintMinimised() {
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(hwnd(), &paint);
+    ::SendMessageW(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    ::GetClientRect(hwnd(), &client);
+    const int cx = ::GetSystemMetrics(SM_CXICON);
+    const int cy = ::GetSystemMetrics(SM_CYICON);
+    ::DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, icon_.get());
+    ::EndPaint(hwnd(), &paint);
+}
+
+INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handled) {
+    handled = false;
+    if (message == WM_PAINT && ::IsIconic(hwnd())) {
+        PaintMinimised();
+        handled = true;
+        return TRUE;
+    }
+    if (message == WM_QUERYDRAGICON) {
+        handled = true;
+        return reinterpret_cast<INT_PTR>(icon_.get());
+    }
+    if (message == kPageBusyMessage) {
+        SetBusy(wParam != 0);
+        handled = true;
+        return TRUE;
+    }
+    if (message == WM_QUERYENDSESSION) {
+        StopPages(); // the clean-up starts now; WM_ENDSESSION waits for it
+        ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
+        handled = true;
+        return TRUE;
+    }
+    if (message == WM_ENDSESSION && wParam) {
+        // The process ends when this returns: the PC's tables must be clean by then.
+        StopPages();
+        pageIP_.WaitForWork();
+        pageFile_.WaitForWork();
+        handled = true;
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        SetAppMainWindow(nullptr);
+    }
+    return 0;
+}

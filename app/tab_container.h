@@ -1,0 +1,44 @@
+// The main window: a dialog with two tabs, the address page and the update page, one
+// shown at a time. Turning to the update tab hands it the address page's addresses.
+// While a page's work runs, the window's content is disabled as a whole (no tab change,
+// no second command) while the window itself still paints, moves and can be closed;
+// closing it then, or Windows ending the session, waits for the work's clean-up.
+#pragma once
+
+#include "app/page_file.h"
+#include "app/page_ip.h"
+#include "win32/dialog.h"
+
+class TabContainer : public Dialog {
+public:
+    TabContainer(System& system, Notices& notices);
+
+    void ShowPage(int index);
+    void OnSelchangeTab();
+
+    PageIP& AddressPage() { return pageIP_; }
+    PageFile& UpdatePage() { return pageFile_; }
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+    LRESULT OnNotify(const NMHDR& header) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    void OnClose() override;
+
+private:
+    static void DestroyIconHandle(HICON icon) { ::DestroyIcon(icon); }
+    RECT PageRectangle() const;
+    void PaintMinimised();
+    void SetBusy(bool busy);
+    void StopPages();
+
+    UniqueOwner<HICON, DestroyIconHandle> icon_;
+    UniqueOwner<HICON, DestroyIconHandle> smallIcon_;
+    HWND tabs_ = nullptr;
+    int currentTab_ = -1;
+    bool busy_ = false;
+    bool closing_ = false; // asked to close while busy: ends once the work is over
+    PageIP pageIP_;
+    PageFile pageFile_;
+};

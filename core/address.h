@@ -1,0 +1,25 @@
+// IPv4 addresses as the program holds them: four octets, leftmost first, so that read
+// as one 32-bit value in memory they are in network byte order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct IPv4Address {
+    std::array<std::uint8_t, 4> octet{}; // octet[0] is the leftmost number: 192 of 192.168.1.50
+
+    // Dotted decimal text, no leading zeros: "10.0.0.1".
+    std::wstring ToText() const;
+    bool Equals(const IPv4Address& other) const;
+};
+
+// The network parts of `a` and `b` under `netmask` (octet-wise AND) are equal.
+bool SameNetwork(const IPv4Address& a, const IPv4Address& b, const IPv4Address& netmask);
+
+// `address` lies on the subnet of the PC's address `local` under `netmask`. When the
+// PC's address could not be found the answer is false, so a host route gets added: the
+// cautious choice, since a needless route does no harm and a missing one fails.
+bool IsOnLocalSubnet(const std::optional<IPv4Address>& local, const IPv4Address& address,
+                     const IPv4Address& netmask);

@@ -1,0 +1,18 @@
+// The serial-number-to-MAC rule.
+#include "core/macbuilder.h"
+
+#include <cwchar>
+
+std::wstring MACbuilder::Build(std::uint32_t serial) {
+    if (serial < 1000) {
+        return L"Ogiltig";
+    }
+    const std::uint32_t v = serial + 2000; // wraps like the unit's own arithmetic
+    wchar_t hex[16];
+    std::swprintf(hex, sizeof hex / sizeof hex[0], L"%03x", static_cast<unsigned>(v));
+    wchar_t mac[32];
+    std::swprintf(mac, sizeof mac / sizeof mac[0], L"00:50:c2:11:8%lc:%lc%lc",
+                  static_cast<wint_t>(hex[0]), static_cast<wint_t>(hex[1]),
+                  static_cast<wint_t>(hex[2]));
+    return mac;
+}

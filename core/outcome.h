@@ -1,0 +1,30 @@
+// What an assignment or an upload ended with: success, or the step that failed and why.
+// The pages, the list and the command line decide how to show it.
+#pragma once
+
+#include <string>
+#include <utility>
+
+enum class Failure {
+    None,
+    RouteNotStarted,    // route.exe could not be started for the host route; detail: why
+    ArpNotStarted,      // arp.exe could not be started for the static entry; detail: why
+    EchoLibraryMissing, // ICMP.DLL or one of its exports is missing
+    EchoHandleFailed,   // IcmpCreateFile gave no handle
+    NoAnswer,           // three echoes without a success reply; code: the last error status
+    ClientNotStarted,   // the TFTP client could not be started; detail: why
+    ClientFailed,       // the client ended with exit code `code`; detail: its last line
+    ClientTimedOut,     // the client ran past its time and was ended
+};
+
+struct Outcome {
+    Outcome() = default;
+    Outcome(Failure failure, std::wstring detail = {}, unsigned long code = 0)
+        : failure(failure), detail(std::move(detail)), code(code) {}
+
+    Failure failure = Failure::None;
+    std::wstring detail;
+    unsigned long code = 0;
+
+    bool Succeeded() const { return failure == Failure::None; }
+};

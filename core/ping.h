@@ -1,0 +1,40 @@
+// The configuration ping: up to three ICMP echoes to the unit's new address whose data
+// carries the netmask and gateway. A reply with success status means the unit took them.
+#pragma once
+
+#include <memory>
+#include <stop_token>
+#include <string>
+
+#include "core/address.h"
+#include "core/system.h"
+
+class Ping {
+public:
+    // Opens an echo channel; OpenFailure() tells when that failed, and the object then
+    // never sends.
+    explicit Ping(System& system);
+    Ping(const Ping&) = delete;
+    Ping& operator=(const Ping&) = delete;
+
+    EchoOpenFailure OpenFailure() const { return failure_; }
+
+    // True when an echo reply with success status came within three attempts. A stop
+    // request skips the attempts not yet made.
+    bool Send(const IPv4Address& address, const IPv4Address& netmask, const IPv4Address& gateway,
+              std::stop_token stop = {});
+    // The status of the last reply that was not a success; 0 when there was none.
+    unsigned long LastErrorStatus() const { return lastErrorStatus_; }
+
+    // The text of an IP status code for the log; empty for codes without one.
+    static std::wstring StatusText(unsigned long status);
+
+    // Ten zero bytes, 0x98 0x76, the netmask's four octets, the gateway's four octets.
+    static EchoPayload ConfigurationPayload(const IPv4Address& netmask, const IPv4Address& gateway);
+
+private:
+    System& system_;
+    EchoOpenFailure failure_ = EchoOpenFailure::None;
+    std::unique_ptr<EchoChannel> channel_;
+    unsigned long lastErrorStatus_ = 0;
+};

@@ -1,0 +1,19 @@
+// A host route to the unit's new address, for an address off the PC's own subnet, made
+// and removed with the system's route.exe.
+#pragma once
+
+#include "core/address.h"
+#include "core/system.h"
+
+class Route {
+public:
+    explicit Route(System& system) : system_(system) {}
+
+    // route.exe ADD <address> MASK 255.255.255.255 0.0.0.0.
+    ProgramRun Add(const IPv4Address& address);
+    // route.exe DELETE <address>.
+    ProgramRun Delete(const IPv4Address& address);
+
+private:
+    System& system_;
+};

@@ -1,0 +1,36 @@
+// Giving a unit its new address, netmask and gateway: what "Apply" does. The run
+// returns its outcome; it shows nothing itself, so a page, a list or a command line can
+// run it alike, on any thread.
+#pragma once
+
+#include <stop_token>
+#include <string>
+
+#include "core/address.h"
+#include "core/outcome.h"
+#include "core/system.h"
+
+class Setup {
+public:
+    // `mac` in colon form, as the address page shows it.
+    Setup(System& system, const std::wstring& mac, const IPv4Address& address,
+          const IPv4Address& netmask, const IPv4Address& gateway);
+
+    // Host route when needed, static ARP entry, configuration ping, clean-up. A stop
+    // request skips the echoes not yet sent; the clean-up always runs.
+    Outcome Run(std::stop_token stop = {});
+
+    // The MAC as arp.exe takes it: every ':' turned into '-'.
+    static std::wstring DashForm(const std::wstring& mac);
+
+private:
+    System& system_;
+    std::wstring mac_; // dash form
+    IPv4Address address_;
+    IPv4Address netmask_;
+    IPv4Address gateway_;
+};
+
+// Undoes a change that a run killed halfway left in the PC's tables (its record says
+// which), then forgets the record. Start-up calls it before anything else runs.
+void UndoPendingChange(System& system);

@@ -1,0 +1,95 @@
+// What the commissioning core asks of the operating system, and nothing more: starting
+// the system's own programs, the ICMP echo, a pause, the PC's address, the TFTP client,
+// and the record of a change in progress. Windows implements it (win32/system.h); tests
+// implement it with a recording stand-in. Calls may come from a worker thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/address.h"
+
+// The 20 data bytes of a configuration echo.
+using EchoPayload = std::array<std::uint8_t, 20>;
+
+struct EchoReply {
+    bool received = false;    // at least one reply record came back
+    unsigned long status = 0; // the first record's IP status; 0 is success
+};
+
+// An open ICMP handle; closed, and its library released, when destroyed.
+class EchoChannel {
+public:
+    virtual ~EchoChannel() = default;
+    // One echo request with the payload; waits for a reply up to 5000 ms.
+    virtual EchoReply Send(const IPv4Address& destination, const EchoPayload& payload) = 0;
+};
+
+enum class EchoOpenFailure { None, LibraryMissing, HandleFailed };
+
+struct EchoOpening {
+    EchoOpenFailure failure = EchoOpenFailure::None;
+    std::unique_ptr<EchoChannel> channel; // set when failure is None
+};
+
+// How a start of a program went: `failure` says why it did not start, in the words the
+// log uses.
+struct ProgramRun {
+    bool started = false;
+    std::wstring failure;
+};
+
+struct ClientEnd {
+    unsigned long exitCode = 0;
+    std::wstring lastLine; // the last non-empty line the client printed
+};
+
+// A TFTP client process that runs on its own.
+class RunningClient {
+public:
+    virtual ~RunningClient() = default;
+    // Waits at most `milliseconds` for its end; nothing while it still runs.
+    virtual std::optional<ClientEnd> Await(unsigned milliseconds) = 0;
+    // Ends it at once.
+    virtual void End() = 0;
+};
+
+struct ClientStart {
+    std::unique_ptr<RunningClient> client; // null when it did not start
+    std::wstring failure;
+};
+
+// A change to the PC's tables that is under way: the static ARP entry for `address`,
+// and a host route to it when `hostRoute`.
+struct PendingChange {
+    IPv4Address address;
+    bool hostRoute = false;
+};
+
+class System {
+public:
+    virtual ~System() = default;
+
+    // One of the system's own programs (arp.exe, route.exe), window hidden, awaited
+    // until it ends (bounded).
+    virtual ProgramRun RunSystemProgram(const std::wstring& file,
+                                        const std::wstring& parameters) = 0;
+    // Opens a document or web address with the shell, or starts a program.
+    virtual ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) = 0;
+
+    virtual EchoOpening OpenEcho() = 0;
+    virtual void Pause(unsigned milliseconds) = 0;
+    // The address the PC's subnet is judged by; nothing when it cannot be found.
+    virtual std::optional<IPv4Address> LocalAddress() = 0;
+
+    // Starts the TFTP client with `parameters`, window hidden, its output captured.
+    virtual ClientStart StartClient(const std::wstring& parameters) = 0;
+
+    // Kept where a crash cannot lose it, so that the next start can undo the change.
+    virtual void RecordPendingChange(const PendingChange& change) = 0;
+    virtual std::optional<PendingChange> PendingChangeOnRecord() = 0;
+    virtual void ClearPendingChange() = 0;
+};

@@ -1,0 +1,31 @@
+#include "win32/controls.h"
+
+#include <commctrl.h>
+
+std::wstring Edit::GetText() const {
+    const int length = ::GetWindowTextLengthW(hwnd_);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(hwnd_, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+void IpAddressControl::SetAddress(const IPv4Address& address) const {
+    const auto& o = address.octet;
+    ::SendMessageW(hwnd_, IPM_SETADDRESS, 0, MAKEIPADDRESS(o[0], o[1], o[2], o[3]));
+}
+
+IPv4Address IpAddressControl::GetAddress() const {
+    DWORD value = 0;
+    ::SendMessageW(hwnd_, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&value));
+    IPv4Address address;
+    address.octet = {static_cast<std::uint8_t>(FIRST_IPADDRESS(value)),
+                     static_cast<std::uint8_t>(SECOND_IPADDRESS(value)),
+                     static_cast<std::uint8_t>(THIRD_IPADDRESS(value)),
+                     static_cast<std::uint8_t>(FOURTH_IPADDRESS(value))};
+    return address;
+}
+
+void ProgressBar::SetRange(int low, int high) const {
+    ::SendMessageW(hwnd_, PBM_SETRANGE32, low, high);
+}

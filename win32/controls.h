@@ -1,0 +1,47 @@
+// Thin wrappers for the controls the pages use: one method per message they need.
+#pragma once
+
+#include <string>
+
+#include "core/address.h"
+#include "win32/win32.h"
+#include <commctrl.h>
+
+class Control {
+public:
+    void Attach(HWND window) { hwnd_ = window; }
+    HWND hwnd() const { return hwnd_; }
+    void Enable(bool enable) const { ::EnableWindow(hwnd_, enable ? TRUE : FALSE); }
+    bool IsEnabled() const { return ::IsWindowEnabled(hwnd_) != FALSE; }
+    void Focus() const { ::SetFocus(hwnd_); }
+
+protected:
+    HWND hwnd_ = nullptr;
+};
+
+class Edit : public Control {
+public:
+    std::wstring GetText() const;
+    void SetText(const std::wstring& text) const { ::SetWindowTextW(hwnd_, text.c_str()); }
+    void SelectAll() const { ::SendMessageW(hwnd_, EM_SETSEL, 0, -1); }
+};
+
+using Button = Control;
+
+// SysIPAddress32: four fields, leftmost first.
+class IpAddressControl : public Control {
+public:
+    void SetAddress(const IPv4Address& address) const;
+    // A blank field reads as 0.
+    IPv4Address GetAddress() const;
+};
+
+class ProgressBar : public Control {
+public:
+    void SetRange(int low, int high) const;
+    void SetPos(int position) const { ::SendMessageW(hwnd_, PBM_SETPOS, position, 0); }
+    void SetStep(int step) const { ::SendMessageW(hwnd_, PBM_SETSTEP, step, 0); }
+    // Advances by the step; returns the position before.
+    int StepIt() const { return static_cast<int>(::SendMessageW(hwnd_, PBM_STEPIT, 0, 0)); }
+    int GetPos() const { return static_cast<int>(::SendMessageW(hwnd_, PBM_GETPOS, 0, 0)); }
+};

@@ -1,0 +1,79 @@
+// Starting programs through the Windows shell.
+#include "win32/launcher.h"
+
+#include <cstdint>
+
+#include "core/start_failure.h"
+#include <shellapi.h>
+
+// The shell's start result is an integer in a handle's clothing, compared signed.
+long long StartResult(HINSTANCE result) {
+    return static_cast<long long>(reinterpret_cast<std::intptr_t>(result));
+}
+
+std::wstring SystemProgramPath(const std::wstring& file) {
+    wchar_t directory[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(directory, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        return file; // cannot happen on a working system; the start then fails
+    }
+    return std::wstring(directory, n) + L"\\" + file;
+}
+
+namespace {
+
+// Starts `path` hidden through the shell; the process handle, when there is one, goes
+// to `process`. Returns the start result as ShellExecuteW would.
+long long ShellStart(const std::wstring& path, const std::wstring& parameters,
+                     UniqueHandle& process) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // No error dialog of the shell's own: a failed start is only logged.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.hwnd = GetAppMainWindow();
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    if (!::ShellExecuteExW(&info)) {
+        const long long result = StartResult(info.hInstApp);
+        if (result <= 32) {
+            return result;
+        }
+        // hInstApp did not say why; the thread's error does.
+        switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+            return SE_ERR_FNF;
+        case ERROR_PATH_NOT_FOUND:
+            return SE_ERR_PNF;
+        case ERROR_ACCESS_DENIED:
+            return SE_ERR_ACCESSDENIED;
+        default:
+            return 1; // "An unknown error occurred."
+        }
+    }
+    process.reset(info.hProcess);
+    return StartResult(info.hInstApp) > 32 ? StartResult(info.hInstApp) : 33;
+}
+
+} // namespace
+
+long long StartAndWait(const std::wstring& path, const std::wstring& parameters, DWORD timeoutMs) {
+    UniqueHandle process;
+    const long long result = ShellStart(path, parameters, process);
+    if (process) {
+        ::WaitForSingleObject(process.get(), timeoutMs);
+    }
+    return result;
+}
+
+ProgramRun RunProgram(const std::wstring& operation, const std::wstring& file,
+                      const std::wstring& parameters, bool show) {
+    const HINSTANCE result = ::ShellExecuteW(GetAppMainWindow(), operation.c_str(), file.c_str(),
+                                             parameters.c_str(), nullptr, show ? SW_SHOW : SW_HIDE);
+    return ReportStartResult(StartResult(result));
+}
+
+ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
+    return ReportStartResult(StartAndWait(SystemProgramPath(file), parameters, 10000));
+}
