@@ -16,6 +16,7 @@
 #include "core/setup.h"
 #include "res/string_ids.h"
 #include "win32/settings.h"
+#include "win32/single_instance.h"
 #include "win32/system.h"
 #include "win32/win32.h"
 
@@ -58,6 +59,12 @@ private:
 } // namespace
 
 int Application::InitInstance() {
+    // A second start changes nothing: it shows the first one's window and ends.
+    SingleInstance instance;
+    if (!instance.First() && !instance.TakeOverOrShow(L"Varnok 2.6")) {
+        return 0;
+    }
+
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     ::InitCommonControlsEx(&controls);
 
@@ -75,9 +82,9 @@ int Application::InitInstance() {
     Win32System system;
     UndoPendingChange(system);
 
-    // Making the window object makes both pages; the update page writes out the TFTP
-    // client now if the current directory has none.
     auto mainWindow = std::make_unique<TabContainer>(system, notices);
     mainWindow->RunModal(nullptr);
+    mainWindow.reset(); // any work still running ends here, its clean-up done
+    instance.Release();
     return 0;
 }

@@ -10,11 +10,12 @@ void Notices::Message(const std::wstring& text) {
     ShowBox(shown);
 }
 
-void ShowOutcome(Notices& notices, const Outcome& outcome) {
+void ShowOutcome(Notices& notices, const Outcome& outcome, const std::wstring& reason) {
     if (outcome.failure == Failure::EchoLibraryMissing) {
         notices.MessageId(IDS_ICMP_LOAD_FAILED);
     } else if (outcome.failure == Failure::EchoHandleFailed) {
         notices.MessageId(IDS_ICMP_HANDLE_FAILED);
     }
-    notices.MessageId(outcome.Succeeded() ? IDS_SUCCESS : IDS_FAILED);
+    notices.MessageId(outcome.Succeeded() ? IDS_SUCCESS : IDS_FAILED,
+                      outcome.Succeeded() ? std::wstring() : reason);
 }

@@ -16,8 +16,9 @@ public:
     // The program's own box with `text` (cut to kMaxMessageChars); the text goes to the
     // log first, when the log is on.
     void Message(const std::wstring& text);
-    // The program's own box with string-table text `id`; not logged.
-    virtual void MessageId(unsigned id) = 0;
+    // The program's own box with string-table text `id`, and `secondLine` below it when
+    // there is one; not logged.
+    virtual void MessageId(unsigned id, const std::wstring& secondLine = {}) = 0;
     // The input checks' box with `text`.
     virtual void Warn(const std::wstring& text) = 0;
     // The 450 Hz, 300 ms tone that precedes an input check's box.
@@ -30,5 +31,5 @@ protected:
 constexpr std::size_t kMaxMessageChars = 1023;
 
 // An assignment's or an upload's outcome as boxes: an ICMP failure's own box (111 or
-// 109) first, then "SUCCESS!" or "FAILED!!!".
-void ShowOutcome(Notices& notices, const Outcome& outcome);
+// 109) first, then "SUCCESS!" or "FAILED!!!", with `reason` on a second line when given.
+void ShowOutcome(Notices& notices, const Outcome& outcome, const std::wstring& reason = {});

@@ -9,8 +9,9 @@ void Win32Notices::ShowBox(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), L"Varnok message", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void Win32Notices::MessageId(unsigned id) {
-    ShowBox(LoadStringText(id));
+void Win32Notices::MessageId(unsigned id, const std::wstring& secondLine) {
+    const std::wstring text = LoadStringText(id);
+    ShowBox(secondLine.empty() ? text : text + L"\n" + secondLine);
 }
 
 void Win32Notices::Warn(const std::wstring& text) {

@@ -5,7 +5,7 @@
 
 class Win32Notices : public Notices {
 public:
-    void MessageId(unsigned id) override;
+    void MessageId(unsigned id, const std::wstring& secondLine = {}) override;
     void Warn(const std::wstring& text) override;
     void Beep() override;
 

@@ -4,12 +4,13 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/ticks.h"
 #include "core/upload.h"
 #include "res/resource_ids.h"
-#include "win32/client_file.h"
 #include "win32/settings.h"
 
 namespace {
@@ -21,11 +22,36 @@ constexpr UINT_PTR kProgressTimer = 1;
 constexpr wchar_t kBinFilter[] = L"Binary program files\0*.bin\0All files\0*.*\0";
 constexpr wchar_t kRomFilter[] = L"Web program files\0*.ROM\0All files\0*.*\0";
 
+std::wstring CurrentDirectory() {
+    const DWORD length = ::GetCurrentDirectoryW(0, nullptr);
+    std::wstring directory(length, L'\0');
+    directory.resize(::GetCurrentDirectoryW(length, directory.data()));
+    return directory;
+}
+
+// The typed or pasted path, cleaned and made absolute, when it names an existing file.
+std::optional<std::wstring> ExistingFile(const std::wstring& typed) {
+    const std::wstring cleaned = CleanPath(typed);
+    if (cleaned.empty()) {
+        return std::nullopt;
+    }
+    const DWORD length = ::GetFullPathNameW(cleaned.c_str(), 0, nullptr, nullptr);
+    if (length == 0) {
+        return std::nullopt;
+    }
+    std::wstring full(length, L'\0');
+    full.resize(::GetFullPathNameW(cleaned.c_str(), length, full.data(), nullptr));
+    const DWORD attributes = ::GetFileAttributesW(full.c_str());
+    if (full.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return full;
+}
+
 } // namespace
 
-PageFile::PageFile(System& system, Notices& notices) : Page(system, notices) {
-    ExtractClient(IDR_TFTP_CLIENT);
-}
+PageFile::PageFile(System& system, Notices& notices) : Page(system, notices) {}
 
 UINT PageFile::GetTemplateID() const {
     return IDD_PAGE_FILE;
@@ -120,7 +146,12 @@ void PageFile::Browse(bool firmware) {
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrDefExt = kind.extension;
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
-    if (!::GetOpenFileNameW(&dialog)) {
+    // The dialog moves the process's current directory into every folder the user walks
+    // into; the log (and any relative path) must stay where the program was started.
+    const std::wstring workingFolder = CurrentDirectory();
+    const BOOL chosen = ::GetOpenFileNameW(&dialog);
+    ::SetCurrentDirectoryW(workingFolder.c_str());
+    if (!chosen) {
         return; // cancelled: nothing changes
     }
     kind.path.SetText(file.data());
@@ -163,9 +194,15 @@ void PageFile::RunUpdate(bool firmware) {
         notices_.Message(L"IP address is missing");
         return;
     }
-    const std::wstring path = kind.path.GetText();
-    if (path.empty()) {
+    if (kind.path.GetText().empty()) {
         notices_.Message(L"No file selected");
+        return;
+    }
+    // The client is only ever handed an absolute path to an existing file: a pasted path
+    // in quotes works, and a name such as "-h" can never read as one of its options.
+    const std::optional<std::wstring> path = ExistingFile(kind.path.GetText());
+    if (!path) {
+        notices_.Message(L"File not found");
         return;
     }
     kind.progress.SetRange(0, static_cast<int>(kind.ticks));
@@ -182,7 +219,7 @@ void PageFile::RunUpdate(bool firmware) {
 
     // The ping, the client's start and the wait for its end run off the window's
     // thread; the fixed wait is the page's own timer, armed when the unit answered.
-    const UploadRequest request{currentAddress_, currentNetmask_, currentGateway_, path,
+    const UploadRequest request{currentAddress_, currentNetmask_, currentGateway_, *path,
                                 kind.ticks * tickMs_};
     const HWND page = hwnd();
     StartWork([this, request, page](std::stop_token stop) {
@@ -218,7 +255,7 @@ void PageFile::FinishUpdate() {
     transferRunning_ = false;
     uploadRunning_ = false;
     if (!Stopping()) {
-        ShowOutcome(notices_, *outcome_);
+        ShowOutcome(notices_, *outcome_, UploadFailureReason(*outcome_));
     }
     ::ShowWindow(Item(IDC_FLASHING), SW_HIDE);
     EnableControls(true);

@@ -13,7 +13,6 @@
 
 class PageFile : public Page {
 public:
-    // Writes the TFTP client out (see ExtractClient) when the current folder has none.
     PageFile(System& system, Notices& notices);
     UINT GetTemplateID() const override;
 

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "core/address_check.h"
 #include "core/arp.h"
 #include "core/browser.h"
 #include "core/macbuilder.h"
@@ -150,8 +151,52 @@ bool PageIP::ValidateSerial() {
     return true;
 }
 
+bool PageIP::ValidateAddresses() {
+    const IPv4Address ip = ipControl_.GetAddress();
+    const IPv4Address netmask = netmaskControl_.GetAddress();
+    const IPv4Address gateway = gatewayControl_.GetAddress();
+    const AddressFault fault = CheckAddresses(ip, netmask, gateway, system_.OwnAddresses());
+    if (fault == AddressFault::None) {
+        return true;
+    }
+    static constexpr struct {
+        AddressFault fault;
+        unsigned text;
+    } kTexts[] = {
+        {AddressFault::IpMissing, IDS_IP_MISSING},
+        {AddressFault::IpLoopback, IDS_IP_LOOPBACK},
+        {AddressFault::IpNotUnicast, IDS_IP_NOT_UNICAST},
+        {AddressFault::IpOwn, IDS_IP_OWN},
+        {AddressFault::NetmaskMissing, IDS_NETMASK_MISSING},
+        {AddressFault::NetmaskNotContiguous, IDS_NETMASK_NOT_CONTIGUOUS},
+        {AddressFault::IpIsNetworkAddress, IDS_IP_NETWORK},
+        {AddressFault::IpIsBroadcastAddress, IDS_IP_BROADCAST},
+        {AddressFault::GatewayOutsideSubnet, IDS_GATEWAY_OUTSIDE},
+        {AddressFault::GatewayIsIp, IDS_GATEWAY_IS_IP},
+    };
+    for (const auto& each : kTexts) {
+        if (each.fault == fault) {
+            notices_.Beep();
+            notices_.Warn(LoadStringText(each.text));
+        }
+    }
+    switch (FieldOf(fault)) {
+    case AddressField::Ip:
+        ipControl_.Focus();
+        break;
+    case AddressField::Netmask:
+        netmaskControl_.Focus();
+        break;
+    case AddressField::Gateway:
+        gatewayControl_.Focus();
+        break;
+    }
+    return false;
+}
+
 void PageIP::OnApply() {
-    if (!ValidateSerial()) {
+    // Nothing is stored or run before all four fields are fit for use.
+    if (!ValidateSerial() || !ValidateAddresses()) {
         return;
     }
     SaveSettings();
@@ -175,36 +220,39 @@ void PageIP::OnWorkDone(const Outcome& outcome) {
 }
 
 LSTATUS PageIP::QueryClassDefault(const std::wstring& keyName, std::wstring& text) {
-    HKEY opened = nullptr;
-    LSTATUS status =
-        ::RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.c_str(), 0, KEY_QUERY_VALUE, &opened);
-    if (status != ERROR_SUCCESS) {
-        return status;
+    // Text of any length; RegGetValueW ends it in a NUL even where the stored value lacks
+    // one. An expandable value comes with its environment variables filled in: an open
+    // command may name its program as "%ProgramFiles%\...", and it is started by that path.
+    std::wstring value(260, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) { // the value may grow between two reads
+        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        const LSTATUS status = ::RegGetValueW(HKEY_CLASSES_ROOT, keyName.c_str(), nullptr,
+                                              RRF_RT_REG_SZ, nullptr, value.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            value.assign(size / sizeof(wchar_t) + 1, L'\0');
+            continue;
+        }
+        if (status != ERROR_SUCCESS) {
+            return status;
+        }
+        text.assign(value.c_str());
+        return ERROR_SUCCESS;
     }
-    const UniqueKey key(opened);
-    // At most 259 characters and the terminating NUL.
-    wchar_t value[260] = {};
-    DWORD type = 0;
-    DWORD size = sizeof value - sizeof(wchar_t); // keep room for a NUL the value may lack
-    status = ::RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
-                                &size);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        return ERROR_INVALID_DATA;
-    }
-    text.assign(value, std::wcslen(value));
-    return ERROR_SUCCESS;
+    return ERROR_MORE_DATA;
 }
 
 void PageIP::OnShow() {
     ReadFields(); // a serial that reads as no number is reported, and Show goes on
     ip_ = ipControl_.GetAddress();
     const std::wstring webAddress = WebAddress(ip_);
+    // The shell opens it as the desktop's user where it can: a browser must not inherit
+    // Varnok's administrator rights.
     if (system_.ShellOpen(webAddress, L"").started) {
         return;
     }
+    // Web addresses have no association of their own here: the browser registered for
+    // ".htm" pages is started by its path with the address, never with its whole command
+    // handed to the shell as a document's name.
     std::wstring htmClass;
     if (QueryClassDefault(L".htm", htmClass) != ERROR_SUCCESS) {
         return;
@@ -213,7 +261,9 @@ void PageIP::OnShow() {
     if (QueryClassDefault(htmClass + L"\\shell\\open\\command", openCommand) != ERROR_SUCCESS) {
         return;
     }
-    system_.ShellOpen(BrowserCommandLine(openCommand, webAddress), L"");
+    if (const std::optional<BrowserStart> browser = BrowserStartFor(openCommand, webAddress)) {
+        system_.StartProgram(browser->program, browser->arguments);
+    }
 }
 
 void PageIP::SetupToolTips() {

@@ -41,6 +41,7 @@ private:
     void LoadSettings();
     void SaveSettings();
     bool ValidateSerial();
+    bool ValidateAddresses();
     void SetupToolTips();
     // The framework-style exchange between the serial and MAC fields and their edits.
     bool ReadFields();

@@ -108,6 +108,27 @@ bool TabContainer::OnCommand(int id, int code) {
     return Dialog::OnCommand(id, code);
 }
 
+bool TabContainer::PreTranslateMessage(const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_RETURN) {
+        return Dialog::PreTranslateMessage(message);
+    }
+    if (busy_) {
+        return true;
+    }
+    HWND focus = message.hwnd; // keys go to the window with the focus
+    const LRESULT code = focus ? ::SendMessageW(focus, WM_GETDLGCODE, 0, 0) : 0;
+    if (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) {
+        ::SendMessageW(focus, BM_CLICK, 0, 0);
+    } else if (::IsWindowVisible(pageIP_.hwnd())) {
+        if (HWND apply = pageIP_.Item(IDC_APPLY); ::IsWindowEnabled(apply)) {
+            ::SendMessageW(apply, BM_CLICK, 0, 0);
+        }
+    } else {
+        ::SendMessageW(pageFile_.hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    return true;
+}
+
 void TabContainer::SetBusy(bool busy) {
     busy_ = busy;
     if (busy) {

@@ -17,6 +17,9 @@ public:
     void OnSelchangeTab();
 
     PageIP& AddressPage() { return pageIP_; }
+    // Enter, as in any dialog: a focused push button is pressed; elsewhere the visible
+    // page's default action runs ("Apply", or the update page's saving of its paths).
+    bool PreTranslateMessage(const MSG& message) override;
     PageFile& UpdatePage() { return pageFile_; }
 
 protected:

@@ -1,17 +1,83 @@
 #include "core/browser.h"
 
+namespace {
+
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+std::wstring Trimmed(const std::wstring& text) {
+    std::size_t first = 0;
+    std::size_t end = text.size();
+    while (first < end && IsBlank(text[first])) {
+        ++first;
+    }
+    while (end > first && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(first, end - first);
+}
+
+// The placeholders the shell fills in for a document: %1 and %L (%l) are the document
+// itself, %* the further arguments, of which "Show" has none.
+std::wstring FillPlaceholders(const std::wstring& text, const std::wstring& document,
+                              bool& filled) {
+    std::wstring result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t next = i + 1 < text.size() ? text[i + 1] : L'\0';
+        if (text[i] == L'%' && (next == L'1' || next == L'L' || next == L'l')) {
+            result += document;
+            filled = true;
+            ++i;
+        } else if (text[i] == L'%' && next == L'*') {
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+} // namespace
+
 std::wstring WebAddress(const IPv4Address& address) {
     return L"http://" + address.ToText();
 }
 
-std::wstring BrowserCommandLine(const std::wstring& openCommand, const std::wstring& webAddress) {
-    std::wstring command = openCommand;
-    std::size_t cut = command.find(L"\"%1\"");
-    if (cut == std::wstring::npos) {
-        cut = command.find(L"%1");
+std::optional<BrowserStart> BrowserStartFor(const std::wstring& openCommand,
+                                            const std::wstring& webAddress) {
+    const std::wstring command = Trimmed(openCommand);
+    BrowserStart start;
+    std::size_t rest = 0;
+    if (!command.empty() && command[0] == L'"') {
+        const std::size_t close = command.find(L'"', 1);
+        start.program = command.substr(1, close == std::wstring::npos ? close : close - 1);
+        rest = close == std::wstring::npos ? command.size() : close + 1;
+    } else {
+        rest = 0;
+        while (rest < command.size() && !IsBlank(command[rest])) {
+            ++rest;
+        }
+        start.program = command.substr(0, rest);
     }
-    if (cut != std::wstring::npos) {
-        command.resize(cut);
+    if (start.program.empty()) {
+        return std::nullopt;
     }
-    return command + L" " + webAddress;
+    bool filled = false;
+    start.arguments = Trimmed(FillPlaceholders(command.substr(rest), webAddress, filled));
+    if (!filled) {
+        start.arguments += (start.arguments.empty() ? L"" : L" ") + webAddress;
+    }
+    return start;
+}
+
+bool IsFullPath(const std::wstring& path) {
+    const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const bool drive =
+        path.size() >= 3 &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+        path[1] == L':' && separator(path[2]);
+    const bool unc =
+        path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+    return drive || unc;
 }

@@ -1,7 +1,8 @@
-// What "Show" hands the shell: the unit's web address, and, when the shell cannot open
-// that, the ".htm" class's open command with the address in place of its placeholder.
+// What "Show" opens: the unit's web address, and, when the shell cannot open that, the
+// browser named by the ".htm" class's open command, started with the address.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/address.h"
@@ -9,7 +10,19 @@
 // "http://" and the dotted address.
 std::wstring WebAddress(const IPv4Address& address);
 
-// The open command cut at its first quoted placeholder ("%1" in quotes, cut at the
-// opening quote), else at its first bare %1, else kept whole; then one blank and the
-// web address. Whatever followed the placeholder is dropped.
-std::wstring BrowserCommandLine(const std::wstring& openCommand, const std::wstring& webAddress);
+// A browser start taken apart from an open command.
+struct BrowserStart {
+    std::wstring program;   // the command's first word, its quotes removed
+    std::wstring arguments; // what follows it, with the web address filled in
+};
+
+// The open command's program is its quoted first word, or else the text up to the first
+// blank or tab (an unquoted path with blanks is not guessed at). In the rest, each %1 or
+// %L (either case) becomes the web address, wherever it stands and within whatever quotes
+// the command put around it, and %* becomes nothing; with no placeholder at all, the
+// address is appended as the last argument. Nothing when the command names no program.
+std::optional<BrowserStart> BrowserStartFor(const std::wstring& openCommand,
+                                            const std::wstring& webAddress);
+
+// A path that does not depend on the current folder or drive: "C:\..." or "\\server\...".
+bool IsFullPath(const std::wstring& path);

@@ -6,5 +6,7 @@ ProgramRun Route::Add(const IPv4Address& address) {
 }
 
 ProgramRun Route::Delete(const IPv4Address& address) {
-    return system_.RunSystemProgram(L"route.exe", L"DELETE " + address.ToText());
+    // With its mask: "DELETE <address>" alone removes every route to that destination.
+    return system_.RunSystemProgram(L"route.exe",
+                                    L"DELETE " + address.ToText() + L" MASK 255.255.255.255");
 }

@@ -11,7 +11,7 @@ public:
 
     // route.exe ADD <address> MASK 255.255.255.255 0.0.0.0.
     ProgramRun Add(const IPv4Address& address);
-    // route.exe DELETE <address>.
+    // route.exe DELETE <address> MASK 255.255.255.255: the host route added, nothing else.
     ProgramRun Delete(const IPv4Address& address);
 
 private:

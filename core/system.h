@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/address.h"
 
@@ -45,6 +46,7 @@ struct ProgramRun {
 struct ClientEnd {
     unsigned long exitCode = 0;
     std::wstring lastLine; // the last non-empty line the client printed
+    std::wstring output;   // all it printed (its last 64 KiB at most)
 };
 
 // A TFTP client process that runs on its own.
@@ -77,13 +79,19 @@ public:
     // until it ends (bounded).
     virtual ProgramRun RunSystemProgram(const std::wstring& file,
                                         const std::wstring& parameters) = 0;
-    // Opens a document or web address with the shell, or starts a program.
+    // Opens a document or web address with the shell, or starts a program: as the user of
+    // the desktop where the desktop's shell can do it, else with Varnok's own rights.
     virtual ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) = 0;
+    // Starts the program at the full path `program` with `arguments`, window shown, not
+    // through the shell and not awaited.
+    virtual ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) = 0;
 
     virtual EchoOpening OpenEcho() = 0;
     virtual void Pause(unsigned milliseconds) = 0;
     // The address the PC's subnet is judged by; nothing when it cannot be found.
     virtual std::optional<IPv4Address> LocalAddress() = 0;
+    // Every IPv4 address of the PC.
+    virtual std::vector<IPv4Address> OwnAddresses() = 0;
 
     // Starts the TFTP client with `parameters`, window hidden, its output captured.
     virtual ClientStart StartClient(const std::wstring& parameters) = 0;

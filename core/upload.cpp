@@ -34,6 +34,66 @@ std::wstring LastOutputLine(const std::string& output) {
     return line;
 }
 
+std::wstring OutputText(const std::string& output) {
+    std::wstring text;
+    text.reserve(output.size());
+    for (char c : output) {
+        text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    return text;
+}
+
+std::wstring CleanPath(const std::wstring& path) {
+    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    std::size_t begin = 0;
+    std::size_t end = path.size();
+    while (begin < end && blank(path[begin])) {
+        ++begin;
+    }
+    while (end > begin && blank(path[end - 1])) {
+        --end;
+    }
+    if (end - begin >= 2 && path[begin] == L'"' && path[end - 1] == L'"') {
+        ++begin;
+        --end;
+    }
+    return path.substr(begin, end - begin);
+}
+
+std::wstring UploadFailureReason(const Outcome& outcome) {
+    switch (outcome.failure) {
+    case Failure::ClientNotStarted:
+        return L"The TFTP client could not be started: " + outcome.detail;
+    case Failure::ClientFailed:
+        return outcome.detail.empty()
+                   ? L"The TFTP client ended with code " + std::to_wstring(outcome.code) + L"."
+                   : outcome.detail;
+    case Failure::ClientTimedOut:
+        return L"The TFTP client did not finish in time and was ended.";
+    default:
+        return L"";
+    }
+}
+
+namespace {
+
+// The client's output in the log, one entry a line.
+void LogClientOutput(const std::wstring& output) {
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) {
+            end = output.size();
+        }
+        if (end > start) {
+            WriteLogLine(L"tftp: " + output.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+}
+
+} // namespace
+
 Outcome RunUpload(System& system, const UploadRequest& request,
                   const std::function<void()>& unitAnswered, std::stop_token stop) {
     {
@@ -61,6 +121,9 @@ Outcome RunUpload(System& system, const UploadRequest& request,
     for (unsigned long long waited = 0; waited < limitMs && !stop.stop_requested();
          waited += kAwaitSliceMs) {
         if (const std::optional<ClientEnd> end = start.client->Await(kAwaitSliceMs)) {
+            if (GetDebugFlag()) {
+                LogClientOutput(end->output);
+            }
             if (end->exitCode == 0) {
                 return {};
             }

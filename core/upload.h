@@ -21,6 +21,15 @@ public:
 // The last non-empty line of a program's output (8-bit text, any line ends), without
 // surrounding blanks.
 std::wstring LastOutputLine(const std::string& output);
+// A program's output as text, each byte one character.
+std::wstring OutputText(const std::string& output);
+
+// A path as pasted or typed: surrounding blanks and one pair of surrounding double
+// quotes (Explorer's "Copy as path") removed.
+std::wstring CleanPath(const std::wstring& path);
+
+// The second line of a failed upload's box: why, when the client says or it is known.
+std::wstring UploadFailureReason(const Outcome& outcome);
 
 struct UploadRequest {
     IPv4Address address; // the unit's current address

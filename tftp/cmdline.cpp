@@ -107,10 +107,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_
     CommandLine cl;
     std::vector<std::string> positional;
     bool options_done = false;
+    bool file_name_next = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (options_done || a.size() < 2 || (a[0] != '-' && !(windows_paths && a[0] == '/'))) {
+        if (options_done || file_name_next || a.size() < 2 ||
+            (a[0] != '-' && !(windows_paths && a[0] == '/'))) {
             positional.push_back(a);
+            // The argument after "host GET|PUT" is a file name, even one that starts
+            // with '-': a file called "-h" is sent, never read as a request for help.
+            file_name_next =
+                positional.size() == 2 && (EqualsNoCase(a, "GET") || EqualsNoCase(a, "PUT"));
             continue;
         }
         if (a[0] == '/' && !(a.size() == 2 && (a[1] == '?' || a[1] == 'h'))) {

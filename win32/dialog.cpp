@@ -11,6 +11,10 @@ Dialog::~Dialog() {
 }
 
 Dialog* DialogFromWindow(HWND window) {
+    // Only a dialog has DWLP_USER; a control's extra bytes there would be read as a pointer.
+    if (::GetClassLongPtrW(window, GCW_ATOM) != reinterpret_cast<ULONG_PTR>(WC_DIALOG)) {
+        return nullptr;
+    }
     return reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
 }
 

@@ -55,7 +55,8 @@ public:
         }
         DWORD code = 0;
         ::GetExitCodeProcess(process_.get(), &code);
-        return ClientEnd{code, output_ ? LastOutputLine(ReadAll(output_.get())) : L""};
+        const std::string output = output_ ? ReadAll(output_.get()) : std::string();
+        return ClientEnd{code, LastOutputLine(output), OutputText(output)};
     }
 
     void End() override { ::TerminateProcess(process_.get(), 1); }

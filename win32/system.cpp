@@ -1,10 +1,13 @@
 // The System interface on Windows.
 #include "win32/system.h"
 
+#include "core/log.h"
+#include "res/resource_ids.h"
 #include "win32/client_file.h"
 #include "win32/icmp.h"
 #include "win32/launcher.h"
 #include "win32/settings.h"
+#include "win32/web_page.h"
 
 namespace {
 // Where a change under way is recorded: its own section, apart from the page's values.
@@ -18,7 +21,11 @@ ProgramRun Win32System::RunSystemProgram(const std::wstring& file, const std::ws
 }
 
 ProgramRun Win32System::ShellOpen(const std::wstring& file, const std::wstring& parameters) {
-    return RunProgram(L"open", file, parameters, true);
+    return OpenAsDesktopUser(file, parameters);
+}
+
+ProgramRun Win32System::StartProgram(const std::wstring& program, const std::wstring& arguments) {
+    return StartProgramByPath(program, arguments);
 }
 
 EchoOpening Win32System::OpenEcho() {
@@ -34,7 +41,14 @@ std::optional<IPv4Address> Win32System::LocalAddress() {
 }
 
 ClientStart Win32System::StartClient(const std::wstring& parameters) {
-    return StartCapturedProgram(ClientPath(), parameters);
+    // Prepared anew for every start: whatever became of the file since the last upload,
+    // what runs is the client this program carries, held open until it has started.
+    const PreparedClient client = PrepareClient(clientFolder_, EmbeddedClient(IDR_TFTP_CLIENT));
+    if (!client.file) {
+        WriteLogLine(client.failure);
+        return {nullptr, client.failure};
+    }
+    return StartCapturedProgram(client.path, parameters);
 }
 
 void Win32System::RecordPendingChange(const PendingChange& change) {

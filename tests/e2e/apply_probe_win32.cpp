@@ -22,7 +22,9 @@ namespace {
 // The boxes an "Apply" would show, kept in order instead.
 class RecordedBoxes : public Notices {
 public:
-    void MessageId(unsigned id) override { texts.push_back(LoadStringText(id)); }
+    void MessageId(unsigned id, const std::wstring&) override {
+        texts.push_back(LoadStringText(id));
+    }
     void Warn(const std::wstring& text) override { texts.push_back(text); }
     void Beep() override {}
     std::vector<std::wstring> texts;

@@ -223,7 +223,7 @@ expect "boxes" "$BOXES" "SUCCESS!"
 expect "unit's configuration" "$(records address) $(records netmask) $(records gateway)" \
     "10.88.0.50 255.255.255.0 10.88.0.1"
 expect "arp and route" "$(cat "$dir/programs")" \
-    "route ADD 10.88.0.50 MASK 255.255.255.255 0.0.0.0"$'\n'"arp -d 10.88.0.50"$'\n'"arp -s 10.88.0.50 $D"$'\n'"arp -d 10.88.0.50"$'\n'"route DELETE 10.88.0.50"
+    "route ADD 10.88.0.50 MASK 255.255.255.255 0.0.0.0"$'\n'"arp -d 10.88.0.50"$'\n'"arp -s 10.88.0.50 $D"$'\n'"arp -d 10.88.0.50"$'\n'"route DELETE 10.88.0.50 MASK 255.255.255.255"
 end
 
 begin unit-answers-the-third-echo --answer-from 3
@@ -306,6 +306,39 @@ if [ "$front" = ui ]; then
 fi
 
 if [ "$front" = ui ]; then
+    # A technician at the keyboard and mouse of the virtual display: a click into the
+    # serial field and Enter apply; on the update page a click into the path field, Tab
+    # to "..." and Enter open the real file dialog, where typing walks into the folder
+    # "fw" and picks the image. The upload after browsing must reach the unit.
+    begin keyboard-mouse-and-file-dialog
+    mkdir -p "$dir/tftp" "$dir/fw" && chmod 777 "$dir/tftp"
+    head -c 200000 /dev/urandom >"$dir/fw/firmware.bin"
+    in_pc timeout 150 wine "$program" >"$dir/varnok.out" 2>&1 &
+    VARNOK_PIDS+=("$!")
+    drive() { in_pc timeout 90 wine "$bin/ui_driver.exe" "$@" >>"$dir/out" 2>>"$dir/err"; }
+    point() { sed -n "s/^where $1: //p" "$dir/out" | tr -d '\r' | tail -1; }
+    drive serial=$SERIAL address=10.77.0.54 netmask=255.255.255.0 gateway=10.77.0.1 where=1002
+    read -r x y <<<"$(point 1002)"
+    xdotool mousemove "${x:-0}" "${y:-0}" click 1 sleep 0.3 key End Return
+    drive box=40
+    seg_tftpd_start "$dir/tftp" 10.77.0.54
+    drive tab=1 where=1024
+    read -r x y <<<"$(point 1024)"
+    xdotool mousemove "${x:-0}" "${y:-0}" click 1 sleep 0.3 key Tab Return
+    xdotool search --sync --onlyvisible --name '^Open$' >/dev/null 2>&1 &
+    sleep 2
+    xdotool type --delay 30 fw && xdotool key Return sleep 1
+    xdotool type --delay 30 firmware.bin && xdotool key Return sleep 1
+    drive read=1024 update-firmware box=60 close
+    expect "boxes" "$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')" "SUCCESS!"$'\n'"SUCCESS!"
+    expect "unit's address" "$(records address | head -1)" "10.77.0.54"
+    expect "path picked" "$(sed -n 's/^text 1024: //p' "$dir/out" | tr -d '\r')" \
+        "Z:${dir//\//\\}\\fw\\firmware.bin"
+    cmp -s "$dir/fw/firmware.bin" "$dir/tftp/firmware.bin" || expect "firmware received" "differs" "same"
+    [ ! -e "$dir/fw/varnok.log" ] || expect "log" "in the firmware's folder" "where Varnok started"
+    ELAPSED_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | paste -sd ' ')
+    end
+
     # Ended from the task manager (or power lost) in the middle of an "Apply" to another
     # subnet: its static entry and host route stay, until the next start undoes them.
     begin killed-during-apply
@@ -325,7 +358,7 @@ if [ "$front" = ui ]; then
     mv "$dir/programs" "$dir/programs.killed" && : >"$dir/programs"
     varnok -- read=1002
     expect "arp and route at the next start" "$(cat "$dir/programs.start")" \
-        "arp -d 10.88.0.61"$'\n'"route DELETE 10.88.0.61"$'\n'"arp -d 10.88.0.61"
+        "arp -d 10.88.0.61"$'\n'"route DELETE 10.88.0.61 MASK 255.255.255.255"$'\n'"arp -d 10.88.0.61"
     end
 fi
 

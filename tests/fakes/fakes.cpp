@@ -49,7 +49,7 @@ public:
         if (!world().clientExitCode) {
             return std::nullopt;
         }
-        return ClientEnd{*world().clientExitCode, world().clientLastLine};
+        return ClientEnd{*world().clientExitCode, world().clientLastLine, world().clientOutput};
     }
     void End() override { Record(L"client ended"); }
 };
@@ -86,6 +86,12 @@ ProgramRun RecordingSystem::ShellOpen(const std::wstring& file, const std::wstri
     return Start({L"open", file, parameters, true});
 }
 
+ProgramRun RecordingSystem::StartProgram(const std::wstring& program,
+                                         const std::wstring& arguments) {
+    Record(L"program " + program + L"|" + arguments);
+    return Start({L"", program, arguments, true});
+}
+
 EchoOpening RecordingSystem::OpenEcho() {
     Record(L"icmp load");
     if (!world().icmpLoads) {
@@ -109,6 +115,10 @@ void RecordingSystem::Pause(unsigned milliseconds) {
 
 std::optional<IPv4Address> RecordingSystem::LocalAddress() {
     return world().localAddress;
+}
+
+std::vector<IPv4Address> RecordingSystem::OwnAddresses() {
+    return world().ownAddresses;
 }
 
 ClientStart RecordingSystem::StartClient(const std::wstring& parameters) {
@@ -141,8 +151,8 @@ void RecordingNotices::ShowBox(const std::wstring& text) {
     Record(L"box " + text);
 }
 
-void RecordingNotices::MessageId(unsigned id) {
-    Record(L"msg " + std::to_wstring(id));
+void RecordingNotices::MessageId(unsigned id, const std::wstring& secondLine) {
+    Record(L"msg " + std::to_wstring(id) + (secondLine.empty() ? L"" : L"|" + secondLine));
 }
 
 void RecordingNotices::Warn(const std::wstring& text) {

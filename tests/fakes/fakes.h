@@ -3,11 +3,12 @@
 // appended to one trace, in order, as a short text:
 //   sys arp.exe|-d 10.0.0.7                  (System::RunSystemProgram)
 //   run open|http://10.0.0.7||show           (System::ShellOpen)
+//   program C:\B\b.exe|-url http://10.0.0.7  (System::StartProgram)
 //   icmp load / icmp create / icmp close / icmp free
 //   echo 10.0.0.7 / pause 1000
 //   start C:\work\tftp.exe|-i ... / client ended
 //   record 10.0.0.7 route / record clear
-//   box SUCCESS! / msg 110                   (the program's own boxes)
+//   box SUCCESS! / msg 110 / msg 110|reason  (the program's own boxes)
 //   appbox Enter a positive integer. / beep  (the input checks)
 #pragma once
 
@@ -26,7 +27,7 @@
 namespace fakes {
 
 struct Launch {
-    std::wstring operation, file, parameters;
+    std::wstring operation, file, parameters; // no operation: started by its path
     bool show = false;
 };
 
@@ -38,6 +39,7 @@ struct World {
     // Runs inside a box before it records, to look at the world at that moment.
     std::function<void(const std::wstring&)> onBox;
     std::optional<IPv4Address> localAddress;
+    std::vector<IPv4Address> ownAddresses;
 
     // The ICMP library: what preparing it gives, and one scripted reply per echo
     // (no reply at all once the script is used up).
@@ -52,6 +54,7 @@ struct World {
     // How a started client ends; nothing means it never does.
     std::optional<unsigned long> clientExitCode = 0ul;
     std::wstring clientLastLine;
+    std::wstring clientOutput;
 
     // The record of a change under way.
     std::optional<PendingChange> pending;
@@ -69,9 +72,11 @@ class RecordingSystem : public System {
 public:
     ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
+    ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
     EchoOpening OpenEcho() override;
     void Pause(unsigned milliseconds) override;
     std::optional<IPv4Address> LocalAddress() override;
+    std::vector<IPv4Address> OwnAddresses() override;
     ClientStart StartClient(const std::wstring& parameters) override;
     void RecordPendingChange(const PendingChange& change) override;
     std::optional<PendingChange> PendingChangeOnRecord() override;
@@ -80,7 +85,7 @@ public:
 
 class RecordingNotices : public Notices {
 public:
-    void MessageId(unsigned id) override;
+    void MessageId(unsigned id, const std::wstring& secondLine = {}) override;
     void Warn(const std::wstring& text) override;
     void Beep() override;
 

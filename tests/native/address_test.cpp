@@ -1,4 +1,5 @@
 #include "core/address.h"
+#include "core/address_check.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,45 @@ TEST_F(LocalSubnet, IsFalseWhenThePcHasNoAddress) {
     fakes::world().localAddress.reset();
     EXPECT_FALSE(IsOnLocalSubnet(std::nullopt, Addr("192.168.1.77"), Addr("255.255.255.0")));
     EXPECT_FALSE(IsOnLocalSubnet(std::nullopt, Addr("1.2.3.4"), Addr("0.0.0.0")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(AddressCheck, RefusesAddressesThatMustNeverBeUsed) {
+    const std::vector<IPv4Address> own{Addr("192.168.1.10"), Addr("127.0.0.1")};
+    const struct {
+        const char *ip, *netmask, *gateway;
+        AddressFault fault;
+    } cases[] = {
+        {"10.0.0.5", "255.255.255.0", "10.0.0.1", AddressFault::None},
+        {"10.0.0.5", "255.255.255.0", "0.0.0.0", AddressFault::None},   // no gateway
+        {"10.0.0.0", "255.255.255.254", "0.0.0.0", AddressFault::None}, // a /31 has no broadcast
+        {"10.0.0.7", "255.255.255.255", "0.0.0.0", AddressFault::None},
+        {"223.255.255.1", "255.255.255.0", "0.0.0.0", AddressFault::None},
+        {"0.0.0.0", "255.255.255.0", "0.0.0.0", AddressFault::IpMissing},
+        {"0.0.0.0", "0.0.0.0", "0.0.0.0", AddressFault::IpMissing}, // the first field first
+        {"127.0.0.2", "255.0.0.0", "0.0.0.0", AddressFault::IpLoopback},
+        {"224.0.0.1", "255.255.255.0", "0.0.0.0", AddressFault::IpNotUnicast},
+        {"255.255.255.255", "255.255.255.0", "0.0.0.0", AddressFault::IpNotUnicast},
+        {"192.168.1.10", "255.255.255.0", "0.0.0.0", AddressFault::IpOwn},
+        {"10.0.0.5", "0.0.0.0", "0.0.0.0", AddressFault::NetmaskMissing},
+        {"10.0.0.5", "255.0.255.0", "0.0.0.0", AddressFault::NetmaskNotContiguous},
+        {"10.0.0.5", "255.255.255.1", "0.0.0.0", AddressFault::NetmaskNotContiguous},
+        {"10.0.0.0", "255.255.255.0", "0.0.0.0", AddressFault::IpIsNetworkAddress},
+        {"10.0.0.255", "255.255.255.0", "0.0.0.0", AddressFault::IpIsBroadcastAddress},
+        {"10.0.0.3", "255.255.255.252", "0.0.0.0", AddressFault::IpIsBroadcastAddress},
+        {"10.0.0.5", "255.255.255.0", "10.0.1.1", AddressFault::GatewayOutsideSubnet},
+        {"10.0.0.5", "255.255.255.0", "10.0.0.5", AddressFault::GatewayIsIp},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckAddresses(Addr(c.ip), Addr(c.netmask), Addr(c.gateway), own), c.fault)
+            << c.ip << " " << c.netmask << " " << c.gateway;
+    }
+    EXPECT_EQ(FieldOf(AddressFault::IpOwn), AddressField::Ip);
+    EXPECT_EQ(FieldOf(AddressFault::NetmaskNotContiguous), AddressField::Netmask);
+    EXPECT_EQ(FieldOf(AddressFault::GatewayIsIp), AddressField::Gateway);
 }
 
 } // namespace

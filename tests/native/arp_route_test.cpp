@@ -31,7 +31,7 @@ TEST_F(SystemTables, ArpAndRouteParameterTexts) {
                   L"sys arp.exe|-d 10.0.0.7",
                   L"sys arp.exe|-s 192.168.1.50 00:50:c2:11:8b:b8",
                   L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0",
-                  L"sys route.exe|DELETE 172.16.5.9",
+                  L"sys route.exe|DELETE 172.16.5.9 MASK 255.255.255.255",
               }));
 }
 

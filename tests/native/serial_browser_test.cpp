@@ -45,24 +45,68 @@ TEST(SerialNumber, LengthIsFourOrFiveCharacters) {
     EXPECT_EQ(CheckSerialLength(L"123456"), SerialLength::TooLong);
 }
 
-TEST(Browser, CommandLineReplacesThePlaceholder) {
+TEST(Browser, OpenCommandSplitsIntoProgramAndArgumentsWithTheAddress) {
     const std::wstring url = L"http://192.168.0.5";
     const struct {
         const wchar_t* openCommand;
-        const wchar_t* result;
+        const wchar_t* program;
+        const wchar_t* arguments;
     } cases[] = {
-        {LR"("C:\B\b.exe" "%1")", LR"("C:\B\b.exe"  http://192.168.0.5)"},
-        {LR"("C:\B\b.exe" -osint -url "%1" --x)",
-         LR"("C:\B\b.exe" -osint -url  http://192.168.0.5)"},
-        {LR"(C:\B\b.exe -a %1 -b)", LR"(C:\B\b.exe -a  http://192.168.0.5)"},
-        {LR"(C:\B\b.exe)", LR"(C:\B\b.exe http://192.168.0.5)"},
-        {LR"(b.exe %1 "%1")", LR"(b.exe %1  http://192.168.0.5)"}, // the quoted one wins
-        {L"", L" http://192.168.0.5"},
+        // A quoted program keeps its blanks; the quotes around the placeholder stay.
+        {LR"("C:\Program Files\B\b.exe" "%1")", LR"(C:\Program Files\B\b.exe)",
+         LR"("http://192.168.0.5")"},
+        {LR"("C:\Program Files\B\b.exe" -osint -url "%1")", LR"(C:\Program Files\B\b.exe)",
+         LR"(-osint -url "http://192.168.0.5")"},
+        {LR"(C:\B\b.exe %1)", LR"(C:\B\b.exe)", L"http://192.168.0.5"},
+        {LR"(C:\B\b.exe --single-argument %L)", LR"(C:\B\b.exe)",
+         L"--single-argument http://192.168.0.5"},
+        // What follows the placeholder stays, after the address.
+        {LR"(C:\B\b.exe -new %1 -tab)", LR"(C:\B\b.exe)", L"-new http://192.168.0.5 -tab"},
+        {LR"("C:\B\b.exe" -url "%1" %*)", LR"(C:\B\b.exe)", LR"(-url "http://192.168.0.5")"},
+        {LR"(C:\B\b.exe %1 %1)", LR"(C:\B\b.exe)", L"http://192.168.0.5 http://192.168.0.5"},
+        // No placeholder: the address is the last argument.
+        {LR"(C:\B\b.exe)", LR"(C:\B\b.exe)", L"http://192.168.0.5"},
+        {LR"("C:\B\b.exe" -nohome  )", LR"(C:\B\b.exe)", L"-nohome http://192.168.0.5"},
+        {L"\tC:\\B\\b.exe\t%l", LR"(C:\B\b.exe)", L"http://192.168.0.5"},
+        // An unquoted path with a blank is not guessed at: its first word is the program.
+        {LR"(C:\Program Files\B\b.exe %1)", LR"(C:\Program)",
+         LR"(Files\B\b.exe http://192.168.0.5)"},
+        // A quote that never closes holds the rest.
+        {LR"("C:\B\b.exe %1)", LR"(C:\B\b.exe %1)", L"http://192.168.0.5"},
+        // Other percent sequences are not placeholders.
+        {LR"(C:\B\b.exe -p 100% %2 %1)", LR"(C:\B\b.exe)", L"-p 100% %2 http://192.168.0.5"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(BrowserCommandLine(c.openCommand, url), c.result);
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.openCommand)));
+        const std::optional<BrowserStart> start = BrowserStartFor(c.openCommand, url);
+        ASSERT_TRUE(start);
+        EXPECT_EQ(start->program, c.program);
+        EXPECT_EQ(start->arguments, c.arguments);
+    }
+    for (const wchar_t* none : {L"", L"   ", LR"("" %1)"}) {
+        EXPECT_FALSE(BrowserStartFor(none, url)) << testing::PrintToString(std::wstring(none));
     }
     EXPECT_EQ(WebAddress(testing_support::Addr("0.0.0.0")), L"http://0.0.0.0");
+}
+
+TEST(Browser, OnlyPathsIndependentOfTheCurrentFolderAreFull) {
+    const struct {
+        const wchar_t* path;
+        bool full;
+    } cases[] = {
+        {LR"(C:\B\b.exe)", true},
+        {LR"(c:/B/b.exe)", true},
+        {LR"(\\server\share\b.exe)", true},
+        {L"b.exe", false},
+        {LR"(C:b.exe)", false},
+        {LR"(\B\b.exe)", false},
+        {LR"(\\\b.exe)", false},
+        {L"", false},
+        {L"1:\\b.exe", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsFullPath(c.path), c.full) << testing::PrintToString(std::wstring(c.path));
+    }
 }
 
 } // namespace

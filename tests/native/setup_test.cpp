@@ -15,7 +15,7 @@ using Trace = std::vector<std::wstring>;
 constexpr wchar_t kArpDelete[] = L"sys arp.exe|-d 172.16.5.9";
 constexpr wchar_t kArpAdd[] = L"sys arp.exe|-s 172.16.5.9 00-50-c2-11-8b-b8";
 constexpr wchar_t kRouteAdd[] = L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0";
-constexpr wchar_t kRouteDelete[] = L"sys route.exe|DELETE 172.16.5.9";
+constexpr wchar_t kRouteDelete[] = L"sys route.exe|DELETE 172.16.5.9 MASK 255.255.255.255";
 const Trace kPrepared{L"icmp load", L"icmp create"};
 const Trace kReleased{L"icmp close", L"icmp free"};
 const Trace kFirstEcho{L"echo 172.16.5.9"};

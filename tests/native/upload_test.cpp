@@ -176,3 +176,50 @@ TEST(Upload, TheClientsLastLineIsItsLastNonEmptyOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Upload, APastedPathLosesItsBlanksAndQuotes) {
+    const struct {
+        const wchar_t *typed, *clean;
+    } cases[] = {
+        {LR"(C:\fw\unit.bin)", LR"(C:\fw\unit.bin)"},
+        {LR"("C:\My Files\unit.bin")", LR"(C:\My Files\unit.bin)"}, // Explorer's "Copy as path"
+        {L"  \t\"C:\\a b\\c.ROM\"  ", L"C:\\a b\\c.ROM"},
+        {LR"("C:\half)", LR"("C:\half)"}, // one quote is part of the name, not a pair
+        {L"\"\"", L""},
+        {L"   ", L""},
+        {L"-h", L"-h"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CleanPath(c.typed), c.clean) << testing::PrintToString(std::wstring(c.typed));
+    }
+}
+
+TEST(Upload, AFailedUploadSaysWhyOnItsSecondLine) {
+    EXPECT_EQ(UploadFailureReason({Failure::ClientFailed, L"Error code 2: Access violation", 1}),
+              L"Error code 2: Access violation");
+    EXPECT_EQ(UploadFailureReason({Failure::ClientFailed, L"", 3}),
+              L"The TFTP client ended with code 3.");
+    EXPECT_EQ(
+        UploadFailureReason({Failure::ClientNotStarted, L"The specified file was not found."}),
+        L"The TFTP client could not be started: The specified file was not found.");
+    EXPECT_EQ(UploadFailureReason({Failure::NoAnswer}), L"");
+    EXPECT_EQ(UploadFailureReason({}), L"");
+}
+
+TEST(Upload, WithTheLogOnTheClientsOutputIsLogged) {
+    testing_support::ScopedTempDir dir;
+    fakes::Reset();
+    fakes::world().echoReplies = {EchoReply{true, 0}};
+    fakes::world().clientOutput = L"sent 3 blocks\r\n\r\nError: refused\n";
+    fakes::RecordingSystem system;
+    SetDebugFlag();
+    RunUpload(system, {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"C:\\a", 0},
+              nullptr);
+    ClearDebugFlagForTesting();
+    EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"),
+              "tftp: sent 3 blocks\r\ntftp: Error: refused\r\n");
+}
+
+} // namespace

@@ -23,7 +23,8 @@ const wchar_t* Environment(const wchar_t* name) {
 int wmain(int argc, wchar_t** argv) {
     int code = 0;
     if (const wchar_t* touch = Environment(L"VARNOK_HELPER_TOUCH")) {
-        std::ofstream(touch, std::ios::app) << "started\n";
+        // What it was started with, so a test can see the arguments it was handed.
+        std::wofstream(touch, std::ios::app) << L"started " << ::GetCommandLineW() << L"\n";
     }
     if (const wchar_t* sleep = Environment(L"VARNOK_HELPER_SLEEP")) {
         ::Sleep(static_cast<DWORD>(std::wcstoul(sleep, nullptr, 10)));

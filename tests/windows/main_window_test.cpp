@@ -135,6 +135,40 @@ void ApplyWithSlowEchoes(HWND main, HWND ipPage, std::function<void(int echo)> o
     (void)main;
 }
 
+TEST_F(MainWindow, EnterPressesTheFocusedButtonElseThePagesDefault) {
+    TabContainer window(system, notices);
+    steps = [&] {
+        HWND main = window.hwnd();
+        HWND ipPage = window.AddressPage().hwnd();
+        const auto enter = [](HWND target) {
+            ::SetFocus(target);
+            ::PostMessageW(target, WM_KEYDOWN, VK_RETURN, 1);
+            ::PostMessageW(target, WM_KEYUP, VK_RETURN, 0xC0000001);
+        };
+        ::SendMessageW(::GetDlgItem(ipPage, IDC_NEW_IP), IPM_SETADDRESS, 0,
+                       MAKEIPADDRESS(10, 0, 0, 5));
+        ::SendMessageW(::GetDlgItem(ipPage, IDC_NEW_NETMASK), IPM_SETADDRESS, 0,
+                       MAKEIPADDRESS(255, 255, 255, 0));
+        // Enter on the focused "Show" opens the page; Enter in the serial field applies.
+        enter(::GetDlgItem(ipPage, IDC_SHOW));
+        enter(::GetDlgItem(ipPage, IDC_SERIAL));
+        closeWhen = [&, main] {
+            const Trace trace = fakes::Trace();
+            return !trace.empty() && trace.back() == L"msg 110" ? main : nullptr;
+        };
+        ::SetTimer(nullptr, 0, 20, CloseWhenDone);
+    };
+    fakes::world().ownAddresses = {};
+    ::SetTimer(nullptr, 0, 10, RunSteps);
+    window.RunModal(nullptr);
+    const Trace trace = fakes::world().trace;
+    ASSERT_FALSE(trace.empty());
+    EXPECT_EQ(trace.front(), L"sys arp.exe|-d 0.0.0.0"); // the start's
+    EXPECT_NE(std::find(trace.begin(), trace.end(), L"run open|http://10.0.0.5||show"),
+              trace.end());
+    EXPECT_NE(std::find(trace.begin(), trace.end(), L"record 10.0.0.5 route"), trace.end());
+}
+
 TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
     TabContainer window(system, notices);
     DWORD worstMs = 0;

@@ -1,10 +1,10 @@
 // The update page, created for real and driven with window messages. The ping is
-// scripted; the client it starts is a real process: the stand-in program, written out
-// from the test's resources as tftp.exe and told by its environment how to end.
+// scripted; the client it starts is a real process: the stand-in program, kept from the
+// test's resources in a client folder of the test's own and told by its environment how
+// to end.
 #include "app/page_file.h"
 
-#include "win32/client_file.h"
-#include "win32/launcher.h"
+#include "win32/system.h"
 
 #include <chrono>
 #include <filesystem>
@@ -30,8 +30,9 @@ const EchoReply kAnswered{true, 0};
 class RealClientSystem : public fakes::RecordingSystem {
 public:
     ClientStart StartClient(const std::wstring& parameters) override {
-        return StartCapturedProgram(ClientPath(), parameters);
+        return Win32System(clientFolder).StartClient(parameters);
     }
+    std::wstring clientFolder;
 };
 
 std::string HelperBytes() {
@@ -44,9 +45,13 @@ class UpdatePage : public PageFixture<PageFile, IDD_PAGE_FILE, RealClientSystem>
 protected:
     void SetUp() override {
         PageFixture::SetUp();
+        system_.clientFolder = (clientHome.path() / "Varnok").wstring();
         for (const wchar_t* name :
              {L"VARNOK_HELPER_EXIT", L"VARNOK_HELPER_SLEEP", L"VARNOK_HELPER_TOUCH"}) {
             ::SetEnvironmentVariableW(name, nullptr);
+        }
+        for (const char* image : {"unit.bin", "pages.ROM", "image file"}) {
+            std::ofstream(image) << "image";
         }
     }
     PageFile& Open() {
@@ -71,27 +76,21 @@ protected:
                              : L"<missing>";
     }
 
-    ScopedTempDir dir; // the current directory: the client is written out here
+    ScopedTempDir clientHome;
+    ScopedTempDir dir; // the current directory
 };
 
-TEST_F(UpdatePage, WritesTheClientOutOnlyWhenThereIsNone) {
+TEST_F(UpdatePage, KeepsTheClientInItsFolderNeverInTheCurrentOne) {
+    ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", (dir.path() / "client-ran").c_str());
     Open();
-    EXPECT_EQ(ReadFileBytes("tftp.exe"), HelperBytes()); // the whole embedded image
-    EXPECT_FALSE(std::filesystem::exists("tftp.exe.partial"));
-    page_.reset();
-
-    // An existing file, even an empty one, is the user's: left as it is.
-    { std::ofstream("tftp.exe", std::ios::trunc); }
-    Open();
-    EXPECT_EQ(std::filesystem::file_size("tftp.exe"), 0u);
-    page_.reset();
-
-    // Another current directory gets a copy of its own.
-    std::filesystem::create_directory("other");
-    std::filesystem::current_path("other");
-    Open();
-    EXPECT_EQ(ReadFileBytes("tftp.exe"), HelperBytes());
-    std::filesystem::current_path(dir.path());
+    HandAddress("10.0.0.5");
+    Type(IDC_BIN_PATH, L"unit.bin");
+    fakes::world().echoReplies = {kAnswered};
+    Update(IDC_BIN_UPDATE);
+    const std::filesystem::path client = std::filesystem::path(system_.clientFolder) / "tftp.exe";
+    EXPECT_NE(ReadFileBytes("client-ran").find(client.string()), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(client), HelperBytes()); // the whole embedded image
+    EXPECT_FALSE(std::filesystem::exists("tftp.exe"));
 }
 
 TEST_F(UpdatePage, StartsWithStoredPathsAndBothUpdateButtonsEnabled) {
@@ -135,7 +134,7 @@ TEST_F(UpdatePage, AnUnansweredPingFailsAtOnceAndStartsNoClient) {
     ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", (dir.path() / "client-ran").c_str());
     Open();
     HandAddress("10.0.0.5");
-    Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
+    Type(IDC_BIN_PATH, L"unit.bin");
     fakes::world().trace.clear();
     Update(IDC_BIN_UPDATE);
     const Trace& trace = fakes::world().trace;
@@ -157,9 +156,9 @@ TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
         const wchar_t* outcome;
     } cases[] = {
         {L"0", true, L"msg 108"},
-        {L"1", true, L"msg 110"},
+        {L"1", true, L"msg 110|The TFTP client ended with code 1."},
         {L"0", false, L"msg 108"},
-        {L"3", false, L"msg 110"},
+        {L"3", false, L"msg 110|The TFTP client ended with code 3."},
     };
     for (const auto& c : cases) {
         ::SetEnvironmentVariableW(L"VARNOK_HELPER_EXIT", c.exitCode);
@@ -167,7 +166,7 @@ TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
         std::filesystem::remove("client-ran");
         Open();
         HandAddress("10.0.0.5");
-        Type(c.firmware ? IDC_BIN_PATH : IDC_ROM_PATH, L"C:\\image file");
+        Type(c.firmware ? IDC_BIN_PATH : IDC_ROM_PATH, L"image file");
         fakes::world().echoReplies = {kAnswered};
         fakes::world().trace.clear();
         Update(c.firmware ? IDC_BIN_UPDATE : IDC_ROM_UPDATE);
@@ -186,7 +185,7 @@ TEST_F(UpdatePage, AClientStillSendingAfterTheWaitIsWaitedFor) {
     ::SetEnvironmentVariableW(L"VARNOK_HELPER_EXIT", L"0");
     Open();
     HandAddress("10.0.0.5");
-    Type(IDC_ROM_PATH, L"C:\\web\\pages.ROM");
+    Type(IDC_ROM_PATH, L"pages.ROM");
     fakes::world().echoReplies = {kAnswered};
     const auto start = Clock::now();
     Click(IDC_ROM_UPDATE); // 15 ticks of 5 ms, then the client's own 1.5 s
@@ -199,13 +198,15 @@ TEST_F(UpdatePage, AClientStillSendingAfterTheWaitIsWaitedFor) {
 
 TEST_F(UpdatePage, AClientThatCannotStartFailsAfterTheFullWait) {
     Open();
-    std::filesystem::remove("tftp.exe");
+    std::ofstream(std::filesystem::path(system_.clientFolder)) << "no folder"; // no client kept
     HandAddress("10.0.0.5");
-    Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
+    Type(IDC_BIN_PATH, L"unit.bin");
     fakes::world().echoReplies = {kAnswered};
     const auto start = Clock::now();
     Update(IDC_BIN_UPDATE);
-    EXPECT_EQ(fakes::world().trace.back(), L"msg 110");
+    EXPECT_EQ(fakes::world().trace.back(), L"msg 110|The TFTP client could not be started: "
+                                           L"The folder " +
+                                               system_.clientFolder + L" is not a plain folder.");
     EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);                        // the wait ran to its end:
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(150)); // 30 ticks of 5 ms
 }
@@ -213,7 +214,7 @@ TEST_F(UpdatePage, AClientThatCannotStartFailsAfterTheFullWait) {
 TEST_F(UpdatePage, SelectingTheTabAgainResetsTheBarsAndShowsTheAddress) {
     Open();
     HandAddress("10.0.0.5");
-    Type(IDC_BIN_PATH, L"C:\\fw\\unit.bin");
+    Type(IDC_BIN_PATH, L"unit.bin");
     Update(IDC_BIN_UPDATE); // unanswered: the bar stays at 1
     ASSERT_EQ(Position(IDC_BIN_PROGRESS), 1);
     HandAddress("10.0.0.9");
@@ -242,6 +243,77 @@ TEST_F(UpdatePage, CancellingTheFileDialogChangesNothing) {
     ::GetWindowTextW(Item(IDC_BIN_PATH), text, MAX_PATH);
     EXPECT_STREQ(text, L"C:\\fw\\old.bin");
     EXPECT_EQ(Stored(L"BinFile"), L"C:\\fw\\old.bin");
+}
+
+TEST_F(UpdatePage, OnlyAnExistingFileIsSentAndByItsAbsolutePath) {
+    std::filesystem::create_directory("my fw");
+    { std::ofstream("my fw\\unit.bin") << "image"; }
+    const std::wstring absolute = (dir.path() / "my fw" / "unit.bin").wstring();
+    const struct {
+        const wchar_t* typed;
+        bool sent;
+    } cases[] = {
+        {L"-h", false},    // would read as the client's help
+        {L"my fw", false}, // a folder
+        {L"no-such.bin", false},
+        {L"   ", false},
+        {L"  \"my fw\\unit.bin\"  ", true}, // pasted with Explorer's "Copy as path"
+        {L"my fw\\unit.bin", true},         // relative: made absolute
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.typed)));
+        const std::filesystem::path marker = dir.path() / "client-ran";
+        std::filesystem::remove(marker);
+        ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", marker.c_str());
+        Open();
+        HandAddress("10.0.0.5");
+        Type(IDC_BIN_PATH, c.typed);
+        fakes::world().echoReplies = {kAnswered};
+        fakes::world().trace.clear();
+        Update(IDC_BIN_UPDATE);
+        if (c.sent) {
+            EXPECT_EQ(fakes::world().trace.back(), L"msg 108");
+            const std::string ran = ReadFileBytes(marker);
+            EXPECT_NE(ran.find("PUT \"" + std::filesystem::path(absolute).string() + "\""),
+                      std::string::npos)
+                << ran;
+        } else {
+            EXPECT_EQ(fakes::world().trace, Trace{L"box File not found"}); // before any echo
+            EXPECT_FALSE(std::filesystem::exists(marker));
+        }
+        page_.reset();
+    }
+}
+
+// Walks into the folder "fw" in the open-file dialog and picks "unit.bin" there, as a
+// user does, from inside the dialog's own modal loop.
+void CALLBACK PickInSubfolder(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = ::FindWindowW(L"#32770", nullptr);
+    HWND name = dialog ? ::GetDlgItem(dialog, 0x47c) : nullptr; // the file name combo box
+    if (!dialog || !::IsWindowVisible(dialog) || !name) {
+        return;
+    }
+    static int step = 0;
+    const wchar_t* typed = step == 0 ? L"fw" : L"unit.bin";
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed));
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    if (++step == 2) {
+        step = 0;
+        ::KillTimer(nullptr, timer);
+    }
+}
+
+TEST_F(UpdatePage, BrowsingIntoAFolderLeavesTheWorkingFolderWhereItWas) {
+    std::filesystem::create_directory("fw");
+    { std::ofstream("fw\\unit.bin") << "image"; }
+    Open();
+    const std::filesystem::path before = std::filesystem::current_path();
+    ::SetTimer(nullptr, 0, 300, PickInSubfolder);
+    Click(IDC_BIN_BROWSE);
+    wchar_t text[MAX_PATH] = {};
+    ::GetWindowTextW(Item(IDC_BIN_PATH), text, MAX_PATH);
+    EXPECT_EQ(std::filesystem::path(text), dir.path() / "fw" / "unit.bin");
+    EXPECT_EQ(std::filesystem::current_path(), before);
 }
 
 } // namespace

@@ -2,14 +2,21 @@
 // on the recording system and boxes.
 #include "app/page_ip.h"
 
+#include <exdisp.h>
+#include <tlhelp32.h>
+
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 #include <gtest/gtest.h>
 
+#include "core/log.h"
 #include "res/resource_ids.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 #include "tests/windows/page_fixture.h"
+#include "win32/web_page.h"
 
 namespace {
 
@@ -183,6 +190,47 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
     EXPECT_EQ(page_->GetIP().ToText(), L"10.0.0.5");
 }
 
+TEST_F(AddressPage, AddressesThatMustNeverBeUsedAreRefusedBeforeAnythingHappens) {
+    fakes::world().ownAddresses = {Addr("10.0.0.20")};
+    const struct {
+        DWORD ip, netmask, gateway;
+        const wchar_t* shown;
+        int focus;
+    } cases[] = {
+        {0, MAKEIPADDRESS(255, 255, 255, 0), 0, L"appbox Enter the unit's new IP address.",
+         IDC_NEW_IP},
+        {MAKEIPADDRESS(127, 0, 0, 1), MAKEIPADDRESS(255, 0, 0, 0), 0,
+         L"appbox The new IP address must not be a loopback address (127.x.x.x).", IDC_NEW_IP},
+        {MAKEIPADDRESS(10, 0, 0, 20), MAKEIPADDRESS(255, 255, 255, 0), 0,
+         L"appbox The new IP address is an address of this PC.", IDC_NEW_IP},
+        {MAKEIPADDRESS(10, 0, 0, 5), MAKEIPADDRESS(255, 0, 255, 0), 0,
+         L"appbox The new netmask must be ones followed by zeros, such as 255.255.255.0.",
+         IDC_NEW_NETMASK},
+        {MAKEIPADDRESS(10, 0, 0, 255), MAKEIPADDRESS(255, 255, 255, 0), 0,
+         L"appbox The new IP address is the broadcast address of its subnet.", IDC_NEW_IP},
+        {MAKEIPADDRESS(10, 0, 0, 5), MAKEIPADDRESS(255, 255, 255, 0), MAKEIPADDRESS(10, 0, 1, 1),
+         L"appbox The new gateway must lie in the new subnet, or be 0.0.0.0 for none.",
+         IDC_NEW_GATEWAY},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.shown)));
+        Open();
+        Type(IDC_SERIAL, L"1234");
+        ::SendMessageW(Item(IDC_NEW_IP), IPM_SETADDRESS, 0, c.ip);
+        ::SendMessageW(Item(IDC_NEW_NETMASK), IPM_SETADDRESS, 0, c.netmask);
+        ::SendMessageW(Item(IDC_NEW_GATEWAY), IPM_SETADDRESS, 0, c.gateway);
+        fakes::world().trace.clear();
+        Click(IDC_APPLY);
+        EXPECT_EQ(fakes::world().trace, (Trace{L"beep", c.shown})); // nothing run
+        HWND focus = ::GetFocus();
+        EXPECT_TRUE(focus == Item(c.focus) || ::IsChild(Item(c.focus), focus));
+        EXPECT_FALSE(page_->Working());
+        EXPECT_FALSE(GetValue(L"Init", L"SerialNo").present); // nothing stored
+        EXPECT_FALSE(GetValue(L"Init", L"IP").present);
+        TearDown();
+    }
+}
+
 TEST_F(AddressPage, TypingAloneLeavesThePagesCopies) {
     PutValue(L"Init", L"IP", REG_BINARY, {10, 0, 0, 7});
     PageIP& page = Open();
@@ -234,11 +282,11 @@ TEST_F(AddressPage, ToolTipsCoverTheTenControls) {
 // The ".htm" association of the test's Wine prefix, set for one test and restored.
 class HtmAssociation {
 public:
-    HtmAssociation(const wchar_t* openCommand) {
+    explicit HtmAssociation(const std::optional<std::wstring>& openCommand, DWORD type = REG_SZ) {
         saved_ = Read(L".htm");
         Write(L".htm", L"VarnokTestPage");
         if (openCommand) {
-            Write(L"VarnokTestPage\\shell\\open\\command", openCommand);
+            Write(L"VarnokTestPage\\shell\\open\\command", *openCommand, type);
         }
     }
     ~HtmAssociation() {
@@ -252,9 +300,9 @@ private:
         PageIP::QueryClassDefault(key, text);
         return text;
     }
-    static void Write(const wchar_t* key, const std::wstring& text) {
-        ::RegSetValueW(HKEY_CLASSES_ROOT, key, REG_SZ, text.c_str(),
-                       static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+    static void Write(const wchar_t* key, const std::wstring& text, DWORD type = REG_SZ) {
+        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, type, text.c_str(),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
     std::wstring saved_;
 };
@@ -275,23 +323,43 @@ TEST_F(AddressPage, ShowOpensTheUnitsPageWithoutTouchingTheRegistry) {
     EXPECT_EQ(fakes::world().trace, Trace{L"run open|http://0.0.0.0||show"});
 }
 
-TEST_F(AddressPage, ShowFallsBackToTheHtmOpenCommand) {
+TEST_F(AddressPage, ShowFallsBackToTheBrowserOfTheHtmClassStartedByItsPath) {
+    const std::wstring open = L"run open|http://10.0.0.5||show";
+    wchar_t systemRoot[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"SystemRoot", systemRoot, MAX_PATH);
+    const std::wstring longOptions(300, L'x');
     const struct {
-        const wchar_t* openCommand; // null: the class has no open command
+        const char* name;
+        std::optional<std::wstring> openCommand; // nothing: the class has no open command
+        DWORD type;
         Trace trace;
     } cases[] = {
-        {LR"("C:\Browser\b.exe" "%1")",
-         {L"run open|http://10.0.0.5||show",
-          LR"(run open|"C:\Browser\b.exe"  http://10.0.0.5||show)"}},
-        {LR"(C:\b.exe -new %1 -tab)",
-         {L"run open|http://10.0.0.5||show", LR"(run open|C:\b.exe -new  http://10.0.0.5||show)"}},
-        {LR"(C:\b.exe -new)",
-         {L"run open|http://10.0.0.5||show", LR"(run open|C:\b.exe -new http://10.0.0.5||show)"}},
-        {nullptr, {L"run open|http://10.0.0.5||show"}},
+        {"quoted program and placeholder",
+         LR"("C:\Program Files\Browser\b.exe" -osint -url "%1")",
+         REG_SZ,
+         {open, LR"(program C:\Program Files\Browser\b.exe|-osint -url "http://10.0.0.5")"}},
+        {"bare placeholder with options after it",
+         LR"(C:\b.exe -new %1 -tab)",
+         REG_SZ,
+         {open, L"program C:\\b.exe|-new http://10.0.0.5 -tab"}},
+        {"no placeholder",
+         LR"(C:\b.exe -new)",
+         REG_SZ,
+         {open, L"program C:\\b.exe|-new http://10.0.0.5"}},
+        {"program named through the environment",
+         LR"("%SystemRoot%\b.exe" %1)",
+         REG_EXPAND_SZ,
+         {open, L"program " + std::wstring(systemRoot) + L"\\b.exe|http://10.0.0.5"}},
+        {"longer than 259 characters",
+         L"C:\\b.exe " + longOptions + L" %1",
+         REG_SZ,
+         {open, L"program C:\\b.exe|" + longOptions + L" http://10.0.0.5"}},
+        {"empty command", L"", REG_SZ, {open}},
+        {"no command", std::nullopt, REG_SZ, {open}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.openCommand ? testing::PrintToString(std::wstring(c.openCommand)) : "none");
-        HtmAssociation association(c.openCommand);
+        SCOPED_TRACE(c.name);
+        HtmAssociation association(c.openCommand, c.type);
         Open();
         SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
         fakes::Reset();
@@ -310,6 +378,158 @@ TEST_F(AddressPage, ShowWithAnUnreadableSerialSaysSoAndStillOpensThePage) {
     Click(IDC_SHOW);
     EXPECT_EQ(fakes::world().trace,
               (Trace{L"appbox Enter a positive integer.", L"run open|http://10.0.0.5||show"}));
+}
+
+std::filesystem::path HelperProgram() {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return std::filesystem::path(self).parent_path() / "varnok_test_helper.exe";
+}
+
+// The parent of each running process whose program file is called `name`.
+std::vector<DWORD> ParentsOfProcessesNamed(const std::wstring& name) {
+    std::vector<DWORD> parents;
+    const UniqueHandle snapshot = OwnFile(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (::_wcsicmp(entry.szExeFile, name.c_str()) == 0) {
+            parents.push_back(entry.th32ParentProcessID);
+        }
+    }
+    return parents;
+}
+
+template <typename Condition> bool WaitFor(Condition done) {
+    for (int i = 0; i < 200 && !done(); ++i) {
+        ::Sleep(50);
+    }
+    return done();
+}
+
+inline void ReleaseObject(IUnknown* object) {
+    object->Release();
+}
+
+// Wine's desktop process offers the shell's list of windows a moment after it starts;
+// until then there is no desktop shell to ask.
+bool DesktopShellIsUp() {
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool up = WaitFor([] {
+        IUnknown* raw = nullptr;
+        const HRESULT created = ::CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_ALL,
+                                                   IID_IUnknown, reinterpret_cast<void**>(&raw));
+        const UniqueOwner<IUnknown*, ReleaseObject> windows(raw);
+        return SUCCEEDED(created);
+    });
+    if (SUCCEEDED(com)) {
+        ::CoUninitialize();
+    }
+    return up;
+}
+
+// What Win32System does for "Show", with the stand-in program as the page to open.
+TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
+    ASSERT_TRUE(DesktopShellIsUp());
+    const ScopedTempDir dir;
+    SetDebugFlag();
+    const struct {
+        const char* name;
+        std::function<ProgramRun(const std::wstring&, const std::wstring&)> open;
+        bool childOfVarnok;
+    } cases[] = {
+        {"through the desktop's shell", OpenAsDesktopUser, false},
+        {"started directly", StartProgramByPath, true}, // shows that parents are seen
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path program = dir.path() / "opened page.exe";
+        const std::filesystem::path marker = dir.path() / "page opened.txt";
+        std::filesystem::copy_file(HelperProgram(), program);
+        ASSERT_TRUE(c.open(program.wstring(), L"--touch \"" + marker.wstring() + L"\" --sleep 1000")
+                        .started);
+        ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(marker); }));
+        const std::vector<DWORD> parents = ParentsOfProcessesNamed(L"opened page.exe");
+        ASSERT_EQ(parents.size(), 1u);
+        EXPECT_EQ(parents[0] == ::GetCurrentProcessId(), c.childOfVarnok);
+        EXPECT_TRUE(WaitFor([] { return ParentsOfProcessesNamed(L"opened page.exe").empty(); }));
+        std::filesystem::remove(program);
+        std::filesystem::remove(marker);
+    }
+    EXPECT_FALSE(std::filesystem::exists("varnok.log")); // the desktop's shell took it
+    ClearDebugFlagForTesting();
+}
+
+// Wine's desktop shell answers S_FALSE for a document it cannot open.
+TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsOpenedDirectlyAndLogged) {
+    const ScopedTempDir dir;
+    SetDebugFlag();
+    ASSERT_TRUE(DesktopShellIsUp()); // so that it is the last step that fails
+    const std::wstring missing = (dir.path() / "missing.exe").wstring();
+    EXPECT_EQ(OpenThroughDesktopShell(missing, L""), L"ShellExecute: 0x00000001");
+    EXPECT_FALSE(OpenAsDesktopUser(missing, L"").started);
+    EXPECT_EQ(ReadFileBytes("varnok.log"),
+              "The desktop's shell did not open it (ShellExecute: 0x00000001); opened directly.\r\n"
+              "The specified file was not found.\r\n");
+    ClearDebugFlagForTesting();
+}
+
+// The address page with the real start of the ".htm" class's browser; the shell itself
+// cannot open web addresses.
+class BrowserStartingSystem : public fakes::RecordingSystem {
+public:
+    ProgramRun ShellOpen(const std::wstring&, const std::wstring&) override {
+        return {false, L"no association"};
+    }
+    ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override {
+        return StartProgramByPath(program, arguments);
+    }
+};
+
+class AddressPageStartingBrowsers : public PageFixture<PageIP, IDD_PAGE_IP, BrowserStartingSystem> {
+protected:
+    void TearDown() override {
+        PageFixture::TearDown();
+        ClearDebugFlagForTesting();
+    }
+};
+
+TEST_F(AddressPageStartingBrowsers, ShowStartsTheHtmBrowserOnlyByItsFullPath) {
+    const ScopedTempDir dir;
+    const std::filesystem::path folder = dir.path() / "Web Browser";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(HelperProgram(), folder / "b.exe");
+    std::filesystem::copy_file(HelperProgram(), dir.path() / "b.exe"); // in the current folder
+    const std::wstring marker = (dir.path() / "browser ran.txt").wstring();
+    const std::wstring touch = L" --touch \"" + marker + L"\" %1";
+    const struct {
+        const char* name;
+        std::wstring openCommand;
+        bool runs;
+        std::string log;
+    } cases[] = {
+        {"full path with a blank", L"\"" + (folder / "b.exe").wstring() + L"\"" + touch, true, ""},
+        {"name in the current folder", L"b.exe" + touch, false,
+         "The program is not named by a full path: b.exe\r\n"},
+        {"missing program", L"\"" + (folder / "missing.exe").wstring() + L"\"" + touch, false,
+         "The specified file was not found.\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HtmAssociation association(c.openCommand);
+        SetDebugFlag();
+        OpenPage();
+        Click(IDC_SHOW);
+        if (c.runs) {
+            PumpUntil([&] { return std::filesystem::exists(marker); });
+        }
+        EXPECT_EQ(std::filesystem::exists(marker), c.runs);
+        EXPECT_EQ(ReadFileBytes("varnok.log"), c.log);
+        std::filesystem::remove(marker);
+        std::filesystem::remove("varnok.log");
+        TearDown();
+    }
 }
 
 } // namespace

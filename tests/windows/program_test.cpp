@@ -20,6 +20,18 @@ std::filesystem::path BuildDirectory() {
     return std::filesystem::path(self).parent_path().parent_path(); // tests/ is below it
 }
 
+// The TFTP client inside Varnok.exe: its resource "EXE" 136, read from the file.
+std::string CarriedClient() {
+    const UniqueModule program(
+        ::LoadLibraryExW((BuildDirectory() / "Varnok.exe").c_str(), nullptr,
+                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    const HRSRC found =
+        program ? ::FindResourceW(program.get(), MAKEINTRESOURCEW(136), L"EXE") : nullptr;
+    const HGLOBAL loaded = found ? ::LoadResource(program.get(), found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, ::SizeofResource(program.get(), found)) : std::string();
+}
+
 // Waits up to `ms` for a visible top-level window of that class and title.
 HWND WaitForWindow(const wchar_t* cls, const wchar_t* title, DWORD ms) {
     for (DWORD waited = 0; waited < ms; waited += 50) {
@@ -96,11 +108,11 @@ protected:
 };
 
 TEST_F(Program, CarriesTheBuiltClientAndEndsWhenItsWindowCloses) {
+    EXPECT_EQ(CarriedClient(), ReadFileBytes(BuildDirectory() / "tftp" / "tftp.exe"));
     Start(L"");
-    // Written out at start, byte for byte the client that was built.
-    EXPECT_EQ(ReadFileBytes("tftp.exe"), ReadFileBytes(BuildDirectory() / "tftp" / "tftp.exe"));
     EXPECT_EQ(ClickUpdateAndReadTheBox(), L"IP address is missing");
     EXPECT_EQ(CloseAndWait(), 0u);
+    EXPECT_FALSE(std::filesystem::exists("tftp.exe"));   // nothing in the current folder
     EXPECT_FALSE(std::filesystem::exists("varnok.log")); // no "debug": no log
 }
 
@@ -116,6 +128,26 @@ TEST_F(Program, AnArgumentThatOnlyContainsDebugDoesNot) {
     EXPECT_EQ(ClickUpdateAndReadTheBox(), L"IP address is missing");
     EXPECT_EQ(CloseAndWait(), 0u);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+}
+
+TEST_F(Program, ASecondStartShowsTheFirstWindowAndEnds) {
+    Start(L"");
+    const HWND first = main_;
+    std::wstring commandLine = L"\"" + (BuildDirectory() / "Varnok.exe").wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &info));
+    UniqueHandle second(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    ASSERT_EQ(::WaitForSingleObject(second.get(), 15000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    ::GetExitCodeProcess(second.get(), &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(::FindWindowW(L"#32770", L"Varnok 2.6"), first);
+    EXPECT_EQ(::FindWindowExW(nullptr, first, L"#32770", L"Varnok 2.6"), nullptr); // one only
+    EXPECT_EQ(CloseAndWait(), 0u);
 }
 
 } // namespace

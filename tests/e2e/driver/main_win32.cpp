@@ -190,6 +190,14 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
         std::fflush(stdout);
         return true;
     }
+    case Step::Where: {
+        RECT area;
+        ::GetWindowRect(control, &area);
+        std::printf("where %d: %ld %ld\n", step.control, (area.left + area.right) / 2,
+                    (area.top + area.bottom) / 2);
+        std::fflush(stdout);
+        return true;
+    }
     case Step::Sleep:
         ::Sleep(step.number);
         return true;

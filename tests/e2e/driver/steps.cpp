@@ -123,6 +123,9 @@ std::optional<Step> ParseStep(const std::string& argument) {
     if (name == "read" && number && *number <= 65535) {
         return Make(Step::Read, static_cast<int>(*number));
     }
+    if (name == "where" && number && *number <= 65535) {
+        return Make(Step::Where, static_cast<int>(*number));
+    }
     if (name == "click" && number && *number <= 65535) {
         return Make(Step::Click, static_cast<int>(*number));
     }

@@ -8,6 +8,8 @@
 //                         text, press OK
 //   no-box=SECONDS        fail if a "Varnok message" box appears within that time
 //   read=ID               print a control's text
+//   where=ID              print the screen position of a control's centre, "where ID: X Y",
+//                         for a real mouse click there (xdotool)
 //   text=ID:TEXT  ip=ID:A.B.C.D  click=ID   the same by control id
 //   sleep=MS
 //   close                 close the main window, as its close box does
@@ -41,7 +43,7 @@ enum Control : int {
 };
 
 struct Step {
-    enum Kind { SetText, SetAddress, Click, Tab, Box, NoBox, Read, Sleep, Close } kind;
+    enum Kind { SetText, SetAddress, Click, Tab, Box, NoBox, Read, Where, Sleep, Close } kind;
     int control = 0;
     std::string text;          // SetText
     std::uint32_t address = 0; // SetAddress: first octet in the highest byte (MAKEIPADDRESS)

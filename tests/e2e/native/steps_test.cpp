@@ -34,6 +34,7 @@ TEST(DriverScript, EachArgumentIsOneStep) {
         {"box=45", Step::Box, 0, "", 0, 45},
         {"no-box=3", Step::NoBox, 0, "", 0, 3},
         {"read=1038", Step::Read, 1038, "", 0, 0},
+        {"where=1009", Step::Where, 1009, "", 0, 0},
         {"text=1002:99999", Step::SetText, 1002, "99999", 0, 0},
         {"ip=1005:192.168.1.50", Step::SetAddress, 1005, "", 0xC0A80132, 0},
         {"click=1039", Step::Click, 1039, "", 0, 0},

@@ -28,6 +28,9 @@ TEST(StandIn, TurnsWindowsCommandLinesIntoIpCommands) {
          {"add", "10.88.0.0", "mask", "255.255.255.0", "10.77.0.254"},
          {"route", "add", "10.88.0.0/24", "via", "10.77.0.254", "dev", "vp0"}},
         {"route", {"DELETE", "10.88.0.50"}, {"route", "del", "10.88.0.50/32", "dev", "vp0"}},
+        {"route",
+         {"DELETE", "10.88.0.50", "MASK", "255.255.255.255"},
+         {"route", "del", "10.88.0.50/32", "dev", "vp0"}},
         // What a broken caller might pass: never guessed at.
         {"arp", {"-s", "10.77.0.50", "00:50:c2:11:8b"}, {}},
         {"arp", {"-s", "10.77.0.50", "00-50-c2-11-8b-bx"}, {}},
@@ -39,6 +42,7 @@ TEST(StandIn, TurnsWindowsCommandLinesIntoIpCommands) {
         {"route", {"ADD", "10.88.0.50", "MASK", "255.0.255.0", "0.0.0.0"}, {}},
         {"route", {"ADD", "10.88.0.50", "255.255.255.255", "0.0.0.0"}, {}},
         {"route", {"DELETE", "10.88.0.50x"}, {}},
+        {"route", {"DELETE", "10.88.0.50", "MASK", "255.0.255.0"}, {}},
         {"route", {"PRINT"}, {}},
         {"ping", {"-d", "10.77.0.50"}, {}},
     };

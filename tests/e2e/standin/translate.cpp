@@ -118,6 +118,14 @@ std::optional<std::vector<std::string>> IpCommand(const std::string& tool,
         if (verb == "delete" && a.size() == 2 && IsAddress(a[1])) {
             return std::vector<std::string>{"route", "del", a[1] + "/32", "dev", interface};
         }
+        if (verb == "delete" && a.size() == 4 && IsAddress(a[1]) && Lower(a[2]) == "mask") {
+            const std::optional<int> prefix = PrefixOf(a[3]);
+            if (!prefix) {
+                return std::nullopt;
+            }
+            return std::vector<std::string>{"route", "del", a[1] + "/" + std::to_string(*prefix),
+                                            "dev", interface};
+        }
     }
     return std::nullopt;
 }

@@ -1,0 +1,77 @@
+// The checks of the new addresses.
+#include "core/address_check.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+std::uint32_t ValueOf(const IPv4Address& address) {
+    return static_cast<std::uint32_t>(address.octet[0]) << 24 |
+           static_cast<std::uint32_t>(address.octet[1]) << 16 |
+           static_cast<std::uint32_t>(address.octet[2]) << 8 | address.octet[3];
+}
+
+} // namespace
+
+bool IsContiguousNetmask(const IPv4Address& netmask) {
+    const std::uint32_t hostBits = ~ValueOf(netmask);
+    return (hostBits & (hostBits + 1)) == 0; // the zeros form one block at the end
+}
+
+AddressField FieldOf(AddressFault fault) {
+    switch (fault) {
+    case AddressFault::NetmaskMissing:
+    case AddressFault::NetmaskNotContiguous:
+        return AddressField::Netmask;
+    case AddressFault::GatewayOutsideSubnet:
+    case AddressFault::GatewayIsIp:
+        return AddressField::Gateway;
+    default:
+        return AddressField::Ip;
+    }
+}
+
+AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
+                            const IPv4Address& gateway,
+                            const std::vector<IPv4Address>& ownAddresses) {
+    const std::uint32_t address = ValueOf(ip);
+    if (address == 0) {
+        return AddressFault::IpMissing;
+    }
+    if (ip.octet[0] == 127) {
+        return AddressFault::IpLoopback;
+    }
+    if (ip.octet[0] >= 224) {
+        return AddressFault::IpNotUnicast;
+    }
+    if (std::any_of(ownAddresses.begin(), ownAddresses.end(),
+                    [&](const IPv4Address& own) { return own.Equals(ip); })) {
+        return AddressFault::IpOwn;
+    }
+    const std::uint32_t mask = ValueOf(netmask);
+    if (mask == 0) {
+        return AddressFault::NetmaskMissing;
+    }
+    if (!IsContiguousNetmask(netmask)) {
+        return AddressFault::NetmaskNotContiguous;
+    }
+    const std::uint32_t hostBits = ~mask;
+    if (hostBits >= 3) { // a /31 or /32 has no network or broadcast address of its own
+        if ((address & hostBits) == 0) {
+            return AddressFault::IpIsNetworkAddress;
+        }
+        if ((address & hostBits) == hostBits) {
+            return AddressFault::IpIsBroadcastAddress;
+        }
+    }
+    if (ValueOf(gateway) != 0) {
+        if (gateway.Equals(ip)) {
+            return AddressFault::GatewayIsIp;
+        }
+        if (!SameNetwork(gateway, ip, netmask)) {
+            return AddressFault::GatewayOutsideSubnet;
+        }
+    }
+    return AddressFault::None;
+}

@@ -1,0 +1,171 @@
+// The TFTP client's own folder, for real: written from the program's resources (here the
+// stand-in program is resource 136), checked before every start, never taken from the
+// current folder.
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "core/log.h"
+#include "tests/support.h"
+#include "win32/system.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFileBytes;
+using testing_support::ScopedTempDir;
+
+void FreeLocal(void* memory) {
+    ::LocalFree(memory);
+}
+
+fs::path HelperProgram() {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return fs::path(self).parent_path() / "varnok_test_helper.exe";
+}
+
+std::string Embedded() {
+    const std::span<const std::uint8_t> image = EmbeddedClient(136);
+    return std::string(image.begin(), image.end());
+}
+
+// A folder's owner and rights as text, e.g. "O:BAD:PAI(A;OICI;FA;;;SY)...".
+std::wstring RightsOf(const fs::path& folder) {
+    PSECURITY_DESCRIPTOR read = nullptr;
+    wchar_t* text = nullptr;
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr,
+                            nullptr, &read);
+    const UniqueOwner<void*, FreeLocal> owned(read);
+    ::ConvertSecurityDescriptorToStringSecurityDescriptorW(read, SDDL_REVISION_1, parts, &text,
+                                                           nullptr);
+    const UniqueOwner<void*, FreeLocal> ownedText(text);
+    return text ? text : L"<none>";
+}
+
+class ClientFolder : public ::testing::Test {
+protected:
+    void SetUp() override { ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", marker.c_str()); }
+    void TearDown() override {
+        ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", nullptr);
+        ClearDebugFlagForTesting();
+    }
+    // Starts the client kept in `in` and awaits it: the command line the started program
+    // was given, empty when nothing ran.
+    std::string StartFrom(const fs::path& in) {
+        fs::remove(marker);
+        ClientStart start = Win32System(in.wstring()).StartClient(L"--exit 0");
+        failure = start.failure;
+        EXPECT_TRUE(!start.client || start.client->Await(10000));
+        return ReadFileBytes(marker);
+    }
+
+    ScopedTempDir elsewhere; // holds the client's folder
+    ScopedTempDir current;   // the current directory
+    const fs::path folder = elsewhere.path() / "Varnok";
+    const fs::path client = folder / "tftp.exe";
+    const fs::path marker = elsewhere.path() / "client-ran";
+    std::wstring failure;
+};
+
+TEST_F(ClientFolder, HoldsTheEmbeddedClientAgainBeforeEveryStart) {
+    ASSERT_FALSE(Embedded().empty());
+    const std::function<void()> changes[] = {
+        [] {}, // none yet: the folder is made
+        [&] { fs::remove(client); },
+        [&] { std::ofstream(client, std::ios::binary | std::ios::app) << 'x'; },
+        [&] { fs::resize_file(client, 1000); },
+        [&] { // the same length, one byte different
+            std::fstream file(client, std::ios::binary | std::ios::in | std::ios::out);
+            file.seekp(600);
+            file.put('\x90');
+        },
+        [] {}, // none: the file there is used as it is
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(&change - changes);
+        change();
+        EXPECT_NE(StartFrom(folder).find(client.string()), std::string::npos) << failure;
+        EXPECT_EQ(ReadFileBytes(client), Embedded());
+    }
+    EXPECT_FALSE(fs::exists(client.string() + ".partial"));
+    EXPECT_TRUE(fs::is_empty(current.path())); // nothing written into the current folder
+}
+
+// All that Wine shows of the rights a folder is made with: it keeps them as Unix mode bits
+// and reads them back from those.
+TEST_F(ClientFolder, AFolderItMakesGrantsEveryoneNothing) {
+    EXPECT_NE(StartFrom(folder), "") << failure;
+    EXPECT_EQ(RightsOf(folder).find(L";WD)"), std::wstring::npos) << RightsOf(folder);
+}
+
+TEST_F(ClientFolder, NeverTheOneInTheCurrentFolder) {
+    fs::copy_file(HelperProgram(), "tftp.exe"); // a real program, planted
+    EXPECT_NE(StartFrom(folder).find(client.string()), std::string::npos) << failure;
+
+    // A folder that cannot be used fails the start, with its reason in the log.
+    SetDebugFlag();
+    std::ofstream(elsewhere.path() / "a file") << "not a folder";
+    const fs::path missing = elsewhere.path() / "missing" / "Varnok";
+    const struct {
+        fs::path folder;
+        std::wstring reason;
+    } unusable[] = {
+        {elsewhere.path() / "a file",
+         L"The folder " + (elsewhere.path() / "a file").wstring() + L" is not a plain folder."},
+        {missing, L"The folder " + missing.wstring() + L" cannot be made (error 3)."},
+        {L"", L"There is no folder for the TFTP client: ProgramData is unknown."},
+    };
+    for (const auto& c : unusable) {
+        EXPECT_EQ(StartFrom(c.folder), "");
+        EXPECT_EQ(failure, c.reason);
+        EXPECT_NE(ReadFileBytes("varnok.log").find(LogEntryBytes(c.reason)), std::string::npos);
+    }
+}
+
+TEST_F(ClientFolder, WhileHeldForItsStartTheFileCannotBeChanged) {
+    PreparedClient held = PrepareClient(folder.wstring(), EmbeddedClient(136));
+    ASSERT_TRUE(held.file) << held.failure;
+    std::ofstream(elsewhere.path() / "other") << "other";
+    EXPECT_FALSE(OwnFile(::CreateFileW(held.path.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr)));
+    EXPECT_FALSE(::MoveFileExW((elsewhere.path() / "other").c_str(), held.path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(::DeleteFileW(held.path.c_str()));
+    held.file.reset();
+    EXPECT_TRUE(::DeleteFileW(held.path.c_str()));
+}
+
+// Wine keeps no security descriptor on files: it makes one up from the Unix mode bits
+// (owned by the user, never protected), and rights set on an existing folder take nothing
+// away (they even add Unix group and other bits).
+TEST_F(ClientFolder, ItsRightsAreProtectedAndAdministratorsOwnItEvenIfMadeBefore) {
+    if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+        GTEST_SKIP() << "Wine keeps no security descriptors on files";
+    }
+    for (bool madeBefore : {false, true}) {
+        fs::remove_all(folder);
+        // By anyone, for everyone: as ProgramData lets every user make folders.
+        if (madeBefore) {
+            PSECURITY_DESCRIPTOR everyone = nullptr;
+            ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &everyone, nullptr);
+            const UniqueOwner<void*, FreeLocal> owned(everyone);
+            SECURITY_ATTRIBUTES attributes{sizeof attributes, everyone, FALSE};
+            ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), &attributes));
+        }
+        EXPECT_NE(StartFrom(folder), "") << failure;
+        const std::wstring rights = RightsOf(folder);
+        EXPECT_TRUE(rights.starts_with(L"O:BAD:P")) << rights; // owner, protected rights
+        EXPECT_EQ(rights.find(L";WD)"), std::wstring::npos) << rights;
+    }
+}
+
+} // namespace

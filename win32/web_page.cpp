@@ -1,0 +1,230 @@
+// Opening a web page through Explorer's desktop window, and starting a browser by its path.
+#include "win32/web_page.h"
+
+#include <exdisp.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <servprov.h>
+#include <shldisp.h>
+#include <shobjidl.h>
+
+#include <cwchar>
+
+#include "core/browser.h"
+#include "core/log.h"
+#include "core/start_failure.h"
+#include "win32/launcher.h"
+#include "win32/win32.h"
+
+namespace {
+
+// SID_STopLevelBrowser, spelled out: not every SDK's import libraries carry it.
+constexpr GUID kTopLevelBrowserService = {
+    0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0x00, 0xaa, 0x00, 0x4a, 0xe8, 0x37}};
+
+// Owner of one reference to a COM object, released once.
+template <typename Interface> class ComOwner {
+public:
+    ComOwner() = default;
+    ComOwner(const ComOwner&) = delete;
+    ComOwner& operator=(const ComOwner&) = delete;
+    ~ComOwner() { reset(); }
+
+    Interface* get() const { return object_; }
+    Interface* operator->() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+    // For a call that hands out a reference; whatever was held goes first.
+    Interface** put() {
+        reset();
+        return &object_;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+    void reset() {
+        if (object_) {
+            object_->Release();
+            object_ = nullptr;
+        }
+    }
+
+private:
+    Interface* object_ = nullptr;
+};
+
+// A VARIANT that frees what it holds.
+class Variant {
+public:
+    Variant() { ::VariantInit(&value_); }
+    explicit Variant(const std::wstring& text) : Variant() {
+        value_.vt = VT_BSTR;
+        value_.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+    explicit Variant(int number) : Variant() {
+        value_.vt = VT_I4;
+        value_.lVal = number;
+    }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { ::VariantClear(&value_); }
+
+    VARIANT* get() { return &value_; }
+    // A copy for a call that takes a VARIANT by value and does not keep it.
+    VARIANT lend() const { return value_; }
+
+private:
+    VARIANT value_;
+};
+
+inline void FreeText(BSTR text) {
+    ::SysFreeString(text);
+}
+using UniqueBstr = UniqueOwner<BSTR, FreeText>;
+
+// COM on this thread for the scope, apartment-threaded as the shell wants it. A thread
+// that already chose the other model keeps it: the calls below work in either.
+class ComScope {
+public:
+    ComScope()
+        : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    ~ComScope() {
+        if (SUCCEEDED(result_)) {
+            ::CoUninitialize();
+        }
+    }
+
+private:
+    HRESULT result_;
+};
+
+std::wstring StepFailed(const wchar_t* step, HRESULT result) {
+    wchar_t text[96];
+    std::swprintf(text, 96, L"%ls: 0x%08lX", step, static_cast<unsigned long>(result));
+    return text;
+}
+
+// A start failure as the shell's start result, so that it reads as the shell's would.
+long long StartResultOfError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return 2;
+    case ERROR_PATH_NOT_FOUND:
+        return 3;
+    case ERROR_ACCESS_DENIED:
+        return 5;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return 8;
+    case ERROR_BAD_EXE_FORMAT:
+        return 11;
+    default:
+        return 1; // "An unknown error occurred."
+    }
+}
+
+} // namespace
+
+std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
+                                                    const std::wstring& parameters) {
+    const ComScope com;
+    // Explorer's list of its windows leads to the desktop window's view, whose
+    // Shell.Application object opens documents inside Explorer's own process.
+    ComOwner<IShellWindows> windows;
+    HRESULT result = ::CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_ALL,
+                                        __uuidof(IShellWindows), windows.put_void());
+    if (FAILED(result)) {
+        return StepFailed(L"ShellWindows", result);
+    }
+    Variant desktop(0); // CSIDL_DESKTOP
+    Variant noRoot;
+    LONG desktopWindow = 0;
+    ComOwner<IDispatch> desktopDispatch;
+    result = windows->FindWindowSW(desktop.get(), noRoot.get(), SWC_DESKTOP, &desktopWindow,
+                                   SWFO_NEEDDISPATCH, desktopDispatch.put());
+    if (result != S_OK || !desktopDispatch) {
+        // S_FALSE: no desktop window (Explorer is not the shell).
+        return StepFailed(L"FindWindowSW", result == S_OK ? E_NOINTERFACE : result);
+    }
+    ComOwner<IServiceProvider> services;
+    result = desktopDispatch->QueryInterface(__uuidof(IServiceProvider), services.put_void());
+    if (FAILED(result)) {
+        return StepFailed(L"IServiceProvider", result);
+    }
+    ComOwner<IShellBrowser> browser;
+    result = services->QueryService(kTopLevelBrowserService, __uuidof(IShellBrowser),
+                                    browser.put_void());
+    if (FAILED(result)) {
+        return StepFailed(L"QueryService", result);
+    }
+    ComOwner<IShellView> view;
+    result = browser->QueryActiveShellView(view.put());
+    if (FAILED(result) || !view) {
+        return StepFailed(L"QueryActiveShellView", FAILED(result) ? result : E_POINTER);
+    }
+    ComOwner<IDispatch> background;
+    result = view->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.put_void());
+    if (FAILED(result)) {
+        return StepFailed(L"GetItemObject", result);
+    }
+    ComOwner<IShellFolderViewDual> folderView;
+    result = background->QueryInterface(__uuidof(IShellFolderViewDual), folderView.put_void());
+    if (FAILED(result)) {
+        return StepFailed(L"IShellFolderViewDual", result);
+    }
+    ComOwner<IDispatch> application;
+    result = folderView->get_Application(application.put());
+    if (FAILED(result) || !application) {
+        return StepFailed(L"get_Application", FAILED(result) ? result : E_POINTER);
+    }
+    ComOwner<IShellDispatch2> shell;
+    result = application->QueryInterface(__uuidof(IShellDispatch2), shell.put_void());
+    if (FAILED(result)) {
+        return StepFailed(L"IShellDispatch2", result);
+    }
+    const UniqueBstr fileText(::SysAllocStringLen(file.data(), static_cast<UINT>(file.size())));
+    const Variant arguments(parameters);
+    const Variant folder(std::wstring{});
+    const Variant verb(std::wstring(L"open"));
+    const Variant show(SW_SHOWNORMAL);
+    result = shell->ShellExecute(fileText.get(), arguments.lend(), folder.lend(), verb.lend(),
+                                 show.lend());
+    if (result != S_OK) {
+        return StepFailed(L"ShellExecute", result);
+    }
+    return std::nullopt;
+}
+
+ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters) {
+    const ComScope com; // the shell wants COM on the thread for the direct open as well
+    const std::optional<std::wstring> failure = OpenThroughDesktopShell(file, parameters);
+    if (!failure) {
+        return {true, L""};
+    }
+    WriteLogLine(L"The desktop's shell did not open it (" + *failure + L"); opened directly.");
+    return RunProgram(L"open", file, parameters, true);
+}
+
+ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments) {
+    if (!IsFullPath(program)) {
+        const std::wstring failure = L"The program is not named by a full path: " + program;
+        WriteLogLine(failure);
+        return {false, failure};
+    }
+    // A path cannot hold a double quote, so quoting it keeps its blanks inside.
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &started)) {
+        return ReportStartResult(StartResultOfError(::GetLastError()));
+    }
+    const UniqueHandle process(started.hProcess);
+    const UniqueHandle thread(started.hThread);
+    return {true, L""};
+}

@@ -1,0 +1,28 @@
+// Opening a web page for the person at the desktop. Varnok runs elevated, and whatever it
+// starts itself inherits that: a browser started by Varnok would browse with
+// administrator rights. So the page is handed to Explorer's desktop window, which opens it
+// with the desktop user's own rights; only when that cannot be done does Varnok open it
+// itself.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/system.h"
+
+// Asks Explorer's desktop window to open `file` with `parameters` ("open", shown
+// normally). Nothing when Explorer took the request, else the step that failed and its
+// result, for the log. Explorer does not say whether the document then opened.
+// COM is started on the calling thread for the call if it is not yet.
+std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
+                                                    const std::wstring& parameters);
+
+// Opens `file` through the desktop's shell as above; when that fails, logs why and opens
+// it with the shell directly (ShellExecuteW "open", shown), with Varnok's own rights.
+ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters);
+
+// Starts the program at `program` with `arguments` as a process of its own (shown, not
+// awaited), never through the shell. `program` must be a full path: a name relative to
+// the current folder could be a planted program, and it would run elevated. A failed
+// start is logged.
+ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments);
