@@ -1,21 +1,11 @@
 #include "core/browser.h"
 
+#include "core/text.h"
+
 namespace {
 
 bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t';
-}
-
-std::wstring Trimmed(const std::wstring& text) {
-    std::size_t first = 0;
-    std::size_t end = text.size();
-    while (first < end && IsBlank(text[first])) {
-        ++first;
-    }
-    while (end > first && IsBlank(text[end - 1])) {
-        --end;
-    }
-    return text.substr(first, end - first);
 }
 
 // The placeholders the shell fills in for a document: %1 and %L (%l) are the document
@@ -46,7 +36,7 @@ std::wstring WebAddress(const IPv4Address& address) {
 
 std::optional<BrowserStart> BrowserStartFor(const std::wstring& openCommand,
                                             const std::wstring& webAddress) {
-    const std::wstring command = Trimmed(openCommand);
+    const std::wstring command = TrimBlanks(openCommand);
     BrowserStart start;
     std::size_t rest = 0;
     if (!command.empty() && command[0] == L'"') {
@@ -64,7 +54,7 @@ std::optional<BrowserStart> BrowserStartFor(const std::wstring& openCommand,
         return std::nullopt;
     }
     bool filled = false;
-    start.arguments = Trimmed(FillPlaceholders(command.substr(rest), webAddress, filled));
+    start.arguments = TrimBlanks(FillPlaceholders(command.substr(rest), webAddress, filled));
     if (!filled) {
         start.arguments += (start.arguments.empty() ? L"" : L" ") + webAddress;
     }

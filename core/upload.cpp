@@ -3,6 +3,7 @@
 
 #include "core/log.h"
 #include "core/ping.h"
+#include "core/text.h"
 
 namespace {
 // The client is looked at this often, so that a stop request is noticed soon.
@@ -44,20 +45,11 @@ std::wstring OutputText(const std::string& output) {
 }
 
 std::wstring CleanPath(const std::wstring& path) {
-    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
-    std::size_t begin = 0;
-    std::size_t end = path.size();
-    while (begin < end && blank(path[begin])) {
-        ++begin;
+    const std::wstring trimmed = TrimBlanks(path);
+    if (trimmed.size() >= 2 && trimmed.front() == L'"' && trimmed.back() == L'"') {
+        return trimmed.substr(1, trimmed.size() - 2);
     }
-    while (end > begin && blank(path[end - 1])) {
-        --end;
-    }
-    if (end - begin >= 2 && path[begin] == L'"' && path[end - 1] == L'"') {
-        ++begin;
-        --end;
-    }
-    return path.substr(begin, end - begin);
+    return trimmed;
 }
 
 std::wstring UploadFailureReason(const Outcome& outcome) {

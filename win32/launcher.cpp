@@ -41,16 +41,7 @@ long long ShellStart(const std::wstring& path, const std::wstring& parameters,
             return result;
         }
         // hInstApp did not say why; the thread's error does.
-        switch (::GetLastError()) {
-        case ERROR_FILE_NOT_FOUND:
-            return SE_ERR_FNF;
-        case ERROR_PATH_NOT_FOUND:
-            return SE_ERR_PNF;
-        case ERROR_ACCESS_DENIED:
-            return SE_ERR_ACCESSDENIED;
-        default:
-            return 1; // "An unknown error occurred."
-        }
+        return StartResultOfError(::GetLastError());
     }
     process.reset(info.hProcess);
     return StartResult(info.hInstApp) > 32 ? StartResult(info.hInstApp) : 33;
@@ -76,4 +67,25 @@ ProgramRun RunProgram(const std::wstring& operation, const std::wstring& file,
 
 ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
     return ReportStartResult(StartAndWait(SystemProgramPath(file), parameters, 10000));
+}
+
+// CreateProcessW's error as the shell's start result, so the log says it the same way.
+long long StartResultOfError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return 2;
+    case ERROR_PATH_NOT_FOUND:
+        return 3;
+    case ERROR_ACCESS_DENIED:
+        return 5;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return 8;
+    case ERROR_BAD_EXE_FORMAT:
+        return 11;
+    case ERROR_SHARING_VIOLATION:
+        return 26;
+    default:
+        return 1; // "An unknown error occurred."
+    }
 }

@@ -26,6 +26,9 @@ long long StartAndWait(const std::wstring& path, const std::wstring& parameters,
 // The shell's start result as a signed number (above 32 means started).
 long long StartResult(HINSTANCE result);
 
+// A CreateProcessW error as the shell's start result, so that the log says it the same way.
+long long StartResultOfError(DWORD error);
+
 // "<system directory>\<file>".
 std::wstring SystemProgramPath(const std::wstring& file);
 

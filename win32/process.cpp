@@ -66,26 +66,6 @@ private:
     UniqueHandle output_;
 };
 
-// CreateProcessW's error as the shell's start result, so the log says it the same way.
-long long StartResultOf(DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-        return 2;
-    case ERROR_PATH_NOT_FOUND:
-        return 3;
-    case ERROR_ACCESS_DENIED:
-        return 5;
-    case ERROR_NOT_ENOUGH_MEMORY:
-        return 8;
-    case ERROR_BAD_EXE_FORMAT:
-        return 11;
-    case ERROR_SHARING_VIOLATION:
-        return 26;
-    default:
-        return 1; // "An unknown error occurred."
-    }
-}
-
 } // namespace
 
 ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters) {
@@ -105,7 +85,7 @@ ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& p
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(path.c_str(), writable.data(), nullptr, nullptr, output ? TRUE : FALSE,
                           CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
-        const ProgramRun run = ReportStartResult(StartResultOf(::GetLastError()));
+        const ProgramRun run = ReportStartResult(StartResultOfError(::GetLastError()));
         return {nullptr, run.failure};
     }
     UniqueHandle thread(started.hThread);

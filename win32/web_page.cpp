@@ -103,25 +103,6 @@ std::wstring StepFailed(const wchar_t* step, HRESULT result) {
     return text;
 }
 
-// A start failure as the shell's start result, so that it reads as the shell's would.
-long long StartResultOfError(DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-        return 2;
-    case ERROR_PATH_NOT_FOUND:
-        return 3;
-    case ERROR_ACCESS_DENIED:
-        return 5;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return 8;
-    case ERROR_BAD_EXE_FORMAT:
-        return 11;
-    default:
-        return 1; // "An unknown error occurred."
-    }
-}
-
 } // namespace
 
 std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,

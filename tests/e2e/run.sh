@@ -314,7 +314,7 @@ if [ "$front" = ui ]; then
     mkdir -p "$dir/tftp" "$dir/fw" && chmod 777 "$dir/tftp"
     head -c 200000 /dev/urandom >"$dir/fw/firmware.bin"
     in_pc timeout 150 wine "$program" >"$dir/varnok.out" 2>&1 &
-    VARNOK_PIDS+=("$!")
+    running=$!
     drive() { in_pc timeout 90 wine "$bin/ui_driver.exe" "$@" >>"$dir/out" 2>>"$dir/err"; }
     point() { sed -n "s/^where $1: //p" "$dir/out" | tr -d '\r' | tail -1; }
     drive serial=$SERIAL address=10.77.0.54 netmask=255.255.255.0 gateway=10.77.0.1 where=1002
@@ -325,11 +325,32 @@ if [ "$front" = ui ]; then
     drive tab=1 where=1024
     read -r x y <<<"$(point 1024)"
     xdotool mousemove "${x:-0}" "${y:-0}" click 1 sleep 0.3 key Tab Return
-    xdotool search --sync --onlyvisible --name '^Open$' >/dev/null 2>&1 &
-    sleep 2
-    xdotool type --delay 30 fw && xdotool key Return sleep 1
-    xdotool type --delay 30 firmware.bin && xdotool key Return sleep 1
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Open$' 2>/dev/null | head -1)
+    if [ -n "$dialog" ]; then
+        # Keys reach the dialog only once it has the focus and has filled its list:
+        # tried again (with the whole path) while it is still open.
+        dialog_open() { xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1; }
+        for attempt in 1 2 3; do
+            xdotool windowfocus --sync "$dialog" 2>/dev/null
+            sleep $attempt
+            if [ "$attempt" -eq 1 ]; then
+                xdotool type --delay 40 fw && xdotool key Return sleep 1.5
+                xdotool type --delay 40 firmware.bin && xdotool key Return
+            else
+                xdotool key ctrl+a && xdotool type --delay 40 "Z:${dir//\//\\}\\fw\\firmware.bin"
+                xdotool key Return
+            fi
+            for _ in $(seq 25); do dialog_open || break; sleep 0.2; done
+            echo "$attempt" >"$dir/dialog-attempts"
+            dialog_open || break
+        done
+    else
+        expect "file dialog after Enter on \"...\"" "not shown" "shown"
+    fi
     drive read=1024 update-firmware box=60 close
+    # Whatever went wrong, no Varnok of this scenario may outlive it.
+    for _ in $(seq 50); do kill -0 "$running" 2>/dev/null || break; sleep 0.2; done
+    kill_tree "$running"
     expect "boxes" "$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')" "SUCCESS!"$'\n'"SUCCESS!"
     expect "unit's address" "$(records address | head -1)" "10.77.0.54"
     expect "path picked" "$(sed -n 's/^text 1024: //p' "$dir/out" | tr -d '\r')" \
