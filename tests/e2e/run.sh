@@ -360,6 +360,23 @@ if [ "$front" = ui ]; then
     ELAPSED_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | paste -sd ' ')
     end
 
+    # Closed with its close box in the middle of an Apply to another subnet: the window
+    # goes at once, the process only after the clean-up, and the PC's tables are clean.
+    begin closed-during-apply
+    in_pc timeout 150 wine "$program" >"$dir/varnok.out" 2>&1 &
+    running=$!
+    in_pc timeout 60 wine "$bin/ui_driver.exe" serial=$NOBODY_SERIAL address=10.88.0.62 \
+        netmask=255.255.255.0 gateway=10.88.0.1 apply sleep=2000 close >"$dir/out" 2>>"$dir/err"
+    closed=$(date +%s%N)
+    for _ in $(seq 100); do kill -0 "$running" 2>/dev/null || break; sleep 0.2; done
+    kill -0 "$running" 2>/dev/null && expect "process after close" "still running" "ended"
+    kill_tree "$running"
+    ELAPSED_MS=$((($(date +%s%N) - closed) / 1000000))
+    expect "arp and route" "$(cut -d' ' -f1-2 "$dir/programs" | paste -sd ' ')" \
+        "arp -d route ADD arp -d arp -s arp -d route DELETE"
+    expect "boxes" "$(sed -n 's/^box: //p' "$dir/out")" ""
+    end
+
     # Ended from the task manager (or power lost) in the middle of an "Apply" to another
     # subnet: its static entry and host route stay, until the next start undoes them.
     begin killed-during-apply
