@@ -172,7 +172,7 @@ void TabContainer::PaintMinimised() {
     ::EndPaint(hwnd(), &paint);
 }
 
-INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handled) {
+INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
     handled = false;
     if (message == WM_PAINT && ::IsIconic(hwnd())) {
         PaintMinimised();
@@ -182,6 +182,15 @@ INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handl
     if (message == WM_QUERYDRAGICON) {
         handled = true;
         return reinterpret_cast<INT_PTR>(icon_.get());
+    }
+    const auto hit = static_cast<short>(LOWORD(lParam));
+    if (message == WM_SETCURSOR && busy_ && (hit == HTCLIENT || hit == HTERROR)) {
+        // The wait cursor over the window's content while the work runs; the frame keeps
+        // its own, since the window can still be moved and closed.
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
+        handled = true;
+        return TRUE;
     }
     if (message == kPageBusyMessage) {
         SetBusy(wParam != 0);

@@ -180,7 +180,10 @@ TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
             DWORD_PTR result = 0;
             EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 100, &result), 0);
             worstMs = std::max(worstMs, ::GetTickCount() - start);
-            contentDisabled = ::IsWindowEnabled(main) &&
+            const bool waitCursor =
+                ::SendMessageW(main, WM_SETCURSOR, reinterpret_cast<WPARAM>(main),
+                               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)) != 0;
+            contentDisabled = waitCursor && ::IsWindowEnabled(main) &&
                               !::IsWindowEnabled(::GetDlgItem(main, IDC_TABS)) &&
                               !::IsWindowEnabled(window.AddressPage().hwnd()) &&
                               !::IsWindowEnabled(window.UpdatePage().hwnd());
