@@ -11,6 +11,11 @@ void Notices::Message(const std::wstring& text) {
 }
 
 void ShowOutcome(Notices& notices, const Outcome& outcome, const std::wstring& reason) {
+    if (outcome.failure == Failure::AddressInUse) {
+        // Nothing was tried on the unit: the message says all there is.
+        notices.Message(outcome.detail);
+        return;
+    }
     if (outcome.failure == Failure::EchoLibraryMissing) {
         notices.MessageId(IDS_ICMP_LOAD_FAILED);
     } else if (outcome.failure == Failure::EchoHandleFailed) {

@@ -31,5 +31,6 @@ protected:
 constexpr std::size_t kMaxMessageChars = 1023;
 
 // An assignment's or an upload's outcome as boxes: an ICMP failure's own box (111 or
-// 109) first, then "SUCCESS!" or "FAILED!!!", with `reason` on a second line when given.
+// 109) first, then "SUCCESS!" or "FAILED!!!", with `reason` on a second line when given;
+// an address already in use gets its own message alone.
 void ShowOutcome(Notices& notices, const Outcome& outcome, const std::wstring& reason = {});

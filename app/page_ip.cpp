@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "app/adapter_dialog.h"
 #include "core/address_check.h"
 #include "core/arp.h"
 #include "core/browser.h"
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr wchar_t kSection[] = L"Init";
+// The adapter chosen last, by its own name: preselected when the question comes again.
+constexpr wchar_t kAdapterSection[] = L"Adapter";
+constexpr wchar_t kChosenAdapter[] = L"Chosen";
 
 // Up to four stored bytes replace the copy's octets from the first on; a missing value
 // leaves it as it is, extra bytes are ignored.
@@ -48,6 +52,7 @@ BOOL PageIP::OnInitDialog() {
     netmaskControl_.SetAddress(netmask_);
     gatewayControl_.SetAddress(gateway_);
     WriteFields();
+    ShowAdapterLine();
     applyButton_.Enable(true);
     showButton_.Enable(true);
     return TRUE;
@@ -60,6 +65,10 @@ bool PageIP::OnCommand(int id, int code) {
     }
     if (code == BN_CLICKED && id == IDC_SHOW) {
         OnShow();
+        return true;
+    }
+    if (code == EN_CHANGE && id == IDC_NEW_IP) {
+        ShowAdapterLine();
         return true;
     }
     return Page::OnCommand(id, code);
@@ -194,9 +203,49 @@ bool PageIP::ValidateAddresses() {
     return false;
 }
 
+void PageIP::ShowAdapterLine() {
+    const std::vector<Adapter> adapters = system_.Adapters();
+    std::wstring line = L"Adapter: ";
+    if (const std::optional<UnitPath> path = PathWithoutAsking(adapters, ipControl_.GetAddress())) {
+        line += path->adapter ? AdapterLabel(*path->adapter) : L"none is up";
+        if (path->adapter && path->hostRoute) {
+            line += L", host route";
+        }
+    } else {
+        line += L"asked at Apply";
+    }
+    ::SetDlgItemTextW(hwnd(), IDC_ADAPTER, line.c_str());
+}
+
+std::optional<UnitPath> PageIP::ChoosePath(const IPv4Address& ip) {
+    const std::vector<Adapter> adapters = system_.Adapters();
+    if (std::optional<UnitPath> path = PathWithoutAsking(adapters, ip)) {
+        return path;
+    }
+    const std::size_t preselected =
+        PreselectedAdapter(adapters, GetProfileString(kAdapterSection, kChosenAdapter, L""));
+    const std::optional<std::size_t> chosen =
+        AdapterDialog(adapters, preselected).Choose(GetAppMainWindow());
+    if (!chosen) {
+        return std::nullopt;
+    }
+    WriteProfileString(kAdapterSection, kChosenAdapter, adapters[*chosen].id);
+    UnitPath path = PathThrough(adapters[*chosen], ip);
+    ::SetDlgItemTextW(
+        hwnd(), IDC_ADAPTER,
+        (L"Adapter: " + AdapterLabel(adapters[*chosen]) + (path.hostRoute ? L", host route" : L""))
+            .c_str());
+    return path;
+}
+
 void PageIP::OnApply() {
-    // Nothing is stored or run before all four fields are fit for use.
+    // Nothing is stored or run before all four fields are fit for use, and before the
+    // technician has said which adapter leads to the unit where that is not clear.
     if (!ValidateSerial() || !ValidateAddresses()) {
+        return;
+    }
+    const std::optional<UnitPath> path = ChoosePath(ipControl_.GetAddress());
+    if (!path) {
         return;
     }
     SaveSettings();
@@ -204,10 +253,10 @@ void PageIP::OnApply() {
     showButton_.Enable(false);
     SetBusy(true); // the whole window, until the outcome has been shown
     ReadFields();
-    StartWork(
-        [this, mac = mac_, ip = ip_, netmask = netmask_, gateway = gateway_](std::stop_token stop) {
-            return Setup(system_, mac, ip, netmask, gateway).Run(stop);
-        });
+    StartWork([this, mac = mac_, ip = ip_, netmask = netmask_, gateway = gateway_,
+               path = *path](std::stop_token stop) {
+        return Setup(system_, mac, ip, netmask, gateway, path).Run(stop);
+    });
 }
 
 void PageIP::OnWorkDone(const Outcome& outcome) {

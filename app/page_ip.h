@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/page.h"
+#include "core/adapter.h"
 #include "core/address.h"
 #include "win32/controls.h"
 #include "win32/tooltip.h"
@@ -43,6 +45,11 @@ private:
     bool ValidateSerial();
     bool ValidateAddresses();
     void SetupToolTips();
+    // "Adapter: Ethernet (10.77.0.1)": which adapter an "Apply" to the address typed uses.
+    void ShowAdapterLine();
+    // The way to the unit at `ip`: decided, or asked of the technician (and remembered);
+    // nothing when the question was cancelled.
+    std::optional<UnitPath> ChoosePath(const IPv4Address& ip);
     // The framework-style exchange between the serial and MAC fields and their edits.
     bool ReadFields();
     void WriteFields();

@@ -30,8 +30,3 @@ bool SameNetwork(const IPv4Address& a, const IPv4Address& b, const IPv4Address& 
     }
     return netA.Equals(netB);
 }
-
-bool IsOnLocalSubnet(const std::optional<IPv4Address>& local, const IPv4Address& address,
-                     const IPv4Address& netmask) {
-    return local && SameNetwork(*local, address, netmask);
-}

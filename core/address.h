@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 struct IPv4Address {
@@ -17,9 +16,3 @@ struct IPv4Address {
 
 // The network parts of `a` and `b` under `netmask` (octet-wise AND) are equal.
 bool SameNetwork(const IPv4Address& a, const IPv4Address& b, const IPv4Address& netmask);
-
-// `address` lies on the subnet of the PC's address `local` under `netmask`. When the
-// PC's address could not be found the answer is false, so a host route gets added: the
-// cautious choice, since a needless route does no harm and a missing one fails.
-bool IsOnLocalSubnet(const std::optional<IPv4Address>& local, const IPv4Address& address,
-                     const IPv4Address& netmask);

@@ -9,6 +9,7 @@ enum class Failure {
     None,
     RouteNotStarted,    // route.exe could not be started for the host route; detail: why
     ArpNotStarted,      // arp.exe could not be started for the static entry; detail: why
+    AddressInUse,       // another device answers for the address; detail: the whole message
     EchoLibraryMissing, // ICMP.DLL or one of its exports is missing
     EchoHandleFailed,   // IcmpCreateFile gave no handle
     NoAnswer,           // three echoes without a success reply; code: the last error status

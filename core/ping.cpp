@@ -8,10 +8,11 @@
 namespace {
 constexpr int kAttempts = 3;
 constexpr unsigned kPauseMs = 1000;
+constexpr unsigned kTimeoutMs = 5000;
 } // namespace
 
-Ping::Ping(System& system) : system_(system) {
-    EchoOpening opening = system_.OpenEcho();
+Ping::Ping(System& system, const std::optional<IPv4Address>& source) : system_(system) {
+    EchoOpening opening = system_.OpenEcho(source);
     failure_ = opening.failure;
     channel_ = std::move(opening.channel);
     if (!channel_ && failure_ == EchoOpenFailure::None) {
@@ -43,7 +44,7 @@ bool Ping::Send(const IPv4Address& address, const IPv4Address& netmask, const IP
             }
             system_.Pause(kPauseMs);
         }
-        const EchoReply reply = channel_->Send(address, payload);
+        const EchoReply reply = channel_->Send(address, payload, kTimeoutMs);
         if (!reply.received) {
             continue;
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -11,9 +12,9 @@
 
 class Ping {
 public:
-    // Opens an echo channel; OpenFailure() tells when that failed, and the object then
-    // never sends.
-    explicit Ping(System& system);
+    // Opens an echo channel, from `source` when given; OpenFailure() tells when that
+    // failed, and the object then never sends.
+    explicit Ping(System& system, const std::optional<IPv4Address>& source = std::nullopt);
     Ping(const Ping&) = delete;
     Ping& operator=(const Ping&) = delete;
 

@@ -1,8 +1,10 @@
 #include "core/route.h"
 
-ProgramRun Route::Add(const IPv4Address& address) {
-    return system_.RunSystemProgram(L"route.exe",
-                                    L"ADD " + address.ToText() + L" MASK 255.255.255.255 0.0.0.0");
+ProgramRun Route::Add(const IPv4Address& address,
+                      const std::optional<unsigned long>& interfaceIndex) {
+    return system_.RunSystemProgram(
+        L"route.exe", L"ADD " + address.ToText() + L" MASK 255.255.255.255 0.0.0.0" +
+                          (interfaceIndex ? L" IF " + std::to_wstring(*interfaceIndex) : L""));
 }
 
 ProgramRun Route::Delete(const IPv4Address& address) {

@@ -2,6 +2,8 @@
 // and removed with the system's route.exe.
 #pragma once
 
+#include <optional>
+
 #include "core/address.h"
 #include "core/system.h"
 
@@ -9,8 +11,10 @@ class Route {
 public:
     explicit Route(System& system) : system_(system) {}
 
-    // route.exe ADD <address> MASK 255.255.255.255 0.0.0.0.
-    ProgramRun Add(const IPv4Address& address);
+    // route.exe ADD <address> MASK 255.255.255.255 0.0.0.0 [IF <interface index>]: bound
+    // to the unit's adapter when its index is given.
+    ProgramRun Add(const IPv4Address& address,
+                   const std::optional<unsigned long>& interfaceIndex = std::nullopt);
     // route.exe DELETE <address> MASK 255.255.255.255: the host route added, nothing else.
     ProgramRun Delete(const IPv4Address& address);
 

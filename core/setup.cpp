@@ -2,16 +2,30 @@
 #include "core/setup.h"
 
 #include <algorithm>
+#include <cwctype>
+#include <utility>
 
+#include "core/address_holder.h"
 #include "core/arp.h"
 #include "core/log.h"
 #include "core/ping.h"
 #include "core/route.h"
 
 Setup::Setup(System& system, const std::wstring& mac, const IPv4Address& address,
-             const IPv4Address& netmask, const IPv4Address& gateway)
-    : system_(system), mac_(DashForm(mac)), address_(address), netmask_(netmask),
-      gateway_(gateway) {}
+             const IPv4Address& netmask, const IPv4Address& gateway, UnitPath path)
+    : system_(system), mac_(DashForm(mac)), address_(address), netmask_(netmask), gateway_(gateway),
+      path_(std::move(path)) {}
+
+namespace {
+
+std::wstring Lowered(std::wstring text) {
+    for (wchar_t& c : text) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    return text;
+}
+
+} // namespace
 
 std::wstring Setup::DashForm(const std::wstring& mac) {
     std::wstring dashed = mac;
@@ -20,26 +34,42 @@ std::wstring Setup::DashForm(const std::wstring& mac) {
 }
 
 Outcome Setup::Run(std::stop_token stop) {
-    // Off the PC's subnet the unit is reached through a host route of its own. The
+    // Off the adapter's subnets the unit is reached through a host route of its own. The
     // decision is taken once, so the route that was added is the route that goes.
-    const bool needsRoute = !IsOnLocalSubnet(system_.LocalAddress(), address_, netmask_);
+    const bool needsRoute = path_.hostRoute;
+    std::optional<IPv4Address> interfaceAddress;
+    std::optional<unsigned long> interfaceIndex;
+    if (path_.adapter) {
+        interfaceAddress = path_.source;
+        interfaceIndex = path_.adapter->index;
+    }
 
     // Written before the tables change, so that a run killed halfway is undone at the
     // next start; forgotten once the clean-up is done.
     system_.RecordPendingChange({address_, needsRoute});
     Route route(system_);
     if (needsRoute) {
-        if (const ProgramRun added = route.Add(address_); !added.started) {
+        if (const ProgramRun added = route.Add(address_, interfaceIndex); !added.started) {
             system_.ClearPendingChange();
             return {Failure::RouteNotStarted, added.failure};
         }
     }
 
     Outcome outcome;
-    Arp arp(system_, address_, mac_);
-    arp.Delete(); // an older entry for the address would hide the unit
-    if (const ProgramRun added = arp.Add(); added.started) {
-        Ping ping(system_);
+    Arp arp(system_, address_, mac_, interfaceAddress);
+    // An older entry for the address would hide the unit, and would answer for a device
+    // that has since left: the segment is asked afresh.
+    arp.Delete();
+    if (const std::optional<std::wstring> holder = AddressHolder(system_, path_, address_);
+        holder && *holder != Lowered(mac_)) {
+        // Another device answers for it (the unit itself may: it is being re-addressed).
+        // Nothing more is changed: only the host route, if made, goes again.
+        outcome = {Failure::AddressInUse, AddressInUseText(address_, *holder)};
+        if (needsRoute) {
+            route.Delete(address_);
+        }
+    } else if (const ProgramRun added = arp.Add(); added.started) {
+        Ping ping(system_, interfaceAddress);
         if (ping.OpenFailure() == EchoOpenFailure::LibraryMissing) {
             outcome = {Failure::EchoLibraryMissing};
         } else if (ping.OpenFailure() == EchoOpenFailure::HandleFailed) {

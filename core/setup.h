@@ -6,18 +6,21 @@
 #include <stop_token>
 #include <string>
 
+#include "core/adapter.h"
 #include "core/address.h"
 #include "core/outcome.h"
 #include "core/system.h"
 
 class Setup {
 public:
-    // `mac` in colon form, as the address page shows it.
+    // `mac` in colon form, as the address page shows it; `path` the adapter the unit is
+    // reached through (PathWithoutAsking, or the technician's choice).
     Setup(System& system, const std::wstring& mac, const IPv4Address& address,
-          const IPv4Address& netmask, const IPv4Address& gateway);
+          const IPv4Address& netmask, const IPv4Address& gateway, UnitPath path);
 
-    // Host route when needed, static ARP entry, configuration ping, clean-up. A stop
-    // request skips the echoes not yet sent; the clean-up always runs.
+    // Host route when needed, a check that no other device holds the address, static ARP
+    // entry, configuration ping, clean-up. A stop request skips the echoes not yet sent;
+    // the clean-up always runs.
     Outcome Run(std::stop_token stop = {});
 
     // The MAC as arp.exe takes it: every ':' turned into '-'.
@@ -29,6 +32,7 @@ private:
     IPv4Address address_;
     IPv4Address netmask_;
     IPv4Address gateway_;
+    UnitPath path_;
 };
 
 // Undoes a change that a run killed halfway left in the PC's tables (its record says

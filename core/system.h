@@ -1,7 +1,8 @@
 // What the commissioning core asks of the operating system, and nothing more: starting
-// the system's own programs, the ICMP echo, a pause, the PC's address, the TFTP client,
-// and the record of a change in progress. Windows implements it (win32/system.h); tests
-// implement it with a recording stand-in. Calls may come from a worker thread.
+// the system's own programs, the ICMP echo, a pause, the PC's adapters and neighbours,
+// the TFTP client and its firewall rule, and the record of a change in progress. Windows implements
+// it (win32/system.h); tests implement it with a recording stand-in. Calls may come from a worker
+// thread.
 #pragma once
 
 #include <array>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/adapter.h"
 #include "core/address.h"
 
 // The 20 data bytes of a configuration echo.
@@ -25,8 +27,9 @@ struct EchoReply {
 class EchoChannel {
 public:
     virtual ~EchoChannel() = default;
-    // One echo request with the payload; waits for a reply up to 5000 ms.
-    virtual EchoReply Send(const IPv4Address& destination, const EchoPayload& payload) = 0;
+    // One echo request with the payload; waits for a reply up to `timeoutMs`.
+    virtual EchoReply Send(const IPv4Address& destination, const EchoPayload& payload,
+                           unsigned timeoutMs) = 0;
 };
 
 enum class EchoOpenFailure { None, LibraryMissing, HandleFailed };
@@ -66,6 +69,16 @@ struct ClientStart {
 
 // A change to the PC's tables that is under way: the static ARP entry for `address`,
 // and a host route to it when `hostRoute`.
+// An inbound firewall rule for one program.
+struct FirewallRule {
+    std::wstring program; // its full path
+    bool enabled = false;
+    bool allowsUdpIn = false; // inbound, UDP, allow
+    bool allProfiles = false; // domain, private and public
+
+    bool operator==(const FirewallRule&) const = default;
+};
+
 struct PendingChange {
     IPv4Address address;
     bool hostRoute = false;
@@ -86,15 +99,28 @@ public:
     // through the shell and not awaited.
     virtual ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) = 0;
 
-    virtual EchoOpening OpenEcho() = 0;
+    // Echoes sent from `source` (one of the PC's addresses) leave through its adapter;
+    // without it the system picks the adapter.
+    virtual EchoOpening OpenEcho(const std::optional<IPv4Address>& source = std::nullopt) = 0;
     virtual void Pause(unsigned milliseconds) = 0;
-    // The address the PC's subnet is judged by; nothing when it cannot be found.
-    virtual std::optional<IPv4Address> LocalAddress() = 0;
+    // The PC's IPv4 adapters that are up, loopback left out, in the system's order.
+    virtual std::vector<Adapter> Adapters() = 0;
     // Every IPv4 address of the PC.
     virtual std::vector<IPv4Address> OwnAddresses() = 0;
+    // The MAC ("00-50-c2-11-8b-b8") that the neighbour table holds for `address` on the
+    // adapter with `interfaceIndex` (0: any), when the address was resolved; nothing when
+    // nobody answered for it.
+    virtual std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
+                                                     unsigned long interfaceIndex) = 0;
 
     // Starts the TFTP client with `parameters`, window hidden, its output captured.
     virtual ClientStart StartClient(const std::wstring& parameters) = 0;
+    // Where the client is started from.
+    virtual std::wstring ClientPath() = 0;
+    // The firewall's rule called `name`; nothing when there is none or it cannot be read.
+    virtual std::optional<FirewallRule> FindFirewallRule(const std::wstring& name) = 0;
+    // Creates the rule called `name`, or makes it `rule`; false when the firewall refused.
+    virtual bool PutFirewallRule(const std::wstring& name, const FirewallRule& rule) = 0;
 
     // Kept where a crash cannot lose it, so that the next start can undo the change.
     virtual void RecordPendingChange(const PendingChange& change) = 0;

@@ -1,6 +1,7 @@
 // The upload.
 #include "core/upload.h"
 
+#include "core/firewall.h"
 #include "core/log.h"
 #include "core/ping.h"
 #include "core/text.h"
@@ -88,6 +89,7 @@ void LogClientOutput(const std::wstring& output) {
 
 Outcome RunUpload(System& system, const UploadRequest& request,
                   const std::function<void()>& unitAnswered, std::stop_token stop) {
+    const bool allowed = AllowClientThroughFirewall(system);
     {
         Ping ping(system);
         if (ping.OpenFailure() == EchoOpenFailure::LibraryMissing) {
@@ -119,7 +121,9 @@ Outcome RunUpload(System& system, const UploadRequest& request,
             if (end->exitCode == 0) {
                 return {};
             }
-            return {Failure::ClientFailed, end->lastLine, end->exitCode};
+            return {Failure::ClientFailed,
+                    allowed ? end->lastLine : WithFirewallHint(end->lastLine, system.ClientPath()),
+                    end->exitCode};
         }
     }
     if (!stop.stop_requested()) {

@@ -34,3 +34,10 @@
 #define IDI_VARNOK 128
 #define IDB_FLASHING 138
 #define IDR_TFTP_CLIENT 136
+
+// Address page: the adapter the unit is reached through.
+#define IDC_ADAPTER 1013
+
+// The choice of adapter, template 106.
+#define IDD_ADAPTER 106
+#define IDC_ADAPTER_LIST 1050

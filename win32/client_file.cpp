@@ -173,6 +173,13 @@ std::span<const std::uint8_t> EmbeddedClient(std::uint16_t resourceId) {
     return {static_cast<const std::uint8_t*>(bytes), size};
 }
 
+std::wstring ClientPathIn(const std::wstring& folder) {
+    if (folder.empty()) {
+        return L"tftp.exe";
+    }
+    return folder + (folder.back() == L'\\' ? L"" : L"\\") + L"tftp.exe";
+}
+
 PreparedClient PrepareClient(const std::wstring& folder, std::span<const std::uint8_t> image) {
     PreparedClient client;
     if (image.empty()) {
@@ -183,7 +190,7 @@ PreparedClient PrepareClient(const std::wstring& folder, std::span<const std::ui
         client.failure = L"There is no folder for the TFTP client: ProgramData is unknown.";
         return client;
     }
-    client.path = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"tftp.exe";
+    client.path = ClientPathIn(folder);
     client.failure = PrepareFolder(folder);
     if (!client.failure.empty()) {
         return client;

@@ -13,6 +13,9 @@
 // "%ProgramData%\Varnok"; empty when the system names no ProgramData folder.
 std::wstring DefaultClientFolder();
 
+// "<folder>\tftp.exe": where the client is kept and started from.
+std::wstring ClientPathIn(const std::wstring& folder);
+
 // The bytes of resource "EXE" `resourceId` in the program's own file; empty when it has
 // none.
 std::span<const std::uint8_t> EmbeddedClient(std::uint16_t resourceId);

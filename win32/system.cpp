@@ -4,8 +4,10 @@
 #include "core/log.h"
 #include "res/resource_ids.h"
 #include "win32/client_file.h"
+#include "win32/firewall.h"
 #include "win32/icmp.h"
 #include "win32/launcher.h"
+#include "win32/network.h"
 #include "win32/settings.h"
 #include "win32/web_page.h"
 
@@ -28,16 +30,34 @@ ProgramRun Win32System::StartProgram(const std::wstring& program, const std::wst
     return StartProgramByPath(program, arguments);
 }
 
-EchoOpening Win32System::OpenEcho() {
-    return OpenIcmpEcho();
+EchoOpening Win32System::OpenEcho(const std::optional<IPv4Address>& source) {
+    return OpenIcmpEcho(source);
 }
 
 void Win32System::Pause(unsigned milliseconds) {
     ::SleepEx(milliseconds, TRUE);
 }
 
-std::optional<IPv4Address> Win32System::LocalAddress() {
-    return FirstLocalAddress();
+std::vector<Adapter> Win32System::Adapters() {
+    return UpAdapters();
+}
+
+std::vector<IPv4Address> Win32System::OwnAddresses() {
+    std::vector<IPv4Address> addresses;
+    for (const Adapter& adapter : UpAdapters()) {
+        for (const AdapterAddress& own : adapter.addresses) {
+            addresses.push_back(own.address);
+        }
+    }
+    IPv4Address loopback;
+    loopback.octet = {127, 0, 0, 1};
+    addresses.push_back(loopback);
+    return addresses;
+}
+
+std::optional<std::wstring> Win32System::NeighbourMac(const IPv4Address& address,
+                                                      unsigned long interfaceIndex) {
+    return ResolvedNeighbour(address, interfaceIndex);
 }
 
 ClientStart Win32System::StartClient(const std::wstring& parameters) {
@@ -49,6 +69,18 @@ ClientStart Win32System::StartClient(const std::wstring& parameters) {
         return {nullptr, client.failure};
     }
     return StartCapturedProgram(client.path, parameters);
+}
+
+std::wstring Win32System::ClientPath() {
+    return ClientPathIn(clientFolder_);
+}
+
+std::optional<FirewallRule> Win32System::FindFirewallRule(const std::wstring& name) {
+    return FindWindowsFirewallRule(name);
+}
+
+bool Win32System::PutFirewallRule(const std::wstring& name, const FirewallRule& rule) {
+    return PutWindowsFirewallRule(name, rule);
 }
 
 void Win32System::RecordPendingChange(const PendingChange& change) {

@@ -1,6 +1,6 @@
 // The System interface on Windows: arp.exe and route.exe from the system directory,
-// ICMP.DLL, the client kept from the program's resources in a folder of its own, the
-// registry.
+// ICMP.DLL, IP Helper's adapters and neighbour table, the client kept from the program's
+// resources in a folder of its own, Windows Firewall, the registry.
 #pragma once
 
 #include <string>
@@ -18,11 +18,16 @@ public:
     ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
-    EchoOpening OpenEcho() override;
+    EchoOpening OpenEcho(const std::optional<IPv4Address>& source) override;
     void Pause(unsigned milliseconds) override;
-    std::optional<IPv4Address> LocalAddress() override;
+    std::vector<Adapter> Adapters() override;
     std::vector<IPv4Address> OwnAddresses() override;
+    std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
+                                             unsigned long interfaceIndex) override;
     ClientStart StartClient(const std::wstring& parameters) override;
+    std::wstring ClientPath() override;
+    std::optional<FirewallRule> FindFirewallRule(const std::wstring& name) override;
+    bool PutFirewallRule(const std::wstring& name, const FirewallRule& rule) override;
     void RecordPendingChange(const PendingChange& change) override;
     std::optional<PendingChange> PendingChangeOnRecord() override;
     void ClearPendingChange() override;
@@ -30,8 +35,3 @@ public:
 private:
     std::wstring clientFolder_;
 };
-
-// The first address of the local host's entry (Windows Sockets must be started).
-std::optional<IPv4Address> FirstLocalAddress();
-// Every address of the local host's entry.
-std::vector<IPv4Address> LocalAddresses();

@@ -8,6 +8,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,7 +67,20 @@ int wmain(int argc, wchar_t** argv) {
     Win32System system;
     RecordedBoxes boxes;
     const auto start = std::chrono::steady_clock::now();
-    ShowOutcome(boxes, Setup(system, argv[1], address, netmask, gateway).Run());
+    // Where the window would ask, the adapter named by VARNOK_E2E_CHOOSE answers.
+    const std::vector<Adapter> adapters = system.Adapters();
+    std::optional<UnitPath> path = PathWithoutAsking(adapters, address);
+    if (!path) {
+        const char* wanted = std::getenv("VARNOK_E2E_CHOOSE");
+        std::size_t chosen = 0;
+        for (std::size_t i = 0; wanted && i < adapters.size(); ++i) {
+            if (adapters[i].name == std::wstring(wanted, wanted + std::strlen(wanted))) {
+                chosen = i;
+            }
+        }
+        path = PathThrough(adapters.at(chosen), address);
+    }
+    ShowOutcome(boxes, Setup(system, argv[1], address, netmask, gateway, *path).Run());
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     ::WSACleanup();

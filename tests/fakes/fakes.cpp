@@ -27,8 +27,13 @@ public:
         Record(L"icmp close");
         Record(L"icmp free");
     }
-    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload) override {
-        Record(L"echo " + destination.ToText());
+    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload,
+                   unsigned timeoutMs) override {
+        Record(L"echo " + destination.ToText() +
+               (timeoutMs == 5000 ? L"" : L" wait " + std::to_wstring(timeoutMs)));
+        if (timeoutMs != 5000) {
+            return EchoReply{}; // a question to the segment, not one of the scripted echoes
+        }
         if (world().onEcho) {
             world().onEcho();
         }
@@ -92,8 +97,8 @@ ProgramRun RecordingSystem::StartProgram(const std::wstring& program,
     return Start({L"", program, arguments, true});
 }
 
-EchoOpening RecordingSystem::OpenEcho() {
-    Record(L"icmp load");
+EchoOpening RecordingSystem::OpenEcho(const std::optional<IPv4Address>& source) {
+    Record(L"icmp load" + (source ? L" from " + source->ToText() : L""));
     if (!world().icmpLoads) {
         return {EchoOpenFailure::LibraryMissing, nullptr};
     }
@@ -113,8 +118,18 @@ void RecordingSystem::Pause(unsigned milliseconds) {
     Record(L"pause " + std::to_wstring(milliseconds));
 }
 
-std::optional<IPv4Address> RecordingSystem::LocalAddress() {
-    return world().localAddress;
+std::vector<Adapter> RecordingSystem::Adapters() {
+    return world().adapters;
+}
+
+std::optional<std::wstring> RecordingSystem::NeighbourMac(const IPv4Address& address,
+                                                          unsigned long interfaceIndex) {
+    Record(L"neighbour " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
+    const auto found = world().neighbours.find(address.ToText());
+    if (found == world().neighbours.end()) {
+        return std::nullopt;
+    }
+    return found->second;
 }
 
 std::vector<IPv4Address> RecordingSystem::OwnAddresses() {
@@ -128,6 +143,23 @@ ClientStart RecordingSystem::StartClient(const std::wstring& parameters) {
         return {nullptr, run.failure};
     }
     return {std::make_unique<RecordingClient>(), L""};
+}
+
+std::wstring RecordingSystem::ClientPath() {
+    return L"C:\\work\\tftp.exe";
+}
+
+std::optional<FirewallRule> RecordingSystem::FindFirewallRule(const std::wstring& name) {
+    Record(L"firewall find " + name);
+    return world().firewallRule;
+}
+
+bool RecordingSystem::PutFirewallRule(const std::wstring& name, const FirewallRule& rule) {
+    Record(L"firewall put " + name + L"|" + rule.program);
+    if (world().firewallAccepts) {
+        world().firewallRule = rule;
+    }
+    return world().firewallAccepts;
 }
 
 void RecordingSystem::RecordPendingChange(const PendingChange& change) {

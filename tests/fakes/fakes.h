@@ -4,8 +4,10 @@
 //   sys arp.exe|-d 10.0.0.7                  (System::RunSystemProgram)
 //   run open|http://10.0.0.7||show           (System::ShellOpen)
 //   program C:\B\b.exe|-url http://10.0.0.7  (System::StartProgram)
-//   icmp load / icmp create / icmp close / icmp free
-//   echo 10.0.0.7 / pause 1000
+//   icmp load [from 10.0.0.1] / icmp create / icmp close / icmp free
+//   echo 10.0.0.7 [wait 1000] / pause 1000  (the wait when not the usual 5000 ms)
+//   neighbour 10.0.0.7 on 7                  (System::NeighbourMac)
+//   firewall find NAME / firewall put NAME|PROGRAM
 //   start C:\work\tftp.exe|-i ... / client ended
 //   record 10.0.0.7 route / record clear
 //   box SUCCESS! / msg 110 / msg 110|reason  (the program's own boxes)
@@ -14,6 +16,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -38,11 +41,14 @@ struct World {
     std::function<bool(const Launch&)> launchSucceeds = [](const Launch&) { return true; };
     // Runs inside a box before it records, to look at the world at that moment.
     std::function<void(const std::wstring&)> onBox;
-    std::optional<IPv4Address> localAddress;
+    std::vector<Adapter> adapters;
     std::vector<IPv4Address> ownAddresses;
+    // The neighbour table: address text -> MAC, as resolved by an echo.
+    std::map<std::wstring, std::wstring> neighbours;
 
     // The ICMP library: what preparing it gives, and one scripted reply per echo
-    // (no reply at all once the script is used up).
+    // (no reply at all once the script is used up). Echoes with another wait than 5000 ms
+    // ask who holds an address: never answered, left out of the script and the payloads.
     bool icmpLoads = true;
     std::set<std::string> icmpMissingExports;
     bool icmpHandleCreates = true;
@@ -55,6 +61,10 @@ struct World {
     std::optional<unsigned long> clientExitCode = 0ul;
     std::wstring clientLastLine;
     std::wstring clientOutput;
+
+    // The firewall's rule for the client, and whether it takes a new one.
+    std::optional<FirewallRule> firewallRule;
+    bool firewallAccepts = true;
 
     // The record of a change under way.
     std::optional<PendingChange> pending;
@@ -73,11 +83,16 @@ public:
     ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
-    EchoOpening OpenEcho() override;
+    EchoOpening OpenEcho(const std::optional<IPv4Address>& source) override;
     void Pause(unsigned milliseconds) override;
-    std::optional<IPv4Address> LocalAddress() override;
+    std::vector<Adapter> Adapters() override;
     std::vector<IPv4Address> OwnAddresses() override;
+    std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
+                                             unsigned long interfaceIndex) override;
     ClientStart StartClient(const std::wstring& parameters) override;
+    std::wstring ClientPath() override;
+    std::optional<FirewallRule> FindFirewallRule(const std::wstring& name) override;
+    bool PutFirewallRule(const std::wstring& name, const FirewallRule& rule) override;
     void RecordPendingChange(const PendingChange& change) override;
     std::optional<PendingChange> PendingChangeOnRecord() override;
     void ClearPendingChange() override;

@@ -1,9 +1,9 @@
+#include "core/adapter.h"
 #include "core/address.h"
 #include "core/address_check.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/fakes/fakes.h"
 #include "tests/support.h"
 
 namespace {
@@ -33,18 +33,10 @@ TEST(DottedText, EqualsComparesEveryOctet) {
     EXPECT_FALSE(Addr("10.1.2.3").Equals(Addr("10.1.2.4")));
 }
 
-class LocalSubnet : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fakes::Reset();
-        fakes::world().localAddress = Addr("192.168.1.10");
-    }
-};
-
-TEST_F(LocalSubnet, ComparesNetworkPartsUnderTheNetmask) {
+TEST(SameNetwork, ComparesNetworkPartsUnderTheNetmask) {
     const struct {
         const char *address, *netmask;
-        bool local;
+        bool same;
     } cases[] = {
         {"192.168.1.77", "255.255.255.0", true},
         {"192.168.2.77", "255.255.255.0", false},
@@ -57,16 +49,56 @@ TEST_F(LocalSubnet, ComparesNetworkPartsUnderTheNetmask) {
         {"192.0.2.0", "255.0.255.0", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(IsOnLocalSubnet(fakes::world().localAddress, Addr(c.address), Addr(c.netmask)),
-                  c.local)
+        EXPECT_EQ(SameNetwork(Addr("192.168.1.10"), Addr(c.address), Addr(c.netmask)), c.same)
             << c.address << " / " << c.netmask;
     }
 }
 
-TEST_F(LocalSubnet, IsFalseWhenThePcHasNoAddress) {
-    fakes::world().localAddress.reset();
-    EXPECT_FALSE(IsOnLocalSubnet(std::nullopt, Addr("192.168.1.77"), Addr("255.255.255.0")));
-    EXPECT_FALSE(IsOnLocalSubnet(std::nullopt, Addr("1.2.3.4"), Addr("0.0.0.0")));
+Adapter MakeAdapter(const wchar_t* id, const char* address, const char* netmask,
+                    unsigned long index) {
+    return Adapter{id, id, index, {{Addr(address), Addr(netmask)}}};
+}
+
+// A laptop: Wi-Fi with the default route listed first, the wired port to the units, a VPN.
+TEST(AdapterChoice, TakesTheAdapterOnTheUnitsSubnetElseAsks) {
+    const Adapter wifi = MakeAdapter(L"wifi", "192.168.77.10", "255.255.255.0", 6);
+    const Adapter wired = MakeAdapter(L"wired", "10.77.0.1", "255.255.255.0", 5);
+    Adapter twoAddresses = MakeAdapter(L"two", "172.16.0.1", "255.255.0.0", 9);
+    twoAddresses.addresses.push_back({Addr("10.99.0.1"), Addr("255.255.255.0")});
+    const Adapter vpn = MakeAdapter(L"vpn", "10.77.0.200", "255.255.255.0", 7);
+    const struct {
+        const char* name;
+        std::vector<Adapter> adapters;
+        const char* unit;
+        const wchar_t* adapter; // nullptr: ask; L"": no adapter at all
+        const char* source;
+        bool hostRoute;
+    } cases[] = {
+        {"wired holds it, Wi-Fi first", {wifi, wired}, "10.77.0.50", L"wired", "10.77.0.1", false},
+        {"held by neither, two up", {wifi, wired}, "10.88.0.50", nullptr, "", true},
+        {"held by neither, one up", {wired}, "10.88.0.50", L"wired", "10.77.0.1", true},
+        {"second address holds it", {wifi, twoAddresses}, "10.99.0.5", L"two", "10.99.0.1", false},
+        {"two adapters hold it", {wired, vpn}, "10.77.0.50", nullptr, "", true},
+        {"no adapter up", {}, "10.77.0.50", L"", "0.0.0.0", true},
+    };
+    for (const auto& c : cases) {
+        const std::optional<UnitPath> path = PathWithoutAsking(c.adapters, Addr(c.unit));
+        if (!c.adapter) {
+            EXPECT_FALSE(path) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(path) << c.name;
+        EXPECT_EQ(path->adapter ? path->adapter->id : L"", c.adapter) << c.name;
+        EXPECT_EQ(path->source.ToText(), Addr(c.source).ToText()) << c.name;
+        EXPECT_EQ(path->hostRoute, c.hostRoute) << c.name;
+    }
+    // The technician's choice of an adapter off the unit's subnet: a host route through it.
+    const UnitPath chosen = PathThrough(wifi, Addr("10.88.0.50"));
+    EXPECT_EQ(chosen.source.ToText(), L"192.168.77.10");
+    EXPECT_TRUE(chosen.hostRoute);
+    EXPECT_EQ(PreselectedAdapter({wifi, wired}, L"wired"), 1u);
+    EXPECT_EQ(PreselectedAdapter({wifi, wired}, L"gone"), 0u);
+    EXPECT_EQ(AdapterLabel(wired), L"wired (10.77.0.1)");
 }
 
 } // namespace

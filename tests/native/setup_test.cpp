@@ -20,6 +20,9 @@ const Trace kPrepared{L"icmp load", L"icmp create"};
 const Trace kReleased{L"icmp close", L"icmp free"};
 const Trace kFirstEcho{L"echo 172.16.5.9"};
 const Trace kLaterEcho{L"pause 1000", L"echo 172.16.5.9"};
+// Asking the segment who holds the address: nobody does here.
+const Trace kProbe{L"icmp load",  L"icmp create", L"echo 172.16.5.9 wait 1000",
+                   L"icmp close", L"icmp free",   L"neighbour 172.16.5.9 on 0"};
 
 Trace Join(std::initializer_list<Trace> parts) {
     Trace all;
@@ -31,7 +34,7 @@ Trace Join(std::initializer_list<Trace> parts) {
 
 struct Path {
     const char* name;
-    const char* localAddress; // the PC's first address; the unit is 172.16.5.9/24
+    bool hostRoute; // the unit, 172.16.5.9/24, is off the PC's subnets
     std::function<void(fakes::World&)> arrange;
     Trace trace; // between the record's writing and its clearing
     Failure failure;
@@ -45,11 +48,12 @@ class AssignmentPath : public ::testing::TestWithParam<Path> {};
 
 TEST_P(AssignmentPath, RunsItsStepsInOrder) {
     fakes::Reset();
-    fakes::world().localAddress = Addr(GetParam().localAddress);
     GetParam().arrange(fakes::world());
     fakes::RecordingSystem system;
+    UnitPath path; // no adapter: the command texts without interface arguments
+    path.hostRoute = GetParam().hostRoute;
     ::Setup setup(system, L"00:50:c2:11:8b:b8", Addr("172.16.5.9"), Addr("255.255.255.0"),
-                  Addr("172.16.5.1"));
+                  Addr("172.16.5.1"), path);
     const Outcome outcome = setup.Run();
     EXPECT_EQ(outcome.failure, GetParam().failure);
     // The record is written before the first change and cleared after the last.
@@ -78,22 +82,26 @@ const EchoReply kSuccess{true, 0};
 INSTANTIATE_TEST_SUITE_P(
     Paths, AssignmentPath,
     ::testing::Values(
-        Path{"local_answered", "172.16.5.20", [](fakes::World& w) { w.echoReplies = {kSuccess}; },
-             Join({{kArpDelete, kArpAdd}, kPrepared, kFirstEcho, {kArpDelete}, kReleased}),
-             Failure::None},
-        Path{"other_subnet_answered", "10.0.0.1",
-             [](fakes::World& w) { w.echoReplies = {kSuccess}; },
-             Join({{kRouteAdd, kArpDelete, kArpAdd},
+        Path{
+            "local_answered", false, [](fakes::World& w) { w.echoReplies = {kSuccess}; },
+            Join({{kArpDelete}, kProbe, {kArpAdd}, kPrepared, kFirstEcho, {kArpDelete}, kReleased}),
+            Failure::None},
+        Path{"other_subnet_answered", true, [](fakes::World& w) { w.echoReplies = {kSuccess}; },
+             Join({{kRouteAdd, kArpDelete},
+                   kProbe,
+                   {kArpAdd},
                    kPrepared,
                    kFirstEcho,
                    {kArpDelete, kRouteDelete},
                    kReleased}),
              Failure::None},
-        Path{"answered_on_third_attempt", "172.16.5.20",
+        Path{"answered_on_third_attempt", false,
              [](fakes::World& w) {
                  w.echoReplies = {EchoReply{}, EchoReply{true, 11003}, kSuccess};
              },
-             Join({{kArpDelete, kArpAdd},
+             Join({{kArpDelete},
+                   kProbe,
+                   {kArpAdd},
                    kPrepared,
                    kFirstEcho,
                    kLaterEcho,
@@ -101,8 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {kArpDelete},
                    kReleased}),
              Failure::None},
-        Path{"not_answered_other_subnet", "10.0.0.1", [](fakes::World&) {},
-             Join({{kRouteAdd, kArpDelete, kArpAdd},
+        Path{"not_answered_other_subnet", true, [](fakes::World&) {},
+             Join({{kRouteAdd, kArpDelete},
+                   kProbe,
+                   {kArpAdd},
                    kPrepared,
                    kFirstEcho,
                    kLaterEcho,
@@ -110,23 +120,28 @@ INSTANTIATE_TEST_SUITE_P(
                    {kArpDelete, kRouteDelete},
                    kReleased}),
              Failure::NoAnswer},
-        Path{"icmp_library_missing", "10.0.0.1", [](fakes::World& w) { w.icmpLoads = false; },
-             Trace{kRouteAdd, kArpDelete, kArpAdd, L"icmp load", kArpDelete, kRouteDelete},
+        Path{"icmp_library_missing", true, [](fakes::World& w) { w.icmpLoads = false; },
+             Trace{kRouteAdd, kArpDelete, L"icmp load", kArpAdd, L"icmp load", kArpDelete,
+                   kRouteDelete},
              Failure::EchoLibraryMissing},
-        Path{"icmp_handle_fails", "172.16.5.20",
-             [](fakes::World& w) { w.icmpHandleCreates = false; },
-             Join({{kArpDelete, kArpAdd}, kPrepared, {L"icmp free", kArpDelete}}),
+        Path{"icmp_handle_fails", false, [](fakes::World& w) { w.icmpHandleCreates = false; },
+             Join({{kArpDelete},
+                   kPrepared,
+                   {L"icmp free", kArpAdd},
+                   kPrepared,
+                   {L"icmp free", kArpDelete}}),
              Failure::EchoHandleFailed},
         // The host route is removed again even though the ARP entry could not be made.
-        Path{"arp_add_not_started_other_subnet", "10.0.0.1", FailStartOf(L"-s "),
-             Trace{kRouteAdd, kArpDelete, kArpAdd, kRouteDelete}, Failure::ArpNotStarted},
-        Path{"arp_add_not_started_local", "172.16.5.20", FailStartOf(L"-s "),
-             Trace{kArpDelete, kArpAdd}, Failure::ArpNotStarted},
+        Path{"arp_add_not_started_other_subnet", true, FailStartOf(L"-s "),
+             Join({{kRouteAdd, kArpDelete}, kProbe, {kArpAdd, kRouteDelete}}),
+             Failure::ArpNotStarted},
+        Path{"arp_add_not_started_local", false, FailStartOf(L"-s "),
+             Join({{kArpDelete}, kProbe, {kArpAdd}}), Failure::ArpNotStarted},
         // Nothing at all is started after a failed route add.
-        Path{"route_add_not_started", "10.0.0.1", FailStartOf(L"ADD "), Trace{kRouteAdd},
+        Path{"route_add_not_started", true, FailStartOf(L"ADD "), Trace{kRouteAdd},
              Failure::RouteNotStarted},
         // The deletes decide nothing: failing to start them changes no outcome.
-        Path{"deletes_not_started", "10.0.0.1",
+        Path{"deletes_not_started", true,
              [](fakes::World& w) {
                  w.echoReplies = {kSuccess};
                  w.launchSucceeds = [](const fakes::Launch& launch) {
@@ -134,19 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
                             launch.parameters.rfind(L"DELETE ", 0) != 0;
                  };
              },
-             Join({{kRouteAdd, kArpDelete, kArpAdd},
-                   kPrepared,
-                   kFirstEcho,
-                   {kArpDelete, kRouteDelete},
-                   kReleased}),
-             Failure::None},
-        // Without any local address the unit is treated as off-subnet: a host route.
-        Path{"no_local_address", "0.0.0.0",
-             [](fakes::World& w) {
-                 w.localAddress.reset();
-                 w.echoReplies = {kSuccess};
-             },
-             Join({{kRouteAdd, kArpDelete, kArpAdd},
+             Join({{kRouteAdd, kArpDelete},
+                   kProbe,
+                   {kArpAdd},
                    kPrepared,
                    kFirstEcho,
                    {kArpDelete, kRouteDelete},
@@ -156,13 +161,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 class Assignment : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fakes::Reset();
-        fakes::world().localAddress = Addr("10.0.0.1");
-    }
-    Outcome Run(std::stop_token stop = {}) {
+    void SetUp() override { fakes::Reset(); }
+    Outcome Run(std::stop_token stop = {}, UnitPath path = {}) {
         return ::Setup(system, L"00:50:c2:11:8b:b8", Addr("172.16.5.9"), Addr("255.255.255.0"),
-                       Addr("172.16.5.1"))
+                       Addr("172.16.5.1"), path)
             .Run(stop);
     }
     fakes::RecordingSystem system;
@@ -175,7 +177,6 @@ TEST_F(Assignment, AFailureSaysWhy) {
     EXPECT_EQ(outcome.detail, L"Ping: Destination host unreachable");
 
     fakes::Reset();
-    fakes::world().localAddress = Addr("10.0.0.1");
     FailStartOf(L"ADD ")(fakes::world());
     outcome = Run();
     EXPECT_EQ(outcome.detail, L"The specified file was not found.");
@@ -185,13 +186,14 @@ TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
     std::stop_source source;
     fakes::world().onEcho = [&] { source.request_stop(); };
     EXPECT_EQ(Run(source.get_token()).failure, Failure::NoAnswer);
-    EXPECT_EQ(fakes::world().trace,
-              Join({{L"record 172.16.5.9 route", kRouteAdd, kArpDelete, kArpAdd},
-                    kPrepared,
-                    kFirstEcho,
-                    {kArpDelete, kRouteDelete},
-                    kReleased,
-                    {L"record clear"}}));
+    EXPECT_EQ(fakes::world().trace, Join({{L"record 172.16.5.9 route", kRouteAdd, kArpDelete},
+                                          kProbe,
+                                          {kArpAdd},
+                                          kPrepared,
+                                          kFirstEcho,
+                                          {kArpDelete, kRouteDelete},
+                                          kReleased,
+                                          {L"record clear"}}));
 }
 
 TEST_F(Assignment, ARecordLeftByAKilledRunIsUndoneAtStart) {
@@ -209,6 +211,57 @@ TEST_F(Assignment, ARecordLeftByAKilledRunIsUndoneAtStart) {
         UndoPendingChange(system);
         EXPECT_EQ(fakes::world().trace, c.trace);
         EXPECT_FALSE(fakes::world().pending);
+    }
+}
+
+// On a laptop every step names the unit's adapter, and the segment is asked who holds
+// the address before anything binds it.
+TEST_F(Assignment, BindsEveryStepToTheAdapterAndStopsForAnotherHolder) {
+    const Adapter wired{L"{wired}", L"Ethernet", 5, {{Addr("10.0.0.1"), Addr("255.0.0.0")}}};
+    const struct {
+        const char* name;
+        const wchar_t* holder; // the MAC the neighbour table shows, if any
+        Failure failure;
+        Trace trace;
+    } cases[] = {
+        {"nobody holds it",
+         nullptr,
+         Failure::None,
+         {L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0 IF 5",
+          L"sys arp.exe|-d 172.16.5.9 10.0.0.1", L"icmp load from 10.0.0.1", L"icmp create",
+          L"echo 172.16.5.9 wait 1000", L"icmp close", L"icmp free", L"neighbour 172.16.5.9 on 5",
+          L"sys arp.exe|-s 172.16.5.9 00-50-c2-11-8b-b8 10.0.0.1", L"icmp load from 10.0.0.1",
+          L"icmp create", L"echo 172.16.5.9", L"sys arp.exe|-d 172.16.5.9 10.0.0.1", kRouteDelete,
+          L"icmp close", L"icmp free"}},
+        // Re-addressing the same unit: its own MAC answers (in whatever case).
+        {"the unit holds it", L"00-50-C2-11-8B-B8", Failure::None, {}},
+        {"a PLC holds it",
+         L"02-aa-bb-cc-dd-ee",
+         Failure::AddressInUse,
+         {L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0 IF 5",
+          L"sys arp.exe|-d 172.16.5.9 10.0.0.1", L"icmp load from 10.0.0.1", L"icmp create",
+          L"echo 172.16.5.9 wait 1000", L"icmp close", L"icmp free", L"neighbour 172.16.5.9 on 5",
+          kRouteDelete}},
+    };
+    for (const auto& c : cases) {
+        fakes::Reset();
+        fakes::world().echoReplies = {kSuccess};
+        if (c.holder) {
+            fakes::world().neighbours[L"172.16.5.9"] = c.holder;
+        }
+        const Outcome outcome = Run({}, PathThrough(wired, Addr("172.16.5.9")));
+        EXPECT_EQ(outcome.failure, c.failure) << c.name;
+        Trace trace = fakes::world().trace;
+        trace.erase(trace.begin()); // the record's writing
+        trace.pop_back();           // and its clearing
+        if (!c.trace.empty()) {
+            EXPECT_EQ(trace, c.trace) << c.name;
+        }
+        if (c.failure == Failure::AddressInUse) {
+            EXPECT_EQ(outcome.detail, L"The address 172.16.5.9 is already in use by the device "
+                                      L"with MAC 02-aa-bb-cc-dd-ee.");
+            EXPECT_TRUE(fakes::world().echoPayloads.empty()); // no configuration was sent
+        }
     }
 }
 

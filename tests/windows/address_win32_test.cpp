@@ -1,32 +1,51 @@
+// The PC's adapters, neighbour table and firewall as the Windows edge reads them (the
+// machine's own under Wine; the end-to-end scenarios cover a laptop's several).
+#include "win32/firewall.h"
+#include "win32/network.h"
 #include "win32/system.h"
+
+#include <objbase.h>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
+#include "core/address_check.h"
+
 namespace {
 
-TEST(LocalAddress, ComesFromTheLocalHostEntry) {
-    const std::optional<IPv4Address> local = FirstLocalAddress();
-    ASSERT_TRUE(local.has_value());
-    EXPECT_FALSE(local->Equals(IPv4Address{}));
+TEST(Adapters, ListsUpAdaptersWithTheirAddressesAndPrefixes) {
+    Win32System system;
+    const std::vector<IPv4Address> own = system.OwnAddresses();
+    for (const Adapter& adapter : UpAdapters()) {
+        EXPECT_FALSE(adapter.name.empty());
+        EXPECT_NE(adapter.index, 0ul) << adapter.name;
+        ASSERT_FALSE(adapter.addresses.empty()) << adapter.name;
+        for (const AdapterAddress& each : adapter.addresses) {
+            EXPECT_NE(each.address.octet[0], 127) << "loopback is left out";
+            EXPECT_TRUE(IsContiguousNetmask(each.netmask)) << each.netmask.ToText();
+            EXPECT_TRUE(std::any_of(own.begin(), own.end(), [&](const IPv4Address& a) {
+                return a.Equals(each.address);
+            })) << "own addresses hold every adapter's";
+        }
+    }
+    EXPECT_TRUE(own.back().Equals(IPv4Address{{127, 0, 0, 1}}));
 }
 
-TEST(LocalAddress, DecidesTheSubnetAgainstTheFirstLocalAddress) {
-    const IPv4Address local = FirstLocalAddress().value();
-    IPv4Address neighbour = local;
-    neighbour.octet[3] ^= 1;
-    IPv4Address elsewhere = local;
-    elsewhere.octet[0] ^= 0x80;
+TEST(Neighbours, AnAddressNobodyAnsweredForHasNoMac) {
+    EXPECT_FALSE(ResolvedNeighbour(IPv4Address{{127, 0, 0, 1}}, 0));
+    EXPECT_FALSE(ResolvedNeighbour(IPv4Address{{198, 51, 100, 77}}, 0)); // documentation range
+}
 
-    IPv4Address host;
-    host.octet = {255, 255, 255, 255};
-    IPv4Address slash24;
-    slash24.octet = {255, 255, 255, 0};
-
-    EXPECT_TRUE(IsOnLocalSubnet(local, local, host));
-    EXPECT_FALSE(IsOnLocalSubnet(local, neighbour, host));
-    EXPECT_TRUE(IsOnLocalSubnet(local, neighbour, slash24));
-    EXPECT_FALSE(IsOnLocalSubnet(local, elsewhere, slash24));
-    EXPECT_TRUE(IsOnLocalSubnet(local, elsewhere, IPv4Address{}));
+// Wine's firewall takes rules and keeps none: the calls must simply come back.
+TEST(Firewall, CallsComeBackWhateverTheFirewallDoes) {
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    FirewallRule rule{L"C:\\ProgramData\\Varnok\\tftp.exe", true, true, true};
+    PutWindowsFirewallRule(L"Varnok test rule", rule);
+    if (const std::optional<FirewallRule> found = FindWindowsFirewallRule(L"Varnok test rule")) {
+        EXPECT_EQ(*found, rule);
+    }
+    ::CoUninitialize();
 }
 
 } // namespace

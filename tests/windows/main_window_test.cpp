@@ -122,7 +122,8 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
 
 // An "Apply" whose echoes each take 300 ms. `onEcho` runs on the work's thread.
 void ApplyWithSlowEchoes(HWND main, HWND ipPage, std::function<void(int echo)> onEcho) {
-    fakes::world().localAddress = Addr("10.0.0.20");
+    fakes::world().adapters = {
+        Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
     auto echoes = std::make_shared<int>(0);
     fakes::world().onEcho = [=] {
         onEcho(++*echoes);
@@ -218,7 +219,7 @@ TEST_F(MainWindow, ClosingDuringApplyEndsOnlyAfterTheCleanUp) {
     const Trace trace = fakes::world().trace;
     EXPECT_EQ(std::count(trace.begin(), trace.end(), L"echo 10.0.0.5"), 1); // no more echoes
     EXPECT_EQ(trace.back(), L"record clear"); // the clean-up ran; no box was shown
-    EXPECT_EQ(trace[trace.size() - 4], L"sys arp.exe|-d 10.0.0.5");
+    EXPECT_EQ(trace[trace.size() - 4], L"sys arp.exe|-d 10.0.0.5 10.0.0.20");
 }
 
 } // namespace

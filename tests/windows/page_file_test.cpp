@@ -168,10 +168,13 @@ TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
         HandAddress("10.0.0.5");
         Type(c.firmware ? IDC_BIN_PATH : IDC_ROM_PATH, L"image file");
         fakes::world().echoReplies = {kAnswered};
+        // The client's firewall rule is looked at first; it is in place already here.
+        fakes::world().firewallRule = FirewallRule{L"C:\\work\\tftp.exe", true, true, true};
         fakes::world().trace.clear();
         Update(c.firmware ? IDC_BIN_UPDATE : IDC_ROM_UPDATE);
-        EXPECT_EQ(fakes::world().trace, (Trace{L"icmp load", L"icmp create", L"echo 10.0.0.5",
-                                               L"icmp close", L"icmp free", c.outcome}));
+        EXPECT_EQ(fakes::world().trace,
+                  (Trace{L"firewall find Varnok TFTP client", L"icmp load", L"icmp create",
+                         L"echo 10.0.0.5", L"icmp close", L"icmp free", c.outcome}));
         EXPECT_TRUE(std::filesystem::exists("client-ran"));
         EXPECT_EQ(Position(c.firmware ? IDC_BIN_PROGRESS : IDC_ROM_PROGRESS), 0);
         EXPECT_TRUE(::IsWindowEnabled(host_));

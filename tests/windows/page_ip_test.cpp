@@ -142,7 +142,8 @@ TEST_F(AddressPage, SerialChecksRefuseAndStoreNothing) {
 }
 
 TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled) {
-    fakes::world().localAddress = Addr("10.0.0.20");
+    fakes::world().adapters = {
+        Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
     fakes::world().echoReplies = {EchoReply{true, 0}};
     Open();
     Type(IDC_SERIAL, L"01234");
@@ -168,11 +169,15 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
     Click(IDC_APPLY);
     PumpUntil([&] { return !page_->Working(); });
 
-    EXPECT_EQ(fakes::world().trace,
-              (Trace{L"record 10.0.0.5", L"sys arp.exe|-d 10.0.0.5",
-                     L"sys arp.exe|-s 10.0.0.5 00-50-c2-11-8c-a2", L"icmp load", L"icmp create",
-                     L"echo 10.0.0.5", L"sys arp.exe|-d 10.0.0.5", L"icmp close", L"icmp free",
-                     L"record clear", L"msg 108"}));
+    EXPECT_EQ(
+        fakes::world().trace,
+        (Trace{L"record 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
+               L"icmp load from 10.0.0.20", L"icmp create", L"echo 10.0.0.5 wait 1000",
+               L"icmp close", L"icmp free", L"neighbour 10.0.0.5 on 4",
+               L"sys arp.exe|-s 10.0.0.5 00-50-c2-11-8c-a2 10.0.0.20", L"icmp load from 10.0.0.20",
+               L"icmp create", L"echo 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
+               L"icmp close", L"icmp free", L"record clear", L"msg 108"}));
+    EXPECT_EQ(TextOf(Item(IDC_ADAPTER)), L"Adapter: Ethernet (10.0.0.20)");
     EXPECT_TRUE(mainThreadFree); // the window's thread answered while the echo was out
     EXPECT_EQ(TextOf(Item(IDC_SERIAL)), L"1234");
     EXPECT_EQ(TextOf(Item(IDC_MAC)), L"00:50:c2:11:8c:a2");
@@ -188,6 +193,70 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
     EXPECT_EQ(netmask.bytes, (std::vector<BYTE>{255, 255, 255, 0}));
     EXPECT_EQ(gateway.bytes, (std::vector<BYTE>{10, 0, 0, 1}));
     EXPECT_EQ(page_->GetIP().ToText(), L"10.0.0.5");
+}
+
+// The technician's answer to the adapter question, given from inside its modal loop.
+struct AdapterAnswer {
+    int pick = -1; // the list's line to choose; -1 cancels
+    LRESULT preselected = LB_ERR;
+    bool asked = false;
+};
+AdapterAnswer adapterAnswer;
+
+void CALLBACK AnswerAdapterQuestion(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND dialog = ::FindWindowW(nullptr, L"Network adapter");
+    if (!dialog) {
+        return;
+    }
+    ::KillTimer(nullptr, timer);
+    adapterAnswer.asked = true;
+    const HWND list = ::GetDlgItem(dialog, IDC_ADAPTER_LIST);
+    adapterAnswer.preselected = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (adapterAnswer.pick < 0) {
+        ::SendMessageW(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        return;
+    }
+    ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(adapterAnswer.pick), 0);
+    ::SendMessageW(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+}
+
+// A laptop: Wi-Fi listed first, the wired port second, the unit's address on neither.
+TEST_F(AddressPage, AsksWhichAdapterLeadsToTheUnitAndRemembersTheAnswer) {
+    fakes::world().adapters = {
+        Adapter{L"{w}", L"Wi-Fi", 6, {{Addr("192.168.77.10"), Addr("255.255.255.0")}}},
+        Adapter{L"{e}", L"Ethernet", 5, {{Addr("10.77.0.1"), Addr("255.255.255.0")}}}};
+    Open();
+    Type(IDC_SERIAL, L"1234");
+    SetAddress(IDC_NEW_IP, 10, 88, 0, 50);
+    SetAddress(IDC_NEW_NETMASK, 255, 255, 255, 0);
+    SetAddress(IDC_NEW_GATEWAY, 10, 88, 0, 1);
+    EXPECT_EQ(TextOf(Item(IDC_ADAPTER)), L"Adapter: asked at Apply");
+    const struct {
+        int pick;
+        LRESULT preselected;
+        bool runs;
+    } rounds[] = {{1, 0, true}, {-1, 1, false}};
+    for (const auto& round : rounds) {
+        fakes::world().trace.clear();
+        fakes::world().echoReplies = {EchoReply{true, 0}};
+        adapterAnswer = {round.pick};
+        ::SetTimer(nullptr, 0, 50, AnswerAdapterQuestion);
+        Click(IDC_APPLY);
+        PumpUntil([&] { return !page_->Working(); });
+        EXPECT_TRUE(adapterAnswer.asked);
+        EXPECT_EQ(adapterAnswer.preselected, round.preselected);
+        const Trace trace = fakes::world().trace;
+        if (!round.runs) {
+            EXPECT_EQ(trace, Trace{}); // cancelled: nothing runs
+            continue;
+        }
+        ASSERT_GE(trace.size(), 3u);
+        EXPECT_EQ(trace[1], L"sys route.exe|ADD 10.88.0.50 MASK 255.255.255.255 0.0.0.0 IF 5");
+        EXPECT_EQ(trace[2], L"sys arp.exe|-d 10.88.0.50 10.77.0.1");
+        EXPECT_EQ(trace.back(), L"msg 108");
+        EXPECT_EQ(GetValue(L"Adapter", L"Chosen").bytes, WideBytes(L"{e}"));
+        EXPECT_EQ(TextOf(Item(IDC_ADAPTER)), L"Adapter: Ethernet (10.77.0.1), host route");
+    }
 }
 
 TEST_F(AddressPage, AddressesThatMustNeverBeUsedAreRefusedBeforeAnythingHappens) {

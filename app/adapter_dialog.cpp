@@ -1,0 +1,39 @@
+// The choice of adapter.
+#include "app/adapter_dialog.h"
+
+#include "res/resource_ids.h"
+
+AdapterDialog::AdapterDialog(const std::vector<Adapter>& adapters, std::size_t preselected)
+    : Dialog(IDD_ADAPTER), adapters_(adapters), selected_(preselected) {}
+
+std::optional<std::size_t> AdapterDialog::Choose(HWND owner) {
+    if (RunModal(owner) != IDOK) {
+        return std::nullopt;
+    }
+    return selected_;
+}
+
+BOOL AdapterDialog::OnInitDialog() {
+    const HWND list = Item(IDC_ADAPTER_LIST);
+    for (const Adapter& adapter : adapters_) {
+        ::SendMessageW(list, LB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(AdapterLabel(adapter).c_str()));
+    }
+    ::SendMessageW(list, LB_SETCURSEL, selected_, 0);
+    ::SetFocus(list);
+    return FALSE; // the focus is set
+}
+
+bool AdapterDialog::OnCommand(int id, int code) {
+    const HWND list = Item(IDC_ADAPTER_LIST);
+    const bool picked = id == IDOK || (id == IDC_ADAPTER_LIST && code == LBN_DBLCLK);
+    if (picked) {
+        const LRESULT selection = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
+        if (selection != LB_ERR && static_cast<std::size_t>(selection) < adapters_.size()) {
+            selected_ = static_cast<std::size_t>(selection);
+            EndDialog(IDOK);
+        }
+        return true;
+    }
+    return Dialog::OnCommand(id, code);
+}

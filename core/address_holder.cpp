@@ -1,0 +1,34 @@
+// Asking the segment who holds an address.
+#include "core/address_holder.h"
+
+#include <cwctype>
+
+std::optional<std::wstring> AddressHolder(System& system, const UnitPath& path,
+                                          const IPv4Address& address) {
+    std::optional<IPv4Address> source;
+    unsigned long index = 0;
+    if (path.adapter) {
+        source = path.source;
+        index = path.adapter->index;
+    }
+    EchoOpening opening = system.OpenEcho(source);
+    if (!opening.channel) {
+        return std::nullopt;
+    }
+    // A plain echo: data without the configuration's marker, so no unit takes it as one.
+    const EchoPayload plain{};
+    opening.channel->Send(address, plain, kHolderAnswerMs);
+    opening.channel.reset();
+    std::optional<std::wstring> mac = system.NeighbourMac(address, index);
+    if (mac) {
+        for (wchar_t& c : *mac) {
+            c = static_cast<wchar_t>(std::towlower(c));
+        }
+    }
+    return mac;
+}
+
+std::wstring AddressInUseText(const IPv4Address& address, const std::wstring& mac) {
+    return L"The address " + address.ToText() + L" is already in use by the device with MAC " +
+           mac + L".";
+}

@@ -1,0 +1,115 @@
+// The PC's adapters and its neighbour table, from the IP Helper library.
+#include "win32/network.h"
+
+// Winsock first, then the IP Helper headers, in this order.
+#include <winsock2.h>
+
+#include <ws2ipdef.h>
+
+#include <iphlpapi.h>
+
+#include <netioapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+IPv4Address FromSocketAddress(const sockaddr* address) {
+    IPv4Address result;
+    const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+    std::memcpy(result.octet.data(), &in->sin_addr, 4);
+    return result;
+}
+
+IPv4Address NetmaskOf(unsigned prefixLength) {
+    IPv4Address mask;
+    for (unsigned bit = 0; bit < prefixLength && bit < 32; ++bit) {
+        mask.octet[bit / 8] |= static_cast<std::uint8_t>(0x80 >> (bit % 8));
+    }
+    return mask;
+}
+
+std::wstring Widened(const char* text) {
+    std::wstring out;
+    for (; text && *text; ++text) {
+        out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<Adapter> UpAdapters() {
+    constexpr ULONG kFlags =
+        GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    // The list may grow between the size query and the read: asked again then.
+    std::vector<unsigned char> buffer(16 * 1024);
+    ULONG size = static_cast<ULONG>(buffer.size());
+    ULONG status = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.resize(size);
+        status =
+            ::GetAdaptersAddresses(AF_INET, kFlags, nullptr,
+                                   reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+    }
+    std::vector<Adapter> adapters;
+    if (status != NO_ERROR) {
+        return adapters;
+    }
+    for (auto* each = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); each;
+         each = each->Next) {
+        if (each->OperStatus != IfOperStatusUp || each->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
+            continue;
+        }
+        Adapter adapter;
+        adapter.id = Widened(each->AdapterName);
+        adapter.name = each->FriendlyName ? each->FriendlyName : adapter.id;
+        adapter.index = each->IfIndex;
+        for (auto* unicast = each->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+            if (unicast->Address.lpSockaddr && unicast->Address.lpSockaddr->sa_family == AF_INET) {
+                adapter.addresses.push_back({FromSocketAddress(unicast->Address.lpSockaddr),
+                                             NetmaskOf(unicast->OnLinkPrefixLength)});
+            }
+        }
+        if (!adapter.addresses.empty()) {
+            adapters.push_back(std::move(adapter));
+        }
+    }
+    return adapters;
+}
+
+std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
+                                              unsigned long interfaceIndex) {
+    MIB_IPNET_TABLE2* table = nullptr;
+    if (::GetIpNetTable2(AF_INET, &table) != NO_ERROR || !table) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<MIB_IPNET_TABLE2, decltype(&::FreeMibTable)> owner(table,
+                                                                             &::FreeMibTable);
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IPNET_ROW2& row = table->Table[i];
+        if (row.Address.si_family != AF_INET ||
+            std::memcmp(&row.Address.Ipv4.sin_addr, address.octet.data(), 4) != 0 ||
+            (interfaceIndex != 0 && row.InterfaceIndex != interfaceIndex)) {
+            continue;
+        }
+        // Only an entry some device answered for: not one still being resolved or given up.
+        const bool answered = row.State == NlnsReachable || row.State == NlnsStale ||
+                              row.State == NlnsDelay || row.State == NlnsProbe ||
+                              row.State == NlnsPermanent;
+        const unsigned char* mac = row.PhysicalAddress;
+        const bool zero = std::all_of(mac, mac + 6, [](unsigned char b) { return b == 0; });
+        if (!answered || row.PhysicalAddressLength != 6 || zero) {
+            continue;
+        }
+        wchar_t text[18];
+        std::swprintf(text, 18, L"%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3],
+                      mac[4], mac[5]);
+        return std::wstring(text);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,17 @@
+// The PC's network adapters and neighbour table (IP Helper), for the System interface.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/adapter.h"
+#include "core/address.h"
+
+// The IPv4 adapters that are up, loopback left out, in the system's order.
+std::vector<Adapter> UpAdapters();
+
+// The MAC the neighbour table holds for `address` on interface `interfaceIndex` (0: any),
+// when a device answered for it.
+std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
+                                              unsigned long interfaceIndex);
