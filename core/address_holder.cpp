@@ -1,7 +1,10 @@
 // Asking the segment who holds an address.
 #include "core/address_holder.h"
 
+#include <chrono>
 #include <cwctype>
+
+#include "core/log.h"
 
 std::optional<std::wstring> AddressHolder(System& system, const UnitPath& path,
                                           const IPv4Address& address) {
@@ -17,6 +20,7 @@ std::optional<std::wstring> AddressHolder(System& system, const UnitPath& path,
     }
     // A plain echo: data without the configuration's marker, so no unit takes it as one.
     const EchoPayload plain{};
+    const auto start = std::chrono::steady_clock::now();
     opening.channel->Send(address, plain, kHolderAnswerMs);
     opening.channel.reset();
     std::optional<std::wstring> mac = system.NeighbourMac(address, index);
@@ -24,6 +28,12 @@ std::optional<std::wstring> AddressHolder(System& system, const UnitPath& path,
         for (wchar_t& c : *mac) {
             c = static_cast<wchar_t>(std::towlower(c));
         }
+    }
+    if (GetDebugFlag()) {
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        WriteLogLine(L"who holds " + address.ToText() + L": " + (mac ? *mac : L"nobody") + L" (" +
+                     std::to_wstring(spent.count()) + L" ms)");
     }
     return mac;
 }

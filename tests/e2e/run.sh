@@ -69,9 +69,15 @@ WINEPREFIX=$prefix wineserver -k 2>/dev/null
 ip netns exec "$SEG_PC" env WINEPREFIX="$prefix" "$repo/tools/wineprefix" "$prefix" >/dev/null ||
     { echo "could not make the Wine prefix"; exit 1; }
 cp "$bin/system32/arp.exe" "$bin/system32/route.exe" "$prefix/drive_c/windows/system32/"
+# The links as arp.exe (by address) and route.exe (by interface index) name them.
+link_index() { ip -n "$SEG_PC" -o link show "$1" | cut -d: -f1; }
+PC_INDEX=$(link_index "$SEG_PC_IF")
+WIFI_INDEX=$(link_index "$SEG_WIFI_IF")
+links="$SEG_PC_ADDRESS=$SEG_PC_IF $SEG_WIFI_ADDRESS=$SEG_WIFI_IF"
+links+=" $PC_INDEX=$SEG_PC_IF $WIFI_INDEX=$SEG_WIFI_IF"
 wine_env=(WINEPREFIX="$prefix" WINEDEBUG=-all
           WINEDLLOVERRIDES="mscoree,mshtml=;arp.exe,route.exe=n"
-          VARNOK_E2E_INTERFACE="$SEG_PC_IF" DISPLAY="$DISPLAY")
+          VARNOK_E2E_INTERFACE="$SEG_PC_IF" VARNOK_E2E_LINKS="$links" DISPLAY="$DISPLAY")
 ip netns exec "$SEG_PC" env "${wine_env[@]}" wineserver -p
 baseline=$(seg_pc_tables)
 
@@ -79,7 +85,7 @@ baseline=$(seg_pc_tables)
 
 in_pc() { # COMMAND...: in the PC's namespace, in the scenario's folder, with the stand-ins
     (cd "$dir" && ip netns exec "$SEG_PC" env "${wine_env[@]}" VARNOK_E2E_RECORDS="$dir/programs" \
-        ${IGNORE:+VARNOK_E2E_IGNORE="$IGNORE"} "$@")
+        ${IGNORE:+VARNOK_E2E_IGNORE="$IGNORE"} ${CHOOSE:+VARNOK_E2E_CHOOSE="$CHOOSE"} "$@")
 }
 
 # apply SERIAL ADDRESS NETMASK GATEWAY [debug]: one "Apply" from the scenario's folder.
@@ -128,8 +134,10 @@ expect_responsive() {
         expect "slowest answer of the window (ms)" "${RESPONSE_MS:-?}" "< 100"
 }
 
+# With CHOOSE set, the adapter question is answered with that adapter.
 apply_ui() {
-    varnok ${5:-} -- serial="$1" address="$2" netmask="$3" gateway="$4" apply box=40
+    varnok ${5:-} -- serial="$1" address="$2" netmask="$3" gateway="$4" apply \
+        ${CHOOSE:+adapter="$CHOOSE"} box=40
 }
 
 apply() {
@@ -159,6 +167,7 @@ begin() { # NAME [unitsim options]: a fresh folder and a unit just switched on
     : >"$dir/programs"
     scenario_failed=0
     IGNORE=
+    CHOOSE=
     seg_unit_start "$dir/unit.jsonl" "$@" || scenario_failed=1
 }
 end() {
@@ -176,6 +185,7 @@ end() {
 
 U=$(mac_of $SERIAL)
 D=${U//:/-}
+P=$SEG_PC_ADDRESS # every arp.exe run names the unit's adapter by this address
 
 begin apply-on-the-pcs-subnet
 apply $SERIAL 10.77.0.50 255.255.255.0 10.77.0.1
@@ -184,8 +194,10 @@ expect "unit's answers" "$(records answer)" "echo"
 expect "unit's address" "$(records address)" "10.77.0.50"
 expect "unit's netmask" "$(records netmask)" "255.255.255.0"
 expect "unit's gateway" "$(records gateway)" "10.77.0.1"
+# The Wi-Fi comes first and holds the default route: still no host route, and the entry
+# on the wired link.
 expect "arp and route" "$(cat "$dir/programs")" \
-    "arp -d 10.77.0.50"$'\n'"arp -s 10.77.0.50 $D"$'\n'"arp -d 10.77.0.50"
+    "arp -d 10.77.0.50 $P"$'\n'"arp -s 10.77.0.50 $D $P"$'\n'"arp -d 10.77.0.50 $P"
 expect "unit's interface" "$(ip -n "$SEG_UNIT" -4 -o addr show dev "$SEG_UNIT_IF" |
     awk '{print $4}')" "10.77.0.50/24"
 expect "unit's default route" "$(ip -n "$SEG_UNIT" route show default | sed 's/ *$//')" \
@@ -217,13 +229,22 @@ fi
 end
 ON_SUBNET_MS=$ELAPSED_MS
 
+# Two adapters and the address on neither: the technician is asked, and the route and
+# the entry go to the adapter chosen; the choice is kept for the next question.
 begin apply-to-another-subnet
+CHOOSE=$SEG_PC_IF
 apply $SERIAL 10.88.0.50 255.255.255.0 10.88.0.1
 expect "boxes" "$BOXES" "SUCCESS!"
 expect "unit's configuration" "$(records address) $(records netmask) $(records gateway)" \
     "10.88.0.50 255.255.255.0 10.88.0.1"
 expect "arp and route" "$(cat "$dir/programs")" \
-    "route ADD 10.88.0.50 MASK 255.255.255.255 0.0.0.0"$'\n'"arp -d 10.88.0.50"$'\n'"arp -s 10.88.0.50 $D"$'\n'"arp -d 10.88.0.50"$'\n'"route DELETE 10.88.0.50 MASK 255.255.255.255"
+    "route ADD 10.88.0.50 MASK 255.255.255.255 0.0.0.0 IF $PC_INDEX"$'\n'"arp -d 10.88.0.50 $P"$'\n'"arp -s 10.88.0.50 $D $P"$'\n'"arp -d 10.88.0.50 $P"$'\n'"route DELETE 10.88.0.50 MASK 255.255.255.255"
+if [ "$front" = ui ]; then
+    expect "adapters offered" "$(sed -n 's/^adapter line: //p' "$dir/out" | tr -d '\r')" \
+        "$SEG_WIFI_IF ($SEG_WIFI_ADDRESS)"$'\n'"$SEG_PC_IF ($SEG_PC_ADDRESS)"
+    in_pc wine reg query 'HKCU\Software\Strandel\Varnok\Adapter' /v Chosen 2>/dev/null |
+        grep -q REG_SZ || expect "choice remembered" "no" "yes"
+fi
 end
 
 begin unit-answers-the-third-echo --answer-from 3
@@ -237,11 +258,20 @@ apply $SERIAL 10.77.0.52 255.255.255.0 10.77.0.1 debug
 expect "boxes" "$BOXES" "FAILED!!!"
 expect "unit's answers" "$(records answer | paste -sd ' ')" "error error error"
 line="ping ip=10.77.0.52 netmask=255.255.255.0 gateway=10.77.0.1 returned Ping: Destination host unreachable"
-expect "varnok.log" "$(tr -d '\r' <"$dir/varnok.log" 2>/dev/null)" "$line"$'\n'"$line"$'\n'"$line"
+expect "varnok.log" "$(tr -d '\r' <"$dir/varnok.log" 2>/dev/null | grep -v '^who holds')" \
+    "$line"$'\n'"$line"$'\n'"$line"
+# What asking the segment added to this Apply: nobody holds the address.
+CHECK_MS=$(sed -n 's/^who holds 10.77.0.52: nobody (\([0-9]*\) ms).*/\1/p' "$dir/varnok.log")
+[ -n "$CHECK_MS" ] || expect "address check in the log" "missing" "who holds 10.77.0.52: nobody"
 end
 
 begin no-unit-with-that-mac
+CHOOSE=$SEG_PC_IF
 apply $NOBODY_SERIAL 10.88.0.60 255.255.255.0 10.88.0.1
+if [ "$front" = ui ]; then
+    expect "adapter preselected" "$(sed -n 's/^adapter preselected: //p' "$dir/out" | tr -d '\r')" \
+        "$SEG_PC_IF ($SEG_PC_ADDRESS)"
+fi
 expect "boxes" "$BOXES" "FAILED!!!"
 expect "configurations received" "$(cat "$dir/unit.jsonl")" ""
 expect "arp and route" "$(cat "$dir/programs" | cut -d' ' -f1-2 | paste -sd ' ')" \
@@ -262,9 +292,34 @@ expect "boxes" "$BOXES" "FAILED!!!"
 expect "configurations received" "$(cat "$dir/unit.jsonl")" ""
 end
 
+# Another device (a PLC) already holds the address: nothing is bound and the unit is sent
+# nothing; the technician is told which MAC holds it.
+begin address-held-by-another-device
+OTHER_MAC=02:00:5e:10:00:99
+seg_other_device_start 10.77.0.55 $OTHER_MAC || expect "other device" "not started" "started"
+apply $SERIAL 10.77.0.55 255.255.255.0 10.77.0.1
+seg_other_device_stop
+expect "boxes" "$BOXES" \
+    "The address 10.77.0.55 is already in use by the device with MAC ${OTHER_MAC//:/-}."
+expect "configurations received" "$(cat "$dir/unit.jsonl")" ""
+expect "arp and route" "$(cat "$dir/programs")" "arp -d 10.77.0.55 $P"
+end
+
+# The unit itself holds the address (it is given the same one again): its own MAC answers,
+# and the run goes on. The check's cost shows when nobody holds the address (debug log).
+begin unit-already-holds-the-address
+ip -n "$SEG_UNIT" addr add 10.77.0.56/24 dev "$SEG_UNIT_IF"
+apply $SERIAL 10.77.0.56 255.255.255.0 10.77.0.1 debug
+expect "boxes" "$BOXES" "SUCCESS!"
+expect "arp and route" "$(cut -d' ' -f1-2 "$dir/programs" | paste -sd ' ')" "arp -d arp -s arp -d"
+expect "who holds it" "$(sed -n 's/^\(who holds [^(]*\).*/\1/p' "$dir/varnok.log" | tr -d '\r')" \
+    "who holds 10.77.0.56: $D "
+end
+
 # A program the launcher cannot start is logged, and the run stops before any ARP step.
 begin route-exe-missing
 mv "$prefix/drive_c/windows/system32/route.exe" "$work/route.exe.away"
+CHOOSE=$SEG_PC_IF
 apply $SERIAL 10.88.0.70 255.255.255.0 10.88.0.1 debug
 mv "$work/route.exe.away" "$prefix/drive_c/windows/system32/route.exe"
 expect "boxes" "$BOXES" "FAILED!!!"
@@ -366,7 +421,7 @@ if [ "$front" = ui ]; then
     in_pc timeout 150 wine "$program" >"$dir/varnok.out" 2>&1 &
     running=$!
     in_pc timeout 60 wine "$bin/ui_driver.exe" serial=$NOBODY_SERIAL address=10.88.0.62 \
-        netmask=255.255.255.0 gateway=10.88.0.1 apply sleep=2000 close >"$dir/out" 2>>"$dir/err"
+        netmask=255.255.255.0 gateway=10.88.0.1 apply adapter=$SEG_PC_IF sleep=2000 close >"$dir/out" 2>>"$dir/err"
     closed=$(date +%s%N)
     for _ in $(seq 100); do kill -0 "$running" 2>/dev/null || break; sleep 0.2; done
     kill -0 "$running" 2>/dev/null && expect "process after close" "still running" "ended"
@@ -384,7 +439,7 @@ if [ "$front" = ui ]; then
     killed=$!
     in_pc timeout 40 wine "$bin/ui_driver.exe" read=1002 >/dev/null 2>>"$dir/err"
     in_pc timeout 40 wine "$bin/ui_driver.exe" serial=$NOBODY_SERIAL address=10.88.0.61 \
-        netmask=255.255.255.0 gateway=10.88.0.1 apply sleep=3000 >"$dir/out" 2>>"$dir/err"
+        netmask=255.255.255.0 gateway=10.88.0.1 apply adapter=$SEG_PC_IF sleep=3000 >"$dir/out" 2>>"$dir/err"
     kill_tree "$killed"
     wait "$killed" 2>/dev/null
     sleep 1
@@ -401,7 +456,8 @@ if [ "$front" = ui ]; then
 fi
 
 figures="Apply to outcome box, unit answering at once: ${ON_SUBNET_MS:-?} ms; no unit:"
-figures+=" ${NO_UNIT_MS:-?} ms${CLIENT_MS:+; tftp.exe alone, 4 MB: $CLIENT_MS ms}"
+figures+=" ${NO_UNIT_MS:-?} ms; asking who holds a free address: ${CHECK_MS:-?} ms"
+figures+="${CLIENT_MS:+; tftp.exe alone, 4 MB: $CLIENT_MS ms}"
 figures+="${UPLOAD_MS:+; uploads (firmware 4 MB, web pages, refused), click to box: $UPLOAD_MS ms}"
 figures+="${NO_UNIT_RESPONSE_MS:+; slowest answer of the window during the no-unit Apply: $NO_UNIT_RESPONSE_MS ms}"
 figures+="${UPLOAD_RESPONSE_MS:+, during the uploads: $UPLOAD_RESPONSE_MS ms}"

@@ -4,6 +4,8 @@
 #
 #   PC namespace:   lo, pc0 10.77.0.1/24     <-- veth -->   unit namespace: lo, unit0
 #                                                           (the unit's MAC, no address)
+#                   wifi0 192.168.77.10/24   <-- veth -->   Wi-Fi namespace: 192.168.77.1
+#                   (a laptop's Wi-Fi: made first, so listed first; the default route)
 #
 #   seg_can_run                  root, and namespaces can be made
 #   seg_up WORK MAC              makes both namespaces and the link; sets SEG_PC, SEG_UNIT
@@ -12,12 +14,19 @@
 #   seg_tftpd_start DIR ADDRESS  tftpd-hpa in the unit namespace (the unit must hold ADDRESS);
 #                                it refuses any file whose name begins with "refused", whose
 #                                path it maps into a folder that does not exist
+#   seg_other_device_start ADDRESS MAC
+#                                another device on the segment, holding ADDRESS (a macvlan
+#                                on the unit's link, in the unit namespace)
+#   seg_other_device_stop
 #   seg_pc_tables                the PC's neighbour entries and routes, one per line
 #   seg_down                     stops everything seg_* started and removes both namespaces
 
 SEG_PC_IF=pc0
 SEG_UNIT_IF=unit0
 SEG_PC_ADDRESS=10.77.0.1
+SEG_WIFI_IF=wifi0
+SEG_WIFI_ADDRESS=192.168.77.10
+SEG_OTHER_IF=other0
 SEG_PIDS=()
 SEG_UNIT_PID=
 SEG_TFTPD_PID=
@@ -32,7 +41,7 @@ seg_can_run() {
 # Namespaces left by a run that was killed before it could clean up.
 seg_remove_stale() {
     local ns pid
-    for ns in $(ip netns list | awk '/^varnok-e2e-(pc|unit)-[0-9]+/ {print $1}'); do
+    for ns in $(ip netns list | awk '/^varnok-e2e-(pc|unit|wifi)-[0-9]+/ {print $1}'); do
         pid=${ns##*-}
         kill -0 "$pid" 2>/dev/null || ip netns del "$ns" 2>/dev/null
     done
@@ -44,11 +53,20 @@ seg_up() {
     SEG_WORK=$work
     SEG_PC=varnok-e2e-pc-$$
     SEG_UNIT=varnok-e2e-unit-$$
+    SEG_WIFI=varnok-e2e-wifi-$$
     mkdir -p "$work"
     ip netns add "$SEG_PC" || return 1
     ip netns add "$SEG_UNIT" || return 1
+    ip netns add "$SEG_WIFI" || return 1
     ip -n "$SEG_PC" link set lo up
     ip -n "$SEG_UNIT" link set lo up
+    # The laptop's Wi-Fi, with the default route; nothing beyond it.
+    ip -n "$SEG_PC" link add "$SEG_WIFI_IF" type veth peer name ap0 netns "$SEG_WIFI" || return 1
+    ip -n "$SEG_PC" addr add "$SEG_WIFI_ADDRESS/24" dev "$SEG_WIFI_IF"
+    ip -n "$SEG_WIFI" addr add 192.168.77.1/24 dev ap0
+    ip -n "$SEG_PC" link set "$SEG_WIFI_IF" up
+    ip -n "$SEG_WIFI" link set ap0 up
+    ip -n "$SEG_PC" route add default via 192.168.77.1 dev "$SEG_WIFI_IF"
     ip -n "$SEG_PC" link add "$SEG_PC_IF" type veth peer name "$SEG_UNIT_IF" netns "$SEG_UNIT" ||
         return 1
     ip -n "$SEG_UNIT" link set "$SEG_UNIT_IF" address "$mac"
@@ -58,6 +76,10 @@ seg_up() {
     # No IPv6 chatter on the link: the unit's frames are the scenarios' only traffic.
     ip netns exec "$SEG_PC" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
     ip netns exec "$SEG_UNIT" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    ip netns exec "$SEG_WIFI" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    # Each device of the unit namespace answers ARP only for its own addresses, as a
+    # separate device on the segment would.
+    ip netns exec "$SEG_UNIT" sysctl -qw net.ipv4.conf.all.arp_ignore=1
     # The PC gives up on an address nobody claims after one ARP request of 200 ms rather
     # than three of a second: only a run without the static entry ever waits for that.
     ip netns exec "$SEG_PC" sysctl -qw net.ipv4.neigh.$SEG_PC_IF.mcast_solicit=1 \
@@ -112,6 +134,20 @@ seg_tftpd_start() {
     return 1
 }
 
+seg_other_device_start() {
+    local address=$1 mac=$2
+    ip -n "$SEG_UNIT" link add "$SEG_OTHER_IF" link "$SEG_UNIT_IF" type macvlan mode bridge ||
+        return 1
+    ip -n "$SEG_UNIT" link set "$SEG_OTHER_IF" address "$mac"
+    ip -n "$SEG_UNIT" addr add "$address/24" dev "$SEG_OTHER_IF"
+    ip -n "$SEG_UNIT" link set "$SEG_OTHER_IF" up
+}
+
+seg_other_device_stop() {
+    ip -n "$SEG_UNIT" link del "$SEG_OTHER_IF" 2>/dev/null
+    return 0
+}
+
 # What a scenario must leave as it found: static neighbour entries and routes of the PC.
 seg_pc_tables() {
     ip -n "$SEG_PC" neigh show nud permanent | sed 's/^/neigh /'
@@ -122,5 +158,6 @@ seg_down() {
     seg_unit_stop
     [ -n "${SEG_PC:-}" ] && ip netns del "$SEG_PC" 2>/dev/null
     [ -n "${SEG_UNIT:-}" ] && ip netns del "$SEG_UNIT" 2>/dev/null
+    [ -n "${SEG_WIFI:-}" ] && ip netns del "$SEG_WIFI" 2>/dev/null
     return 0
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/arguments.h"
+#include "core/firewall.h"
 #include "core/log.h"
 #include "core/ticks.h"
 #include "core/upload.h"
@@ -156,6 +157,55 @@ TEST(Upload, OutcomeFollowsThePingAndTheClientsEnd) {
             EXPECT_EQ(outcome.detail, L"Error code 2: Access violation");
         }
     }
+}
+
+// The client's firewall rule before each upload: made once, put right when it differs,
+// and a firewall that refuses never stops the upload.
+TEST(Upload, MakesTheClientsFirewallRuleAndHintsWhenItCannot) {
+    const FirewallRule wanted{LR"(C:\work\tftp.exe)", true, true, true};
+    FirewallRule elsewhere = wanted;
+    elsewhere.program = LR"(D:\old\tftp.exe)";
+    FirewallRule disabled = wanted;
+    disabled.enabled = false;
+    const struct {
+        const char* name;
+        std::optional<FirewallRule> before;
+        bool accepts;
+        bool puts;
+        const wchar_t* reason; // of a client that never heard from the server
+    } cases[] = {
+        {"no rule yet", std::nullopt, true, true, L"Timeout: no answer from host"},
+        {"rule in place", wanted, true, false, L"Timeout: no answer from host"},
+        {"older path", elsewhere, true, true, L"Timeout: no answer from host"},
+        {"disabled by someone", disabled, true, true, L"Timeout: no answer from host"},
+        {"firewall refuses", std::nullopt, false, true,
+         L"Timeout: no answer from host\nA firewall may be blocking the TFTP server's reply to "
+         LR"(C:\work\tftp.exe.)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::Reset();
+        fakes::world().firewallRule = c.before;
+        fakes::world().firewallAccepts = c.accepts;
+        fakes::world().echoReplies = {EchoReply{true, 0}};
+        fakes::world().clientExitCode = 1ul;
+        fakes::world().clientLastLine = L"Timeout: no answer from host";
+        fakes::RecordingSystem system;
+        const Outcome outcome = RunUpload(
+            system, {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"a.bin", 0}, {});
+        const std::vector<std::wstring> trace = fakes::world().trace;
+        EXPECT_EQ(std::count(trace.begin(), trace.end(),
+                             LR"(firewall put Varnok TFTP client|C:\work\tftp.exe)"),
+                  c.puts ? 1 : 0);
+        EXPECT_EQ(outcome.failure, Failure::ClientFailed); // the upload itself still ran
+        EXPECT_EQ(outcome.detail, c.reason);
+        if (c.accepts) {
+            EXPECT_EQ(fakes::world().firewallRule, wanted);
+        }
+    }
+    // Other failures are the client's own: no hint.
+    EXPECT_EQ(WithFirewallHint(L"Error code 2: Access violation", L"C:\\t.exe"),
+              L"Error code 2: Access violation");
 }
 
 TEST(Upload, TheClientsLastLineIsItsLastNonEmptyOne) {

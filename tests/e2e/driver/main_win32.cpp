@@ -21,6 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr wchar_t kMainTitle[] = L"Varnok 2.6";
 constexpr wchar_t kBoxTitle[] = L"Varnok message";
+constexpr int kAdapterList = 1050; // the list of the "Network adapter" question
 
 struct Search {
     int id;
@@ -170,6 +171,45 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
         const auto end = Clock::now() + std::chrono::seconds(5);
         while (::IsWindow(box) && ::IsWindowVisible(box) && Clock::now() < end) {
+            ::Sleep(20);
+        }
+        return true;
+    }
+    case Step::Adapter: {
+        const HWND question = WaitFor(L"Network adapter", true, 20);
+        if (!question) {
+            return Fail("no adapter question", 0);
+        }
+        const HWND list = ::GetDlgItem(question, kAdapterList);
+        const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+        LRESULT wanted = LB_ERR;
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t line[512] = {};
+            if (::SendMessageW(list, LB_GETTEXTLEN, i, 0) < 511) {
+                ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+            }
+            std::printf("adapter line: %s\n", Narrow(line).c_str());
+            if (wanted == LB_ERR && Narrow(line).rfind(step.text, 0) == 0) {
+                wanted = i;
+            }
+        }
+        wchar_t preselected[512] = {};
+        const LRESULT current = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
+        if (current != LB_ERR && ::SendMessageW(list, LB_GETTEXTLEN, current, 0) < 511) {
+            ::SendMessageW(list, LB_GETTEXT, current, reinterpret_cast<LPARAM>(preselected));
+        }
+        std::printf("adapter preselected: %s\n", Narrow(preselected).c_str());
+        std::fflush(stdout);
+        if (wanted == LB_ERR) {
+            return Fail(("no adapter line begins with " + step.text).c_str(), 0);
+        }
+        ::SendMessageW(list, LB_SETCURSEL, wanted, 0);
+        ::PostMessageW(question, WM_COMMAND, IDOK, 0);
+        lastClick = Clock::now();
+        // Gone before the next step: under Wine without a window manager, removing a
+        // top-level window holds its thread for about two seconds.
+        const auto end = Clock::now() + std::chrono::seconds(5);
+        while (::IsWindow(question) && ::IsWindowVisible(question) && Clock::now() < end) {
             ::Sleep(20);
         }
         return true;

@@ -110,6 +110,9 @@ std::optional<Step> ParseStep(const std::string& argument) {
         }
         return Make(Step::Box, 0, {}, 0, *seconds);
     }
+    if (name == "adapter" && !value.empty()) {
+        return Make(Step::Adapter, 0, value);
+    }
     const std::optional<unsigned> number = Number(value, 3600000);
     if (name == "tab" && number && *number < 2) {
         return Make(Step::Tab, kTabs, {}, 0, *number);

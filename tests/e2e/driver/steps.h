@@ -7,6 +7,8 @@
 //   box[=SECONDS]         wait for a "Varnok message" box (30 s unless given), print its
 //                         text, press OK
 //   no-box=SECONDS        fail if a "Varnok message" box appears within that time
+//   adapter=NAME          wait for the "Network adapter" question (20 s), print its lines
+//                         and the one preselected, choose the line that begins with NAME
 //   read=ID               print a control's text
 //   where=ID              print the screen position of a control's centre, "where ID: X Y",
 //                         for a real mouse click there (xdotool)
@@ -43,9 +45,21 @@ enum Control : int {
 };
 
 struct Step {
-    enum Kind { SetText, SetAddress, Click, Tab, Box, NoBox, Read, Where, Sleep, Close } kind;
+    enum Kind {
+        SetText,
+        SetAddress,
+        Click,
+        Tab,
+        Box,
+        NoBox,
+        Adapter,
+        Read,
+        Where,
+        Sleep,
+        Close
+    } kind;
     int control = 0;
-    std::string text;          // SetText
+    std::string text;          // SetText; Adapter: the name
     std::uint32_t address = 0; // SetAddress: first octet in the highest byte (MAKEIPADDRESS)
     unsigned number = 0;       // Tab: page; Box, NoBox: seconds; Sleep: milliseconds
 };

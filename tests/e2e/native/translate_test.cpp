@@ -45,9 +45,24 @@ TEST(StandIn, TurnsWindowsCommandLinesIntoIpCommands) {
         {"route", {"DELETE", "10.88.0.50", "MASK", "255.0.255.0"}, {}},
         {"route", {"PRINT"}, {}},
         {"ping", {"-d", "10.77.0.50"}, {}},
+        // A laptop's commands name the unit's link, by its address or its index.
+        {"arp",
+         {"-s", "10.77.0.50", "00-50-c2-11-8b-b8", "10.77.0.1"},
+         {"neigh", "replace", "10.77.0.50", "lladdr", "00:50:c2:11:8b:b8", "dev", "pc0", "nud",
+          "permanent"}},
+        {"arp",
+         {"-d", "10.77.0.50", "192.168.77.10"},
+         {"neigh", "del", "10.77.0.50", "dev", "wl0"}},
+        {"route",
+         {"ADD", "10.88.0.50", "MASK", "255.255.255.255", "0.0.0.0", "IF", "7"},
+         {"route", "add", "10.88.0.50/32", "dev", "wl0"}},
+        {"arp", {"-d", "10.77.0.50", "10.9.9.9"}, {}}, // no such link: never the wrong one
+        {"route", {"ADD", "10.88.0.50", "MASK", "255.255.255.255", "0.0.0.0", "IF", "99"}, {}},
     };
+    const standin::Links links =
+        standin::ParseLinks("vp0", "10.77.0.1=pc0 192.168.77.10=wl0 5=pc0 7=wl0");
     for (const auto& row : rows) {
-        const auto ip = standin::IpCommand(row.tool, row.arguments, "vp0");
+        const auto ip = standin::IpCommand(row.tool, row.arguments, links);
         const std::string line = standin::RecordLine(row.tool, row.arguments);
         if (row.ip.empty()) {
             EXPECT_FALSE(ip) << line;

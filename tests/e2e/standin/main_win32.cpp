@@ -5,7 +5,8 @@
 //
 // Environment (paths are Linux paths):
 //   VARNOK_E2E_RECORDS      file that gets one line per start: "arp -s 10.77.0.50 00-50-..."
-//   VARNOK_E2E_INTERFACE    the PC's side of the segment
+//   VARNOK_E2E_INTERFACE    the PC's side of the segment, for commands that name no interface
+//   VARNOK_E2E_LINKS        "10.77.0.1=pc0 5=pc0 ...": the links commands name by address or index
 //   VARNOK_E2E_IGNORE       "arp -s" or similar: record such a start but change nothing,
 //                           to show that the scenarios notice a missing step
 #include <windows.h>
@@ -112,7 +113,9 @@ int wmain(int argc, wchar_t** argv) {
         std::ofstream out((L"Z:" + Widen(records)).c_str(), std::ios::app | std::ios::binary);
         out << line << '\n';
     }
-    const auto command = standin::IpCommand(tool, arguments, Environment("VARNOK_E2E_INTERFACE"));
+    const auto command = standin::IpCommand(
+        tool, arguments,
+        standin::ParseLinks(Environment("VARNOK_E2E_INTERFACE"), Environment("VARNOK_E2E_LINKS")));
     if (!command) {
         std::fprintf(stderr, "%s: not understood: %s\n", tool.c_str(), line.c_str());
         return 1;

@@ -81,12 +81,56 @@ std::optional<int> PrefixOf(const std::string& mask) {
     return length;
 }
 
+// The link named by `key`, or the fallback when there is no key.
+std::optional<std::string> LinkOf(const Links& links, const std::string* key) {
+    if (!key) {
+        return links.fallback;
+    }
+    const auto found = links.named.find(*key);
+    if (found == links.named.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
 } // namespace
 
+Links ParseLinks(const std::string& fallback, const std::string& spec) {
+    Links links(fallback);
+    std::size_t start = 0;
+    while (start < spec.size()) {
+        std::size_t end = spec.find(' ', start);
+        if (end == std::string::npos) {
+            end = spec.size();
+        }
+        const std::string pair = spec.substr(start, end - start);
+        if (const std::size_t equals = pair.find('='); equals != std::string::npos) {
+            links.named[pair.substr(0, equals)] = pair.substr(equals + 1);
+        }
+        start = end + 1;
+    }
+    return links;
+}
+
 std::optional<std::vector<std::string>> IpCommand(const std::string& tool,
-                                                  const std::vector<std::string>& a,
-                                                  const std::string& interface) {
+                                                  std::vector<std::string> a, const Links& links) {
     const std::string verb = a.empty() ? "" : Lower(a[0]);
+    // The interface the command names, taken off its end: arp's address, route's IF index.
+    std::optional<std::string> named;
+    if (tool == "arp" && ((verb == "-s" || verb == "/s") ? a.size() == 4 : a.size() == 3) &&
+        IsAddress(a.back())) {
+        named = a.back();
+        a.pop_back();
+    }
+    if (tool == "route" && a.size() >= 2 && Lower(a[a.size() - 2]) == "if") {
+        named = a.back();
+        a.resize(a.size() - 2);
+    }
+    const std::optional<std::string> link = LinkOf(links, named ? &*named : nullptr);
+    if (!link) {
+        return std::nullopt;
+    }
+    const std::string& interface = *link;
     if (tool == "arp") {
         if ((verb == "-s" || verb == "/s") && a.size() == 3 && IsAddress(a[1])) {
             const std::optional<std::string> mac = LinkAddress(a[2]);
