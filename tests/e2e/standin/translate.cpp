@@ -95,15 +95,15 @@ std::optional<std::string> LinkOf(const Links& links, const std::string* key) {
 
 } // namespace
 
-Links ParseLinks(const std::string& fallback, const std::string& spec) {
+Links ParseLinks(const std::string& fallback, const std::string& pairs) {
     Links links(fallback);
     std::size_t start = 0;
-    while (start < spec.size()) {
-        std::size_t end = spec.find(' ', start);
+    while (start < pairs.size()) {
+        std::size_t end = pairs.find(' ', start);
         if (end == std::string::npos) {
-            end = spec.size();
+            end = pairs.size();
         }
-        const std::string pair = spec.substr(start, end - start);
+        const std::string pair = pairs.substr(start, end - start);
         if (const std::size_t equals = pair.find('='); equals != std::string::npos) {
             links.named[pair.substr(0, equals)] = pair.substr(equals + 1);
         }

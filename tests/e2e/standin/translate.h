@@ -18,7 +18,7 @@ struct Links {
     std::map<std::string, std::string> named; // "10.77.0.1" or "5" -> "pc0"
 };
 // "10.77.0.1=pc0 5=pc0 ..." (VARNOK_E2E_LINKS).
-Links ParseLinks(const std::string& fallback, const std::string& spec);
+Links ParseLinks(const std::string& fallback, const std::string& pairs);
 
 // `tool` is "arp" or "route"; `arguments` as the program got them. Nothing for a command
 // line the stand-in does not know, or a link it cannot name.
