@@ -2,6 +2,7 @@
 #include "app/adapter_dialog.h"
 
 #include "res/resource_ids.h"
+#include "win32/settings.h"
 
 AdapterDialog::AdapterDialog(const std::vector<Adapter>& adapters, std::size_t preselected)
     : Dialog(IDD_ADAPTER), adapters_(adapters), selected_(preselected) {}
@@ -36,4 +37,31 @@ bool AdapterDialog::OnCommand(int id, int code) {
         return true;
     }
     return Dialog::OnCommand(id, code);
+}
+
+namespace {
+// The adapter chosen last, by its own name.
+constexpr wchar_t kAdapterSection[] = L"Adapter";
+constexpr wchar_t kChosenAdapter[] = L"Chosen";
+} // namespace
+
+std::optional<Adapter> AskAdapter(const std::vector<Adapter>& adapters, HWND owner) {
+    const std::size_t preselected =
+        PreselectedAdapter(adapters, GetProfileString(kAdapterSection, kChosenAdapter, L""));
+    const std::optional<std::size_t> chosen = AdapterDialog(adapters, preselected).Choose(owner);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    WriteProfileString(kAdapterSection, kChosenAdapter, adapters[*chosen].id);
+    return adapters[*chosen];
+}
+
+std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters) {
+    const std::wstring remembered = GetProfileString(kAdapterSection, kChosenAdapter, L"");
+    for (const Adapter& adapter : adapters) {
+        if (!remembered.empty() && adapter.id == remembered) {
+            return adapter;
+        }
+    }
+    return std::nullopt;
 }

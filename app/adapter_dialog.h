@@ -25,3 +25,10 @@ private:
     const std::vector<Adapter>& adapters_;
     std::size_t selected_;
 };
+
+// Asks which adapter leads to the unit, the last answer preselected, and remembers the
+// answer; nothing when cancelled.
+std::optional<Adapter> AskAdapter(const std::vector<Adapter>& adapters, HWND owner);
+// The last answer, when that adapter is still up: where nobody can be asked (the command
+// line), it stands for the technician's answer.
+std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters);

@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/notices_win32.h"
 #include "app/tab_container.h"
 #include "core/arguments.h"
+#include "core/command.h"
 #include "core/setup.h"
 #include "res/string_ids.h"
+#include "win32/console.h"
 #include "win32/settings.h"
 #include "win32/single_instance.h"
 #include "win32/system.h"
@@ -56,9 +59,30 @@ private:
     bool ok_ = false;
 };
 
+// A command line's work, beside any window that is open: the lock on the PC's tables keeps
+// the two from changing them at once.
+int RunWithoutWindow(const Command& command) {
+    Console console;
+    SocketsSession sockets;
+    if (!sockets.ok()) {
+        console.Error(LoadStringText(IDS_WINSOCK_FAILED));
+        return kExitSomeFailed;
+    }
+    SetRegistryKey(L"Strandel");
+    Win32System system;
+    UndoPendingChange(system);
+    return RunCommand(command, system, console);
+}
+
 } // namespace
 
 int Application::InitInstance() {
+    const std::vector<std::wstring> arguments = CommandLineArguments();
+    ApplyArguments(arguments);
+    if (const Command command = ParseCommand(arguments); command.kind != Command::Window) {
+        return RunWithoutWindow(command);
+    }
+
     // A second start changes nothing: it shows the first one's window and ends.
     SingleInstance instance;
     if (!instance.First() && !instance.TakeOverOrShow(L"Varnok 2.6")) {
@@ -75,7 +99,6 @@ int Application::InitInstance() {
         return 1;
     }
     SetRegistryKey(L"Strandel");
-    ApplyArguments(CommandLineArguments());
 
     // A run that was killed halfway (ended from the task manager, power lost) may have
     // left its ARP entry and host route behind: they go before anything else runs.

@@ -9,9 +9,10 @@ BOOL Page::OnInitDialog() {
     return TRUE;
 }
 
-void Page::SetBusy(bool busy) {
+void Page::SetBusy(bool busy, bool keepPage) {
     if (HWND parent = ::GetParent(hwnd())) {
-        ::SendMessageW(parent, kPageBusyMessage, busy ? 1 : 0, 0);
+        ::SendMessageW(parent, kPageBusyMessage, busy ? (keepPage ? 2 : 1) : 0,
+                       reinterpret_cast<LPARAM>(hwnd()));
     }
 }
 
@@ -26,6 +27,9 @@ INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
         task_.Wait();
         handled = true;
         OnWorkDone(outcome_);
+        if (recordFailure_) {
+            notices_.Message(*std::exchange(recordFailure_, std::nullopt));
+        }
     } else if (message == kWorkStepMessage) {
         handled = true;
         OnWorkStep();

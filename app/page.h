@@ -4,7 +4,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stop_token>
+#include <string>
 
 #include "app/notices.h"
 #include "core/outcome.h"
@@ -12,7 +14,8 @@
 #include "win32/dialog.h"
 #include "win32/task.h"
 
-// Page to parent: wParam is 1 while the page's work runs, 0 once it is over.
+// Page to parent: wParam is 1 while the page's work runs, 2 while it runs and the page
+// itself stays usable (its "Stop"), 0 once it is over.
 constexpr UINT kPageBusyMessage = WM_APP + 1;
 // Worker to page: the work has returned.
 constexpr UINT kWorkDoneMessage = WM_APP + 2;
@@ -42,11 +45,19 @@ protected:
     HBRUSH OnCtlColor(HDC, HWND) override { return brush_.get(); }
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
-    // Tells the parent (the main window) that work starts or is over.
-    void SetBusy(bool busy);
+    // Tells the parent (the main window) that work starts or is over; with `keepPage` the
+    // page stays enabled and disables what it must itself.
+    void SetBusy(bool busy, bool keepPage = false);
     // Runs `work` off the window's thread; OnWorkDone follows on the window's thread.
     void StartWork(std::function<Outcome(std::stop_token)> work);
     virtual void OnWorkDone(const Outcome&) {}
+    // From the work: the commissioning record could not be written. Told once the work's
+    // own outcome has been shown.
+    void NoteRecordFailure(const std::optional<std::wstring>& failure) {
+        if (failure) {
+            recordFailure_ = failure;
+        }
+    }
     virtual void OnWorkStep() {}
     bool Stopping() const { return stopping_; }
 
@@ -57,6 +68,7 @@ private:
     static void DeleteBrush(HBRUSH brush) { ::DeleteObject(brush); }
     UniqueOwner<HBRUSH, DeleteBrush> brush_;
     bool stopping_ = false;
+    std::optional<std::wstring> recordFailure_; // written by the work, read once it has ended
     Outcome outcome_;     // written by the work, read once it has been waited for
     BackgroundTask task_; // last: joined before anything the work touches goes
 };

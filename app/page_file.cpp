@@ -1,13 +1,13 @@
 // The update page.
 #include "app/page_file.h"
 
-#include <commdlg.h>
-
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/file_choice.h"
+#include "core/commissioning.h"
 #include "core/ticks.h"
 #include "core/upload.h"
 #include "res/resource_ids.h"
@@ -21,33 +21,6 @@ constexpr UINT_PTR kProgressTimer = 1;
 // The file dialog's filter: pairs of description and pattern, each ending in a NUL.
 constexpr wchar_t kBinFilter[] = L"Binary program files\0*.bin\0All files\0*.*\0";
 constexpr wchar_t kRomFilter[] = L"Web program files\0*.ROM\0All files\0*.*\0";
-
-std::wstring CurrentDirectory() {
-    const DWORD length = ::GetCurrentDirectoryW(0, nullptr);
-    std::wstring directory(length, L'\0');
-    directory.resize(::GetCurrentDirectoryW(length, directory.data()));
-    return directory;
-}
-
-// The typed or pasted path, cleaned and made absolute, when it names an existing file.
-std::optional<std::wstring> ExistingFile(const std::wstring& typed) {
-    const std::wstring cleaned = CleanPath(typed);
-    if (cleaned.empty()) {
-        return std::nullopt;
-    }
-    const DWORD length = ::GetFullPathNameW(cleaned.c_str(), 0, nullptr, nullptr);
-    if (length == 0) {
-        return std::nullopt;
-    }
-    std::wstring full(length, L'\0');
-    full.resize(::GetFullPathNameW(cleaned.c_str(), length, full.data(), nullptr));
-    const DWORD attributes = ::GetFileAttributesW(full.c_str());
-    if (full.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return std::nullopt;
-    }
-    return full;
-}
 
 } // namespace
 
@@ -135,26 +108,12 @@ void PageFile::Browse(bool firmware) {
     const std::size_t slash = current.find_last_of(L'\\');
     const std::wstring proposed = slash == std::wstring::npos ? current : current.substr(slash + 1);
 
-    std::vector<wchar_t> file(32768, L'\0'); // room for long paths
-    proposed.copy(file.data(), std::min(proposed.size(), file.size() - 1));
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = hwnd();
-    dialog.lpstrFilter = kind.filter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrDefExt = kind.extension;
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
-    // The dialog moves the process's current directory into every folder the user walks
-    // into; the log (and any relative path) must stay where the program was started.
-    const std::wstring workingFolder = CurrentDirectory();
-    const BOOL chosen = ::GetOpenFileNameW(&dialog);
-    ::SetCurrentDirectoryW(workingFolder.c_str());
+    const std::optional<std::wstring> chosen =
+        AskFileToOpen(hwnd(), {nullptr, kind.filter, kind.extension, proposed});
     if (!chosen) {
         return; // cancelled: nothing changes
     }
-    kind.path.SetText(file.data());
+    kind.path.SetText(*chosen);
     kind.update.Enable(true);
 }
 
@@ -223,8 +182,10 @@ void PageFile::RunUpdate(bool firmware) {
                                 kind.ticks * tickMs_};
     const HWND page = hwnd();
     StartWork([this, request, page](std::stop_token stop) {
-        return RunUpload(
+        const Done done = UploadAndRecord(
             system_, request, [page] { ::PostMessageW(page, kWorkStepMessage, 0, 0); }, stop);
+        NoteRecordFailure(done.recordFailure);
+        return done.outcome;
     });
 }
 

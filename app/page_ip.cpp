@@ -4,9 +4,11 @@
 #include <commctrl.h>
 
 #include "app/adapter_dialog.h"
+#include "app/wording.h"
 #include "core/address_check.h"
 #include "core/arp.h"
 #include "core/browser.h"
+#include "core/commissioning.h"
 #include "core/macbuilder.h"
 #include "core/serial.h"
 #include "core/setup.h"
@@ -17,18 +19,6 @@
 namespace {
 
 constexpr wchar_t kSection[] = L"Init";
-// The adapter chosen last, by its own name: preselected when the question comes again.
-constexpr wchar_t kAdapterSection[] = L"Adapter";
-constexpr wchar_t kChosenAdapter[] = L"Chosen";
-
-// Up to four stored bytes replace the copy's octets from the first on; a missing value
-// leaves it as it is, extra bytes are ignored.
-void LoadAddress(const wchar_t* name, IPv4Address& address) {
-    const std::vector<std::uint8_t> bytes = GetProfileBinary(kSection, name);
-    for (std::size_t i = 0; i < bytes.size() && i < address.octet.size(); ++i) {
-        address.octet[i] = bytes[i];
-    }
-}
 
 } // namespace
 
@@ -87,9 +77,9 @@ void PageIP::LoadSettings() {
     if (serial_ < kLowestSerial) {
         serial_ = kLowestSerial;
     }
-    LoadAddress(L"IP", ip_);
-    LoadAddress(L"Netmask", netmask_);
-    LoadAddress(L"Gateway", gateway_);
+    ip_ = GetProfileAddress(kSection, L"IP", ip_);
+    netmask_ = GetProfileAddress(kSection, L"Netmask", netmask_);
+    gateway_ = GetProfileAddress(kSection, L"Gateway", gateway_);
     mac_ = MACbuilder().Build(serial_);
     WriteFields();
     // An entry a previous run may have left for the stored address goes now.
@@ -168,27 +158,8 @@ bool PageIP::ValidateAddresses() {
     if (fault == AddressFault::None) {
         return true;
     }
-    static constexpr struct {
-        AddressFault fault;
-        unsigned text;
-    } kTexts[] = {
-        {AddressFault::IpMissing, IDS_IP_MISSING},
-        {AddressFault::IpLoopback, IDS_IP_LOOPBACK},
-        {AddressFault::IpNotUnicast, IDS_IP_NOT_UNICAST},
-        {AddressFault::IpOwn, IDS_IP_OWN},
-        {AddressFault::NetmaskMissing, IDS_NETMASK_MISSING},
-        {AddressFault::NetmaskNotContiguous, IDS_NETMASK_NOT_CONTIGUOUS},
-        {AddressFault::IpIsNetworkAddress, IDS_IP_NETWORK},
-        {AddressFault::IpIsBroadcastAddress, IDS_IP_BROADCAST},
-        {AddressFault::GatewayOutsideSubnet, IDS_GATEWAY_OUTSIDE},
-        {AddressFault::GatewayIsIp, IDS_GATEWAY_IS_IP},
-    };
-    for (const auto& each : kTexts) {
-        if (each.fault == fault) {
-            notices_.Beep();
-            notices_.Warn(LoadStringText(each.text));
-        }
-    }
+    notices_.Beep();
+    notices_.Warn(AddressFaultText(fault));
     switch (FieldOf(fault)) {
     case AddressField::Ip:
         ipControl_.Focus();
@@ -222,19 +193,14 @@ std::optional<UnitPath> PageIP::ChoosePath(const IPv4Address& ip) {
     if (std::optional<UnitPath> path = PathWithoutAsking(adapters, ip)) {
         return path;
     }
-    const std::size_t preselected =
-        PreselectedAdapter(adapters, GetProfileString(kAdapterSection, kChosenAdapter, L""));
-    const std::optional<std::size_t> chosen =
-        AdapterDialog(adapters, preselected).Choose(GetAppMainWindow());
+    const std::optional<Adapter> chosen = AskAdapter(adapters, GetAppMainWindow());
     if (!chosen) {
         return std::nullopt;
     }
-    WriteProfileString(kAdapterSection, kChosenAdapter, adapters[*chosen].id);
-    UnitPath path = PathThrough(adapters[*chosen], ip);
+    UnitPath path = PathThrough(*chosen, ip);
     ::SetDlgItemTextW(
         hwnd(), IDC_ADAPTER,
-        (L"Adapter: " + AdapterLabel(adapters[*chosen]) + (path.hostRoute ? L", host route" : L""))
-            .c_str());
+        (L"Adapter: " + AdapterLabel(*chosen) + (path.hostRoute ? L", host route" : L"")).c_str());
     return path;
 }
 
@@ -253,9 +219,11 @@ void PageIP::OnApply() {
     showButton_.Enable(false);
     SetBusy(true); // the whole window, until the outcome has been shown
     ReadFields();
-    StartWork([this, mac = mac_, ip = ip_, netmask = netmask_, gateway = gateway_,
-               path = *path](std::stop_token stop) {
-        return Setup(system_, mac, ip, netmask, gateway, path).Run(stop);
+    StartWork([this, unit = Assignment{serial_, mac_, ip_, netmask_, gateway_, *path}](
+                  std::stop_token stop) {
+        const Done done = AssignAndRecord(system_, unit, stop);
+        NoteRecordFailure(done.recordFailure);
+        return done.outcome;
     });
 }
 

@@ -26,7 +26,7 @@ void InsertTab(HWND tabs, int index, const wchar_t* caption, Dialog& page) {
 TabContainer::TabContainer(System& system, Notices& notices)
     : Dialog(IDD_MAIN), icon_(LoadAppIcon(::GetSystemMetrics(SM_CXICON))),
       smallIcon_(LoadAppIcon(::GetSystemMetrics(SM_CXSMICON))), pageIP_(system, notices),
-      pageFile_(system, notices) {}
+      pageFile_(system, notices), pageList_(system, notices) {}
 
 BOOL TabContainer::OnInitDialog() {
     Dialog::OnInitDialog();
@@ -41,14 +41,17 @@ BOOL TabContainer::OnInitDialog() {
     pageFile_.CreateChild(IDD_PAGE_FILE, hwnd());
     ::ShowWindow(pageFile_.hwnd(), SW_SHOW);
     InsertTab(tabs_, 1, L"Update Pellring", pageFile_);
+    pageList_.CreateChild(IDD_PAGE_LIST, hwnd());
+    InsertTab(tabs_, 2, L"List of units", pageList_);
 
     const RECT page = PageRectangle();
-    const Dialog* pages[] = {&pageIP_, &pageFile_};
+    const Dialog* pages[] = {&pageIP_, &pageFile_, &pageList_};
     for (const Dialog* each : pages) {
         ::SetWindowPos(each->hwnd(), HWND_TOP, page.left, page.top, page.right - page.left,
                        page.bottom - page.top, SWP_SHOWWINDOW);
     }
     ::ShowWindow(pageFile_.hwnd(), SW_HIDE);
+    ::ShowWindow(pageList_.hwnd(), SW_HIDE);
     ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
     ::SendMessageW(tabs_, TCM_SETCURFOCUS, 0, 0);
     currentTab_ = -1;
@@ -67,18 +70,21 @@ RECT TabContainer::PageRectangle() const {
 }
 
 void TabContainer::ShowPage(int index) {
-    if (index == 0) {
-        ::ShowWindow(pageFile_.hwnd(), SW_HIDE);
-        ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
-        ::EnableWindow(pageIP_.hwnd(), TRUE);
-        ::SetFocus(pageIP_.hwnd());
-    } else if (index == 1) {
-        ::ShowWindow(pageIP_.hwnd(), SW_HIDE);
-        pageFile_.SetCurrentAddress(pageIP_.GetIP(), pageIP_.GetNetmask(), pageIP_.GetGateway());
-        ::ShowWindow(pageFile_.hwnd(), SW_SHOW);
-        ::EnableWindow(pageFile_.hwnd(), TRUE);
-        ::SetFocus(pageFile_.hwnd());
+    Dialog* pages[] = {&pageIP_, &pageFile_, &pageList_};
+    if (index < 0 || index >= static_cast<int>(std::size(pages))) {
+        return;
     }
+    if (index == 1) {
+        pageFile_.SetCurrentAddress(pageIP_.GetIP(), pageIP_.GetNetmask(), pageIP_.GetGateway());
+    }
+    for (int i = 0; i < static_cast<int>(std::size(pages)); ++i) {
+        if (i != index) {
+            ::ShowWindow(pages[i]->hwnd(), SW_HIDE);
+        }
+    }
+    ::ShowWindow(pages[index]->hwnd(), SW_SHOW);
+    ::EnableWindow(pages[index]->hwnd(), TRUE);
+    ::SetFocus(pages[index]->hwnd());
 }
 
 void TabContainer::OnSelchangeTab() {
@@ -123,20 +129,23 @@ bool TabContainer::PreTranslateMessage(const MSG& message) {
         if (HWND apply = pageIP_.Item(IDC_APPLY); ::IsWindowEnabled(apply)) {
             ::SendMessageW(apply, BM_CLICK, 0, 0);
         }
+    } else if (::IsWindowVisible(pageList_.hwnd())) {
+        // The list has no default action: a whole cabinet is never started by Enter.
     } else {
         ::SendMessageW(pageFile_.hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     return true;
 }
 
-void TabContainer::SetBusy(bool busy) {
+void TabContainer::SetBusy(bool busy, HWND keep) {
     busy_ = busy;
+    keep_ = busy ? keep : nullptr;
     if (busy) {
         // Keyboard focus must not stay on a control that is about to be disabled.
-        ::SetFocus(hwnd());
+        ::SetFocus(keep ? keep : hwnd());
     }
-    for (HWND content : {tabs_, pageIP_.hwnd(), pageFile_.hwnd()}) {
-        ::EnableWindow(content, busy ? FALSE : TRUE);
+    for (HWND content : {tabs_, pageIP_.hwnd(), pageFile_.hwnd(), pageList_.hwnd()}) {
+        ::EnableWindow(content, busy && content != keep ? FALSE : TRUE);
     }
     ::UpdateWindow(hwnd());
     if (!busy && closing_) {
@@ -147,6 +156,7 @@ void TabContainer::SetBusy(bool busy) {
 void TabContainer::StopPages() {
     pageIP_.StopWork();
     pageFile_.StopWork();
+    pageList_.StopWork();
 }
 
 void TabContainer::OnClose() {
@@ -186,14 +196,17 @@ INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
     const auto hit = static_cast<short>(LOWORD(lParam));
     if (message == WM_SETCURSOR && busy_ && (hit == HTCLIENT || hit == HTERROR)) {
         // The wait cursor over the window's content while the work runs; the frame keeps
-        // its own, since the window can still be moved and closed.
-        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        // its own, since the window can still be moved and closed. Over a page that stays
+        // usable, the arrow with the hourglass: it works, and it still takes a click.
+        const auto over = reinterpret_cast<HWND>(wParam);
+        const bool usable = keep_ && (over == keep_ || ::IsChild(keep_, over));
+        ::SetCursor(::LoadCursorW(nullptr, usable ? IDC_APPSTARTING : IDC_WAIT));
         ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
         handled = true;
         return TRUE;
     }
     if (message == kPageBusyMessage) {
-        SetBusy(wParam != 0);
+        SetBusy(wParam != 0, wParam == 2 ? reinterpret_cast<HWND>(lParam) : nullptr);
         handled = true;
         return TRUE;
     }
@@ -208,6 +221,7 @@ INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
         StopPages();
         pageIP_.WaitForWork();
         pageFile_.WaitForWork();
+        pageList_.WaitForWork();
         handled = true;
         return 0;
     }

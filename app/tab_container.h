@@ -1,12 +1,15 @@
-// The main window: a dialog with two tabs, the address page and the update page, one
-// shown at a time. Turning to the update tab hands it the address page's addresses.
+// The main window: a dialog with three tabs, the address page, the update page and the
+// list of units, one shown at a time. Turning to the update tab hands it the address
+// page's addresses.
 // While a page's work runs, the window's content is disabled as a whole (no tab change,
 // no second command) while the window itself still paints, moves and can be closed;
-// closing it then, or Windows ending the session, waits for the work's clean-up.
+// closing it then, or Windows ending the session, waits for the work's clean-up. The list
+// of units stays usable while it runs, for its "Stop".
 #pragma once
 
 #include "app/page_file.h"
 #include "app/page_ip.h"
+#include "app/page_list.h"
 #include "win32/dialog.h"
 
 class TabContainer : public Dialog {
@@ -21,6 +24,7 @@ public:
     // page's default action runs ("Apply", or the update page's saving of its paths).
     bool PreTranslateMessage(const MSG& message) override;
     PageFile& UpdatePage() { return pageFile_; }
+    PageList& ListPage() { return pageList_; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -33,7 +37,8 @@ private:
     static void DestroyIconHandle(HICON icon) { ::DestroyIcon(icon); }
     RECT PageRectangle() const;
     void PaintMinimised();
-    void SetBusy(bool busy);
+    // While busy, everything is disabled but `keep` (a page that stays usable), if any.
+    void SetBusy(bool busy, HWND keep = nullptr);
     void StopPages();
 
     UniqueOwner<HICON, DestroyIconHandle> icon_;
@@ -41,7 +46,9 @@ private:
     HWND tabs_ = nullptr;
     int currentTab_ = -1;
     bool busy_ = false;
+    HWND keep_ = nullptr;  // the page that stays usable while busy
     bool closing_ = false; // asked to close while busy: ends once the work is over
     PageIP pageIP_;
     PageFile pageFile_;
+    PageList pageList_;
 };

@@ -67,3 +67,26 @@ std::wstring AdapterLabel(const Adapter& adapter) {
     }
     return label;
 }
+
+std::optional<std::vector<UnitPath>>
+PathsTo(const std::vector<Adapter>& adapters, const std::vector<IPv4Address>& addresses,
+        const std::function<std::optional<Adapter>()>& choose) {
+    std::vector<UnitPath> paths;
+    std::optional<Adapter> chosen;
+    bool asked = false;
+    for (const IPv4Address& address : addresses) {
+        if (std::optional<UnitPath> path = PathWithoutAsking(adapters, address)) {
+            paths.push_back(std::move(*path));
+            continue;
+        }
+        if (!asked) {
+            chosen = choose();
+            asked = true;
+        }
+        if (!chosen) {
+            return std::nullopt;
+        }
+        paths.push_back(PathThrough(*chosen, address));
+    }
+    return paths;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,3 +46,9 @@ std::size_t PreselectedAdapter(const std::vector<Adapter>& adapters,
 
 // "Ethernet (10.77.0.1)": how a list or a line names the adapter.
 std::wstring AdapterLabel(const Adapter& adapter);
+
+// The way to each of `addresses`: PathWithoutAsking's where it decides, else through the
+// adapter `choose` gives, asked at most once for all of them; nothing when it gives none.
+std::optional<std::vector<UnitPath>> PathsTo(const std::vector<Adapter>& adapters,
+                                             const std::vector<IPv4Address>& addresses,
+                                             const std::function<std::optional<Adapter>()>& choose);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct IPv4Address {
@@ -16,3 +17,8 @@ struct IPv4Address {
 
 // The network parts of `a` and `b` under `netmask` (octet-wise AND) are equal.
 bool SameNetwork(const IPv4Address& a, const IPv4Address& b, const IPv4Address& netmask);
+
+// Strict dotted decimal: four numbers from 0 to 255 of one to three digits each ("010" is
+// 10), separated by single dots, with nothing else before, between or after them. The
+// caller trims blanks.
+std::optional<IPv4Address> ParseIPv4(const std::wstring& text);

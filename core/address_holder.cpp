@@ -42,3 +42,18 @@ std::wstring AddressInUseText(const IPv4Address& address, const std::wstring& ma
     return L"The address " + address.ToText() + L" is already in use by the device with MAC " +
            mac + L".";
 }
+
+bool SameMac(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto norm = [](wchar_t c) {
+            return c == L':' ? L'-' : static_cast<wchar_t>(std::towlower(c));
+        };
+        if (norm(a[i]) != norm(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -20,5 +20,8 @@ constexpr unsigned kHolderAnswerMs = 1000;
 std::optional<std::wstring> AddressHolder(System& system, const UnitPath& path,
                                           const IPv4Address& address);
 
+// The same MAC, whatever the letter case and whether written with ':' or '-'.
+bool SameMac(const std::wstring& a, const std::wstring& b);
+
 // "The address A.B.C.D is already in use by the device with MAC xx-xx-xx-xx-xx-xx."
 std::wstring AddressInUseText(const IPv4Address& address, const std::wstring& mac);

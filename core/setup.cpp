@@ -2,7 +2,6 @@
 #include "core/setup.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <utility>
 
 #include "core/address_holder.h"
@@ -16,24 +15,14 @@ Setup::Setup(System& system, const std::wstring& mac, const IPv4Address& address
     : system_(system), mac_(DashForm(mac)), address_(address), netmask_(netmask), gateway_(gateway),
       path_(std::move(path)) {}
 
-namespace {
-
-std::wstring Lowered(std::wstring text) {
-    for (wchar_t& c : text) {
-        c = static_cast<wchar_t>(std::towlower(c));
-    }
-    return text;
-}
-
-} // namespace
-
 std::wstring Setup::DashForm(const std::wstring& mac) {
     std::wstring dashed = mac;
     std::replace(dashed.begin(), dashed.end(), L':', L'-');
     return dashed;
 }
 
-Outcome Setup::Run(std::stop_token stop) {
+Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
+    const std::unique_ptr<TablesLock> lock = system_.LockTables();
     // Off the adapter's subnets the unit is reached through a host route of its own. The
     // decision is taken once, so the route that was added is the route that goes.
     const bool needsRoute = path_.hostRoute;
@@ -60,8 +49,9 @@ Outcome Setup::Run(std::stop_token stop) {
     // An older entry for the address would hide the unit, and would answer for a device
     // that has since left: the segment is asked afresh.
     arp.Delete();
-    if (const std::optional<std::wstring> holder = AddressHolder(system_, path_, address_);
-        holder && *holder != Lowered(mac_)) {
+    const std::optional<std::wstring> holder =
+        check == HolderCheck::Ask ? AddressHolder(system_, path_, address_) : std::nullopt;
+    if (holder && !SameMac(*holder, mac_)) {
         // Another device answers for it (the unit itself may: it is being re-addressed).
         // Nothing more is changed: only the host route, if made, goes again.
         outcome = {Failure::AddressInUse, AddressInUseText(address_, *holder)};
@@ -94,6 +84,7 @@ Outcome Setup::Run(std::stop_token stop) {
 }
 
 void UndoPendingChange(System& system) {
+    const std::unique_ptr<TablesLock> lock = system.LockTables();
     const std::optional<PendingChange> pending = system.PendingChangeOnRecord();
     if (!pending) {
         return;

@@ -11,6 +11,10 @@
 #include "core/outcome.h"
 #include "core/system.h"
 
+// Whether the run asks the segment who holds the address, or a list has just asked it for
+// all of its addresses together.
+enum class HolderCheck { Ask, AlreadyAsked };
+
 class Setup {
 public:
     // `mac` in colon form, as the address page shows it; `path` the adapter the unit is
@@ -19,9 +23,10 @@ public:
           const IPv4Address& netmask, const IPv4Address& gateway, UnitPath path);
 
     // Host route when needed, a check that no other device holds the address, static ARP
-    // entry, configuration ping, clean-up. A stop request skips the echoes not yet sent;
-    // the clean-up always runs.
-    Outcome Run(std::stop_token stop = {});
+    // entry, configuration ping, clean-up, all while holding the lock on the PC's tables
+    // (waiting for any other Varnok's sequence first). A stop request skips the echoes not
+    // yet sent; the clean-up always runs.
+    Outcome Run(std::stop_token stop = {}, HolderCheck check = HolderCheck::Ask);
 
     // The MAC as arp.exe takes it: every ':' turned into '-'.
     static std::wstring DashForm(const std::wstring& mac);
@@ -36,5 +41,6 @@ private:
 };
 
 // Undoes a change that a run killed halfway left in the PC's tables (its record says
-// which), then forgets the record. Start-up calls it before anything else runs.
+// which), then forgets the record. Start-up calls it before anything else runs; it waits
+// for the lock, so another Varnok's change under way is never taken for a dead one's.
 void UndoPendingChange(System& system);

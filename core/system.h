@@ -1,8 +1,9 @@
 // What the commissioning core asks of the operating system, and nothing more: starting
 // the system's own programs, the ICMP echo, a pause, the PC's adapters and neighbours,
-// the TFTP client and its firewall rule, and the record of a change in progress. Windows implements
-// it (win32/system.h); tests implement it with a recording stand-in. Calls may come from a worker
-// thread.
+// the TFTP client and its firewall rule, the record of a change in progress, the clock, the lock
+// on the PC's tables that every running Varnok shares, and the files kept in the user's
+// application-data folder. Windows implements it (win32/system.h); tests implement it with a
+// recording stand-in. Calls may come from a worker thread.
 #pragma once
 
 #include <array>
@@ -14,6 +15,7 @@
 
 #include "core/adapter.h"
 #include "core/address.h"
+#include "core/record.h"
 
 // The 20 data bytes of a configuration echo.
 using EchoPayload = std::array<std::uint8_t, 20>;
@@ -67,8 +69,6 @@ struct ClientStart {
     std::wstring failure;
 };
 
-// A change to the PC's tables that is under way: the static ARP entry for `address`,
-// and a host route to it when `hostRoute`.
 // An inbound firewall rule for one program.
 struct FirewallRule {
     std::wstring program; // its full path
@@ -79,9 +79,17 @@ struct FirewallRule {
     bool operator==(const FirewallRule&) const = default;
 };
 
+// A change to the PC's tables that is under way: the static ARP entry for `address`,
+// and a host route to it when `hostRoute`.
 struct PendingChange {
     IPv4Address address;
     bool hostRoute = false;
+};
+
+// Held while one sequence changes the PC's ARP table and routes; released when destroyed.
+class TablesLock {
+public:
+    virtual ~TablesLock() = default;
 };
 
 class System {
@@ -126,4 +134,23 @@ public:
     virtual void RecordPendingChange(const PendingChange& change) = 0;
     virtual std::optional<PendingChange> PendingChangeOnRecord() = 0;
     virtual void ClearPendingChange() = 0;
+
+    // Waits until no other sequence, of this Varnok or another one (a window, a command
+    // line), changes the PC's tables, and keeps them to this one while the lock lives.
+    virtual std::unique_ptr<TablesLock> LockTables() = 0;
+
+    // The local time with its offset from UTC, and a steady count of milliseconds for
+    // how long something took.
+    virtual LocalTime Now() = 0;
+    virtual std::uint64_t Milliseconds() = 0;
+
+    // Files of Varnok's own in the user's application-data folder, by name: read whole
+    // (nothing when missing or unreadable), replaced whole (the old one stays whole until
+    // the new one is complete), appended to (`header` first when the file is new or
+    // empty; `failure` says why not). Their full path, for the technician.
+    virtual std::optional<std::string> ReadDataFile(const std::wstring& name) = 0;
+    virtual bool ReplaceDataFile(const std::wstring& name, const std::string& bytes) = 0;
+    virtual bool AppendDataFile(const std::wstring& name, const std::string& header,
+                                const std::string& bytes, std::wstring& failure) = 0;
+    virtual std::wstring DataFilePath(const std::wstring& name) = 0;
 };

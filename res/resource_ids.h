@@ -41,3 +41,22 @@
 // The choice of adapter, template 106.
 #define IDD_ADAPTER 106
 #define IDC_ADAPTER_LIST 1050
+
+// List of units, template 107.
+#define IDD_PAGE_LIST 107
+#define IDC_UNIT_LIST 1060
+#define IDC_LIST_IMPORT 1061
+#define IDC_LIST_FILL 1062
+#define IDC_LIST_APPLY_ALL 1063
+#define IDC_LIST_APPLY_AGAIN 1064
+#define IDC_LIST_STOP 1065
+#define IDC_LIST_EXPORT 1066
+#define IDC_LIST_NOTE 1067
+
+// Filling the list, template 108.
+#define IDD_FILL 108
+#define IDC_FILL_SERIAL 1070
+#define IDC_FILL_ADDRESS 1071
+#define IDC_FILL_COUNT 1072
+#define IDC_FILL_NETMASK 1073
+#define IDC_FILL_GATEWAY 1074

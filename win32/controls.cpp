@@ -29,3 +29,40 @@ IPv4Address IpAddressControl::GetAddress() const {
 void ProgressBar::SetRange(int low, int high) const {
     ::SendMessageW(hwnd_, PBM_SETRANGE32, low, high);
 }
+
+void ListView::AddColumn(int index, const wchar_t* title, int width) const {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(title);
+    column.cx = width;
+    column.iSubItem = index;
+    ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+}
+
+int ListView::AddRow(const std::wstring& text) const {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = Count();
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    return static_cast<int>(
+        ::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void ListView::SetCell(int row, int column, const std::wstring& text) const {
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    ::SendMessageW(hwnd_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
+std::wstring ListView::Cell(int row, int column) const {
+    std::wstring text(1024, L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(text.size());
+    const auto length =
+        ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}

@@ -45,3 +45,20 @@ public:
     int StepIt() const { return static_cast<int>(::SendMessageW(hwnd_, PBM_STEPIT, 0, 0)); }
     int GetPos() const { return static_cast<int>(::SendMessageW(hwnd_, PBM_GETPOS, 0, 0)); }
 };
+
+// SysListView32 in report view: rows of text cells.
+class ListView : public Control {
+public:
+    void AddColumn(int index, const wchar_t* title, int width) const;
+    void FullRowSelect() const {
+        ::SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                       LVS_EX_FULLROWSELECT);
+    }
+    void Clear() const { ::SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
+    int Count() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
+    // Appends a row whose first cell is `text`; returns its index.
+    int AddRow(const std::wstring& text) const;
+    void SetCell(int row, int column, const std::wstring& text) const;
+    std::wstring Cell(int row, int column) const;
+    void EnsureVisible(int row) const { ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, FALSE); }
+};

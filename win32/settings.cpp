@@ -114,3 +114,11 @@ bool DeleteProfileValue(const wchar_t* section, const wchar_t* name) {
     const LSTATUS status = ::RegDeleteValueW(key.get(), name);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
+
+IPv4Address GetProfileAddress(const wchar_t* section, const wchar_t* name, IPv4Address address) {
+    const std::vector<std::uint8_t> bytes = GetProfileBinary(section, name);
+    for (std::size_t i = 0; i < bytes.size() && i < address.octet.size(); ++i) {
+        address.octet[i] = bytes[i];
+    }
+    return address;
+}

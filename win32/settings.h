@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/address.h"
 #include "win32/win32.h"
 
 // <windows.h> maps these names onto the old win.ini functions; ours are the registry's.
@@ -25,6 +26,9 @@ std::uint32_t GetProfileInt(const wchar_t* section, const wchar_t* name, std::ui
 // The stored text; `fallback` when missing or not text.
 std::wstring GetProfileString(const wchar_t* section, const wchar_t* name,
                               const std::wstring& fallback);
+// An address stored as up to four bytes: they replace `address`'s octets from the first on;
+// a missing value leaves it as it is, extra bytes are ignored.
+IPv4Address GetProfileAddress(const wchar_t* section, const wchar_t* name, IPv4Address address);
 // The stored bytes; empty when missing or not binary.
 std::vector<std::uint8_t> GetProfileBinary(const wchar_t* section, const wchar_t* name);
 

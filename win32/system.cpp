@@ -4,11 +4,13 @@
 #include "core/log.h"
 #include "res/resource_ids.h"
 #include "win32/client_file.h"
+#include "win32/data_files.h"
 #include "win32/firewall.h"
 #include "win32/icmp.h"
 #include "win32/launcher.h"
 #include "win32/network.h"
 #include "win32/settings.h"
+#include "win32/tables_lock.h"
 #include "win32/web_page.h"
 
 namespace {
@@ -104,4 +106,52 @@ std::optional<PendingChange> Win32System::PendingChangeOnRecord() {
 void Win32System::ClearPendingChange() {
     DeleteProfileValue(kPendingSection, kPendingAddress);
     DeleteProfileValue(kPendingSection, kPendingRoute);
+}
+
+std::unique_ptr<TablesLock> Win32System::LockTables() {
+    return WaitForTablesLock();
+}
+
+LocalTime Win32System::Now() {
+    // Both read from one instant: the offset is their difference, whole minutes.
+    FILETIME universal;
+    ::GetSystemTimeAsFileTime(&universal);
+    FILETIME local;
+    ::FileTimeToLocalFileTime(&universal, &local);
+    SYSTEMTIME parts;
+    ::FileTimeToSystemTime(&local, &parts);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                                      t.dwLowDateTime);
+    };
+    const long long offsetMinutes = (ticks(local) - ticks(universal)) / (60LL * 10'000'000LL);
+    return {parts.wYear,
+            parts.wMonth,
+            parts.wDay,
+            parts.wHour,
+            parts.wMinute,
+            parts.wSecond,
+            static_cast<int>(offsetMinutes)};
+}
+
+std::uint64_t Win32System::Milliseconds() {
+    return ::GetTickCount64();
+}
+
+std::optional<std::string> Win32System::ReadDataFile(const std::wstring& name) {
+    return ReadWholeFile(DataFilePath(name));
+}
+
+bool Win32System::ReplaceDataFile(const std::wstring& name, const std::string& bytes) {
+    return ReplaceWholeFile(DataFilePath(name), bytes);
+}
+
+bool Win32System::AppendDataFile(const std::wstring& name, const std::string& header,
+                                 const std::string& bytes, std::wstring& failure) {
+    return AppendToFile(DataFilePath(name), header, bytes, failure);
+}
+
+std::wstring Win32System::DataFilePath(const std::wstring& name) {
+    const std::wstring folder = DataFolder();
+    return folder.empty() ? L"" : folder + L"\\" + name; // no folder: every use of it fails
 }

@@ -1,6 +1,7 @@
 // The System interface on Windows: arp.exe and route.exe from the system directory,
 // ICMP.DLL, IP Helper's adapters and neighbour table, the client kept from the program's
-// resources in a folder of its own, Windows Firewall, the registry.
+// resources in a folder of its own, Windows Firewall, the registry, a named mutex, the
+// clock and the user's application-data folder.
 #pragma once
 
 #include <string>
@@ -31,6 +32,14 @@ public:
     void RecordPendingChange(const PendingChange& change) override;
     std::optional<PendingChange> PendingChangeOnRecord() override;
     void ClearPendingChange() override;
+    std::unique_ptr<TablesLock> LockTables() override;
+    LocalTime Now() override;
+    std::uint64_t Milliseconds() override;
+    std::optional<std::string> ReadDataFile(const std::wstring& name) override;
+    bool ReplaceDataFile(const std::wstring& name, const std::string& bytes) override;
+    bool AppendDataFile(const std::wstring& name, const std::string& header,
+                        const std::string& bytes, std::wstring& failure) override;
+    std::wstring DataFilePath(const std::wstring& name) override;
 
 private:
     std::wstring clientFolder_;

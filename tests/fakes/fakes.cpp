@@ -32,6 +32,8 @@ public:
         Record(L"echo " + destination.ToText() +
                (timeoutMs == 5000 ? L"" : L" wait " + std::to_wstring(timeoutMs)));
         if (timeoutMs != 5000) {
+            const std::lock_guard<std::mutex> lock(traceMutex); // asked from several threads
+            world().milliseconds += timeoutMs;
             return EchoReply{}; // a question to the segment, not one of the scripted echoes
         }
         if (world().onEcho) {
@@ -40,6 +42,7 @@ public:
         const std::lock_guard<std::mutex> lock(traceMutex);
         world().echoPayloads.push_back(payload);
         if (world().echoReplies.empty()) {
+            world().milliseconds += timeoutMs;
             return EchoReply{};
         }
         const EchoReply reply = world().echoReplies.front();
@@ -116,6 +119,7 @@ EchoOpening RecordingSystem::OpenEcho(const std::optional<IPv4Address>& source) 
 
 void RecordingSystem::Pause(unsigned milliseconds) {
     Record(L"pause " + std::to_wstring(milliseconds));
+    world().milliseconds += milliseconds;
 }
 
 std::vector<Adapter> RecordingSystem::Adapters() {
@@ -174,6 +178,65 @@ std::optional<PendingChange> RecordingSystem::PendingChangeOnRecord() {
 void RecordingSystem::ClearPendingChange() {
     Record(L"record clear");
     world().pending.reset();
+}
+
+namespace {
+
+class RecordingLock : public TablesLock {
+public:
+    RecordingLock() {
+        world().tablesLocked = true;
+        ++world().tablesLockCount;
+    }
+    ~RecordingLock() override { world().tablesLocked = false; }
+};
+
+} // namespace
+
+std::unique_ptr<TablesLock> RecordingSystem::LockTables() {
+    return std::make_unique<RecordingLock>();
+}
+
+LocalTime RecordingSystem::Now() {
+    return world().now;
+}
+
+std::uint64_t RecordingSystem::Milliseconds() {
+    const std::lock_guard<std::mutex> lock(traceMutex);
+    return world().milliseconds;
+}
+
+std::optional<std::string> RecordingSystem::ReadDataFile(const std::wstring& name) {
+    const std::lock_guard<std::mutex> lock(traceMutex);
+    const auto found = world().dataFiles.find(name);
+    if (found == world().dataFiles.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+bool RecordingSystem::ReplaceDataFile(const std::wstring& name, const std::string& bytes) {
+    const std::lock_guard<std::mutex> lock(traceMutex);
+    if (world().dataWritable) {
+        world().dataFiles[name] = bytes;
+    }
+    return world().dataWritable;
+}
+
+bool RecordingSystem::AppendDataFile(const std::wstring& name, const std::string& header,
+                                     const std::string& bytes, std::wstring& failure) {
+    const std::lock_guard<std::mutex> lock(traceMutex);
+    if (!world().dataWritable) {
+        failure = L"Access is denied";
+        return false;
+    }
+    std::string& file = world().dataFiles[name];
+    file += (file.empty() ? header : "") + bytes;
+    return true;
+}
+
+std::wstring RecordingSystem::DataFilePath(const std::wstring& name) {
+    return L"C:\\Users\\tech\\AppData\\Roaming\\Varnok\\" + name;
 }
 
 void RecordingNotices::ShowBox(const std::wstring& text) {

@@ -10,6 +10,7 @@
 //   firewall find NAME / firewall put NAME|PROGRAM
 //   start C:\work\tftp.exe|-i ... / client ended
 //   record 10.0.0.7 route / record clear
+//   (the data files and the lock are not traced: World holds them)
 //   box SUCCESS! / msg 110 / msg 110|reason  (the program's own boxes)
 //   appbox Enter a positive integer. / beep  (the input checks)
 #pragma once
@@ -68,6 +69,17 @@ struct World {
 
     // The record of a change under way.
     std::optional<PendingChange> pending;
+
+    // The lock on the PC's tables: held now, and how often it was taken.
+    bool tablesLocked = false;
+    int tablesLockCount = 0;
+    // The clock: a fixed local time; the milliseconds advance with every pause and with
+    // every echo that waited in vain.
+    LocalTime now{2026, 12, 9, 14, 3, 22, 60};
+    std::uint64_t milliseconds = 0;
+    // The application-data files by name, and whether they can be written.
+    std::map<std::wstring, std::string> dataFiles;
+    bool dataWritable = true;
 };
 
 // The one world the fakes act on; Reset() before each test.
@@ -96,6 +108,14 @@ public:
     void RecordPendingChange(const PendingChange& change) override;
     std::optional<PendingChange> PendingChangeOnRecord() override;
     void ClearPendingChange() override;
+    std::unique_ptr<TablesLock> LockTables() override;
+    LocalTime Now() override;
+    std::uint64_t Milliseconds() override;
+    std::optional<std::string> ReadDataFile(const std::wstring& name) override;
+    bool ReplaceDataFile(const std::wstring& name, const std::string& bytes) override;
+    bool AppendDataFile(const std::wstring& name, const std::string& header,
+                        const std::string& bytes, std::wstring& failure) override;
+    std::wstring DataFilePath(const std::wstring& name) override;
 };
 
 class RecordingNotices : public Notices {

@@ -76,7 +76,7 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
         ::GetWindowTextW(main, caption, 64);
         EXPECT_STREQ(caption, L"Varnok 2.6");
         EXPECT_EQ(GetAppMainWindow(), main);
-        EXPECT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
+        EXPECT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 3);
         EXPECT_EQ(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 0);
         EXPECT_TRUE(::IsWindowVisible(ipPage));
         EXPECT_FALSE(::IsWindowVisible(filePage));

@@ -1,0 +1,56 @@
+// Reading the command line.
+#include "core/command.h"
+
+#include "core/arguments.h"
+
+namespace {
+
+bool SameWord(const std::wstring& argument, const wchar_t* word) {
+    std::wstring lowered = argument;
+    for (wchar_t& c : lowered) {
+        if (c >= L'A' && c <= L'Z') {
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        }
+    }
+    return lowered == word;
+}
+
+} // namespace
+
+Command ParseCommand(const std::vector<std::wstring>& arguments) {
+    std::vector<std::wstring> words;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (!IsDebugArgument(arguments[i])) {
+            words.push_back(arguments[i]);
+        }
+    }
+    if (words.empty()) {
+        return {};
+    }
+    static constexpr struct {
+        const wchar_t* verb;
+        Command::Kind kind;
+        std::size_t values;
+    } kVerbs[] = {
+        {L"apply", Command::Apply, 4},
+        {L"apply-list", Command::ApplyList, 1},
+        {L"upload", Command::Upload, 2},
+    };
+    for (const auto& verb : kVerbs) {
+        if (SameWord(words[0], verb.verb) && words.size() == verb.values + 1) {
+            return {verb.kind, {words.begin() + 1, words.end()}};
+        }
+    }
+    return {Command::NotUnderstood, {}};
+}
+
+std::wstring UsageText() {
+    return L"Usage:\n"
+           L"  Varnok.exe                                          the window\n"
+           L"  Varnok.exe apply SERIAL ADDRESS NETMASK GATEWAY     one unit\n"
+           L"  Varnok.exe apply-list FILE.csv                      every unit of the file\n"
+           L"  Varnok.exe upload ADDRESS FILE                      an image (*.bin, *.ROM)\n"
+           L"FILE.csv: serial,address,netmask,gateway per line (comma or semicolon).\n"
+           L"\"debug\" anywhere writes varnok.log. Exit code 0: every unit succeeded; 1: one or\n"
+           L"more failed; 2: the command was not understood.\n";
+}

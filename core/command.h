@@ -1,0 +1,24 @@
+// What Varnok is asked to do by its command line: open its window, or commission without
+// it (one unit, a list of units, or an upload). "debug" may stand anywhere and is not part
+// of the command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Command {
+    enum Kind { Window, Apply, ApplyList, Upload, NotUnderstood } kind = Window;
+    // Apply: serial, address, netmask, gateway; ApplyList: the file; Upload: address, file.
+    std::vector<std::wstring> values;
+};
+
+// `arguments` with the program's name first.
+Command ParseCommand(const std::vector<std::wstring>& arguments);
+
+// The exit codes of a command run without the window.
+constexpr int kExitAllSucceeded = 0;
+constexpr int kExitSomeFailed = 1;
+constexpr int kExitNotUnderstood = 2;
+
+// How to call it, for a command line that was not understood.
+std::wstring UsageText();

@@ -1,0 +1,74 @@
+// Commissioning a list of units.
+#include "core/list_run.h"
+
+#include <thread>
+
+#include "core/address_holder.h"
+#include "core/arp.h"
+
+namespace {
+
+bool AskedTogether(const UnitPath& path) {
+    return path.adapter && !path.hostRoute;
+}
+
+} // namespace
+
+std::vector<std::optional<std::wstring>> AddressHolders(System& system,
+                                                        const std::vector<Assignment>& units) {
+    std::vector<std::optional<std::wstring>> holders(units.size());
+    const std::unique_ptr<TablesLock> lock = system.LockTables();
+    for (const Assignment& unit : units) {
+        if (AskedTogether(unit.path)) {
+            Arp(system, unit.address, L"", unit.path.source).Delete();
+        }
+    }
+    // A free address costs the whole wait of its echo: asked one by one, twenty of them
+    // would take twenty times as long.
+    {
+        std::vector<std::jthread> askers;
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            if (AskedTogether(units[i].path)) {
+                askers.emplace_back([&system, &units, &holders, i] {
+                    holders[i] = AddressHolder(system, units[i].path, units[i].address);
+                });
+            }
+        }
+    }
+    return holders;
+}
+
+std::size_t RunList(System& system, const std::vector<ListJob>& jobs, const ListEvents& events,
+                    std::stop_token closing) {
+    std::vector<Assignment> units;
+    for (const ListJob& job : jobs) {
+        units.push_back(job.unit);
+    }
+    const std::vector<std::optional<std::wstring>> holders = AddressHolders(system, units);
+    std::size_t succeeded = 0;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (closing.stop_requested() || (events.stopAfterUnit && events.stopAfterUnit())) {
+            break;
+        }
+        const Assignment& unit = jobs[i].unit;
+        if (events.started) {
+            events.started(jobs[i].index);
+        }
+        Done done;
+        if (holders[i] && !SameMac(*holders[i], unit.mac)) {
+            done.outcome = {Failure::AddressInUse, AddressInUseText(unit.address, *holders[i])};
+            done.recordFailure = AppendToRecord(system, AssignmentEntry(system.Now(), unit, done));
+        } else {
+            done = AssignAndRecord(system, unit, closing,
+                                   AskedTogether(unit.path) ? HolderCheck::AlreadyAsked
+                                                            : HolderCheck::Ask);
+        }
+        if (done.outcome.Succeeded()) {
+            ++succeeded;
+        }
+        if (events.finished) {
+            events.finished(jobs[i].index, done);
+        }
+    }
+    return succeeded;
+}

@@ -1,0 +1,39 @@
+// Commissioning a list of units one after the other, as the technician switches them on:
+// who holds each address is asked of the segment for all of them together first, then
+// each unit gets its assignment sequence. Units fail independently; a stop request ends
+// the run after the unit under way.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "core/commissioning.h"
+#include "core/system.h"
+
+struct ListJob {
+    std::size_t index = 0; // the row's place in the caller's list
+    Assignment unit;
+};
+
+struct ListEvents {
+    std::function<void(std::size_t index)> started;
+    std::function<void(std::size_t index, const Done& done)> finished;
+    // Asked before each unit: true ends the run there.
+    std::function<bool()> stopAfterUnit;
+};
+
+// Who holds each address, asked together: every older entry removed, then one plain echo
+// to each address at once, then the neighbour table read. Addresses reached through a
+// host route are not asked here (nothing; their own run asks). Holds the tables' lock.
+std::vector<std::optional<std::wstring>> AddressHolders(System& system,
+                                                        const std::vector<Assignment>& units);
+
+// Runs the jobs in order; returns how many units took their address. A unit whose address
+// another device holds fails at once, without its sequence. `closing` (the program ends)
+// also skips the echoes of the unit under way.
+std::size_t RunList(System& system, const std::vector<ListJob>& jobs, const ListEvents& events,
+                    std::stop_token closing = {});

@@ -1,0 +1,135 @@
+// SHA-256 over memory and over a file.
+#include "core/sha256.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/text.h"
+
+namespace {
+
+constexpr std::uint32_t kRoundConstants[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+std::unique_ptr<std::FILE, FileCloser> OpenForReading(const std::wstring& path) {
+#ifdef _WIN32
+    return std::unique_ptr<std::FILE, FileCloser>(_wfopen(path.c_str(), L"rb"));
+#else
+    return std::unique_ptr<std::FILE, FileCloser>(std::fopen(ToUtf8(path).c_str(), "rb"));
+#endif
+}
+
+} // namespace
+
+void Sha256::Update(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    length_ += size;
+    while (size > 0) {
+        const std::size_t take = std::min(size, block_.size() - filled_);
+        std::memcpy(block_.data() + filled_, bytes, take);
+        filled_ += take;
+        bytes += take;
+        size -= take;
+        if (filled_ == block_.size()) {
+            Compress(block_.data());
+            filled_ = 0;
+        }
+    }
+}
+
+std::array<std::uint8_t, 32> Sha256::Finish() {
+    // A one bit, zeros up to 8 bytes short of a block's end, and the length in bits.
+    const std::uint64_t bits = length_ * 8;
+    const std::uint8_t one = 0x80;
+    const std::uint8_t zero = 0;
+    Update(&one, 1);
+    while (filled_ != block_.size() - 8) {
+        Update(&zero, 1);
+    }
+    std::uint8_t length[8];
+    for (std::size_t i = 0; i < 8; ++i) {
+        length[i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+    }
+    Update(length, sizeof length);
+
+    std::array<std::uint8_t, 32> digest;
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        digest[i] = static_cast<std::uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
+    }
+    *this = Sha256();
+    return digest;
+}
+
+void Sha256::Compress(const std::uint8_t* block) {
+    std::uint32_t w[64];
+    for (std::size_t i = 0; i < 16; ++i) {
+        w[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 |
+               static_cast<std::uint32_t>(block[4 * i + 1]) << 16 |
+               static_cast<std::uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
+    }
+    for (std::size_t i = 16; i < 64; ++i) {
+        const std::uint32_t s0 =
+            std::rotr(w[i - 15], 7) ^ std::rotr(w[i - 15], 18) ^ w[i - 15] >> 3;
+        const std::uint32_t s1 = std::rotr(w[i - 2], 17) ^ std::rotr(w[i - 2], 19) ^ w[i - 2] >> 10;
+        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    }
+    std::array<std::uint32_t, 8> v = state_; // a, b, c, d, e, f, g, h
+    for (std::size_t i = 0; i < 64; ++i) {
+        const std::uint32_t s1 = std::rotr(v[4], 6) ^ std::rotr(v[4], 11) ^ std::rotr(v[4], 25);
+        const std::uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
+        const std::uint32_t t1 = v[7] + s1 + choice + kRoundConstants[i] + w[i];
+        const std::uint32_t s0 = std::rotr(v[0], 2) ^ std::rotr(v[0], 13) ^ std::rotr(v[0], 22);
+        const std::uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
+        std::copy_backward(v.begin(), v.end() - 1, v.end());
+        v[4] += t1;
+        v[0] = t1 + s0 + majority;
+    }
+    for (std::size_t i = 0; i < state_.size(); ++i) {
+        state_[i] += v[i];
+    }
+}
+
+std::string HexDigest(const std::array<std::uint8_t, 32>& digest) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (std::uint8_t byte : digest) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+    }
+    return hex;
+}
+
+std::optional<FileFacts> DescribeFile(const std::wstring& path) {
+    const auto file = OpenForReading(path);
+    if (!file) {
+        return std::nullopt;
+    }
+    Sha256 hash;
+    FileFacts facts;
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
+        hash.Update(buffer.data(), got);
+        facts.size += got;
+    }
+    if (std::ferror(file.get())) {
+        return std::nullopt; // a folder lands here too, where fopen opens one
+    }
+    facts.sha256 = HexDigest(hash.Finish());
+    return facts;
+}

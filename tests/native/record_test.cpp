@@ -1,0 +1,115 @@
+// The commissioning record's lines (fields a spreadsheet reads as given, never as a
+// formula; the local time with its offset), and SHA-256 over memory and a file.
+#include "core/csv.h"
+#include "core/record.h"
+#include "core/sha256.h"
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/support.h"
+
+namespace {
+
+TEST(RecordField, QuotesWhatWouldSplitAndGuardsFormulas) {
+    const struct {
+        const wchar_t* text;
+        wchar_t separator;
+        const wchar_t* field;
+    } cases[] = {
+        {L"plain text", L',', L"plain text"},
+        {L"a,b", L',', L"\"a,b\""},
+        {L"a,b", L';', L"a,b"},
+        {L"say \"no\"", L',', L"\"say \"\"no\"\"\""},
+        {L"two\r\nlines", L',', L"\"two\r\nlines\""},
+        {L" padded", L',', L"\" padded\""},
+        {L"=HYPERLINK(\"http://x\")", L',', L"\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {L"-cmd", L',', L"'-cmd"},
+        {L"@SUM(A1)", L',', L"'@SUM(A1)"},
+        {L"2026-12-09T14:03:22+01:00", L',', L"2026-12-09T14:03:22+01:00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CsvField(c.text, c.separator), c.field) << testing::PrintToString(c.text);
+        EXPECT_EQ(CsvText(SplitCsvLine(c.field, c.separator).at(0)), c.text);
+    }
+}
+
+TEST(RecordTime, Iso8601WithTheOffsetFromUtc) {
+    const struct {
+        LocalTime time;
+        const wchar_t* text;
+    } cases[] = {
+        {{2026, 12, 9, 14, 3, 22, 60}, L"2026-12-09T14:03:22+01:00"},
+        {{2026, 1, 2, 3, 4, 5, -210}, L"2026-01-02T03:04:05-03:30"},
+        {{2026, 6, 30, 0, 0, 0, 0}, L"2026-06-30T00:00:00+00:00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Iso8601(c.time), c.text);
+    }
+}
+
+TEST(RecordLine, OneQuotedGuardedUtf8LinePerEntry) {
+    EXPECT_EQ(RecordHeader(), "time,serial,mac,address,netmask,gateway,adapter,outcome,reason,"
+                              "seconds,file,size,sha256\r\n");
+    RecordEntry entry;
+    entry.when = {2026, 12, 9, 14, 3, 22, -180};
+    entry.serial = L"1234";
+    entry.mac = L"00:50:c2:11:81:00";
+    entry.address = L"10.0.0.5";
+    entry.netmask = L"255.255.255.0";
+    entry.gateway = L"0.0.0.0";
+    entry.adapter = L"Ethernet, \u00e5";
+    entry.reason = L"-ERR \"busy\"";
+    entry.durationMs = 352;
+    EXPECT_EQ(RecordLine(entry),
+              "2026-12-09T14:03:22-03:00,1234,00:50:c2:11:81:00,10.0.0.5,255.255.255.0,0.0.0.0,"
+              "\"Ethernet, \xC3\xA5\",FAILED,\"'-ERR \"\"busy\"\"\",0.352,,,\r\n");
+
+    entry.succeeded = true;
+    entry.reason.clear();
+    entry.durationMs = 30105;
+    entry.file = L"fw 2.bin";
+    entry.size = 0;
+    entry.sha256 = std::string(64, 'a');
+    const std::string line = RecordLine(entry);
+    EXPECT_EQ(line.substr(line.find(",SUCCESS") + 1),
+              "SUCCESS,,30.105,fw 2.bin,0," + entry.sha256 + "\r\n");
+}
+
+TEST(Sha256, StandardVectorsWhateverTheUpdatePieces) {
+    const struct {
+        std::string message;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    };
+    for (const auto& c : cases) {
+        Sha256 whole;
+        whole.Update(c.message.data(), c.message.size());
+        EXPECT_EQ(HexDigest(whole.Finish()), c.digest) << c.message;
+        Sha256 bytewise;
+        for (char byte : c.message) {
+            bytewise.Update(&byte, 1);
+        }
+        EXPECT_EQ(HexDigest(bytewise.Finish()), c.digest) << c.message;
+        EXPECT_EQ(HexDigest(whole.Finish()), cases[0].digest); // Finish started afresh
+    }
+}
+
+TEST(Sha256, DescribesAFileAcrossReadBlocks) {
+    const testing_support::ScopedTempDir dir;
+    const std::filesystem::path image = dir.path() / "million a.bin";
+    std::ofstream(image, std::ios::binary) << std::string(1000000, 'a');
+    const std::optional<FileFacts> facts = DescribeFile(image.wstring());
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->size, 1000000u);
+    EXPECT_EQ(facts->sha256, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_FALSE(DescribeFile((dir.path() / "missing.bin").wstring()));
+    EXPECT_FALSE(DescribeFile(dir.path().wstring()));
+}
+
+} // namespace

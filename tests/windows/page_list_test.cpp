@@ -1,0 +1,171 @@
+// The list of units, created for real and driven with window messages on the recording
+// system: a cabinet imported, applied, applied again, stopped, and kept.
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/page_list.h"
+#include "core/commissioning.h"
+#include "res/resource_ids.h"
+#include "tests/support.h"
+#include "tests/windows/page_fixture.h"
+
+namespace {
+
+using namespace testing_support;
+using Trace = std::vector<std::wstring>;
+
+class ListPage : public PageFixture<PageList, IDD_PAGE_LIST> {
+protected:
+    void SetUp() override {
+        PageFixture::SetUp();
+        ForgetRecordFailureForTesting();
+        fakes::world().adapters = {
+            Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
+    }
+    std::wstring WriteList(const std::string& text) {
+        const std::filesystem::path file = dir.path() / "cabinet 7.csv";
+        std::ofstream(file, std::ios::binary) << text;
+        return file.wstring();
+    }
+    // Clicks `button` and handles messages until the run's summary box.
+    std::wstring RunAndSum(int button) {
+        const std::size_t before = fakes::Trace().size();
+        Click(button);
+        std::wstring summary;
+        PumpUntil([&] {
+            const Trace trace = fakes::Trace();
+            for (std::size_t i = before; i < trace.size(); ++i) {
+                if (trace[i].find(L"units took their address") != std::wstring::npos) {
+                    summary = trace[i];
+                    return !page_->Working();
+                }
+            }
+            return false;
+        });
+        return summary;
+    }
+    std::vector<UnitState> States() const {
+        std::vector<UnitState> states;
+        for (const ListedUnit& unit : page_->Units()) {
+            states.push_back(unit.state);
+        }
+        return states;
+    }
+
+    ScopedTempDir dir;
+};
+
+constexpr char kCabinet[] = "serial;ip;netmask;gateway\r\n"
+                            "1000;10.0.0.101;255.255.255.0;10.0.0.1\r\n"
+                            "1001;10.0.0.102;255.255.255.0;10.0.0.1\r\n"
+                            "\r\n"
+                            "1002;10.0.0.103;255.255.255.0;10.0.0.1\r\n";
+
+std::size_t Position(const Trace& trace, const std::wstring& line) {
+    return static_cast<std::size_t>(std::find(trace.begin(), trace.end(), line) - trace.begin());
+}
+
+// One unit answers, one is absent, a PLC holds the third's address: each row its own
+// outcome, one summary, the addresses asked about together before the first unit, a
+// record line per unit, and the list kept for the next start.
+TEST_F(ListPage, ApplyAllThenApplyAgainRunsEachUnitOnItsOwn) {
+    PageList& page = OpenPage();
+    ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
+    fakes::world().neighbours[L"10.0.0.103"] = L"02-00-5E-10-00-99";
+    fakes::world().echoReplies = {{true, 0}};
+
+    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 1 of 3 units took their address");
+    EXPECT_EQ(States(), (std::vector{UnitState::Succeeded, UnitState::Failed, UnitState::Failed}));
+    EXPECT_EQ(page.Units()[1].reason, L"The unit did not answer.");
+    EXPECT_EQ(page.Units()[2].reason, L"The address 10.0.0.103 is already in use by the device "
+                                      L"with MAC 02-00-5e-10-00-99.");
+    const Trace trace = fakes::Trace();
+    const std::size_t firstUnit = Position(trace, L"echo 10.0.0.101");
+    for (const wchar_t* asked : {L"echo 10.0.0.101 wait 1000", L"echo 10.0.0.102 wait 1000",
+                                 L"echo 10.0.0.103 wait 1000"}) {
+        EXPECT_LT(Position(trace, asked), firstUnit) << asked;
+    }
+    EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
+                            [](const std::wstring& line) {
+                                return line.starts_with(L"sys arp.exe|-s 10.0.0.103");
+                            }),
+              0);
+    const std::string record = fakes::world().dataFiles[kRecordFile];
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 4); // the header and 3 units
+    EXPECT_NE(record.find(",1000,00:50:c2:11:8b:b8,10.0.0.101,255.255.255.0,10.0.0.1,"
+                          "Ethernet (10.0.0.20),SUCCESS,"),
+              std::string::npos)
+        << record;
+
+    // Only the two that failed run again; the absent unit has been switched on since.
+    fakes::world().echoReplies = {{true, 0}};
+    fakes::world().trace.clear();
+    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_AGAIN), L"box 1 of 2 units took their address");
+    EXPECT_EQ(States(),
+              (std::vector{UnitState::Succeeded, UnitState::Succeeded, UnitState::Failed}));
+    EXPECT_EQ(Position(fakes::Trace(), L"echo 10.0.0.101 wait 1000"), fakes::Trace().size());
+
+    // The list and its states come back with the page.
+    const std::vector<ListedUnit> kept = page.Units();
+    page_.reset();
+    PageList& again = OpenPage();
+    ASSERT_EQ(again.Units().size(), kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(again.Units()[i].state, kept[i].state);
+        EXPECT_EQ(again.Units()[i].reason, kept[i].reason);
+    }
+}
+
+// A file that cannot be taken changes nothing, and says which line is wrong.
+TEST_F(ListPage, ARefusedImportNamesTheLineAndKeepsTheList) {
+    PageList& page = OpenPage();
+    ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
+    static const struct {
+        const char* file;
+        const wchar_t* says;
+    } kFiles[] = {
+        {"1000,10.0.0.101,255.255.255.0,0.0.0.0\n1001,10.0.0.101,255.255.255.0,0.0.0.0\n",
+         L"Line 2: address 10.0.0.101 is already on line 1"},
+        {"1000,10.0.0.255,255.255.255.0,0.0.0.0\n",
+         L"Line 1: The new IP address is the broadcast address of its subnet."},
+    };
+    for (const auto& each : kFiles) {
+        fakes::world().trace.clear();
+        EXPECT_FALSE(page.ImportFile(WriteList(each.file)));
+        const Trace trace = fakes::Trace();
+        ASSERT_FALSE(trace.empty());
+        EXPECT_NE(trace.back().find(each.says), std::wstring::npos) << trace.back();
+        EXPECT_EQ(page.Units().size(), 3u);
+    }
+}
+
+// "Stop" ends the run after the unit under way; the rest wait. The window stays usable
+// for it, and a record that cannot be written is told once, not per unit.
+TEST_F(ListPage, StopEndsTheRunAfterTheUnitUnderWay) {
+    PageList& page = OpenPage();
+    ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
+    fakes::world().dataWritable = false;
+    fakes::world().echoReplies = {{true, 0}, {true, 0}, {true, 0}};
+    bool stopUsable = false;
+    const HWND stop = Item(IDC_LIST_STOP);
+    const HWND import = Item(IDC_LIST_IMPORT);
+    fakes::world().onEcho = [&] {
+        stopUsable = ::IsWindowEnabled(stop) && !::IsWindowEnabled(import);
+        ::PostMessageW(stop, BM_CLICK, 0, 0);
+        ::Sleep(100); // the click is taken while this unit's echo is under way
+    };
+    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 1 of 1 units took their address");
+    EXPECT_TRUE(stopUsable);
+    EXPECT_EQ(States(),
+              (std::vector{UnitState::Succeeded, UnitState::Waiting, UnitState::Waiting}));
+    const Trace trace = fakes::Trace();
+    EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
+                            [](const std::wstring& line) {
+                                return line.find(L"cannot be written") != std::wstring::npos;
+                            }),
+              1);
+}
+
+} // namespace

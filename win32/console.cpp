@@ -1,0 +1,48 @@
+// Writing to the console Varnok was started from.
+#include "win32/console.h"
+
+#include "core/text.h"
+
+namespace {
+
+HANDLE HandedDown(DWORD which) {
+    const HANDLE handle = ::GetStdHandle(which);
+    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+}
+
+} // namespace
+
+Console::Console() : out_(HandedDown(STD_OUTPUT_HANDLE)), error_(HandedDown(STD_ERROR_HANDLE)) {
+    if (out_ || !::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return;
+    }
+    attached_ = OwnFile(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    out_ = attached_.get();
+    if (!error_) {
+        error_ = out_;
+    }
+    // The prompt was printed when Varnok started; the first line goes below it.
+    Write(out_, L"");
+}
+
+void Console::Write(HANDLE to, const std::wstring& line) {
+    if (!to) {
+        return;
+    }
+    std::wstring text;
+    for (const wchar_t c : line + L"\n") {
+        if (c == L'\n') {
+            text += L'\r'; // a console and Notepad alike want CR LF
+        }
+        text += c;
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (::GetConsoleMode(to, &mode)) {
+        ::WriteConsoleW(to, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    const std::string bytes = ToUtf8(text);
+    ::WriteFile(to, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
