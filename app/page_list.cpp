@@ -54,8 +54,8 @@ BOOL PageList::OnInitDialog() {
     static constexpr struct {
         const wchar_t* title;
         int width;
-    } kColumns[] = {{L"Serial", 50},  {L"MAC", 110},    {L"New IP", 95}, {L"Netmask", 95},
-                    {L"Gateway", 95}, {L"Status", 260}, {L"Time", 60}};
+    } kColumns[] = {{L"Serial", 45},  {L"MAC", 100},    {L"New IP", 82}, {L"Netmask", 85},
+                    {L"Gateway", 75}, {L"Status", 155}, {L"Time", 55}};
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         list_.AddColumn(i, kColumns[i].title, kColumns[i].width);
     }
