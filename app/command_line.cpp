@@ -68,12 +68,14 @@ int ApplyUnits(const std::vector<UnitRow>& rows, System& system, Console& consol
 
 // The unit of "apply", checked as a list's line is.
 int Apply(const std::vector<std::wstring>& values, System& system, Console& console) {
-    std::wstring line;
-    for (const std::wstring& value : values) {
-        if (value.find_first_of(L",;\"") != std::wstring::npos) {
-            return NotUnderstood(console, L"Not a serial number or address: " + value);
+    // A header first, so that a serial such as "abc" is refused as a serial, never taken
+    // for the header line.
+    std::wstring line = L"serial,address,netmask,gateway\n";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i].find_first_of(L",;\"") != std::wstring::npos) {
+            return NotUnderstood(console, L"Not a serial number or address: " + values[i]);
         }
-        line += (line.empty() ? L"" : L",") + value;
+        line += (i ? L"," : L"") + values[i];
     }
     const ListReading reading = ReadUnitList(ToUtf8(line), system.OwnAddresses());
     if (reading.problem) {

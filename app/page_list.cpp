@@ -322,8 +322,9 @@ void PageList::OnWorkDone(const Outcome&) {
 
 void PageList::EnableControls(bool enable) {
     SetBusy(!enable, true); // the window as a whole, this page apart: "Stop" stays
+    // The list itself stays enabled, to be scrolled through while it runs.
     for (int id : {IDC_LIST_IMPORT, IDC_LIST_FILL, IDC_LIST_APPLY_ALL, IDC_LIST_APPLY_AGAIN,
-                   IDC_LIST_EXPORT, IDC_UNIT_LIST}) {
+                   IDC_LIST_EXPORT}) {
         ::EnableWindow(Item(id), enable ? TRUE : FALSE);
     }
     ::EnableWindow(Item(IDC_LIST_STOP), enable ? FALSE : TRUE);

@@ -180,6 +180,7 @@ TEST_F(Program, CommandLinesItCannotRunSayWhyWithExitCodeTwo) {
         {L"apply 1234 10.0.0.5 255.255.255.0", 2, "Usage:"},
         {L"apply 1234 127.0.0.5 255.0.0.0 0.0.0.0", 2, "loopback"},
         {L"apply 12a4 10.0.0.5 255.255.255.0 0.0.0.0", 2, "serial \"12a4\" is not 4 or 5 digits"},
+        {L"apply abcd 10.0.0.5 255.255.255.0 0.0.0.0", 2, "serial \"abcd\" is not 4 or 5 digits"},
         {L"apply-list \"no such file.csv\"", 2, "no such file.csv cannot be read"},
         {L"upload 10.0.0.5 \"no such image.bin\"", 1,
          "10.0.0.5 no such image.bin FAILED File not found\r\n"},
