@@ -1,28 +1,33 @@
 // Writing the commissioning record's lines.
 #include "core/record.h"
 
-#include <cwchar>
-
 #include "core/csv.h"
 #include "core/text.h"
 
 namespace {
 
+// `value` in decimal, with leading zeros to `width` digits.
+std::wstring Digits(long long value, std::size_t width) {
+    std::wstring text = std::to_wstring(value);
+    if (text.size() < width) {
+        text.insert(0, width - text.size(), L'0');
+    }
+    return text;
+}
+
 std::wstring Seconds(std::uint64_t milliseconds) {
-    std::wstring fraction = std::to_wstring(milliseconds % 1000);
-    fraction.insert(0, 3 - fraction.size(), L'0');
-    return std::to_wstring(milliseconds / 1000) + L'.' + fraction;
+    return std::to_wstring(milliseconds / 1000) + L'.' + Digits(milliseconds % 1000, 3);
 }
 
 } // namespace
 
 std::wstring Iso8601(const LocalTime& t) {
+    // Formatted by hand: a printf here would link MinGW's whole printf into Varnok.exe.
     const int offset = t.offsetMinutes < 0 ? -t.offsetMinutes : t.offsetMinutes;
-    wchar_t text[64];
-    std::swprintf(text, std::size(text), L"%04d-%02d-%02dT%02d:%02d:%02d%lc%02d:%02d", t.year,
-                  t.month, t.day, t.hour, t.minute, t.second,
-                  static_cast<wint_t>(t.offsetMinutes < 0 ? L'-' : L'+'), offset / 60, offset % 60);
-    return text;
+    return Digits(t.year, 4) + L'-' + Digits(t.month, 2) + L'-' + Digits(t.day, 2) + L'T' +
+           Digits(t.hour, 2) + L':' + Digits(t.minute, 2) + L':' + Digits(t.second, 2) +
+           (t.offsetMinutes < 0 ? L'-' : L'+') + Digits(offset / 60, 2) + L':' +
+           Digits(offset % 60, 2);
 }
 
 std::string RecordHeader() {

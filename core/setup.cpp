@@ -84,9 +84,11 @@ Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
 }
 
 void UndoPendingChange(System& system) {
-    const std::unique_ptr<TablesLock> lock = system.LockTables();
+    // A record while another Varnok holds the lock is that one's change under way: it
+    // clears the record itself.
+    const std::unique_ptr<TablesLock> lock = system.LockTables(false);
     const std::optional<PendingChange> pending = system.PendingChangeOnRecord();
-    if (!pending) {
+    if (!lock || !pending) {
         return;
     }
     WriteLogLine(L"undoing a change left by an earlier run: ARP entry for " +

@@ -41,6 +41,7 @@ private:
 };
 
 // Undoes a change that a run killed halfway left in the PC's tables (its record says
-// which), then forgets the record. Start-up calls it before anything else runs; it waits
-// for the lock, so another Varnok's change under way is never taken for a dead one's.
+// which), then forgets the record. Start-up calls it before anything else runs. While
+// another Varnok holds the lock on the tables, the record is that one's change under way,
+// and is left alone.
 void UndoPendingChange(System& system);

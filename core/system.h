@@ -137,7 +137,8 @@ public:
 
     // Waits until no other sequence, of this Varnok or another one (a window, a command
     // line), changes the PC's tables, and keeps them to this one while the lock lives.
-    virtual std::unique_ptr<TablesLock> LockTables() = 0;
+    // Without `wait`, nothing when another sequence holds it now.
+    virtual std::unique_ptr<TablesLock> LockTables(bool wait = true) = 0;
 
     // The local time with its offset from UTC, and a steady count of milliseconds for
     // how long something took.

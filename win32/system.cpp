@@ -108,8 +108,8 @@ void Win32System::ClearPendingChange() {
     DeleteProfileValue(kPendingSection, kPendingRoute);
 }
 
-std::unique_ptr<TablesLock> Win32System::LockTables() {
-    return WaitForTablesLock();
+std::unique_ptr<TablesLock> Win32System::LockTables(bool wait) {
+    return WaitForTablesLock(wait);
 }
 
 LocalTime Win32System::Now() {

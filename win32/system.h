@@ -32,7 +32,7 @@ public:
     void RecordPendingChange(const PendingChange& change) override;
     std::optional<PendingChange> PendingChangeOnRecord() override;
     void ClearPendingChange() override;
-    std::unique_ptr<TablesLock> LockTables() override;
+    std::unique_ptr<TablesLock> LockTables(bool wait) override;
     LocalTime Now() override;
     std::uint64_t Milliseconds() override;
     std::optional<std::string> ReadDataFile(const std::wstring& name) override;

@@ -21,15 +21,18 @@ private:
 
 } // namespace
 
-std::unique_ptr<TablesLock> WaitForTablesLock() {
+std::unique_ptr<TablesLock> WaitForTablesLock(bool wait) {
     for (const wchar_t* name : kNames) {
         UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name));
         if (!mutex) {
             continue;
         }
-        const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
+        const DWORD waited = ::WaitForSingleObject(mutex.get(), wait ? INFINITE : 0);
         if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
             return std::make_unique<MutexLock>(std::move(mutex));
+        }
+        if (waited == WAIT_TIMEOUT) {
+            return nullptr;
         }
     }
     return std::make_unique<TablesLock>();

@@ -7,6 +7,7 @@
 
 #include "core/system.h"
 
-// Waits for the lock; a Varnok that died holding it leaves it to the next one. Where no
-// mutex can be had at all the sequence runs unlocked rather than not at all.
-std::unique_ptr<TablesLock> WaitForTablesLock();
+// Waits for the lock (without `wait`: nothing when another holds it now); a Varnok that
+// died holding it leaves it to the next one. Where no mutex can be had at all the
+// sequence runs unlocked rather than not at all.
+std::unique_ptr<TablesLock> WaitForTablesLock(bool wait);

@@ -193,7 +193,10 @@ public:
 
 } // namespace
 
-std::unique_ptr<TablesLock> RecordingSystem::LockTables() {
+std::unique_ptr<TablesLock> RecordingSystem::LockTables(bool wait) {
+    if (!wait && world().tablesLockedElsewhere) {
+        return nullptr;
+    }
     return std::make_unique<RecordingLock>();
 }
 

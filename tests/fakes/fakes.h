@@ -70,8 +70,10 @@ struct World {
     // The record of a change under way.
     std::optional<PendingChange> pending;
 
-    // The lock on the PC's tables: held now, and how often it was taken.
+    // The lock on the PC's tables: held now, held by another Varnok (LockTables without
+    // waiting then gives nothing), and how often it was taken.
     bool tablesLocked = false;
+    bool tablesLockedElsewhere = false;
     int tablesLockCount = 0;
     // The clock: a fixed local time; the milliseconds advance with every pause and with
     // every echo that waited in vain.
@@ -108,7 +110,7 @@ public:
     void RecordPendingChange(const PendingChange& change) override;
     std::optional<PendingChange> PendingChangeOnRecord() override;
     void ClearPendingChange() override;
-    std::unique_ptr<TablesLock> LockTables() override;
+    std::unique_ptr<TablesLock> LockTables(bool wait) override;
     LocalTime Now() override;
     std::uint64_t Milliseconds() override;
     std::optional<std::string> ReadDataFile(const std::wstring& name) override;
