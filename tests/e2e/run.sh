@@ -3,8 +3,9 @@
 # (segment.sh), with the PC's side under Wine in a namespace of its own, arp.exe and
 # route.exe replaced by stand-ins that change the namespace's real tables.
 #   run.sh WINDOWS_BUILD_DIR/tests/e2e UNITSIM WORKDIR [VARNOK_EXE]
-# With VARNOK_EXE each "Apply" is clicked in its window and the uploads run as well;
-# without it the assignment sequence is called directly (apply_probe). VARNOK_E2E_TFTP,
+# With VARNOK_EXE each "Apply" is clicked in its window and the uploads run as well, and
+# at the end, on a rack of twenty units behind a switch, the list page and the command
+# line; without it the assignment sequence is called directly (apply_probe). VARNOK_E2E_TFTP,
 # when set, names tftp.exe, whose own 4 MB transfer is timed. A scenario's files (what
 # the unit recorded, what arp.exe and route.exe were asked, the program's output and
 # log, phase timings) stay in WORKDIR/scenarios/NAME.
@@ -55,6 +56,9 @@ cleanup() {
     [ ${#VARNOK_PIDS[@]} -gt 0 ] && wait "${VARNOK_PIDS[@]}" 2>/dev/null
     WINEPREFIX=$prefix wineserver -k 2>/dev/null
     seg_down
+    # This trap replaced start_virtual_display's, which ended its Xvfb.
+    [ -n "${VARNOK_XVFB_PID:-}" ] && kill "$VARNOK_XVFB_PID" 2>/dev/null
+    return 0
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
@@ -121,6 +125,10 @@ varnok() { # [debug] -- STEPS...
     RESPONSE_MS=$(sed -n 's/^worst-response-ms: //p' "$dir/out" | tr -d '\r' | sort -n | tail -1)
 }
 
+# The UI driver's steps on a Varnok started apart; what it prints is added to out.
+drive() { in_pc timeout 120 wine "$bin/ui_driver.exe" "$@" >>"$dir/out" 2>>"$dir/err"; }
+point() { sed -n "s/^where $1: //p" "$dir/out" | tr -d '\r' | tail -1; }
+
 kill_tree() { # PID: that process and all below it, at once, as a power cut would
     local child
     for child in $(pgrep -P "$1"); do kill_tree "$child"; done
@@ -155,12 +163,16 @@ expect() { # WHAT ACTUAL EXPECTED
         scenario_failed=1
     fi
 }
-records() { # FIELD: that field of each configuration the unit received, one a line
-    sed -n "s/.*\"$1\":\"\\([^\"]*\\)\".*/\\1/p" "$dir/unit.jsonl"
+records() { # FIELD [FILE]: that field of each configuration the unit received, one a line
+    sed -n "s/.*\"$1\":\"\\([^\"]*\\)\".*/\\1/p" "${2:-$dir/unit.jsonl}"
 }
 begin() { # NAME [unitsim options]: a fresh folder and a unit just switched on
-    name=$1
+    fresh "$1"
     shift
+    seg_unit_start "$dir/unit.jsonl" "$@" || scenario_failed=1
+}
+fresh() { # NAME: a fresh folder
+    name=$1
     dir=$work/scenarios/$name
     mkdir -p "$dir"
     echo "$(date +%s.%N | cut -c1-14) begin" >"$dir/timing"
@@ -168,7 +180,6 @@ begin() { # NAME [unitsim options]: a fresh folder and a unit just switched on
     scenario_failed=0
     IGNORE=
     CHOOSE=
-    seg_unit_start "$dir/unit.jsonl" "$@" || scenario_failed=1
 }
 end() {
     echo "$(date +%s.%N | cut -c1-14) end" >>"$dir/timing"
@@ -370,8 +381,6 @@ if [ "$front" = ui ]; then
     head -c 200000 /dev/urandom >"$dir/fw/firmware.bin"
     in_pc timeout 150 wine "$program" >"$dir/varnok.out" 2>&1 &
     running=$!
-    drive() { in_pc timeout 90 wine "$bin/ui_driver.exe" "$@" >>"$dir/out" 2>>"$dir/err"; }
-    point() { sed -n "s/^where $1: //p" "$dir/out" | tr -d '\r' | tail -1; }
     drive serial=$SERIAL address=10.77.0.54 netmask=255.255.255.0 gateway=10.77.0.1 where=1002
     read -r x y <<<"$(point 1002)"
     xdotool mousemove "${x:-0}" "${y:-0}" click 1 sleep 0.3 key End Return
@@ -455,12 +464,254 @@ if [ "$front" = ui ]; then
     end
 fi
 
+# --- a rack of units: the list page and the command line ------------------------------
+
+if [ "$front" = ui ]; then
+    # From here on the one unit gives way to a rack of twenty behind a switch. Rack unit K
+    # is always the unit with serial 1000 + K, so no MAC ever moves to another port.
+    RACK=20
+    rack_made=1
+    if ! seg_rack_up $RACK; then
+        echo "not ok - the rack of $RACK units could not be made"
+        failures=$((failures + 1))
+        rack_made=0
+    fi
+    # Where Varnok keeps its list and its record: %APPDATA%\Varnok, as Wine maps it.
+    appdata=$(dir=$work in_pc wine cmd /c echo '%APPDATA%' | tr -d '\r')
+    kept=$(dir=$work in_pc wine winepath -u "$appdata" | tr -d '\r')/Varnok
+    RECORD_HEADER=time,serial,mac,address,netmask,gateway,adapter,outcome,reason,seconds,file,size,sha256
+fi
+
+rack_on() { # K [unitsim options]: rack unit K switched on, its simulator recording to unitK.jsonl
+    local k=$1
+    shift
+    seg_rack_unit_start "$k" "$(mac_of $((1000 + k)))" "$dir/unit$k.jsonl" "$@" ||
+        expect "rack unit $k" "not switched on" "switched on"
+}
+held_and_answers() { # K: the address rack unit K holds and its answers to the echoes
+    echo "$(ip -n "${SEG_RACK[$1]}" -4 -o addr show dev "$SEG_UNIT_IF" | awk '{print $4}')" \
+        "$(records answer "$dir/unit$1.jsonl" | paste -sd ' ')"
+}
+
+# A CSV file's lines with the fields joined by "|", quotes undone.
+csv_rows() { # FILE
+    { tr -d '\r' <"$1"; } 2>/dev/null | awk '{
+        out = ""; quoted = 0
+        for (i = 1; i <= length($0); i++) {
+            c = substr($0, i, 1)
+            if (quoted && c == "\"" && substr($0, i + 1, 1) == "\"") { out = out c; i++ }
+            else if (c == "\"") quoted = !quoted
+            else if (c == "," && !quoted) out = out "|"
+            else out = out c
+        }
+        print out
+    }'
+}
+# The list Varnok keeps: serial, address, netmask, gateway and state of each unit; a
+# failure must say why.
+list_states() {
+    csv_rows "$kept/units.csv" | grep -v '^serial|' |
+        awk -F'|' '{print $1, $2, $3, $4, $5 ($5 == "failed" && $7 == "" ? " (no reason)" : "")}'
+}
+# The record's lines of assignments: serial, MAC (as mac_of writes it), address, netmask,
+# gateway, outcome; a failure must say why, and each names its adapter.
+record_applies() {
+    csv_rows "$kept/record.csv" | sed 1d | awk -F'|' '$11 == "" {
+        mac = tolower($3); gsub("-", ":", mac)
+        print $2, mac, $4, $5, $6, $8 ($8 == "FAILED" && $9 == "" ? " (no reason)" : "") \
+            ($7 == "" ? " (no adapter)" : "")
+    }'
+}
+# Every line of the record: its header, and a time in ISO 8601 with the offset from UTC.
+check_record_form() {
+    expect "record's header" "$(head -1 "$kept/record.csv" 2>/dev/null | tr -d '\r')" \
+        "$RECORD_HEADER"
+    expect "record's times not in ISO 8601 with offset" "$(csv_rows "$kept/record.csv" | sed 1d |
+        cut -d'|' -f1 | grep -vE '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}(\.[0-9]+)?([+-][0-9]{2}:[0-9]{2}|Z)$')" ""
+}
+
+window_open() { # Varnok started apart for `drive`, its window shown
+    in_pc timeout 300 wine "$program" >"$dir/varnok.out" 2>&1 &
+    running=$!
+    drive read=1002
+}
+window_close() { # closed as its close box does; whatever went wrong, it does not outlive the scenario
+    drive close
+    for _ in $(seq 50); do kill -0 "$running" 2>/dev/null || break; sleep 0.2; done
+    kill_tree "$running"
+}
+import_dialog_open() { xdotool search --onlyvisible --name '^Import units$' >/dev/null 2>&1; }
+import_units() { # FILE: "Import…", and in the real Open dialog the whole path typed
+    drive click=1061
+    local dialog attempt
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Import units$' 2>/dev/null |
+        head -1)
+    if [ -z "$dialog" ]; then
+        expect "dialog \"Import units\"" "not shown" "shown"
+        return 1
+    fi
+    # Keys reach the dialog only once it has the focus and has filled its list.
+    for attempt in 1 2 3; do
+        xdotool windowfocus --sync "$dialog" 2>/dev/null
+        sleep $attempt
+        xdotool key ctrl+a && xdotool type --delay 40 "Z:${1//\//\\}" && xdotool key Return
+        for _ in $(seq 25); do import_dialog_open || break; sleep 0.2; done
+        echo "$attempt" >"$dir/dialog-attempts"
+        import_dialog_open || return 0
+    done
+    expect "dialog \"Import units\"" "still open after the path was typed" "closed"
+    return 1
+}
+boxes_shown() { sed -n 's/^box: //p' "$dir/out" | tr -d '\r'; }
+
+if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
+    # Twenty units on the bench, imported from a spreadsheet's CSV (a header, CRLF line
+    # ends) through the real Open dialog; "Apply all" gives each its own address.
+    fresh list-of-twenty-all-answering
+    seg_rack_units_stop
+    rm -f "$kept/units.csv" "$kept/record.csv"
+    printf 'serial,ip,netmask,gateway\r\n' >"$dir/units.csv"
+    want_list='' want_record='' want_held=''
+    for ((k = 0; k < RACK; k++)); do
+        rack_on $k
+        serial=$((1000 + k)) address=10.77.0.$((100 + k))
+        printf '%s,%s,255.255.255.0,10.77.0.1\r\n' $serial "$address" >>"$dir/units.csv"
+        want_list+="$serial $address 255.255.255.0 10.77.0.1 succeeded"$'\n'
+        want_record+="$serial $(mac_of $serial) $address 255.255.255.0 10.77.0.1 SUCCESS"$'\n'
+        want_held+="$address/24 echo"$'\n'
+    done
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    # Exactly one box, at the end.
+    drive click=1063 box=60 no-box=2
+    window_close
+    expect "boxes" "$(boxes_shown)" "20 of 20 units took their address"
+    LIST_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | head -1)
+    RESPONSE_MS=$(sed -n 's/^worst-response-ms: //p' "$dir/out" | tr -d '\r' | sort -n | tail -1)
+    [ "${LIST_MS:-99999}" -le 25000 ] || expect "Apply all to the summary (ms)" "${LIST_MS:-?}" "<= 25000"
+    expect_responsive
+    expect "each unit's address and answers" \
+        "$(for ((k = 0; k < RACK; k++)); do held_and_answers $k; done)" "${want_held%$'\n'}"
+    expect "the list kept" "$(list_states)" "${want_list%$'\n'}"
+    expect "the record" "$(record_applies)" "${want_record%$'\n'}"
+    check_record_form
+    ELAPSED_MS=$LIST_MS
+    end
+
+    # Eleven rows (no header, LF): one unit answers only the third echo and still takes
+    # its address; one is switched off during "Apply all" and on before "Apply again",
+    # which runs only that row.
+    fresh list-with-an-absent-and-a-late-unit
+    seg_rack_units_stop
+    rm -f "$kept/units.csv" "$kept/record.csv"
+    LATE=3 ABSENT=7
+    : >"$dir/units.csv"
+    want_first='' want_final='' want_record='' want_held=''
+    for ((k = 0; k <= 10; k++)); do
+        serial=$((1000 + k)) address=10.77.0.$((120 + k))
+        echo "$serial,$address,255.255.255.0,10.77.0.1" >>"$dir/units.csv"
+        state=succeeded outcome=SUCCESS answers=echo
+        case $k in
+        "$LATE") rack_on $k --answer-from 3 && answers="none none echo" ;;
+        "$ABSENT") state=failed outcome=FAILED ;;
+        *) rack_on $k ;;
+        esac
+        want_first+="$serial $address 255.255.255.0 10.77.0.1 $state"$'\n'
+        want_final+="$serial $address 255.255.255.0 10.77.0.1 succeeded"$'\n'
+        want_record+="$serial $(mac_of $serial) $address 255.255.255.0 10.77.0.1 $outcome"$'\n'
+        want_held+="$address/24 $answers"$'\n'
+    done
+    want_record+="$((1000 + ABSENT)) $(mac_of $((1000 + ABSENT))) 10.77.0.$((120 + ABSENT)) 255.255.255.0 10.77.0.1 SUCCESS"
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    drive click=1063 box=90
+    # Kept as it changes, not only when the window closes.
+    expect "the list kept after Apply all" "$(list_states)" "${want_first%$'\n'}"
+    rack_on $ABSENT
+    drive click=1064 box=30 no-box=2
+    window_close
+    expect "boxes" "$(boxes_shown)" \
+        "10 of 11 units took their address"$'\n'"1 of 1 units took their address"
+    expect "each unit's address and answers" \
+        "$(for ((k = 0; k <= 10; k++)); do held_and_answers $k; done)" "${want_held%$'\n'}"
+    expect "the list kept at the end" "$(list_states)" "${want_final%$'\n'}"
+    expect "the record" "$(record_applies)" "$want_record"
+    check_record_form
+    ELAPSED_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | paste -sd ' ')
+    end
+
+    # Varnok.exe from a script: apply, apply-list (one unit absent), upload, and a command
+    # it does not know. One line per unit on stdout; exit status 0, 1 or 2.
+    fresh command-line
+    seg_rack_units_stop
+    rm -f "$kept/record.csv"
+    [ ${#VARNOK_PIDS[@]} -gt 0 ] && wait "${VARNOK_PIDS[@]}" 2>/dev/null
+    rack_on 0
+    rack_on 1
+    cli() { # NAME ARGUMENTS...: Varnok.exe with those arguments; output in NAME.out and NAME.err
+        local run=$1 start
+        shift
+        start=$(date +%s%N)
+        in_pc timeout 150 wine "$program" "$@" >"$dir/$run.out" 2>"$dir/$run.err"
+        STATUS=$?
+        CLI_MS=$((($(date +%s%N) - start) / 1000000))
+        OUTPUT=$(tr -d '\r' <"$dir/$run.out")
+    }
+    cli apply apply 1000 10.77.0.140 255.255.255.0 10.77.0.1
+    expect "apply: output" "$OUTPUT" "1000 $(mac_of 1000) 10.77.0.140 SUCCESS"
+    expect "apply: exit status" "$STATUS" 0
+    APPLY_CLI_MS=$CLI_MS
+    # The second unit's serial 1019 is switched off; "debug" at the end turns the log on.
+    printf '%s\n' 1001,10.77.0.141,255.255.255.0,10.77.0.1 1019,10.77.0.142,255.255.255.0,10.77.0.1 \
+        >"$dir/two.csv"
+    cli apply-list apply-list two.csv debug
+    expect "apply-list: first line" "$(sed -n 1p <<<"$OUTPUT")" \
+        "1001 $(mac_of 1001) 10.77.0.141 SUCCESS"
+    second=$(sed -n 2p <<<"$OUTPUT")
+    [[ $second =~ ^"1019 $(mac_of 1019) 10.77.0.142 FAILED ". ]] ||
+        expect "apply-list: second line" "$second" "1019 $(mac_of 1019) 10.77.0.142 FAILED <reason>"
+    expect "apply-list: lines" "$(wc -l <<<"$OUTPUT")" 2
+    expect "apply-list: exit status" "$STATUS" 1
+    [ -s "$dir/varnok.log" ] || expect "varnok.log with \"debug\" last" "missing" "written"
+    # The unit that took 10.77.0.140 answers like any host now: web pages by TFTP, the
+    # fixed wait of 15 s included.
+    mkdir -p "$dir/tftp" "$dir/my files" && chmod 777 "$dir/tftp"
+    head -c 100000 /dev/urandom >"$dir/my files/pages.ROM"
+    seg_tftpd_start "$dir/tftp" 10.77.0.140 "${SEG_RACK[0]}" ||
+        expect "TFTP server in rack unit 0" "not started" "started"
+    image="Z:${dir//\//\\}\\my files\\pages.ROM"
+    cli upload upload 10.77.0.140 "$image"
+    expect "upload: output" "$OUTPUT" "10.77.0.140 $image SUCCESS"
+    expect "upload: exit status" "$STATUS" 0
+    cmp -s "$dir/my files/pages.ROM" "$dir/tftp/pages.ROM" || expect "web pages received" "differs" "same"
+    [ "$CLI_MS" -ge 15000 ] || expect "upload's time with the fixed wait (ms)" "$CLI_MS" ">= 15000"
+    UPLOAD_CLI_MS=$CLI_MS
+    cli frobnicate frobnicate
+    expect "frobnicate: exit status" "$STATUS" 2
+    grep -q apply-list "$dir/frobnicate.out" "$dir/frobnicate.err" ||
+        expect "frobnicate: usage text" "$(cat "$dir/frobnicate.out" "$dir/frobnicate.err")" \
+            "a usage text naming apply, apply-list and upload"
+    expect "the record of the assignments" "$(record_applies)" \
+        "1000 $(mac_of 1000) 10.77.0.140 255.255.255.0 10.77.0.1 SUCCESS"$'\n'"1001 $(mac_of 1001) 10.77.0.141 255.255.255.0 10.77.0.1 SUCCESS"$'\n'"1019 $(mac_of 1019) 10.77.0.142 255.255.255.0 10.77.0.1 FAILED"
+    expect "the record of the upload: address, outcome, file, size, SHA-256" \
+        "$(csv_rows "$kept/record.csv" | sed 1d | awk -F'|' '$11 != "" {
+            file = $11; sub(/.*[\\\/]/, "", file); print $4, $8, file, $12, tolower($13) }')" \
+        "10.77.0.140 SUCCESS pages.ROM 100000 $(sha256sum "$dir/my files/pages.ROM" | cut -d' ' -f1)"
+    check_record_form
+    ELAPSED_MS="$APPLY_CLI_MS $UPLOAD_CLI_MS"
+    end
+fi
+
 figures="Apply to outcome box, unit answering at once: ${ON_SUBNET_MS:-?} ms; no unit:"
 figures+=" ${NO_UNIT_MS:-?} ms; asking who holds a free address: ${CHECK_MS:-?} ms"
 figures+="${CLIENT_MS:+; tftp.exe alone, 4 MB: $CLIENT_MS ms}"
 figures+="${UPLOAD_MS:+; uploads (firmware 4 MB, web pages, refused), click to box: $UPLOAD_MS ms}"
 figures+="${NO_UNIT_RESPONSE_MS:+; slowest answer of the window during the no-unit Apply: $NO_UNIT_RESPONSE_MS ms}"
 figures+="${UPLOAD_RESPONSE_MS:+, during the uploads: $UPLOAD_RESPONSE_MS ms}"
+figures+="${LIST_MS:+; a list of 20, "Apply all" to the summary: $LIST_MS ms ($((LIST_MS / 20)) ms a unit)}"
+figures+="${UPLOAD_CLI_MS:+; command line: apply $APPLY_CLI_MS ms, web pages upload $UPLOAD_CLI_MS ms}"
 echo "figures: $figures"
 if [ "$failures" -ne 0 ]; then
     echo "end to end: $failures scenario(s) failed"

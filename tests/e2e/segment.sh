@@ -1,5 +1,5 @@
 # The virtual Ethernet segment of the end-to-end scenarios, sourced by run.sh. Nothing
-# here ever sends a packet beyond this machine: the PC and the unit live in network
+# here ever sends a packet beyond this machine: the PC and the units live in network
 # namespaces of their own, joined only to each other.
 #
 #   PC namespace:   lo, pc0 10.77.0.1/24     <-- veth -->   unit namespace: lo, unit0
@@ -7,19 +7,36 @@
 #                   wifi0 192.168.77.10/24   <-- veth -->   Wi-Fi namespace: 192.168.77.1
 #                   (a laptop's Wi-Fi: made first, so listed first; the default route)
 #
+# Later a rack of units can take the one unit's place: the unit namespace becomes the
+# switch, a bridge joining unit0 (and so the PC's pc0) to one port per rack unit; each
+# rack unit is a namespace of its own whose one link, unit0, carries that unit's MAC.
+#
+#   unit namespace:  bridge "rack" -- unit0 <-> pc0 (PC)
+#                                  -- port0 <-> unit0 (varnok-e2e-rack0-PID)
+#                                  -- port1 <-> unit0 (varnok-e2e-rack1-PID) ...
+#
 #   seg_can_run                  root, and namespaces can be made
 #   seg_up WORK MAC              makes both namespaces and the link; sets SEG_PC, SEG_UNIT
 #   seg_unit_start RECORDS [unitsim options...]
 #                                a fresh unit: no address, no route, simulator listening
-#   seg_tftpd_start DIR ADDRESS  tftpd-hpa in the unit namespace (the unit must hold ADDRESS);
-#                                it refuses any file whose name begins with "refused", whose
-#                                path it maps into a folder that does not exist
+#   seg_tftpd_start DIR ADDRESS [NAMESPACE]
+#                                tftpd-hpa in the unit namespace, or the one named (the unit
+#                                must hold ADDRESS); it refuses any file whose name begins
+#                                with "refused", whose path it maps into a folder that does
+#                                not exist. One at a time.
 #   seg_other_device_start ADDRESS MAC
 #                                another device on the segment, holding ADDRESS (a macvlan
 #                                on the unit's link, in the unit namespace)
 #   seg_other_device_stop
+#   seg_rack_up COUNT            the one unit gives way to COUNT rack units, all switched
+#                                off; sets SEG_RACK (their namespaces, numbered from 0)
+#   seg_rack_unit_start K MAC RECORDS [unitsim options...]
+#                                rack unit K switched on with that MAC: no address, no
+#                                route, simulator listening
+#   seg_rack_units_stop          every rack unit switched off: simulators and the TFTP
+#                                server stopped, links down, addresses gone
 #   seg_pc_tables                the PC's neighbour entries and routes, one per line
-#   seg_down                     stops everything seg_* started and removes both namespaces
+#   seg_down                     stops everything seg_* started and removes the namespaces
 
 SEG_PC_IF=pc0
 SEG_UNIT_IF=unit0
@@ -27,9 +44,11 @@ SEG_PC_ADDRESS=10.77.0.1
 SEG_WIFI_IF=wifi0
 SEG_WIFI_ADDRESS=192.168.77.10
 SEG_OTHER_IF=other0
-SEG_PIDS=()
+SEG_BRIDGE=rack
 SEG_UNIT_PID=
 SEG_TFTPD_PID=
+SEG_RACK=()
+SEG_RACK_PIDS=()
 
 seg_can_run() {
     [ "$(id -u)" -eq 0 ] || return 1
@@ -41,7 +60,7 @@ seg_can_run() {
 # Namespaces left by a run that was killed before it could clean up.
 seg_remove_stale() {
     local ns pid
-    for ns in $(ip netns list | awk '/^varnok-e2e-(pc|unit|wifi)-[0-9]+/ {print $1}'); do
+    for ns in $(ip netns list | awk '/^varnok-e2e-(pc|unit|wifi|rack[0-9]+)-[0-9]+/ {print $1}'); do
         pid=${ns##*-}
         kill -0 "$pid" 2>/dev/null || ip netns del "$ns" 2>/dev/null
     done
@@ -86,11 +105,41 @@ seg_up() {
         net.ipv4.neigh.$SEG_PC_IF.retrans_time_ms=200
 }
 
-seg_unit_stop() {
-    [ -n "$SEG_TFTPD_PID" ] && kill "$SEG_TFTPD_PID" 2>/dev/null && wait "$SEG_TFTPD_PID" 2>/dev/null
-    [ -n "$SEG_UNIT_PID" ] && kill "$SEG_UNIT_PID" 2>/dev/null && wait "$SEG_UNIT_PID" 2>/dev/null
+seg_stop_pid() { # PID: a process this script started, once it has ended
+    [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null
+    return 0
+}
+
+seg_tftpd_stop() {
+    seg_stop_pid "$SEG_TFTPD_PID"
     SEG_TFTPD_PID=
+}
+
+seg_unit_stop() {
+    seg_tftpd_stop
+    seg_stop_pid "$SEG_UNIT_PID"
     SEG_UNIT_PID=
+}
+
+# NAMESPACE INTERFACE RECORDS PID_VARIABLE [unitsim options...]: a simulator on that link,
+# its process id left in the variable named, once it listens.
+seg_unitsim_start() {
+    local ns=$1 interface=$2 records=$3 pid_variable=$4
+    shift 4
+    : >"$records"
+    local ready=$records.ready
+    rm -f "$ready"
+    ip netns exec "$ns" "$SEG_UNITSIM" --interface "$interface" --records "$records" \
+        --ready "$ready" "$@" &
+    printf -v "$pid_variable" %s $!
+    local i
+    for i in $(seq 100); do
+        [ -s "$ready" ] && return 0
+        kill -0 "${!pid_variable}" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "unit simulator did not start" >&2
+    return 1
 }
 
 # A unit just switched on: whatever it held is gone, and both sides forget each other.
@@ -102,32 +151,19 @@ seg_unit_start() {
     ip -n "$SEG_UNIT" -4 route flush dev "$SEG_UNIT_IF" 2>/dev/null
     ip -n "$SEG_UNIT" neigh flush dev "$SEG_UNIT_IF" 2>/dev/null
     ip -n "$SEG_PC" neigh flush dev "$SEG_PC_IF" 2>/dev/null
-    : >"$records"
-    local ready=$records.ready
-    rm -f "$ready"
-    ip netns exec "$SEG_UNIT" "$SEG_UNITSIM" --interface "$SEG_UNIT_IF" --records "$records" \
-        --ready "$ready" "$@" &
-    SEG_UNIT_PID=$!
-    local i
-    for i in $(seq 100); do
-        [ -s "$ready" ] && return 0
-        kill -0 "$SEG_UNIT_PID" 2>/dev/null || break
-        sleep 0.05
-    done
-    echo "unit simulator did not start" >&2
-    return 1
+    seg_unitsim_start "$SEG_UNIT" "$SEG_UNIT_IF" "$records" SEG_UNIT_PID "$@"
 }
 
 seg_tftpd_start() {
-    local dir=$1 address=$2 i
-    [ -n "$SEG_TFTPD_PID" ] && kill "$SEG_TFTPD_PID" 2>/dev/null && wait "$SEG_TFTPD_PID" 2>/dev/null
+    local dir=$1 address=$2 ns=${3:-$SEG_UNIT} i
+    seg_tftpd_stop
     echo 'r ^refused no-such-folder/refused' >"$SEG_WORK/tftpd.remap"
     # -L: stays in the foreground, so that it is this script's child to stop.
-    ip netns exec "$SEG_UNIT" in.tftpd -L -c -m "$SEG_WORK/tftpd.remap" -s "$dir" \
+    ip netns exec "$ns" in.tftpd -L -c -m "$SEG_WORK/tftpd.remap" -s "$dir" \
         -a "$address:69" -u root &
     SEG_TFTPD_PID=$!
     for i in $(seq 100); do
-        ip netns exec "$SEG_UNIT" ss -Hlun "src $address:69" 2>/dev/null | grep -q . && return 0
+        ip netns exec "$ns" ss -Hlun "src $address:69" 2>/dev/null | grep -q . && return 0
         sleep 0.05
     done
     echo "in.tftpd did not start" >&2
@@ -148,6 +184,73 @@ seg_other_device_stop() {
     return 0
 }
 
+# The one unit goes; its link joins a bridge in the unit namespace, with a port for each
+# rack unit. The bridge learns where each MAC is from the frames it sees, and sends a
+# frame for a MAC it has not seen yet (a configuration echo to a unit just switched on)
+# to every port: each unit must pick out its own, as on a real switch.
+seg_rack_up() {
+    local count=$1 k ns
+    seg_unit_stop
+    seg_other_device_stop
+    ip -n "$SEG_UNIT" -4 addr flush dev "$SEG_UNIT_IF"
+    ip -n "$SEG_UNIT" -4 route flush dev "$SEG_UNIT_IF" 2>/dev/null
+    # No spanning tree: a port forwards as soon as its link is up.
+    ip -n "$SEG_UNIT" link add "$SEG_BRIDGE" type bridge stp_state 0 forward_delay 0 || return 1
+    ip -n "$SEG_UNIT" link set "$SEG_UNIT_IF" master "$SEG_BRIDGE" || return 1
+    ip -n "$SEG_UNIT" link set "$SEG_BRIDGE" up
+    for ((k = 0; k < count; k++)); do
+        ns=varnok-e2e-rack$k-$$
+        ip netns add "$ns" || return 1
+        SEG_RACK[k]=$ns
+        ip -n "$ns" link set lo up
+        # As in the unit namespace: no IPv6 chatter, ARP answered only for the link's own
+        # addresses.
+        ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 \
+            net.ipv6.conf.default.disable_ipv6=1 net.ipv4.conf.all.arp_ignore=1
+        ip -n "$SEG_UNIT" link add "port$k" type veth peer name "$SEG_UNIT_IF" netns "$ns" ||
+            return 1
+        ip -n "$SEG_UNIT" link set "port$k" master "$SEG_BRIDGE" || return 1
+        ip -n "$SEG_UNIT" link set "port$k" up
+    done
+}
+
+seg_rack_unit_stop() { # K
+    seg_stop_pid "${SEG_RACK_PIDS[$1]:-}"
+    SEG_RACK_PIDS[$1]=
+}
+
+# Switched on: the link comes up with the unit's MAC and nothing else, and the PC forgets
+# what it had learnt of the segment. Taking the link down first also makes the bridge
+# forget where that port's MACs were.
+seg_rack_unit_start() {
+    local k=$1 mac=$2 records=$3
+    shift 3
+    local ns=${SEG_RACK[k]:-}
+    [ -n "$ns" ] || { echo "no rack unit $k" >&2; return 1; }
+    seg_rack_unit_stop "$k"
+    ip -n "$ns" link set "$SEG_UNIT_IF" down
+    ip -n "$ns" -4 addr flush dev "$SEG_UNIT_IF"
+    ip -n "$ns" link set "$SEG_UNIT_IF" address "$mac" || return 1
+    ip -n "$ns" link set "$SEG_UNIT_IF" up
+    ip -n "$SEG_PC" neigh flush dev "$SEG_PC_IF" 2>/dev/null
+    local pid status
+    seg_unitsim_start "$ns" "$SEG_UNIT_IF" "$records" pid "$@"
+    status=$?
+    SEG_RACK_PIDS[k]=$pid
+    return $status
+}
+
+# Switched off: no simulator, no link, no address; its MAC is gone from the segment.
+seg_rack_units_stop() {
+    local k
+    seg_tftpd_stop
+    for k in "${!SEG_RACK[@]}"; do
+        seg_rack_unit_stop "$k"
+        ip -n "${SEG_RACK[k]}" link set "$SEG_UNIT_IF" down
+        ip -n "${SEG_RACK[k]}" -4 addr flush dev "$SEG_UNIT_IF"
+    done
+}
+
 # What a scenario must leave as it found: static neighbour entries and routes of the PC.
 seg_pc_tables() {
     ip -n "$SEG_PC" neigh show nud permanent | sed 's/^/neigh /'
@@ -156,6 +259,12 @@ seg_pc_tables() {
 
 seg_down() {
     seg_unit_stop
+    local k
+    for k in "${!SEG_RACK[@]}"; do
+        seg_rack_unit_stop "$k"
+        ip netns del "${SEG_RACK[k]}" 2>/dev/null
+    done
+    SEG_RACK=()
     [ -n "${SEG_PC:-}" ] && ip netns del "$SEG_PC" 2>/dev/null
     [ -n "${SEG_UNIT:-}" ] && ip netns del "$SEG_UNIT" 2>/dev/null
     [ -n "${SEG_WIFI:-}" ] && ip netns del "$SEG_WIFI" 2>/dev/null

@@ -114,7 +114,7 @@ std::optional<Step> ParseStep(const std::string& argument) {
         return Make(Step::Adapter, 0, value);
     }
     const std::optional<unsigned> number = Number(value, 3600000);
-    if (name == "tab" && number && *number < 2) {
+    if (name == "tab" && number && *number < 3) {
         return Make(Step::Tab, kTabs, {}, 0, *number);
     }
     if (name == "no-box" && number && *number <= 3600) {

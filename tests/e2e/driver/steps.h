@@ -3,7 +3,7 @@
 //   serial=TEXT  address=A.B.C.D  netmask=A.B.C.D  gateway=A.B.C.D
 //   firmware-path=TEXT  web-path=TEXT               set a control's content
 //   apply  show  browse-firmware  update-firmware  browse-web  update-web   click a button
-//   tab=N                 switch the tab control to page N (0 address, 1 update)
+//   tab=N                 switch the tab control to page N (0 address, 1 update, 2 list)
 //   box[=SECONDS]         wait for a "Varnok message" box (30 s unless given), print its
 //                         text, press OK
 //   no-box=SECONDS        fail if a "Varnok message" box appears within that time
