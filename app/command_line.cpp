@@ -1,6 +1,8 @@
 // The command line's commands.
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <stop_token>
 #include <vector>
 
 #include "app/adapter_dialog.h"
@@ -16,6 +18,16 @@
 #include "win32/settings.h"
 
 namespace {
+
+// Ctrl+C or the console closing: the unit under way skips its remaining echoes and
+// cleans up, and no further unit starts; ended at once, the PC's tables would keep its
+// entry until the next start.
+std::stop_source interrupted;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    interrupted.request_stop();
+    return TRUE;
+}
 
 int NotUnderstood(Console& console, const std::wstring& why) {
     if (!why.empty()) {
@@ -62,7 +74,7 @@ int ApplyUnits(const std::vector<UnitRow>& rows, System& system, Console& consol
             console.Error(*done.recordFailure);
         }
     };
-    const std::size_t succeeded = RunList(system, jobs, events);
+    const std::size_t succeeded = RunList(system, jobs, events, interrupted.get_token());
     return succeeded == jobs.size() ? kExitAllSucceeded : kExitSomeFailed;
 }
 
@@ -143,25 +155,32 @@ int Upload(const std::vector<std::wstring>& values, System& system, Console& con
     const UnitSettings settings = SettingsFor(*address, system);
     const UploadRequest request{*address, settings.netmask, settings.gateway, *path, fixedWaitMs};
     std::optional<std::uint64_t> answeredAt;
-    const Done done = UploadAndRecord(system, request, [&] { answeredAt = system.Milliseconds(); });
-    if (done.outcome.Succeeded() && answeredAt) {
+    const Done done = UploadAndRecord(
+        system, request, [&] { answeredAt = system.Milliseconds(); }, interrupted.get_token());
+    if (done.outcome.Succeeded() && answeredAt && !interrupted.stop_requested()) {
+        // In short steps, so that Ctrl+C ends the wait at once.
         const std::uint64_t end = *answeredAt + fixedWaitMs;
-        const std::uint64_t now = system.Milliseconds();
-        if (now < end) {
-            system.Pause(static_cast<unsigned>(end - now));
+        for (std::uint64_t now = system.Milliseconds(); now < end && !interrupted.stop_requested();
+             now = system.Milliseconds()) {
+            system.Pause(static_cast<unsigned>(std::min<std::uint64_t>(end - now, 250)));
         }
     }
-    console.Out(head +
-                (done.outcome.Succeeded() ? L"SUCCESS" : L"FAILED " + OutcomeReason(done.outcome)));
+    // Sent, but the unit's time to write it was cut short: not yet a success.
+    const bool succeeded = done.outcome.Succeeded() && !interrupted.stop_requested();
+    const std::wstring reason = done.outcome.Succeeded()
+                                    ? L"Interrupted before the unit had written the image."
+                                    : OutcomeReason(done.outcome);
+    console.Out(head + (succeeded ? L"SUCCESS" : L"FAILED " + reason));
     if (done.recordFailure) {
         console.Error(*done.recordFailure);
     }
-    return done.outcome.Succeeded() ? kExitAllSucceeded : kExitSomeFailed;
+    return succeeded ? kExitAllSucceeded : kExitSomeFailed;
 }
 
 } // namespace
 
 int RunCommand(const Command& command, System& system, Console& console) {
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     switch (command.kind) {
     case Command::Apply:
         return Apply(command.values, system, console);

@@ -245,9 +245,19 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     if (Working()) {
         return;
     }
+    // Checked again: the kept list is a file anyone may edit, and the PC's own addresses
+    // may have changed since the import.
+    const std::vector<IPv4Address> own = system_.OwnAddresses();
     std::vector<IPv4Address> addresses;
     for (std::size_t index : indices) {
-        addresses.push_back(units_[index].row.address);
+        const UnitRow& row = units_[index].row;
+        if (const AddressFault fault = CheckAddresses(row.address, row.netmask, row.gateway, own);
+            fault != AddressFault::None) {
+            notices_.Beep();
+            notices_.Warn(L"Unit " + std::to_wstring(row.serial) + L": " + AddressFaultText(fault));
+            return;
+        }
+        addresses.push_back(row.address);
     }
     const std::vector<Adapter> adapters = system_.Adapters();
     const std::optional<std::vector<UnitPath>> paths = PathsTo(

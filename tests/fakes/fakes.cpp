@@ -239,7 +239,7 @@ bool RecordingSystem::AppendDataFile(const std::wstring& name, const std::string
 }
 
 std::wstring RecordingSystem::DataFilePath(const std::wstring& name) {
-    return L"C:\\Users\\tech\\AppData\\Roaming\\Varnok\\" + name;
+    return world().dataFolder + L"\\" + name;
 }
 
 void RecordingNotices::ShowBox(const std::wstring& text) {

@@ -82,6 +82,7 @@ struct World {
     // The application-data files by name, and whether they can be written.
     std::map<std::wstring, std::string> dataFiles;
     bool dataWritable = true;
+    std::wstring dataFolder = L"C:\\Users\\tech\\AppData\\Roaming\\Varnok"; // for DataFilePath
 };
 
 // The one world the fakes act on; Reset() before each test.

@@ -118,8 +118,9 @@ TEST_F(ListPage, ApplyAllThenApplyAgainRunsEachUnitOnItsOwn) {
     }
 }
 
-// A file that cannot be taken changes nothing, and says which line is wrong.
-TEST_F(ListPage, ARefusedImportNamesTheLineAndKeepsTheList) {
+// A file or a fill that cannot be taken changes nothing, and says which line or unit is
+// wrong; a good fill replaces the list.
+TEST_F(ListPage, ARefusedListNamesItsLineOrUnitAndKeepsTheOldOne) {
     PageList& page = OpenPage();
     ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
     static const struct {
@@ -139,6 +140,14 @@ TEST_F(ListPage, ARefusedImportNamesTheLineAndKeepsTheList) {
         EXPECT_NE(trace.back().find(each.says), std::wstring::npos) << trace.back();
         EXPECT_EQ(page.Units().size(), 3u);
     }
+    // Filled by counting up: the third address would be the subnet's broadcast address.
+    fakes::world().trace.clear();
+    EXPECT_FALSE(page.Fill({1000, Addr("10.0.0.253"), 3, Addr("255.255.255.0"), Addr("0.0.0.0")}));
+    EXPECT_EQ(fakes::Trace().back(),
+              L"appbox Unit 3: The new IP address is the broadcast address of its subnet.");
+    EXPECT_TRUE(page.Fill({1000, Addr("10.0.0.250"), 5, Addr("255.255.255.0"), Addr("0.0.0.0")}));
+    ASSERT_EQ(page.Units().size(), 5u);
+    EXPECT_EQ(page.Units()[4].row.address.ToText(), L"10.0.0.254");
 }
 
 // "Stop" ends the run after the unit under way; the rest wait. The window stays usable
@@ -166,6 +175,18 @@ TEST_F(ListPage, StopEndsTheRunAfterTheUnitUnderWay) {
                                 return line.find(L"cannot be written") != std::wstring::npos;
                             }),
               1);
+}
+
+// "Export record…" hands over a copy of the record, whatever is in it.
+TEST_F(ListPage, ExportCopiesTheRecord) {
+    PageList& page = OpenPage();
+    page.ExportRecord((dir.path() / "hand-over.csv").wstring());
+    EXPECT_EQ(fakes::Trace().back(), L"box Nothing has been recorded yet.");
+    fakes::world().dataFolder = dir.path().wstring();
+    const std::string record = "time,serial\r\n2026-12-09T14:03:22+01:00,1000\r\n";
+    std::ofstream(dir.path() / "record.csv", std::ios::binary) << record;
+    page.ExportRecord((dir.path() / "hand-over.csv").wstring());
+    EXPECT_EQ(ReadFileBytes(dir.path() / "hand-over.csv"), record);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,49 @@ TEST(PendingChangeRecord, SurvivesInTheSettingsUntilCleared) {
     }
     system.ClearPendingChange();
     EXPECT_FALSE(system.PendingChangeOnRecord());
+}
+
+// The tables' lock is one for every Varnok: while one sequence holds it, another neither
+// takes it without waiting nor gets past a wait until it is released.
+TEST(TablesLock, IsHeldByOneSequenceAtATime) {
+    Win32System system;
+    std::unique_ptr<TablesLock> held = system.LockTables(true);
+    ASSERT_TRUE(held);
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+        EXPECT_FALSE(system.LockTables(false));
+        stage = 1;
+        const std::unique_ptr<TablesLock> waited = system.LockTables(true);
+        EXPECT_TRUE(waited);
+        stage = 2;
+    });
+    while (stage == 0) {
+        std::this_thread::yield();
+    }
+    ::Sleep(100);
+    EXPECT_EQ(stage, 1); // still waiting
+    held.reset();
+    other.join();
+    EXPECT_EQ(stage, 2);
+    EXPECT_TRUE(system.LockTables(false));
+}
+
+// Files of its own in the application-data folder: replaced whole, appended to with the
+// header only once.
+TEST(DataFiles, AreReplacedWholeAndAppendedToWithOneHeader) {
+    Win32System system;
+    const std::wstring name = L"test-data-file.csv";
+    ::DeleteFileW(system.DataFilePath(name).c_str());
+    EXPECT_FALSE(system.ReadDataFile(name));
+    std::wstring failure;
+    EXPECT_TRUE(system.AppendDataFile(name, "h\r\n", "a\r\n", failure));
+    EXPECT_TRUE(system.AppendDataFile(name, "h\r\n", "b\r\n", failure));
+    EXPECT_EQ(system.ReadDataFile(name), "h\r\na\r\nb\r\n");
+    EXPECT_TRUE(system.ReplaceDataFile(name, "whole"));
+    EXPECT_EQ(system.ReadDataFile(name), "whole");
+    ::DeleteFileW(system.DataFilePath(name).c_str());
+    EXPECT_FALSE(system.AppendDataFile(L"no such folder\\x.csv", "", "a", failure));
+    EXPECT_FALSE(failure.empty());
 }
 
 } // namespace
