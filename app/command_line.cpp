@@ -74,6 +74,12 @@ int ApplyUnits(const std::vector<UnitRow>& rows, System& system, Console& consol
             console.Error(*done.recordFailure);
         }
     };
+    events.deferred = [&jobs, &console](std::size_t index, std::size_t with) {
+        console.Out(UnitLine(jobs[index].unit, false,
+                             L"It shares its MAC with serial " +
+                                 std::to_wstring(jobs[with].unit.serial) +
+                                 L": apply it on its own, with only that unit switched on."));
+    };
     const std::size_t succeeded = RunList(system, jobs, events, interrupted.get_token());
     return succeeded == jobs.size() ? kExitAllSucceeded : kExitSomeFailed;
 }

@@ -174,6 +174,18 @@ void PageList::Take(const std::vector<UnitRow>& rows) {
     }
     ShowUnits();
     Keep();
+    if (const std::vector<SharedMac> shared = SharedMacs(rows); !shared.empty()) {
+        std::wstring pairs;
+        for (std::size_t i = 0; i < shared.size() && i < 3; ++i) {
+            pairs += (i ? L", " : L"") + std::to_wstring(rows[shared[i].unit].serial) + L" with " +
+                     std::to_wstring(rows[shared[i].earlier].serial);
+        }
+        notices_.Message(L"Some units of the list share their MAC address (serial " + pairs +
+                         (shared.size() > 3 ? L", ..." : L"") +
+                         L"). Whichever of them is switched on takes what is sent to that MAC: "
+                         L"switch on one unit of each such group at a time. \"Apply all\" "
+                         L"addresses one of them per run.");
+    }
 }
 
 void PageList::ShowUnits() {
@@ -274,6 +286,7 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     }
     finished_ = 0;
     succeeded_ = 0;
+    deferred_ = 0;
     stopAfterUnit_ = false;
     EnableControls(false);
     const HWND page = hwnd();
@@ -286,10 +299,13 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     };
     StartWork([this, jobs, post](std::stop_token stop) {
         ListEvents events;
-        events.started = [post](std::size_t index) { post({index, std::nullopt}); };
+        events.started = [post](std::size_t index) { post({index, std::nullopt, std::nullopt}); };
+        events.deferred = [post](std::size_t index, std::size_t with) {
+            post({index, std::nullopt, with});
+        };
         events.finished = [this, post](std::size_t index, const Done& done) {
             NoteRecordFailure(done.recordFailure);
-            post({index, done});
+            post({index, done, std::nullopt});
         };
         events.stopAfterUnit = [this] { return stopAfterUnit_.load(); };
         RunList(system_, jobs, events, stop);
@@ -305,6 +321,13 @@ void PageList::TakeUnitEvents() {
     }
     for (const UnitEvent& event : events) {
         ListedUnit& unit = units_[event.index];
+        if (event.sharedWith) {
+            ++deferred_;
+            list_.SetCell(static_cast<int>(event.index), kStatus,
+                          L"waits: shares its MAC with " +
+                              std::to_wstring(units_[*event.sharedWith].row.serial));
+            continue;
+        }
         if (!event.done) {
             unit.state = UnitState::Running;
             list_.EnsureVisible(static_cast<int>(event.index));
@@ -325,8 +348,18 @@ void PageList::OnWorkDone(const Outcome&) {
     TakeUnitEvents(); // any the work posted last
     EnableControls(true);
     if (!Stopping()) {
-        notices_.Message(std::to_wstring(succeeded_) + L" of " + std::to_wstring(finished_) +
-                         L" units took their address");
+        std::wstring summary = std::to_wstring(succeeded_) + L" of " + std::to_wstring(finished_) +
+                               L" units took their address";
+        if (deferred_ > 0) {
+            summary += deferred_ == 1
+                           ? L"\n1 more unit shares its MAC with one of them and waits for a "
+                             L"run of its own"
+                           : L"\n" + std::to_wstring(deferred_) +
+                                 L" more units share their MAC with one of them and wait for "
+                                 L"runs of their own";
+            summary += L": switch them on one at a time and click \"Apply all\" again.";
+        }
+        notices_.Message(summary);
     }
 }
 

@@ -50,7 +50,8 @@ protected:
 private:
     struct UnitEvent {
         std::size_t index = 0;
-        std::optional<Done> done; // nothing: the unit has started
+        std::optional<Done> done;              // nothing: the unit has started
+        std::optional<std::size_t> sharedWith; // deferred: this unit of the run has its MAC
     };
 
     void Take(const std::vector<UnitRow>& rows);
@@ -71,4 +72,5 @@ private:
     std::atomic<bool> stopAfterUnit_{false};
     std::size_t finished_ = 0;  // units of the run under way that have an outcome
     std::size_t succeeded_ = 0; // of those, the ones that took their address
+    std::size_t deferred_ = 0;  // left for a run of their own: they share a MAC
 };

@@ -1,7 +1,9 @@
 // Commissioning a list of units.
 #include "core/list_run.h"
 
+#include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "core/address_holder.h"
 #include "core/arp.h"
@@ -38,8 +40,20 @@ std::vector<std::optional<std::wstring>> AddressHolders(System& system,
     return holders;
 }
 
-std::size_t RunList(System& system, const std::vector<ListJob>& jobs, const ListEvents& events,
+std::size_t RunList(System& system, const std::vector<ListJob>& allJobs, const ListEvents& events,
                     std::stop_token closing) {
+    std::vector<ListJob> jobs;
+    std::vector<std::pair<std::size_t, std::size_t>> deferred; // index, with
+    for (const ListJob& job : allJobs) {
+        const auto same = std::find_if(jobs.begin(), jobs.end(), [&job](const ListJob& earlier) {
+            return SameMac(earlier.unit.mac, job.unit.mac);
+        });
+        if (same == jobs.end()) {
+            jobs.push_back(job);
+        } else {
+            deferred.emplace_back(job.index, same->index);
+        }
+    }
     std::vector<Assignment> units;
     for (const ListJob& job : jobs) {
         units.push_back(job.unit);
@@ -68,6 +82,11 @@ std::size_t RunList(System& system, const std::vector<ListJob>& jobs, const List
         }
         if (events.finished) {
             events.finished(jobs[i].index, done);
+        }
+    }
+    for (const auto& [index, with] : deferred) {
+        if (events.deferred) {
+            events.deferred(index, with);
         }
     }
     return succeeded;

@@ -55,7 +55,7 @@ std::wstring ReadAddressColumns(const std::vector<std::wstring>& fields, UnitRow
 }
 
 // The units taken so far, and the checks a further one must pass: its addresses as the
-// address page checks them, and no serial, address or MAC address that an earlier one has.
+// address page checks them, and no serial or address that an earlier one has.
 class UnitCollector {
 public:
     explicit UnitCollector(const std::vector<IPv4Address>& ownAddresses)
@@ -69,7 +69,6 @@ private:
     std::vector<UnitRow> rows_;
     std::map<std::uint32_t, std::size_t> serialLines_;
     std::map<std::array<std::uint8_t, 4>, std::size_t> addressLines_;
-    std::map<std::wstring, std::pair<std::uint32_t, std::size_t>> macUnits_; // serial, line
 };
 
 std::optional<ListProblem> UnitCollector::Add(const UnitRow& row, std::size_t line) {
@@ -89,16 +88,8 @@ std::optional<ListProblem> UnitCollector::Add(const UnitRow& row, std::size_t li
                            L"address " + row.address.ToText() + L" is already on line " +
                                std::to_wstring(earlier->second)};
     }
-    const std::wstring mac = MACbuilder().Build(row.serial);
-    if (const auto earlier = macUnits_.find(mac); earlier != macUnits_.end()) {
-        return ListProblem{line, AddressFault::None,
-                           L"serial " + serial + L" has the MAC address " + mac + L" of serial " +
-                               std::to_wstring(earlier->second.first) + L" on line " +
-                               std::to_wstring(earlier->second.second)};
-    }
     serialLines_.emplace(row.serial, line);
     addressLines_.emplace(row.address.octet, line);
-    macUnits_.emplace(mac, std::make_pair(row.serial, line));
     rows_.push_back(row);
     return std::nullopt;
 }
@@ -249,4 +240,16 @@ std::vector<ListedUnit> ReadListFile(std::string_view bytes) {
         units.push_back(std::move(unit));
     }
     return units;
+}
+
+std::vector<SharedMac> SharedMacs(const std::vector<UnitRow>& rows) {
+    std::vector<SharedMac> shared;
+    std::map<std::wstring, std::size_t> first; // MAC -> the first unit that has it
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto [found, isNew] = first.emplace(MACbuilder().Build(rows[i].serial), i);
+        if (!isNew) {
+            shared.push_back({i, found->second});
+        }
+    }
+    return shared;
 }

@@ -41,9 +41,7 @@ struct ListReading {
 // does not begin with a digit. Blank lines, lines of empty fields and empty fields after
 // the fourth are passed over. Each unit is checked as the address page checks it (the
 // serial 4 or 5 digits from 1000, the addresses as CheckAddresses sees them), and no two
-// may share a serial, an address or a MAC address: from serial 2096 on, neighbouring
-// serials give the same MAC, and two units with one MAC would both take the address. The
-// first problem stops the reading.
+// may share a serial or an address. The first problem stops the reading.
 ListReading ReadUnitList(std::string_view bytes, const std::vector<IPv4Address>& ownAddresses);
 
 // `count` units (1 to kMostFilledUnits) from `firstSerial` and `firstAddress` on, both
@@ -53,6 +51,16 @@ ListReading ReadUnitList(std::string_view bytes, const std::vector<IPv4Address>&
 ListReading FillUnits(std::uint32_t firstSerial, const IPv4Address& firstAddress, std::size_t count,
                       const IPv4Address& netmask, const IPv4Address& gateway,
                       const std::vector<IPv4Address>& ownAddresses);
+
+// Units that share a MAC address: from serial 2096 on, neighbouring serials give the same
+// MAC (the units are built that way). On the wire they cannot be told apart: whichever of
+// them is receptive takes what is sent to that MAC. For each unit whose MAC an earlier
+// one has, its index and the earlier one's.
+struct SharedMac {
+    std::size_t unit = 0;
+    std::size_t earlier = 0;
+};
+std::vector<SharedMac> SharedMacs(const std::vector<UnitRow>& rows);
 
 enum class UnitState { Waiting, Running, Succeeded, Failed };
 

@@ -67,6 +67,29 @@ TEST(ListRun, AsksTogetherThenRunsEachUnitUnderTheLock) {
     EXPECT_EQ(finished.size(), 1u);
 }
 
+// Units that share a MAC cannot be told apart on the wire: one of them per run.
+TEST(ListRun, OfUnitsThatShareAMacOnlyTheFirstRuns) {
+    fakes::Reset();
+    fakes::world().echoReplies = {{true, 0}, {true, 0}};
+    fakes::RecordingSystem system;
+    std::vector<std::size_t> finished;
+    std::vector<std::pair<std::size_t, std::size_t>> deferred;
+    ListEvents events;
+    events.finished = [&](std::size_t index, const Done&) { finished.push_back(index); };
+    events.deferred = [&](std::size_t index, std::size_t with) {
+        deferred.emplace_back(index, with);
+    };
+    ListJob shared = Job(2, 1000, "10.0.0.103"); // the same MAC as job 0
+    EXPECT_EQ(
+        RunList(system, {Job(0, 1000, "10.0.0.101"), Job(1, 1001, "10.0.0.102"), shared}, events),
+        2u);
+    EXPECT_EQ(finished, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(deferred, (std::vector<std::pair<std::size_t, std::size_t>>{{2, 0}}));
+    const Trace trace = fakes::Trace();
+    EXPECT_EQ(Where(trace, L"echo 10.0.0.103 wait 1000"),
+              static_cast<std::ptrdiff_t>(trace.size()));
+}
+
 TEST(ListRun, TheAdapterIsAskedOnceForTheUnitsThatNeedIt) {
     const std::vector<Adapter> adapters{kWifi, kEthernet};
     int asked = 0;

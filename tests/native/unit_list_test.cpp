@@ -105,10 +105,6 @@ TEST(UnitList, RefusesTheWholeFileAtTheFirstBadLine) {
          L"serial 1234 is already on line 1"},
         {good + "\n1235,10.0.0.5,255.255.255.0,0.0.0.0\n", 3, AddressFault::None,
          L"address 10.0.0.5 is already on line 1"},
-        {"2096,10.0.0.5,255.255.255.0,0.0.0.0\n1000,10.0.0.9,255.255.255.0,0.0.0.0\n"
-         "2111,10.0.0.6,255.255.255.0,0.0.0.0\n",
-         3, AddressFault::None,
-         L"serial 2111 has the MAC address 00:50:c2:11:81:00 of serial 2096 on line 1"},
     };
     for (const auto& c : cases) {
         const ListReading reading = ReadUnitList(c.bytes, kOwn);
@@ -138,8 +134,6 @@ TEST(UnitList, FillCountsAcrossOctetsAndNamesTheUnitThatFails) {
         {1500, "10.0.0.250", 10, 6, AddressFault::IpIsBroadcastAddress, L""}, // 10.0.0.255
         {1500, "10.0.1.5", 3, 3, AddressFault::IpOwn, L""},
         {99999, "10.0.0.2", 2, 2, AddressFault::None, L"serial 100000 is not from 1000 to 99999"},
-        {2095, "10.0.0.2", 3, 3, AddressFault::None,
-         L"serial 2097 has the MAC address 00:50:c2:11:81:00 of serial 2096 on line 2"},
         {1500, "10.0.0.2", 1001, 0, AddressFault::None, L"from 1 to 1000 units can be filled in"},
     };
     const std::vector<IPv4Address> own = {Addr("10.0.1.7")};
@@ -176,6 +170,19 @@ TEST(UnitList, KeptListReadsBackAndAnInterruptedRunHasFailed) {
     }
     EXPECT_EQ(back[3].state, UnitState::Failed);
     EXPECT_EQ(back[3].reason, L"interrupted");
+}
+
+// From serial 2096 on, neighbouring serials share a MAC: such units are taken, and named.
+TEST(UnitList, UnitsThatShareAMacAreNamedWithTheEarlierOne) {
+    const ListReading filled =
+        FillUnits(2094, Addr("10.0.0.2"), 20, Addr("255.255.255.0"), Addr("0.0.0.0"), {});
+    ASSERT_FALSE(filled.problem);
+    const std::vector<SharedMac> shared = SharedMacs(filled.rows);
+    ASSERT_EQ(shared.size(), 16u); // 2097..2111 with 2096, 2113 with 2112
+    EXPECT_EQ(filled.rows[shared[0].unit].serial, 2097u);
+    EXPECT_EQ(filled.rows[shared[0].earlier].serial, 2096u);
+    EXPECT_EQ(filled.rows[shared.back().unit].serial, 2113u);
+    EXPECT_EQ(filled.rows[shared.back().earlier].serial, 2112u);
 }
 
 } // namespace

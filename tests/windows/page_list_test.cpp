@@ -177,6 +177,23 @@ TEST_F(ListPage, StopEndsTheRunAfterTheUnitUnderWay) {
               1);
 }
 
+// Serials 2096 and 2097 share a MAC: the technician is told when they are filled in, and a
+// run addresses one of them, telling what is left for the next.
+TEST_F(ListPage, UnitsThatShareAMacAreToldAndRunOneAtATime) {
+    PageList& page = OpenPage();
+    ASSERT_TRUE(page.Fill({2095, Addr("10.0.0.101"), 3, Addr("255.255.255.0"), Addr("0.0.0.0")}));
+    EXPECT_NE(fakes::Trace().back().find(
+                  L"Some units of the list share their MAC address (serial 2097 with 2096)"),
+              std::wstring::npos)
+        << fakes::Trace().back();
+    fakes::world().echoReplies = {{true, 0}, {true, 0}};
+    const std::wstring summary = RunAndSum(IDC_LIST_APPLY_ALL);
+    EXPECT_TRUE(summary.starts_with(L"box 2 of 2 units took their address\n1 more unit shares"))
+        << summary;
+    EXPECT_EQ(States(),
+              (std::vector{UnitState::Succeeded, UnitState::Succeeded, UnitState::Waiting}));
+}
+
 // "Export record…" hands over a copy of the record, whatever is in it.
 TEST_F(ListPage, ExportCopiesTheRecord) {
     PageList& page = OpenPage();
