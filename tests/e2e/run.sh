@@ -702,6 +702,38 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     check_record_form
     ELAPSED_MS="$APPLY_CLI_MS $UPLOAD_CLI_MS"
     end
+
+    # Two command lines at once, three units each. Every Varnok takes the lock on the
+    # PC's tables for a unit's sequence, so no unit's static entry is made while another
+    # unit's is in place: each "arp -s" is followed by the same unit's "arp -d".
+    fresh two-command-lines-at-once
+    seg_rack_units_stop
+    want_held=''
+    : >"$dir/a.csv"
+    : >"$dir/b.csv"
+    for k in 2 3 4 5 6 7; do
+        rack_on $k
+        echo "$((1000 + k)),10.77.0.$((150 + k)),255.255.255.0,10.77.0.1" \
+            >>"$dir/$([ $k -lt 5 ] && echo a || echo b).csv"
+        want_held+="10.77.0.$((150 + k))/24 echo"$'\n'
+    done
+    start=$(date +%s%N)
+    in_pc timeout 150 wine "$program" apply-list a.csv >"$dir/a.out" 2>"$dir/a.err" &
+    first=$!
+    in_pc timeout 150 wine "$program" apply-list b.csv >"$dir/b.out" 2>"$dir/b.err"
+    second_status=$?
+    wait "$first"
+    first_status=$?
+    ELAPSED_MS=$((($(date +%s%N) - start) / 1000000))
+    expect "exit statuses" "$first_status $second_status" "0 0"
+    expect "lines" "$(cat "$dir/a.out" "$dir/b.out" | tr -d '\r' | awk '{print $1, $4}' | sort)" \
+        "$(printf '%s SUCCESS\n' 1002 1003 1004 1005 1006 1007)"
+    expect "each unit's address and answers" \
+        "$(for k in 2 3 4 5 6 7; do held_and_answers $k; done)" "${want_held%$'\n'}"
+    expect "entries made while another unit's was in place" "$(awk '
+        held != "" && !($1 == "arp" && $2 == "-d" && $3 == held) { print "after arp -s " held ": " $0 }
+        { held = ($1 == "arp" && $2 == "-s") ? $3 : "" }' "$dir/programs")" ""
+    end
 fi
 
 figures="Apply to outcome box, unit answering at once: ${ON_SUBNET_MS:-?} ms; no unit:"
