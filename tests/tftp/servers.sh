@@ -216,7 +216,16 @@ if [ -n "${TFTP_RELAY:-}" ]; then
         tftp -i -b 1468 -w 16 "$LAB_RELAY_ATFTPD" GET lossy.bin lossy.w.back
         expect_ok "relay atftpd windowed get" && same "relay atftpd windowed get" lossy.bin lossy.w.back
         tftp "$LAB_RELAY_ATFTPD" PUT text.txt text.w
-        tftp -w 8 "$LAB_RELAY_ATFTPD" GET text.w text.w.back
+        # atftpd, resending a window of netascii blocks after a loss, sometimes sends three
+        # bytes, 00 03 00, and then stops answering: the client rightly fails at once
+        # ("Malformed packet from server"). That is the server's fault, so such a run is
+        # made again, up to five times (the relay's losses fall elsewhere the next time;
+        # it took three attempts in one run of six).
+        for attempt in 1 2 3 4 5; do
+            tftp -w 8 "$LAB_RELAY_ATFTPD" GET text.w text.w.back
+            [ "$rc" -ne 0 ] && [[ "$err" == "Malformed packet from server" ]] || break
+            echo "note  atftpd sent a malformed packet in a windowed netascii transfer; run again"
+        done
         expect_ok "relay atftpd netascii" && same "relay atftpd netascii round trip" text.txt text.w.back
     fi
 fi
