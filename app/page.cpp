@@ -27,7 +27,7 @@ INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
         task_.Wait();
         handled = true;
         OnWorkDone(outcome_);
-        if (recordFailure_) {
+        if (recordFailure_ && !stopping_) { // closing: the log has it, no box holds the end up
             notices_.Message(*std::exchange(recordFailure_, std::nullopt));
         }
     } else if (message == kWorkStepMessage) {
