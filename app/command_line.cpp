@@ -7,6 +7,7 @@
 
 #include "app/adapter_dialog.h"
 #include "app/file_choice.h"
+#include "app/page_ip.h"
 #include "app/wording.h"
 #include "core/commissioning.h"
 #include "core/list_run.h"
@@ -120,9 +121,8 @@ int ApplyList(const std::wstring& file, System& system, Console& console) {
 // The netmask and gateway the upload's check echo carries: what the unit last took, by the
 // address page or the record; else its adapter's netmask and no gateway.
 UnitSettings SettingsFor(const IPv4Address& address, System& system) {
-    if (GetProfileAddress(L"Init", L"IP", {}).Equals(address)) {
-        return {GetProfileAddress(L"Init", L"Netmask", {}),
-                GetProfileAddress(L"Init", L"Gateway", {})};
+    if (const KeptUnitValues kept = KeptAddressPageValues(); kept.ip.Equals(address)) {
+        return {kept.netmask, kept.gateway};
     }
     if (const std::optional<std::string> record = system.ReadDataFile(kRecordFile)) {
         if (const std::optional<UnitSettings> last = LastSettingsOf(*record, address)) {

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/adapter_dialog.h"
 #include "app/wording.h"
 #include "core/address_check.h"
@@ -21,6 +23,12 @@ namespace {
 constexpr wchar_t kSection[] = L"Init";
 
 } // namespace
+
+KeptUnitValues KeptAddressPageValues() {
+    return {GetProfileInt(kSection, L"SerialNo", 0), GetProfileAddress(kSection, L"IP", {}),
+            GetProfileAddress(kSection, L"Netmask", {}),
+            GetProfileAddress(kSection, L"Gateway", {})};
+}
 
 UINT PageIP::GetTemplateID() const {
     return IDD_PAGE_IP;
@@ -73,13 +81,11 @@ INT_PTR PageIP::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& hand
 
 void PageIP::LoadSettings() {
     mac_ = GetProfileString(kSection, L"MAC", L"00:00:00:00:00:00");
-    serial_ = GetProfileInt(kSection, L"SerialNo", 0);
-    if (serial_ < kLowestSerial) {
-        serial_ = kLowestSerial;
-    }
-    ip_ = GetProfileAddress(kSection, L"IP", ip_);
-    netmask_ = GetProfileAddress(kSection, L"Netmask", netmask_);
-    gateway_ = GetProfileAddress(kSection, L"Gateway", gateway_);
+    const KeptUnitValues kept = KeptAddressPageValues();
+    serial_ = std::max(kept.serial, kLowestSerial);
+    ip_ = kept.ip;
+    netmask_ = kept.netmask;
+    gateway_ = kept.gateway;
     mac_ = MACbuilder().Build(serial_);
     WriteFields();
     // An entry a previous run may have left for the stored address goes now.

@@ -13,6 +13,16 @@
 #include "win32/controls.h"
 #include "win32/tooltip.h"
 
+// The values of the last "Apply" as the settings keep them; the list's "Fill…" and the
+// command line start from them too.
+struct KeptUnitValues {
+    std::uint32_t serial = 0;
+    IPv4Address ip;
+    IPv4Address netmask;
+    IPv4Address gateway;
+};
+KeptUnitValues KeptAddressPageValues();
+
 class PageIP : public Page {
 public:
     PageIP(System& system, Notices& notices) : Page(system, notices) {}

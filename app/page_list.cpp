@@ -1,14 +1,17 @@
 // The list of units.
 #include "app/page_list.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/adapter_dialog.h"
 #include "app/file_choice.h"
+#include "app/page_ip.h"
 #include "app/wording.h"
 #include "core/list_run.h"
 #include "core/log.h"
 #include "core/macbuilder.h"
+#include "core/serial.h"
 #include "res/resource_ids.h"
 #include "win32/data_files.h"
 #include "win32/settings.h"
@@ -31,14 +34,6 @@ std::wstring StatusOf(const ListedUnit& unit) {
         break;
     }
     return UnitStatusText(unit.state == UnitState::Succeeded, unit.reason);
-}
-
-std::wstring TwoDigits(int value) {
-    return (value < 10 ? L"0" : L"") + std::to_wstring(value);
-}
-
-std::wstring ClockText(const LocalTime& t) {
-    return TwoDigits(t.hour) + L":" + TwoDigits(t.minute) + L":" + TwoDigits(t.second);
 }
 
 } // namespace
@@ -141,12 +136,9 @@ bool PageList::ImportFile(const std::wstring& path) {
 
 void PageList::AskFill() {
     // Proposed: the address page's last values, ten units.
-    FillRequest proposal;
-    proposal.firstSerial = GetProfileInt(L"Init", L"SerialNo", 1000);
-    proposal.count = 10;
-    proposal.firstAddress = GetProfileAddress(L"Init", L"IP", {});
-    proposal.netmask = GetProfileAddress(L"Init", L"Netmask", {});
-    proposal.gateway = GetProfileAddress(L"Init", L"Gateway", {});
+    const KeptUnitValues kept = KeptAddressPageValues();
+    const FillRequest proposal{std::max(kept.serial, kLowestSerial), kept.ip, 10, kept.netmask,
+                               kept.gateway};
     if (const std::optional<FillRequest> request = FillDialog(proposal).Ask(GetAppMainWindow())) {
         Fill(*request);
     }
@@ -374,9 +366,7 @@ void PageList::EnableControls(bool enable) {
 }
 
 void PageList::AskExport() {
-    const LocalTime now = system_.Now();
-    const std::wstring proposed = L"Commissioning record " + std::to_wstring(now.year) + L"-" +
-                                  TwoDigits(now.month) + L"-" + TwoDigits(now.day) + L".csv";
+    const std::wstring proposed = L"Commissioning record " + DateText(system_.Now()) + L".csv";
     if (const std::optional<std::wstring> path =
             AskFileToSave(hwnd(), {L"Export record", kCsvFilter, L"csv", proposed})) {
         ExportRecord(*path);

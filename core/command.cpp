@@ -2,20 +2,7 @@
 #include "core/command.h"
 
 #include "core/arguments.h"
-
-namespace {
-
-bool SameWord(const std::wstring& argument, const wchar_t* word) {
-    std::wstring lowered = argument;
-    for (wchar_t& c : lowered) {
-        if (c >= L'A' && c <= L'Z') {
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-        }
-    }
-    return lowered == word;
-}
-
-} // namespace
+#include "core/text.h"
 
 Command ParseCommand(const std::vector<std::wstring>& arguments) {
     std::vector<std::wstring> words;
@@ -37,7 +24,7 @@ Command ParseCommand(const std::vector<std::wstring>& arguments) {
         {L"upload", Command::Upload, 2},
     };
     for (const auto& verb : kVerbs) {
-        if (SameWord(words[0], verb.verb) && words.size() == verb.values + 1) {
+        if (SameAsciiWord(words[0], verb.verb) && words.size() == verb.values + 1) {
             return {verb.kind, {words.begin() + 1, words.end()}};
         }
     }

@@ -14,8 +14,9 @@ bool AskedTogether(const UnitPath& path) {
     return path.adapter && !path.hostRoute;
 }
 
-} // namespace
-
+// Who holds each address, asked together: every older entry removed, then one plain echo
+// to each address at once, then the neighbour table read. Addresses reached through a
+// host route are not asked here (nothing; their own run asks). Holds the tables' lock.
 std::vector<std::optional<std::wstring>> AddressHolders(System& system,
                                                         const std::vector<Assignment>& units) {
     std::vector<std::optional<std::wstring>> holders(units.size());
@@ -41,6 +42,8 @@ std::vector<std::optional<std::wstring>> AddressHolders(System& system,
     }
     return holders;
 }
+
+} // namespace
 
 std::size_t RunList(System& system, const std::vector<ListJob>& allJobs, const ListEvents& events,
                     std::stop_token closing) {

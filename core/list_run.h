@@ -29,12 +29,6 @@ struct ListEvents {
     std::function<bool()> stopAfterUnit;
 };
 
-// Who holds each address, asked together: every older entry removed, then one plain echo
-// to each address at once, then the neighbour table read. Addresses reached through a
-// host route are not asked here (nothing; their own run asks). Holds the tables' lock.
-std::vector<std::optional<std::wstring>> AddressHolders(System& system,
-                                                        const std::vector<Assignment>& units);
-
 // Runs the jobs in order; returns how many units took their address. A unit whose address
 // another device holds fails at once, without its sequence. A unit whose MAC an earlier
 // job has is deferred (told at the end). `closing` (the program ends) also skips the

@@ -24,10 +24,16 @@ std::wstring Seconds(std::uint64_t milliseconds) {
 std::wstring Iso8601(const LocalTime& t) {
     // Formatted by hand: a printf here would link MinGW's whole printf into Varnok.exe.
     const int offset = t.offsetMinutes < 0 ? -t.offsetMinutes : t.offsetMinutes;
-    return Digits(t.year, 4) + L'-' + Digits(t.month, 2) + L'-' + Digits(t.day, 2) + L'T' +
-           Digits(t.hour, 2) + L':' + Digits(t.minute, 2) + L':' + Digits(t.second, 2) +
-           (t.offsetMinutes < 0 ? L'-' : L'+') + Digits(offset / 60, 2) + L':' +
-           Digits(offset % 60, 2);
+    return DateText(t) + L'T' + ClockText(t) + (t.offsetMinutes < 0 ? L'-' : L'+') +
+           Digits(offset / 60, 2) + L':' + Digits(offset % 60, 2);
+}
+
+std::wstring DateText(const LocalTime& t) {
+    return Digits(t.year, 4) + L'-' + Digits(t.month, 2) + L'-' + Digits(t.day, 2);
+}
+
+std::wstring ClockText(const LocalTime& t) {
+    return Digits(t.hour, 2) + L':' + Digits(t.minute, 2) + L':' + Digits(t.second, 2);
 }
 
 std::string RecordHeader() {

@@ -13,6 +13,9 @@ struct LocalTime {
 
 // "2026-12-09T14:03:22+01:00"; an offset west of UTC as "-03:30", UTC itself as "+00:00".
 std::wstring Iso8601(const LocalTime& t);
+// Its date, "2026-12-09", and its time of day, "14:03:22".
+std::wstring DateText(const LocalTime& t);
+std::wstring ClockText(const LocalTime& t);
 
 struct RecordEntry {
     LocalTime when;

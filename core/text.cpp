@@ -118,3 +118,14 @@ std::string ToUtf8(const std::wstring& text) {
     }
     return bytes;
 }
+
+bool SameAsciiWord(const std::wstring& text, const wchar_t* word) {
+    std::size_t i = 0;
+    for (; i < text.size() && word[i] != L'\0'; ++i) {
+        const wchar_t c = text[i];
+        if ((c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c) != word[i]) {
+            return false;
+        }
+    }
+    return i == text.size() && word[i] == L'\0';
+}

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+// `text` equals `word` (lower case) when A to Z are read as a to z; other letters as they are.
+bool SameAsciiWord(const std::wstring& text, const wchar_t* word);
 // `text` without the blanks and tabs at either end.
 std::wstring TrimBlanks(const std::wstring& text);
 
