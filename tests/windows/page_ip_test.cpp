@@ -5,9 +5,11 @@
 #include <exdisp.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -482,25 +484,39 @@ inline void ReleaseObject(IUnknown* object) {
 }
 
 // Wine's desktop process offers the shell's list of windows a moment after it starts;
-// until then there is no desktop shell to ask.
-bool DesktopShellIsUp() {
+// until then there is no desktop shell to ask. Once in a while a desktop process never
+// offers it at all (seen on a loaded machine; a later desktop process does): the tests
+// that need it cannot check anything then, and say why instead of failing.
+// Empty when the shell answers, else what the last attempt got.
+std::string DesktopShellMissing() {
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const bool up = WaitFor([] {
+    HRESULT created = E_FAIL;
+    WaitFor([&created] {
         IUnknown* raw = nullptr;
-        const HRESULT created = ::CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_ALL,
-                                                   IID_IUnknown, reinterpret_cast<void**>(&raw));
+        created = ::CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_ALL, IID_IUnknown,
+                                     reinterpret_cast<void**>(&raw));
         const UniqueOwner<IUnknown*, ReleaseObject> windows(raw);
         return SUCCEEDED(created);
     });
     if (SUCCEEDED(com)) {
         ::CoUninitialize();
     }
-    return up;
+    if (SUCCEEDED(created)) {
+        return {};
+    }
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "the desktop's shell offers no list of windows (0x%08lX, %u explorer.exe)",
+                  static_cast<unsigned long>(created),
+                  static_cast<unsigned>(ParentsOfProcessesNamed(L"explorer.exe").size()));
+    return text;
 }
 
 // What Win32System does for "Show", with the stand-in program as the page to open.
 TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
-    ASSERT_TRUE(DesktopShellIsUp());
+    if (const std::string missing = DesktopShellMissing(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
     const ScopedTempDir dir;
     SetDebugFlag();
     const struct {
@@ -533,8 +549,10 @@ TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
 // Wine's desktop shell answers S_FALSE for a document it cannot open.
 TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsOpenedDirectlyAndLogged) {
     const ScopedTempDir dir;
+    if (const std::string missing = DesktopShellMissing(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
     SetDebugFlag();
-    ASSERT_TRUE(DesktopShellIsUp()); // so that it is the last step that fails
     const std::wstring missing = (dir.path() / "missing.exe").wstring();
     EXPECT_EQ(OpenThroughDesktopShell(missing, L""), L"ShellExecute: 0x00000001");
     EXPECT_FALSE(OpenAsDesktopUser(missing, L"").started);
