@@ -12,13 +12,18 @@ std::wstring IPv4Address::ToText() const {
     return text;
 }
 
-bool IPv4Address::Equals(const IPv4Address& other) const {
-    for (std::size_t i = 0; i < octet.size(); ++i) {
-        if (octet[i] != other.octet[i]) {
-            return false;
-        }
+std::uint32_t ValueOf(const IPv4Address& address) {
+    return static_cast<std::uint32_t>(address.octet[0]) << 24 |
+           static_cast<std::uint32_t>(address.octet[1]) << 16 |
+           static_cast<std::uint32_t>(address.octet[2]) << 8 | address.octet[3];
+}
+
+IPv4Address FromValue(std::uint32_t value) {
+    IPv4Address address;
+    for (std::size_t i = 0; i < address.octet.size(); ++i) {
+        address.octet[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
     }
-    return true;
+    return address;
 }
 
 bool SameNetwork(const IPv4Address& a, const IPv4Address& b, const IPv4Address& netmask) {
@@ -28,7 +33,7 @@ bool SameNetwork(const IPv4Address& a, const IPv4Address& b, const IPv4Address& 
         netA.octet[i] = a.octet[i] & netmask.octet[i];
         netB.octet[i] = b.octet[i] & netmask.octet[i];
     }
-    return netA.Equals(netB);
+    return netA == netB;
 }
 
 std::optional<IPv4Address> ParseIPv4(const std::wstring& text) {

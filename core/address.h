@@ -12,8 +12,13 @@ struct IPv4Address {
 
     // Dotted decimal text, no leading zeros: "10.0.0.1".
     std::wstring ToText() const;
-    bool Equals(const IPv4Address& other) const;
+    bool operator==(const IPv4Address&) const = default;
 };
+
+// The address as one number, the leftmost octet highest (10.0.0.1 is 0x0A000001), and
+// back.
+std::uint32_t ValueOf(const IPv4Address& address);
+IPv4Address FromValue(std::uint32_t value);
 
 // The network parts of `a` and `b` under `netmask` (octet-wise AND) are equal.
 bool SameNetwork(const IPv4Address& a, const IPv4Address& b, const IPv4Address& netmask);

@@ -4,16 +4,6 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace {
-
-std::uint32_t ValueOf(const IPv4Address& address) {
-    return static_cast<std::uint32_t>(address.octet[0]) << 24 |
-           static_cast<std::uint32_t>(address.octet[1]) << 16 |
-           static_cast<std::uint32_t>(address.octet[2]) << 8 | address.octet[3];
-}
-
-} // namespace
-
 bool IsContiguousNetmask(const IPv4Address& netmask) {
     const std::uint32_t hostBits = ~ValueOf(netmask);
     return (hostBits & (hostBits + 1)) == 0; // the zeros form one block at the end
@@ -46,7 +36,7 @@ AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
         return AddressFault::IpNotUnicast;
     }
     if (std::any_of(ownAddresses.begin(), ownAddresses.end(),
-                    [&](const IPv4Address& own) { return own.Equals(ip); })) {
+                    [&](const IPv4Address& own) { return own == ip; })) {
         return AddressFault::IpOwn;
     }
     const std::uint32_t mask = ValueOf(netmask);
@@ -66,7 +56,7 @@ AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
         }
     }
     if (ValueOf(gateway) != 0) {
-        if (gateway.Equals(ip)) {
+        if (gateway == ip) {
             return AddressFault::GatewayIsIp;
         }
         if (!SameNetwork(gateway, ip, netmask)) {

@@ -1,39 +1,36 @@
 // Asking the segment who holds an address.
 #include "core/address_holder.h"
 
-#include <chrono>
 #include <cwctype>
 
 #include "core/log.h"
 
-std::optional<std::wstring> AddressHolder(System& system, const UnitPath& path,
-                                          const IPv4Address& address) {
+std::optional<std::wstring> AddressHolder(Echoes& echoes, PcTables& tables, Clock& clock, Log& log,
+                                          const UnitPath& path, const IPv4Address& address) {
     std::optional<IPv4Address> source;
     unsigned long index = 0;
     if (path.adapter) {
         source = path.source;
         index = path.adapter->index;
     }
-    EchoOpening opening = system.OpenEcho(source);
+    EchoOpening opening = echoes.Open(source);
     if (!opening.channel) {
         return std::nullopt;
     }
     // A plain echo: data without the configuration's marker, so no unit takes it as one.
     const EchoPayload plain{};
-    const auto start = std::chrono::steady_clock::now();
+    const std::uint64_t start = clock.Milliseconds();
     opening.channel->Send(address, plain, kHolderAnswerMs);
     opening.channel.reset();
-    std::optional<std::wstring> mac = system.NeighbourMac(address, index);
+    std::optional<std::wstring> mac = tables.NeighbourMac(address, index);
     if (mac) {
         for (wchar_t& c : *mac) {
             c = static_cast<wchar_t>(std::towlower(c));
         }
     }
-    if (GetDebugFlag()) {
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
-        WriteLogLine(L"who holds " + address.ToText() + L": " + (mac ? *mac : L"nobody") + L" (" +
-                     std::to_wstring(spent.count()) + L" ms)");
+    if (log.On()) {
+        log.Write(L"who holds " + address.ToText() + L": " + (mac ? *mac : L"nobody") + L" (" +
+                  std::to_wstring(clock.Milliseconds() - start) + L" ms)");
     }
     return mac;
 }

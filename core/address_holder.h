@@ -7,7 +7,11 @@
 
 #include "core/adapter.h"
 #include "core/address.h"
-#include "core/system.h"
+#include "core/clock.h"
+#include "core/echoes.h"
+#include "core/pc_tables.h"
+
+class Log;
 
 // How long the segment is given to answer for the address. A device answers an ARP
 // request in milliseconds; this is all an "Apply" waits more when nobody holds it.
@@ -17,8 +21,9 @@ constexpr unsigned kHolderAnswerMs = 1000;
 // nothing when nobody does (or no echo could be sent: the assignment then fails anyway).
 // An echo from the adapter's address makes the PC resolve the address; a device that
 // drops the echo itself still answers the resolution, so the neighbour table decides.
-std::optional<std::wstring> AddressHolder(System& system, const UnitPath& path,
-                                          const IPv4Address& address);
+// With the log on, the answer and how long it took are logged.
+std::optional<std::wstring> AddressHolder(Echoes& echoes, PcTables& tables, Clock& clock, Log& log,
+                                          const UnitPath& path, const IPv4Address& address);
 
 // The same MAC, whatever the letter case and whether written with ':' or '-'.
 bool SameMac(const std::wstring& a, const std::wstring& b);

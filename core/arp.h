@@ -6,14 +6,14 @@
 #include <string>
 
 #include "core/address.h"
-#include "core/system.h"
+#include "core/pc_tables.h"
 
 class Arp {
 public:
     // `mac` is passed to arp.exe as given; the assignment sequence gives the dash form.
     // With `interfaceAddress` each run names the adapter that holds that address, so the
     // entry lands on the unit's adapter, not on "the first applicable interface".
-    Arp(System& system, const IPv4Address& address, const std::wstring& mac,
+    Arp(PcTables& tables, const IPv4Address& address, const std::wstring& mac,
         const std::optional<IPv4Address>& interfaceAddress = std::nullopt);
 
     // arp.exe -s <address> <mac> [<interface address>].
@@ -22,7 +22,7 @@ public:
     ProgramRun Delete();
 
 private:
-    System& system_;
+    PcTables& tables_;
     std::wstring address_;
     std::wstring mac_;
     std::wstring interface_; // " <interface address>", or empty

@@ -4,10 +4,6 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
-
 // The placeholders the shell fills in for a document: %1 and %L (%l) are the document
 // itself, %* the further arguments, of which "Show" has none.
 std::wstring FillPlaceholders(const std::wstring& text, const std::wstring& document,
@@ -70,4 +66,25 @@ bool IsFullPath(const std::wstring& path) {
     const bool unc =
         path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
     return drive || unc;
+}
+
+void OpenWebPage(Desktop& desktop, const IPv4Address& address) {
+    const std::wstring webAddress = WebAddress(address);
+    // The shell opens it as the desktop's user where it can: a browser must not inherit
+    // Varnok's administrator rights.
+    if (desktop.ShellOpen(webAddress, L"").started) {
+        return;
+    }
+    // Web addresses have no association of their own here: the browser registered for
+    // ".htm" pages is started by its path with the address, never with its whole command
+    // handed to the shell as a document's name.
+    const std::optional<std::wstring> htmClass = desktop.ClassDefault(L".htm");
+    const std::optional<std::wstring> openCommand =
+        htmClass ? desktop.ClassDefault(*htmClass + L"\\shell\\open\\command") : std::nullopt;
+    if (!openCommand) {
+        return;
+    }
+    if (const std::optional<BrowserStart> browser = BrowserStartFor(*openCommand, webAddress)) {
+        desktop.StartProgram(browser->program, browser->arguments);
+    }
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/address.h"
+#include "core/desktop.h"
 
 // "http://" and the dotted address.
 std::wstring WebAddress(const IPv4Address& address);
@@ -26,3 +27,7 @@ std::optional<BrowserStart> BrowserStartFor(const std::wstring& openCommand,
 
 // A path that does not depend on the current folder or drive: "C:\..." or "\\server\...".
 bool IsFullPath(const std::wstring& path);
+
+// Opens the unit's web page: through the shell (as the desktop's user where it can), else
+// with the browser the ".htm" class's open command names, started by its path.
+void OpenWebPage(Desktop& desktop, const IPv4Address& address);

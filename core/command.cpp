@@ -1,16 +1,12 @@
 // Reading the command line.
 #include "core/command.h"
 
-#include "core/arguments.h"
 #include "core/text.h"
 
-Command ParseCommand(const std::vector<std::wstring>& arguments) {
-    std::vector<std::wstring> words;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        if (!IsDebugArgument(arguments[i])) {
-            words.push_back(arguments[i]);
-        }
-    }
+namespace {
+
+// The command without "debug": its kind and values.
+Command ReadWords(const std::vector<std::wstring>& words) {
     if (words.empty()) {
         return {};
     }
@@ -29,6 +25,23 @@ Command ParseCommand(const std::vector<std::wstring>& arguments) {
         }
     }
     return {Command::NotUnderstood, {}};
+}
+
+} // namespace
+
+Command ParseCommand(const std::vector<std::wstring>& arguments) {
+    std::vector<std::wstring> words;
+    bool debug = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (SameAsciiWord(arguments[i], L"debug")) {
+            debug = true;
+        } else {
+            words.push_back(arguments[i]);
+        }
+    }
+    Command command = ReadWords(words);
+    command.debug = debug;
+    return command;
 }
 
 std::wstring UsageText() {

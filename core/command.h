@@ -10,6 +10,9 @@ struct Command {
     enum Kind { Window, Apply, ApplyList, Upload, NotUnderstood } kind = Window;
     // Apply: serial, address, netmask, gateway; ApplyList: the file; Upload: address, file.
     std::vector<std::wstring> values;
+    // "debug", in any letter case, as a whole argument after the program's own name: the
+    // diagnostic log is on.
+    bool debug = false;
 };
 
 // `arguments` with the program's name first.

@@ -1,16 +1,9 @@
 // Outcomes in words, and the commissioning record.
 #include "core/commissioning.h"
 
-#include <atomic>
-
 #include "core/csv.h"
-#include "core/log.h"
-#include "core/sha256.h"
 
 namespace {
-
-// The record's failure is told once per run of the program, whoever meets it first.
-std::atomic<bool> recordFailureTold{false};
 
 std::wstring AdapterText(const UnitPath& path) {
     return path.adapter ? AdapterLabel(*path.adapter) : L"";
@@ -43,34 +36,38 @@ std::wstring OutcomeReason(const Outcome& outcome) {
     return L"";
 }
 
-std::optional<std::wstring> AppendToRecord(System& system, const RecordEntry& entry) {
+std::optional<std::wstring> CommissioningRecord::Append(const RecordEntry& entry) {
     std::wstring failure;
-    if (system.AppendDataFile(kRecordFile, RecordHeader(), RecordLine(entry), failure)) {
+    if (store_.Append(kRecordFile, RecordHeader(), RecordLine(entry), failure)) {
         return std::nullopt;
     }
-    const std::wstring text = L"The commissioning record " + system.DataFilePath(kRecordFile) +
-                              L" cannot be written (" + failure +
-                              L"). Commissioning goes on without it.";
-    WriteLogLine(text);
-    if (recordFailureTold.exchange(true)) {
+    const std::wstring text = L"The commissioning record " + Path() + L" cannot be written (" +
+                              failure + L"). Commissioning goes on without it.";
+    log_.Write(text);
+    if (failureTold_.exchange(true)) {
         return std::nullopt;
     }
     return text;
 }
 
-void ForgetRecordFailureForTesting() {
-    recordFailureTold = false;
+std::optional<UnitSettings> CommissioningRecord::LastSettingsOf(const IPv4Address& address) {
+    const std::optional<std::string> bytes = store_.Read(kRecordFile);
+    return bytes ? ::LastSettingsOf(*bytes, address) : std::nullopt;
 }
 
-Done AssignAndRecord(System& system, const Assignment& unit, std::stop_token stop,
-                     HolderCheck check) {
-    const LocalTime when = system.Now();
-    const std::uint64_t start = system.Milliseconds();
+std::wstring CommissioningRecord::Path() {
+    return store_.PathOf(kRecordFile);
+}
+
+Done AssignAndRecord(const AssignmentRoles& roles, CommissioningRecord& record,
+                     const Assignment& unit, std::stop_token stop, HolderCheck check) {
+    const LocalTime when = roles.clock.Now();
+    const std::uint64_t start = roles.clock.Milliseconds();
     Done done;
-    done.outcome = Setup(system, unit.mac, unit.address, unit.netmask, unit.gateway, unit.path)
+    done.outcome = Setup(roles, unit.mac, unit.address, unit.netmask, unit.gateway, unit.path)
                        .Run(stop, check);
-    done.durationMs = system.Milliseconds() - start;
-    done.recordFailure = AppendToRecord(system, AssignmentEntry(when, unit, done));
+    done.durationMs = roles.clock.Milliseconds() - start;
+    done.recordFailure = record.Append(AssignmentEntry(when, unit, done));
     return done;
 }
 
@@ -89,13 +86,14 @@ RecordEntry AssignmentEntry(const LocalTime& when, const Assignment& unit, const
     return entry;
 }
 
-Done UploadAndRecord(System& system, const UploadRequest& request,
-                     const std::function<void()>& unitAnswered, std::stop_token stop) {
-    const LocalTime when = system.Now();
-    const std::uint64_t start = system.Milliseconds();
+Done UploadAndRecord(const UploadRoles& roles, DataStore& store, CommissioningRecord& record,
+                     const UploadRequest& request, const std::function<void()>& unitAnswered,
+                     std::stop_token stop) {
+    const LocalTime when = roles.clock.Now();
+    const std::uint64_t start = roles.clock.Milliseconds();
     Done done;
-    done.outcome = RunUpload(system, request, unitAnswered, stop);
-    done.durationMs = system.Milliseconds() - start;
+    done.outcome = RunUpload(roles, request, unitAnswered, stop);
+    done.durationMs = roles.clock.Milliseconds() - start;
     RecordEntry entry;
     entry.when = when;
     entry.address = request.address.ToText();
@@ -105,11 +103,11 @@ Done UploadAndRecord(System& system, const UploadRequest& request,
     entry.reason = OutcomeReason(done.outcome);
     entry.durationMs = done.durationMs;
     entry.file = request.path.substr(request.path.find_last_of(L"\\/") + 1);
-    if (const std::optional<FileFacts> facts = DescribeFile(request.path)) {
+    if (const std::optional<FileFacts> facts = store.DescribeFile(request.path)) {
         entry.size = facts->size;
         entry.sha256 = facts->sha256;
     }
-    done.recordFailure = AppendToRecord(system, entry);
+    done.recordFailure = record.Append(entry);
     return done;
 }
 
@@ -124,7 +122,7 @@ std::optional<UnitSettings> LastSettingsOf(std::string_view record, const IPv4Ad
         const std::optional<IPv4Address> at = ParseIPv4(fields[kAddress]);
         const std::optional<IPv4Address> netmask = ParseIPv4(fields[kNetmask]);
         const std::optional<IPv4Address> gateway = ParseIPv4(fields[kGateway]);
-        if (at && at->Equals(address) && netmask && gateway) {
+        if (at && *at == address && netmask && gateway) {
             found = UnitSettings{*netmask, *gateway}; // the last one counts
         }
     }

@@ -4,6 +4,7 @@
 // ever appended to.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,8 +15,10 @@
 #include "core/adapter.h"
 #include "core/address.h"
 #include "core/outcome.h"
+#include "core/record.h"
 #include "core/setup.h"
-#include "core/system.h"
+#include "core/data_store.h"
+#include "core/log.h"
 #include "core/upload.h"
 
 constexpr wchar_t kRecordFile[] = L"record.csv";
@@ -41,28 +44,41 @@ struct Done {
     std::optional<std::wstring> recordFailure;
 };
 
-// Runs the assignment sequence for `unit` and appends its record line.
-Done AssignAndRecord(System& system, const Assignment& unit, std::stop_token stop = {},
-                     HolderCheck check = HolderCheck::Ask);
-
-// Runs the upload and appends its record line, with the image's name, size and SHA-256.
-// `unitAnswered` as for RunUpload; the fixed wait, which the caller shows, is not part of
-// the duration.
-Done UploadAndRecord(System& system, const UploadRequest& request,
-                     const std::function<void()>& unitAnswered, std::stop_token stop = {});
-
-// Appends a record line; the failure as above.
-std::optional<std::wstring> AppendToRecord(System& system, const RecordEntry& entry);
-// The record line of an assignment begun at `when`.
-RecordEntry AssignmentEntry(const LocalTime& when, const Assignment& unit, const Done& done);
-
 // The netmask and gateway a unit at `address` last took, by the record (record.csv's
 // bytes): the upload's check echo carries them, and must not give a unit other ones.
-struct UnitSettings {
-    IPv4Address netmask;
-    IPv4Address gateway;
-};
 std::optional<UnitSettings> LastSettingsOf(std::string_view record, const IPv4Address& address);
 
-// Tests only: the next failure is reported again.
-void ForgetRecordFailureForTesting();
+// The commissioning record of this run of the program: lines are only ever appended. A
+// record that cannot be written is told once per run, whoever meets it first.
+class CommissioningRecord {
+public:
+    CommissioningRecord(DataStore& store, Log& log) : store_(store), log_(log) {}
+
+    // Appends a line; the failure, the first time in this run of the program that the
+    // record could not be written (and logged every time).
+    std::optional<std::wstring> Append(const RecordEntry& entry);
+    // What the record says a unit at `address` last took.
+    std::optional<UnitSettings> LastSettingsOf(const IPv4Address& address);
+    // Its full path, for the technician.
+    std::wstring Path();
+
+private:
+    DataStore& store_;
+    Log& log_;
+    std::atomic<bool> failureTold_{false};
+};
+
+// Runs the assignment sequence for `unit` and appends its record line.
+Done AssignAndRecord(const AssignmentRoles& roles, CommissioningRecord& record,
+                     const Assignment& unit, std::stop_token stop = {},
+                     HolderCheck check = HolderCheck::Ask);
+
+// Runs the upload and appends its record line, with the image's name, size and SHA-256
+// (read from `store`). `unitAnswered` as for RunUpload; the fixed wait, which the caller
+// shows, is not part of the duration.
+Done UploadAndRecord(const UploadRoles& roles, DataStore& store, CommissioningRecord& record,
+                     const UploadRequest& request, const std::function<void()>& unitAnswered,
+                     std::stop_token stop = {});
+
+// The record line of an assignment begun at `when`.
+RecordEntry AssignmentEntry(const LocalTime& when, const Assignment& unit, const Done& done);

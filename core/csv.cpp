@@ -10,10 +10,6 @@ namespace {
 // The characters with which a spreadsheet starts a formula.
 constexpr std::wstring_view kFormulaStarts = L"=+-@\t\r";
 
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
-
 } // namespace
 
 std::vector<std::wstring> SplitLines(std::string_view bytes) {

@@ -3,19 +3,19 @@
 
 #include "core/log.h"
 
-bool AllowClientThroughFirewall(System& system) {
+bool AllowClientThroughFirewall(Firewall& firewall, const std::wstring& clientPath, Log& log) {
     FirewallRule wanted;
-    wanted.program = system.ClientPath();
+    wanted.program = clientPath;
     wanted.enabled = true;
     wanted.allowsUdpIn = true;
     wanted.allProfiles = true;
-    if (system.FindFirewallRule(kClientRuleName) == wanted) {
+    if (firewall.FindRule(kClientRuleName) == wanted) {
         return true;
     }
-    if (system.PutFirewallRule(kClientRuleName, wanted)) {
+    if (firewall.PutRule(kClientRuleName, wanted)) {
         return true;
     }
-    WriteLogLine(L"the firewall rule for " + wanted.program + L" could not be made");
+    log.Write(L"the firewall rule for " + wanted.program + L" could not be made");
     return false;
 }
 

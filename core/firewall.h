@@ -3,14 +3,37 @@
 // drops: without the rule, uploads from a default Windows PC time out.
 #pragma once
 
-#include "core/system.h"
+#include <optional>
+#include <string>
+
+class Log;
 
 constexpr wchar_t kClientRuleName[] = L"Varnok TFTP client";
 
-// Makes the rule exist as it should, for the client's path: inbound UDP allowed, all
-// profiles, enabled. Creates it once, corrects it when it differs (the path changed). False
-// when the firewall refused; an upload goes on regardless.
-bool AllowClientThroughFirewall(System& system);
+// An inbound firewall rule for one program.
+struct FirewallRule {
+    std::wstring program; // its full path
+    bool enabled = false;
+    bool allowsUdpIn = false; // inbound, UDP, allow
+    bool allProfiles = false; // domain, private and public
+
+    bool operator==(const FirewallRule&) const = default;
+};
+
+// The PC's firewall; Windows Firewall on Windows (win32/firewall.h).
+class Firewall {
+public:
+    virtual ~Firewall() = default;
+    // The rule called `name`; nothing when there is none or it cannot be read.
+    virtual std::optional<FirewallRule> FindRule(const std::wstring& name) = 0;
+    // Creates the rule called `name`, or makes it `rule`; false when the firewall refused.
+    virtual bool PutRule(const std::wstring& name, const FirewallRule& rule) = 0;
+};
+
+// Makes the rule exist as it should, for the client at `clientPath`: inbound UDP allowed,
+// all profiles, enabled. Creates it once, corrects it when it differs (the path changed).
+// False when the firewall refused (and logged); an upload goes on regardless.
+bool AllowClientThroughFirewall(Firewall& firewall, const std::wstring& clientPath, Log& log);
 
 // The second line of a failed upload: `reason`, and when the server never answered
 // while the rule could not be made, that a firewall may be the cause.

@@ -7,6 +7,7 @@
 
 #include "core/address_holder.h"
 #include "core/arp.h"
+#include "core/mac_rule.h"
 
 namespace {
 
@@ -17,25 +18,27 @@ bool AskedTogether(const UnitPath& path) {
 // Who holds each address, asked together: every older entry removed, then one plain echo
 // to each address at once, then the neighbour table read. Addresses reached through a
 // host route are not asked here (nothing; their own run asks). Holds the tables' lock.
-std::vector<std::optional<std::wstring>> AddressHolders(System& system,
-                                                        const std::vector<Assignment>& units) {
-    std::vector<std::optional<std::wstring>> holders(units.size());
-    const std::unique_ptr<TablesLock> lock = system.LockTables();
-    for (const Assignment& unit : units) {
-        if (AskedTogether(unit.path)) {
-            Arp(system, unit.address, L"", unit.path.source).Delete();
+std::vector<std::optional<std::wstring>> AddressHolders(const AssignmentRoles& roles,
+                                                        const std::vector<ListJob>& jobs) {
+    std::vector<std::optional<std::wstring>> holders(jobs.size());
+    const std::unique_ptr<TablesLock::Held> lock = roles.lock.Acquire();
+    for (const ListJob& job : jobs) {
+        if (AskedTogether(job.unit.path)) {
+            Arp(roles.tables, job.unit.address, L"", job.unit.path.source).Delete();
         }
     }
     // A free address costs the whole wait of its echo: asked one by one, twenty of them
     // would take twenty times as long. A long list is asked in groups, not with a thread
     // for each of a thousand units.
     constexpr std::size_t kAskedAtOnce = 32;
-    for (std::size_t first = 0; first < units.size(); first += kAskedAtOnce) {
+    for (std::size_t first = 0; first < jobs.size(); first += kAskedAtOnce) {
         std::vector<std::jthread> askers;
-        for (std::size_t i = first; i < units.size() && i < first + kAskedAtOnce; ++i) {
-            if (AskedTogether(units[i].path)) {
-                askers.emplace_back([&system, &units, &holders, i] {
-                    holders[i] = AddressHolder(system, units[i].path, units[i].address);
+        for (std::size_t i = first; i < jobs.size() && i < first + kAskedAtOnce; ++i) {
+            const Assignment& unit = jobs[i].unit;
+            if (AskedTogether(unit.path)) {
+                askers.emplace_back([&roles, &unit, &holders, i] {
+                    holders[i] = AddressHolder(roles.echoes, roles.tables, roles.clock, roles.log,
+                                               unit.path, unit.address);
                 });
             }
         }
@@ -43,55 +46,74 @@ std::vector<std::optional<std::wstring>> AddressHolders(System& system,
     return holders;
 }
 
+// One unit of the run, its holder already asked (or to be asked by its own sequence).
+Done RunUnit(const AssignmentRoles& roles, CommissioningRecord& record, const Assignment& unit,
+             const std::optional<std::wstring>& holder, std::stop_token closing) {
+    if (holder && !SameMac(*holder, unit.mac)) {
+        Done done;
+        done.outcome = {Failure::AddressInUse, AddressInUseText(unit.address, *holder)};
+        done.recordFailure = record.Append(AssignmentEntry(roles.clock.Now(), unit, done));
+        return done;
+    }
+    return AssignAndRecord(roles, record, unit, closing,
+                           AskedTogether(unit.path) ? HolderCheck::AlreadyAsked : HolderCheck::Ask);
+}
+
 } // namespace
 
-std::size_t RunList(System& system, const std::vector<ListJob>& allJobs, const ListEvents& events,
-                    std::stop_token closing) {
-    std::vector<ListJob> jobs;
-    std::vector<std::pair<std::size_t, std::size_t>> deferred; // index, with
-    for (const ListJob& job : allJobs) {
-        const auto same = std::find_if(jobs.begin(), jobs.end(), [&job](const ListJob& earlier) {
-            return SameMac(earlier.unit.mac, job.unit.mac);
+UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size_t>& indices,
+                   const std::vector<IPv4Address>& ownAddresses,
+                   const std::vector<Adapter>& adapters,
+                   const std::function<std::optional<Adapter>()>& choose) {
+    UnitPlan plan;
+    std::vector<IPv4Address> addresses;
+    for (std::size_t index : indices) {
+        const UnitRow& row = rows[index];
+        plan.fault = CheckAddresses(row.address, row.netmask, row.gateway, ownAddresses);
+        if (plan.fault != AddressFault::None) {
+            plan.faultyRow = index;
+            return plan;
+        }
+        addresses.push_back(row.address);
+    }
+    const std::optional<std::vector<UnitPath>> paths = PathsTo(adapters, addresses, choose);
+    if (!paths) {
+        plan.adapterUnclear = true;
+        return plan;
+    }
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const UnitRow& row = rows[indices[i]];
+        const Assignment unit{row.serial,  MacOfSerial(row.serial).value_or(L""),
+                              row.address, row.netmask,
+                              row.gateway, (*paths)[i]};
+        const auto same = std::find_if(plan.jobs.begin(), plan.jobs.end(), [&unit](const ListJob& job) {
+            return SameMac(job.unit.mac, unit.mac);
         });
-        if (same == jobs.end()) {
-            jobs.push_back(job);
+        if (same == plan.jobs.end()) {
+            plan.jobs.push_back({indices[i], unit});
         } else {
-            deferred.emplace_back(job.index, same->index);
+            plan.deferred.push_back({indices[i], same->index});
         }
     }
-    std::vector<Assignment> units;
-    for (const ListJob& job : jobs) {
-        units.push_back(job.unit);
-    }
-    const std::vector<std::optional<std::wstring>> holders = AddressHolders(system, units);
+    return plan;
+}
+
+std::size_t RunList(const AssignmentRoles& roles, CommissioningRecord& record,
+                    const std::vector<ListJob>& jobs, const ListEvents& events,
+                    std::stop_token closing) {
+    const std::vector<std::optional<std::wstring>> holders = AddressHolders(roles, jobs);
     std::size_t succeeded = 0;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (closing.stop_requested() || (events.stopAfterUnit && events.stopAfterUnit())) {
             break;
         }
-        const Assignment& unit = jobs[i].unit;
         if (events.started) {
             events.started(jobs[i].index);
         }
-        Done done;
-        if (holders[i] && !SameMac(*holders[i], unit.mac)) {
-            done.outcome = {Failure::AddressInUse, AddressInUseText(unit.address, *holders[i])};
-            done.recordFailure = AppendToRecord(system, AssignmentEntry(system.Now(), unit, done));
-        } else {
-            done = AssignAndRecord(system, unit, closing,
-                                   AskedTogether(unit.path) ? HolderCheck::AlreadyAsked
-                                                            : HolderCheck::Ask);
-        }
-        if (done.outcome.Succeeded()) {
-            ++succeeded;
-        }
+        const Done done = RunUnit(roles, record, jobs[i].unit, holders[i], closing);
+        succeeded += done.outcome.Succeeded() ? 1 : 0;
         if (events.finished) {
             events.finished(jobs[i].index, done);
-        }
-    }
-    for (const auto& [index, with] : deferred) {
-        if (events.deferred) {
-            events.deferred(index, with);
         }
     }
     return succeeded;

@@ -1,37 +1,65 @@
-// Commissioning a list of units one after the other, as the technician switches them on:
-// who holds each address is asked of the segment for all of them together first, then
-// each unit gets its assignment sequence. Units fail independently; a stop request ends
-// the run after the unit under way. Of units that share a MAC, one is addressed per run:
-// on the wire they cannot be told apart.
+// Commissioning a list of units, shared by the list page and the command line. First the
+// plan: which rows run (their addresses checked again, one unit of each group that shares
+// a MAC, the adapter asked at most once for all of them); then the run, one unit after
+// the other as the technician switches them on: who holds each address is asked of the
+// segment for all of them together first, then each unit gets its assignment sequence.
+// Units fail independently; a stop request ends the run after the unit under way.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <optional>
 #include <stop_token>
-#include <string>
 #include <vector>
 
+#include "core/address_check.h"
 #include "core/commissioning.h"
-#include "core/system.h"
+#include "core/setup.h"
+#include "core/unit_list.h"
 
 struct ListJob {
     std::size_t index = 0; // the row's place in the caller's list
     Assignment unit;
 };
 
+// A unit left for a run of its own: the row `with`, which runs, has its MAC. On the wire
+// the two cannot be told apart.
+struct DeferredUnit {
+    std::size_t index = 0;
+    std::size_t with = 0;
+};
+
+struct UnitPlan {
+    std::vector<ListJob> jobs;
+    std::vector<DeferredUnit> deferred;
+    // Set when nothing may run: a row whose addresses fail the checks (the kept list is a
+    // file anyone may edit, and the PC's own addresses change), with the fault...
+    std::optional<std::size_t> faultyRow;
+    AddressFault fault = AddressFault::None;
+    // ...or no adapter was chosen where one had to be.
+    bool adapterUnclear = false;
+
+    bool Runs() const { return !faultyRow && !adapterUnclear; }
+};
+
+// The plan for the rows of `rows` at `indices`, in that order. `choose` is asked for the
+// adapter (at most once) where the way to a unit is not clear; nothing from it leaves the
+// plan without jobs.
+UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size_t>& indices,
+                   const std::vector<IPv4Address>& ownAddresses,
+                   const std::vector<Adapter>& adapters,
+                   const std::function<std::optional<Adapter>()>& choose);
+
 struct ListEvents {
     std::function<void(std::size_t index)> started;
     std::function<void(std::size_t index, const Done& done)> finished;
-    // A unit left for a run of its own: the unit `with` of this run has its MAC.
-    std::function<void(std::size_t index, std::size_t with)> deferred;
     // Asked before each unit: true ends the run there.
     std::function<bool()> stopAfterUnit;
 };
 
 // Runs the jobs in order; returns how many units took their address. A unit whose address
-// another device holds fails at once, without its sequence. A unit whose MAC an earlier
-// job has is deferred (told at the end). `closing` (the program ends) also skips the
-// echoes of the unit under way.
-std::size_t RunList(System& system, const std::vector<ListJob>& jobs, const ListEvents& events,
+// another device holds fails at once, without its sequence. `closing` (the program ends)
+// also skips the echoes of the unit under way.
+std::size_t RunList(const AssignmentRoles& roles, CommissioningRecord& record,
+                    const std::vector<ListJob>& jobs, const ListEvents& events,
                     std::stop_token closing = {});

@@ -1,48 +1,7 @@
-// Diagnostic log. Portable: on Windows the file is opened with _wfsopen(_SH_DENYNO),
-// elsewhere with fopen, both in binary mode so the CR LF written is exactly what lands.
+// The diagnostic log's entries.
 #include "core/log.h"
 
-#include <atomic>
-#include <cstdio>
-#include <memory>
-#include <mutex>
-
-#ifdef _WIN32
-#include <share.h>
-#endif
-
-namespace {
-
-std::atomic<bool> debugFlag = false;
-// Entries come from the window's thread and from the commissioning worker.
-std::mutex fileMutex;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File OpenLogForAppend() {
-#ifdef _WIN32
-    return File(_wfsopen(L"./varnok.log", L"ab", _SH_DENYNO));
-#else
-    return File(std::fopen("./varnok.log", "ab"));
-#endif
-}
-
-} // namespace
-
-void SetDebugFlag() {
-    debugFlag = true;
-}
-
-bool GetDebugFlag() {
-    return debugFlag;
-}
-
-void ClearDebugFlagForTesting() {
-    debugFlag = false;
-}
+#include "core/data_store.h"
 
 std::string LogEntryBytes(const std::wstring& text) {
     std::string bytes;
@@ -56,16 +15,10 @@ std::string LogEntryBytes(const std::wstring& text) {
     return bytes;
 }
 
-void WriteLogLine(const std::wstring& text) {
-    if (!debugFlag) {
+void Log::Write(const std::wstring& text) {
+    if (!store_) {
         return;
     }
-    const std::lock_guard<std::mutex> lock(fileMutex);
-    File file = OpenLogForAppend();
-    if (!file) {
-        return;
-    }
-    const std::string bytes = LogEntryBytes(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
-    std::fflush(file.get());
+    const std::lock_guard<std::mutex> lock(mutex_);
+    store_->AppendLog(LogEntryBytes(text));
 }

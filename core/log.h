@@ -1,22 +1,33 @@
 // The diagnostic log: "./varnok.log" in the current directory, written only when the
 // program was started with the argument "debug". Nothing ever reads it back, and no
-// caller depends on whether an entry reached the disk.
+// caller depends on whether an entry reached the disk. The application owns the one log
+// and hands it to whatever writes to it; entries may come from any thread.
 #pragma once
 
+#include <mutex>
 #include <string>
 
-// Turns the log on. Start-up calls it for each "debug" argument; nothing turns it off.
-void SetDebugFlag();
-bool GetDebugFlag();
+class DataStore;
 
-// Appends one entry (text without line end) when the log is on. Each character becomes
-// one byte, the line ends in CR LF, and the file is opened and closed per entry with
-// sharing that denies nothing, so another program may read it while Varnok runs.
-// An entry that cannot be written is dropped silently.
-void WriteLogLine(const std::wstring& text);
+class Log {
+public:
+    // A log that is off: entries go nowhere.
+    Log() = default;
+    // A log that is on: each entry is appended to `store`'s log file.
+    explicit Log(DataStore& store) : store_(&store) {}
+    Log(const Log&) = delete;
+    Log& operator=(const Log&) = delete;
+
+    bool On() const { return store_ != nullptr; }
+    // Appends one entry (text without line end) when the log is on. Each character
+    // becomes one byte and the line ends in CR LF; an entry that cannot be written is
+    // dropped silently.
+    void Write(const std::wstring& text);
+
+private:
+    DataStore* store_ = nullptr;
+    std::mutex mutex_; // one entry at a time, whole
+};
 
 // The bytes of one entry as they go to the file.
 std::string LogEntryBytes(const std::wstring& text);
-
-// Tests only: the program itself never turns the log off again.
-void ClearDebugFlagForTesting();

@@ -11,8 +11,9 @@ constexpr unsigned kPauseMs = 1000;
 constexpr unsigned kTimeoutMs = 5000;
 } // namespace
 
-Ping::Ping(System& system, const std::optional<IPv4Address>& source) : system_(system) {
-    EchoOpening opening = system_.OpenEcho(source);
+Ping::Ping(Echoes& echoes, Clock& clock, Log& log, const std::optional<IPv4Address>& source)
+    : clock_(clock), log_(log) {
+    EchoOpening opening = echoes.Open(source);
     failure_ = opening.failure;
     channel_ = std::move(opening.channel);
     if (!channel_ && failure_ == EchoOpenFailure::None) {
@@ -42,7 +43,7 @@ bool Ping::Send(const IPv4Address& address, const IPv4Address& netmask, const IP
             if (stop.stop_requested()) {
                 break; // the program is closing: on to the clean-up
             }
-            system_.Pause(kPauseMs);
+            clock_.Pause(kPauseMs);
         }
         const EchoReply reply = channel_->Send(address, payload, kTimeoutMs);
         if (!reply.received) {
@@ -52,10 +53,9 @@ bool Ping::Send(const IPv4Address& address, const IPv4Address& netmask, const IP
             return true;
         }
         lastErrorStatus_ = reply.status;
-        if (GetDebugFlag()) {
-            WriteLogLine(L"ping ip=" + address.ToText() + L" netmask=" + netmask.ToText() +
-                         L" gateway=" + gateway.ToText() + L" returned " +
-                         StatusText(reply.status));
+        if (log_.On()) {
+            log_.Write(L"ping ip=" + address.ToText() + L" netmask=" + netmask.ToText() +
+                       L" gateway=" + gateway.ToText() + L" returned " + StatusText(reply.status));
         }
     }
     return false;
@@ -87,4 +87,21 @@ std::wstring Ping::StatusText(unsigned long status) {
         return L"";
     }
     return texts[status - first];
+}
+
+Outcome ConfigurationOutcome(Ping& ping, const IPv4Address& address, const IPv4Address& netmask,
+                             const IPv4Address& gateway, std::stop_token stop) {
+    switch (ping.OpenFailure()) {
+    case EchoOpenFailure::LibraryMissing:
+        return {Failure::EchoLibraryMissing};
+    case EchoOpenFailure::HandleFailed:
+        return {Failure::EchoHandleFailed};
+    case EchoOpenFailure::None:
+        break;
+    }
+    if (!ping.Send(address, netmask, gateway, stop)) {
+        return {Failure::NoAnswer, Ping::StatusText(ping.LastErrorStatus()),
+                ping.LastErrorStatus()};
+    }
+    return {};
 }

@@ -8,13 +8,19 @@
 #include <string>
 
 #include "core/address.h"
-#include "core/system.h"
+#include "core/clock.h"
+#include "core/echoes.h"
+#include "core/outcome.h"
+
+class Log;
 
 class Ping {
 public:
     // Opens an echo channel, from `source` when given; OpenFailure() tells when that
-    // failed, and the object then never sends.
-    explicit Ping(System& system, const std::optional<IPv4Address>& source = std::nullopt);
+    // failed, and the object then never sends. The pauses between attempts are the
+    // clock's; an error status goes to the log.
+    Ping(Echoes& echoes, Clock& clock, Log& log,
+         const std::optional<IPv4Address>& source = std::nullopt);
     Ping(const Ping&) = delete;
     Ping& operator=(const Ping&) = delete;
 
@@ -34,8 +40,14 @@ public:
     static EchoPayload ConfigurationPayload(const IPv4Address& netmask, const IPv4Address& gateway);
 
 private:
-    System& system_;
+    Clock& clock_;
+    Log& log_;
     EchoOpenFailure failure_ = EchoOpenFailure::None;
     std::unique_ptr<EchoChannel> channel_;
     unsigned long lastErrorStatus_ = 0;
 };
+
+// The configuration ping through `ping` as an outcome: the echo channel's failure, no
+// answer (with the last error status), or success.
+Outcome ConfigurationOutcome(Ping& ping, const IPv4Address& address, const IPv4Address& netmask,
+                             const IPv4Address& gateway, std::stop_token stop = {});

@@ -6,10 +6,7 @@
 #include <optional>
 #include <string>
 
-struct LocalTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    int offsetMinutes = 0; // local time's offset from UTC: +60 for UTC+01:00
-};
+#include "core/clock.h"
 
 // "2026-12-09T14:03:22+01:00"; an offset west of UTC as "-03:30", UTC itself as "+00:00".
 std::wstring Iso8601(const LocalTime& t);

@@ -2,13 +2,13 @@
 
 ProgramRun Route::Add(const IPv4Address& address,
                       const std::optional<unsigned long>& interfaceIndex) {
-    return system_.RunSystemProgram(
+    return tables_.RunSystemProgram(
         L"route.exe", L"ADD " + address.ToText() + L" MASK 255.255.255.255 0.0.0.0" +
                           (interfaceIndex ? L" IF " + std::to_wstring(*interfaceIndex) : L""));
 }
 
 ProgramRun Route::Delete(const IPv4Address& address) {
     // With its mask: "DELETE <address>" alone removes every route to that destination.
-    return system_.RunSystemProgram(L"route.exe",
+    return tables_.RunSystemProgram(L"route.exe",
                                     L"DELETE " + address.ToText() + L" MASK 255.255.255.255");
 }

@@ -5,11 +5,11 @@
 #include <optional>
 
 #include "core/address.h"
-#include "core/system.h"
+#include "core/pc_tables.h"
 
 class Route {
 public:
-    explicit Route(System& system) : system_(system) {}
+    explicit Route(PcTables& tables) : tables_(tables) {}
 
     // route.exe ADD <address> MASK 255.255.255.255 0.0.0.0 [IF <interface index>]: bound
     // to the unit's adapter when its index is given.
@@ -19,5 +19,5 @@ public:
     ProgramRun Delete(const IPv4Address& address);
 
 private:
-    System& system_;
+    PcTables& tables_;
 };

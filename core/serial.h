@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "core/mac_rule.h" // kLowestSerial
+
 // The number in the serial field, read the way an unsigned "%u" scan reads the first 63
 // characters: leading white space skipped, one '+' allowed, decimal digits up to the
 // first other character, the rest ignored; a value past 4294967295 stays at it. No
@@ -15,5 +17,3 @@ std::optional<std::uint32_t> ReadSerialNumber(const std::wstring& text);
 enum class SerialLength { TooShort, TooLong, Fine };
 // The serial field holds 4 or 5 characters, whatever they are.
 SerialLength CheckSerialLength(const std::wstring& text);
-
-constexpr std::uint32_t kLowestSerial = 1000;

@@ -3,13 +3,30 @@
 // run it alike, on any thread.
 #pragma once
 
+#include <optional>
 #include <stop_token>
 #include <string>
 
 #include "core/adapter.h"
 #include "core/address.h"
+#include "core/change_record.h"
+#include "core/clock.h"
+#include "core/echoes.h"
+#include "core/log.h"
 #include "core/outcome.h"
-#include "core/system.h"
+#include "core/pc_tables.h"
+#include "core/ping.h"
+#include "core/tables_lock.h"
+
+// What one assignment uses of the system.
+struct AssignmentRoles {
+    PcTables& tables;
+    Echoes& echoes;
+    Clock& clock;
+    ChangeRecord& changes;
+    TablesLock& lock;
+    Log& log;
+};
 
 // Whether the run asks the segment who holds the address, or a list has just asked it for
 // all of its addresses together.
@@ -19,7 +36,7 @@ class Setup {
 public:
     // `mac` in colon form, as the address page shows it; `path` the adapter the unit is
     // reached through (PathWithoutAsking, or the technician's choice).
-    Setup(System& system, const std::wstring& mac, const IPv4Address& address,
+    Setup(const AssignmentRoles& roles, const std::wstring& mac, const IPv4Address& address,
           const IPv4Address& netmask, const IPv4Address& gateway, UnitPath path);
 
     // Host route when needed, a check that no other device holds the address, static ARP
@@ -32,16 +49,22 @@ public:
     static std::wstring DashForm(const std::wstring& mac);
 
 private:
-    System& system_;
+    // With the host route (if any) in place: the holder's check, the static entry and the
+    // configuration ping through `ping` (opened here), and the static entry's removal.
+    Outcome AddressUnit(std::stop_token stop, HolderCheck check, std::optional<Ping>& ping);
+
+    AssignmentRoles roles_;
     std::wstring mac_; // dash form
     IPv4Address address_;
     IPv4Address netmask_;
     IPv4Address gateway_;
     UnitPath path_;
+    std::optional<IPv4Address> interfaceAddress_;  // the adapter's, when one is chosen
+    std::optional<unsigned long> interfaceIndex_;
 };
 
 // Undoes a change that a run killed halfway left in the PC's tables (its record says
 // which), then forgets the record. Start-up calls it before anything else runs. While
 // another Varnok holds the lock on the tables, the record is that one's change under way,
 // and is left alone.
-void UndoPendingChange(System& system);
+void UndoPendingChange(PcTables& tables, ChangeRecord& changes, TablesLock& lock, Log& log);

@@ -1,14 +1,9 @@
-// SHA-256 over memory and over a file.
+// SHA-256.
 #include "core/sha256.h"
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <vector>
-
-#include "core/text.h"
 
 namespace {
 
@@ -21,18 +16,6 @@ constexpr std::uint32_t kRoundConstants[64] = {
     0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-std::unique_ptr<std::FILE, FileCloser> OpenForReading(const std::wstring& path) {
-#ifdef _WIN32
-    return std::unique_ptr<std::FILE, FileCloser>(_wfopen(path.c_str(), L"rb"));
-#else
-    return std::unique_ptr<std::FILE, FileCloser>(std::fopen(ToUtf8(path).c_str(), "rb"));
-#endif
-}
 
 } // namespace
 
@@ -112,24 +95,4 @@ std::string HexDigest(const std::array<std::uint8_t, 32>& digest) {
         hex += kDigits[byte & 0x0F];
     }
     return hex;
-}
-
-std::optional<FileFacts> DescribeFile(const std::wstring& path) {
-    const auto file = OpenForReading(path);
-    if (!file) {
-        return std::nullopt;
-    }
-    Sha256 hash;
-    FileFacts facts;
-    std::vector<std::uint8_t> buffer(64 * 1024);
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
-        hash.Update(buffer.data(), got);
-        facts.size += got;
-    }
-    if (std::ferror(file.get())) {
-        return std::nullopt; // a folder lands here too, where fopen opens one
-    }
-    facts.sha256 = HexDigest(hash.Finish());
-    return facts;
 }

@@ -25,12 +25,3 @@ private:
 
 // 64 lowercase hex digits.
 std::string HexDigest(const std::array<std::uint8_t, 32>& digest);
-
-struct FileFacts {
-    std::uint64_t size = 0;
-    std::string sha256; // HexDigest
-};
-
-// A file's size and SHA-256, read in 64 KiB blocks; nothing when it cannot be read (or is
-// a folder).
-std::optional<FileFacts> DescribeFile(const std::wstring& path);

@@ -23,14 +23,17 @@ bool IsSurrogate(char32_t c) {
 
 } // namespace
 
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
 std::wstring TrimBlanks(const std::wstring& text) {
-    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
     std::size_t first = 0;
     std::size_t end = text.size();
-    while (first < end && blank(text[first])) {
+    while (first < end && IsBlank(text[first])) {
         ++first;
     }
-    while (end > first && blank(text[end - 1])) {
+    while (end > first && IsBlank(text[end - 1])) {
         --end;
     }
     return text.substr(first, end - first);

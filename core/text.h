@@ -7,6 +7,8 @@
 
 // `text` equals `word` (lower case) when A to Z are read as a to z; other letters as they are.
 bool SameAsciiWord(const std::wstring& text, const wchar_t* word);
+// A blank or a tab.
+bool IsBlank(wchar_t c);
 // `text` without the blanks and tabs at either end.
 std::wstring TrimBlanks(const std::wstring& text);
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "core/csv.h"
-#include "core/macbuilder.h"
+#include "core/mac_rule.h"
 #include "core/serial.h"
 #include "core/text.h"
 
@@ -119,20 +119,6 @@ std::vector<std::wstring> TrimmedFields(const std::wstring& line, wchar_t separa
 bool IsEmptyRow(const std::vector<std::wstring>& fields) {
     return std::all_of(fields.begin(), fields.end(),
                        [](const std::wstring& field) { return field.empty(); });
-}
-
-std::uint32_t ValueOf(const IPv4Address& address) {
-    return static_cast<std::uint32_t>(address.octet[0]) << 24 |
-           static_cast<std::uint32_t>(address.octet[1]) << 16 |
-           static_cast<std::uint32_t>(address.octet[2]) << 8 | address.octet[3];
-}
-
-IPv4Address FromValue(std::uint32_t value) {
-    IPv4Address address;
-    for (std::size_t i = 0; i < address.octet.size(); ++i) {
-        address.octet[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-    }
-    return address;
 }
 
 } // namespace
@@ -246,7 +232,7 @@ std::vector<SharedMac> SharedMacs(const std::vector<UnitRow>& rows) {
     std::vector<SharedMac> shared;
     std::map<std::wstring, std::size_t> first; // MAC -> the first unit that has it
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto [found, isNew] = first.emplace(MACbuilder().Build(rows[i].serial), i);
+        const auto [found, isNew] = first.emplace(MacOfSerial(rows[i].serial).value_or(L""), i);
         if (!isNew) {
             shared.push_back({i, found->second});
         }

@@ -5,15 +5,46 @@
 #include "core/log.h"
 #include "core/ping.h"
 #include "core/text.h"
+#include "core/ticks.h"
 
 namespace {
 // The client is looked at this often, so that a stop request is noticed soon.
 constexpr unsigned kAwaitSliceMs = 250;
 } // namespace
 
-std::wstring TFTP::PutParameters(const IPv4Address& address, const std::wstring& path) {
+std::wstring PutParameters(const IPv4Address& address, const std::wstring& path) {
     const bool needsQuotes = path.find_first_of(L" \t") != std::wstring::npos;
     return L"-i " + address.ToText() + L" PUT " + (needsQuotes ? L"\"" + path + L"\"" : path);
+}
+
+ImageKind ImageKindOf(const std::wstring& path) {
+    const std::wstring end = path.size() >= 4 ? path.substr(path.size() - 4) : L"";
+    return end == L".bin" || end == L".BIN" ? ImageKind::Firmware : ImageKind::WebPages;
+}
+
+unsigned FixedWaitTicks(ImageKind kind) {
+    return kind == ImageKind::Firmware ? kFirmwareTicks : kWebPageTicks;
+}
+
+UnitSettings UploadSettingsFor(const IPv4Address& address, const KeptUnitValues& kept,
+                               const std::optional<UnitSettings>& recorded,
+                               const std::vector<Adapter>& adapters) {
+    if (kept.ip == address) {
+        return {kept.netmask, kept.gateway};
+    }
+    if (recorded) {
+        return *recorded;
+    }
+    UnitSettings settings;
+    if (const std::optional<UnitPath> path = PathWithoutAsking(adapters, address);
+        path && path->adapter && !path->hostRoute) {
+        for (const AdapterAddress& own : path->adapter->addresses) {
+            if (own.address == path->source) {
+                settings.netmask = own.netmask;
+            }
+        }
+    }
+    return settings;
 }
 
 std::wstring LastOutputLine(const std::string& output) {
@@ -71,7 +102,7 @@ std::wstring UploadFailureReason(const Outcome& outcome) {
 namespace {
 
 // The client's output in the log, one entry a line.
-void LogClientOutput(const std::wstring& output) {
+void LogClientOutput(Log& log, const std::wstring& output) {
     std::size_t start = 0;
     while (start < output.size()) {
         std::size_t end = output.find_first_of(L"\r\n", start);
@@ -79,7 +110,7 @@ void LogClientOutput(const std::wstring& output) {
             end = output.size();
         }
         if (end > start) {
-            WriteLogLine(L"tftp: " + output.substr(start, end - start));
+            log.Write(L"tftp: " + output.substr(start, end - start));
         }
         start = end + 1;
     }
@@ -87,26 +118,21 @@ void LogClientOutput(const std::wstring& output) {
 
 } // namespace
 
-Outcome RunUpload(System& system, const UploadRequest& request,
+Outcome RunUpload(const UploadRoles& roles, const UploadRequest& request,
                   const std::function<void()>& unitAnswered, std::stop_token stop) {
-    const bool allowed = AllowClientThroughFirewall(system);
+    const bool allowed = AllowClientThroughFirewall(roles.firewall, roles.client.Path(), roles.log);
     {
-        Ping ping(system);
-        if (ping.OpenFailure() == EchoOpenFailure::LibraryMissing) {
-            return {Failure::EchoLibraryMissing};
-        }
-        if (ping.OpenFailure() == EchoOpenFailure::HandleFailed) {
-            return {Failure::EchoHandleFailed};
-        }
-        if (!ping.Send(request.address, request.netmask, request.gateway, stop)) {
-            return {Failure::NoAnswer, Ping::StatusText(ping.LastErrorStatus()),
-                    ping.LastErrorStatus()};
+        Ping ping(roles.echoes, roles.clock, roles.log);
+        if (const Outcome pinged = ConfigurationOutcome(ping, request.address, request.netmask,
+                                                        request.gateway, stop);
+            !pinged.Succeeded()) {
+            return pinged;
         }
     }
     if (unitAnswered) {
         unitAnswered();
     }
-    ClientStart start = system.StartClient(TFTP::PutParameters(request.address, request.path));
+    ClientStart start = roles.client.Start(PutParameters(request.address, request.path));
     if (!start.client) {
         return {Failure::ClientNotStarted, start.failure};
     }
@@ -115,20 +141,20 @@ Outcome RunUpload(System& system, const UploadRequest& request,
     for (unsigned long long waited = 0; waited < limitMs && !stop.stop_requested();
          waited += kAwaitSliceMs) {
         if (const std::optional<ClientEnd> end = start.client->Await(kAwaitSliceMs)) {
-            if (GetDebugFlag()) {
-                LogClientOutput(end->output);
+            if (roles.log.On()) {
+                LogClientOutput(roles.log, end->output);
             }
             if (end->exitCode == 0) {
                 return {};
             }
             return {Failure::ClientFailed,
-                    allowed ? end->lastLine : WithFirewallHint(end->lastLine, system.ClientPath()),
+                    allowed ? end->lastLine : WithFirewallHint(end->lastLine, roles.client.Path()),
                     end->exitCode};
         }
     }
     if (!stop.stop_requested()) {
         start.client->End();
-        WriteLogLine(L"tftp client ended after " + std::to_wstring(limitMs / 1000) + L" s");
+        roles.log.Write(L"tftp client ended after " + std::to_wstring(limitMs / 1000) + L" s");
     }
     return {Failure::ClientTimedOut};
 }

@@ -4,19 +4,42 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
+#include "core/adapter.h"
 #include "core/address.h"
+#include "core/client_program.h"
+#include "core/clock.h"
+#include "core/echoes.h"
+#include "core/firewall.h"
+#include "core/kept_values.h"
+#include "core/log.h"
 #include "core/outcome.h"
-#include "core/system.h"
 
-class TFTP {
-public:
-    // "-i <address> PUT <path>", the path in double quotes when it holds a blank or tab
-    // (the client would otherwise take it for several arguments).
-    static std::wstring PutParameters(const IPv4Address& address, const std::wstring& path);
+// What an upload uses of the system.
+struct UploadRoles {
+    Echoes& echoes;
+    Clock& clock;
+    ClientProgram& client;
+    Firewall& firewall;
+    Log& log;
 };
+
+// The client's parameters for sending `path` to `address`: "-i <address> PUT <path>",
+// the path in double quotes when it holds a blank or tab (the client would otherwise
+// take it for several arguments).
+std::wstring PutParameters(const IPv4Address& address, const std::wstring& path);
+
+// A firmware image (*.bin) takes the unit longer to write than web pages (*.ROM).
+enum class ImageKind { Firmware, WebPages };
+// By the name's ending: ".bin" or ".BIN" is firmware, anything else web pages.
+ImageKind ImageKindOf(const std::wstring& path);
+// The fixed wait after the unit answered, in seconds (the update page's ticks), before a
+// sent image counts as written.
+unsigned FixedWaitTicks(ImageKind kind);
 
 // The last non-empty line of a program's output (8-bit text, any line ends), without
 // surrounding blanks.
@@ -30,6 +53,18 @@ std::wstring CleanPath(const std::wstring& path);
 
 // The second line of a failed upload's box: why, when the client says or it is known.
 std::wstring UploadFailureReason(const Outcome& outcome);
+
+// The netmask and gateway a unit at `address` last took, so that the upload's check echo
+// carries them and never gives a receptive unit other ones: the address page's kept
+// values when they are for that address, else the record's (`recorded`), else the
+// netmask of the adapter whose subnet holds the address, and no gateway.
+struct UnitSettings {
+    IPv4Address netmask;
+    IPv4Address gateway;
+};
+UnitSettings UploadSettingsFor(const IPv4Address& address, const KeptUnitValues& kept,
+                               const std::optional<UnitSettings>& recorded,
+                               const std::vector<Adapter>& adapters);
 
 struct UploadRequest {
     IPv4Address address; // the unit's current address
@@ -45,5 +80,5 @@ constexpr unsigned kClientGraceMs = 90'000;
 // Pings the unit; when it answers, calls `unitAnswered` (the page starts its fixed wait
 // then) and starts the client, and waits for it to end. A stop request ends the wait for
 // the client (which runs on by itself) with the outcome ClientTimedOut.
-Outcome RunUpload(System& system, const UploadRequest& request,
+Outcome RunUpload(const UploadRoles& roles, const UploadRequest& request,
                   const std::function<void()>& unitAnswered, std::stop_token stop = {});

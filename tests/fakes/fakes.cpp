@@ -1,264 +1,363 @@
 // The recording stand-ins.
 #include "tests/fakes/fakes.h"
 
-#include <memory>
-#include <mutex>
-
-#include "core/start_failure.h"
+#include "core/text.h"
+#include "core/upload.h"
 
 namespace fakes {
 
 namespace {
 
-std::mutex traceMutex;
+// A failed start reads as the shell's "file not found", as the real launcher says it.
+ProgramRun Started(bool starts, Log& log) {
+    return ReportStartResult(starts ? 33 : 2, log);
+}
 
-// The real launcher turns a failed start into a shell code; 2 is "file not found".
-ProgramRun Start(const Launch& launch) {
-    {
-        const std::lock_guard<std::mutex> lock(traceMutex);
-        world().launches.push_back(launch);
-    }
-    return ReportStartResult(world().launchSucceeds(launch) ? 33 : 2);
+std::wstring Key(const wchar_t* section, const wchar_t* name) {
+    return std::wstring(section) + L"\\" + name;
 }
 
 class RecordingChannel : public EchoChannel {
 public:
+    RecordingChannel(Trace& trace, FakeEchoes& echoes) : trace_(trace), echoes_(echoes) {}
     ~RecordingChannel() override {
-        Record(L"icmp close");
-        Record(L"icmp free");
+        trace_.Record(L"icmp close");
+        trace_.Record(L"icmp free");
     }
     EchoReply Send(const IPv4Address& destination, const EchoPayload& payload,
                    unsigned timeoutMs) override {
-        Record(L"echo " + destination.ToText() +
-               (timeoutMs == 5000 ? L"" : L" wait " + std::to_wstring(timeoutMs)));
-        if (timeoutMs != 5000) {
-            const std::lock_guard<std::mutex> lock(traceMutex); // asked from several threads
-            world().milliseconds += timeoutMs;
-            return EchoReply{}; // a question to the segment, not one of the scripted echoes
-        }
-        if (world().onEcho) {
-            world().onEcho();
-        }
-        const std::lock_guard<std::mutex> lock(traceMutex);
-        world().echoPayloads.push_back(payload);
-        if (world().echoReplies.empty()) {
-            world().milliseconds += timeoutMs;
-            return EchoReply{};
-        }
-        const EchoReply reply = world().echoReplies.front();
-        world().echoReplies.pop_front();
-        return reply;
+        return echoes_.Answer(destination, payload, timeoutMs);
     }
+
+private:
+    Trace& trace_;
+    FakeEchoes& echoes_;
 };
 
 class RecordingClient : public RunningClient {
 public:
+    RecordingClient(Trace& trace, FakeClient& client) : trace_(trace), client_(client) {}
     std::optional<ClientEnd> Await(unsigned) override {
-        if (!world().clientExitCode) {
+        if (!client_.exitCode) {
             return std::nullopt;
         }
-        return ClientEnd{*world().clientExitCode, world().clientLastLine, world().clientOutput};
+        return ClientEnd{*client_.exitCode, client_.lastLine, client_.output};
     }
-    void End() override { Record(L"client ended"); }
+    void End() override { trace_.Record(L"client ended"); }
+
+private:
+    Trace& trace_;
+    FakeClient& client_;
+};
+
+class RecordingLock : public TablesLock::Held {
+public:
+    explicit RecordingLock(FakeLock& lock) : lock_(lock) {
+        lock_.locked = true;
+        ++lock_.count;
+    }
+    ~RecordingLock() override { lock_.locked = false; }
+
+private:
+    FakeLock& lock_;
 };
 
 } // namespace
 
-World& world() {
-    static World w;
-    return w;
+void Trace::Record(const std::wstring& line) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back(line);
 }
 
-void Reset() {
-    world() = World{};
+std::vector<std::wstring> Trace::Lines() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
 }
 
-void Record(const std::wstring& line) {
-    const std::lock_guard<std::mutex> lock(traceMutex);
-    world().trace.push_back(line);
+std::wstring Trace::Last() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return lines_.empty() ? L"" : lines_.back();
 }
 
-std::vector<std::wstring> Trace() {
-    const std::lock_guard<std::mutex> lock(traceMutex);
-    return world().trace;
+void Trace::Clear() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
 }
 
-ProgramRun RecordingSystem::RunSystemProgram(const std::wstring& file,
-                                             const std::wstring& parameters) {
-    Record(L"sys " + file + L"|" + parameters);
-    return Start({L"open", file, parameters, false});
+std::uint64_t FakeClock::Milliseconds() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return milliseconds_;
 }
 
-ProgramRun RecordingSystem::ShellOpen(const std::wstring& file, const std::wstring& parameters) {
-    Record(L"run open|" + file + L"|" + parameters + L"|show");
-    return Start({L"open", file, parameters, true});
+void FakeClock::Pause(unsigned milliseconds) {
+    trace_.Record(L"pause " + std::to_wstring(milliseconds));
+    Advance(milliseconds);
 }
 
-ProgramRun RecordingSystem::StartProgram(const std::wstring& program,
-                                         const std::wstring& arguments) {
-    Record(L"program " + program + L"|" + arguments);
-    return Start({L"", program, arguments, true});
+void FakeClock::Advance(std::uint64_t milliseconds) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    milliseconds_ += milliseconds;
 }
 
-EchoOpening RecordingSystem::OpenEcho(const std::optional<IPv4Address>& source) {
-    Record(L"icmp load" + (source ? L" from " + source->ToText() : L""));
-    if (!world().icmpLoads) {
-        return {EchoOpenFailure::LibraryMissing, nullptr};
-    }
-    if (!world().icmpMissingExports.empty()) {
-        Record(L"icmp free");
-        return {EchoOpenFailure::LibraryMissing, nullptr};
-    }
-    Record(L"icmp create");
-    if (!world().icmpHandleCreates) {
-        Record(L"icmp free");
-        return {EchoOpenFailure::HandleFailed, nullptr};
-    }
-    return {EchoOpenFailure::None, std::make_unique<RecordingChannel>()};
+ProgramRun FakeTables::RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
+    trace_.Record(L"sys " + file + L"|" + parameters);
+    return Started(starts(parameters), log_);
 }
 
-void RecordingSystem::Pause(unsigned milliseconds) {
-    Record(L"pause " + std::to_wstring(milliseconds));
-    world().milliseconds += milliseconds;
-}
-
-std::vector<Adapter> RecordingSystem::Adapters() {
-    return world().adapters;
-}
-
-std::optional<std::wstring> RecordingSystem::NeighbourMac(const IPv4Address& address,
-                                                          unsigned long interfaceIndex) {
-    Record(L"neighbour " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
-    const auto found = world().neighbours.find(address.ToText());
-    if (found == world().neighbours.end()) {
+std::optional<std::wstring> FakeTables::NeighbourMac(const IPv4Address& address,
+                                                     unsigned long interfaceIndex) {
+    trace_.Record(L"neighbour " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
+    const auto found = neighbours.find(address.ToText());
+    if (found == neighbours.end()) {
         return std::nullopt;
     }
     return found->second;
 }
 
-std::vector<IPv4Address> RecordingSystem::OwnAddresses() {
-    return world().ownAddresses;
+EchoOpening FakeEchoes::Open(const std::optional<IPv4Address>& source) {
+    trace_.Record(L"icmp load" + (source ? L" from " + source->ToText() : L""));
+    if (!loads) {
+        return {EchoOpenFailure::LibraryMissing, nullptr};
+    }
+    if (!missingExports.empty()) {
+        trace_.Record(L"icmp free");
+        return {EchoOpenFailure::LibraryMissing, nullptr};
+    }
+    trace_.Record(L"icmp create");
+    if (!handleCreates) {
+        trace_.Record(L"icmp free");
+        return {EchoOpenFailure::HandleFailed, nullptr};
+    }
+    return {EchoOpenFailure::None, std::make_unique<RecordingChannel>(trace_, *this)};
 }
 
-ClientStart RecordingSystem::StartClient(const std::wstring& parameters) {
-    Record(L"start C:\\work\\tftp.exe|" + parameters);
-    const ProgramRun run = Start({L"open", L"C:\\work\\tftp.exe", parameters, false});
+EchoReply FakeEchoes::Answer(const IPv4Address& destination, const EchoPayload& payload,
+                             unsigned timeoutMs) {
+    trace_.Record(L"echo " + destination.ToText() +
+                  (timeoutMs == 5000 ? L"" : L" wait " + std::to_wstring(timeoutMs)));
+    if (timeoutMs != 5000) {
+        clock_.Advance(timeoutMs);
+        return EchoReply{}; // a question to the segment, not one of the scripted echoes
+    }
+    if (onEcho) {
+        onEcho();
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    payloads.push_back(payload);
+    if (replies.empty()) {
+        clock_.Advance(timeoutMs);
+        return EchoReply{};
+    }
+    const EchoReply reply = replies.front();
+    replies.pop_front();
+    return reply;
+}
+
+ClientStart FakeClient::Start(const std::wstring& parameters) {
+    trace_.Record(L"start " + Path() + L"|" + parameters);
+    const ProgramRun run = Started(starts, log_);
     if (!run.started) {
         return {nullptr, run.failure};
     }
-    return {std::make_unique<RecordingClient>(), L""};
+    return {std::make_unique<RecordingClient>(trace_, *this), L""};
 }
 
-std::wstring RecordingSystem::ClientPath() {
-    return L"C:\\work\\tftp.exe";
+std::optional<FirewallRule> FakeFirewall::FindRule(const std::wstring& name) {
+    trace_.Record(L"firewall find " + name);
+    return rule;
 }
 
-std::optional<FirewallRule> RecordingSystem::FindFirewallRule(const std::wstring& name) {
-    Record(L"firewall find " + name);
-    return world().firewallRule;
-}
-
-bool RecordingSystem::PutFirewallRule(const std::wstring& name, const FirewallRule& rule) {
-    Record(L"firewall put " + name + L"|" + rule.program);
-    if (world().firewallAccepts) {
-        world().firewallRule = rule;
+bool FakeFirewall::PutRule(const std::wstring& name, const FirewallRule& wanted) {
+    trace_.Record(L"firewall put " + name + L"|" + wanted.program);
+    if (accepts) {
+        rule = wanted;
     }
-    return world().firewallAccepts;
+    return accepts;
 }
 
-void RecordingSystem::RecordPendingChange(const PendingChange& change) {
-    Record(L"record " + change.address.ToText() + (change.hostRoute ? L" route" : L""));
-    world().pending = change;
-}
-
-std::optional<PendingChange> RecordingSystem::PendingChangeOnRecord() {
-    return world().pending;
-}
-
-void RecordingSystem::ClearPendingChange() {
-    Record(L"record clear");
-    world().pending.reset();
-}
-
-namespace {
-
-class RecordingLock : public TablesLock {
-public:
-    RecordingLock() {
-        world().tablesLocked = true;
-        ++world().tablesLockCount;
-    }
-    ~RecordingLock() override { world().tablesLocked = false; }
-};
-
-} // namespace
-
-std::unique_ptr<TablesLock> RecordingSystem::LockTables(bool wait) {
-    if (!wait && world().tablesLockedElsewhere) {
-        return nullptr;
-    }
-    return std::make_unique<RecordingLock>();
-}
-
-LocalTime RecordingSystem::Now() {
-    return world().now;
-}
-
-std::uint64_t RecordingSystem::Milliseconds() {
-    const std::lock_guard<std::mutex> lock(traceMutex);
-    return world().milliseconds;
-}
-
-std::optional<std::string> RecordingSystem::ReadDataFile(const std::wstring& name) {
-    const std::lock_guard<std::mutex> lock(traceMutex);
-    const auto found = world().dataFiles.find(name);
-    if (found == world().dataFiles.end()) {
+std::optional<std::string> FakeStore::Read(const std::wstring& name) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = files.find(name);
+    if (found == files.end()) {
         return std::nullopt;
     }
     return found->second;
 }
 
-bool RecordingSystem::ReplaceDataFile(const std::wstring& name, const std::string& bytes) {
-    const std::lock_guard<std::mutex> lock(traceMutex);
-    if (world().dataWritable) {
-        world().dataFiles[name] = bytes;
+bool FakeStore::Replace(const std::wstring& name, const std::string& bytes) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (writable) {
+        files[name] = bytes;
     }
-    return world().dataWritable;
+    return writable;
 }
 
-bool RecordingSystem::AppendDataFile(const std::wstring& name, const std::string& header,
-                                     const std::string& bytes, std::wstring& failure) {
-    const std::lock_guard<std::mutex> lock(traceMutex);
-    if (!world().dataWritable) {
+bool FakeStore::Append(const std::wstring& name, const std::string& header,
+                       const std::string& bytes, std::wstring& failure) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!writable) {
         failure = L"Access is denied";
         return false;
     }
-    std::string& file = world().dataFiles[name];
+    std::string& file = files[name];
     file += (file.empty() ? header : "") + bytes;
     return true;
 }
 
-std::wstring RecordingSystem::DataFilePath(const std::wstring& name) {
-    return world().dataFolder + L"\\" + name;
+bool FakeStore::Exists(const std::wstring& name) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return files.count(name) != 0;
+}
+
+bool FakeStore::CopyOut(const std::wstring& name, const std::wstring& destination,
+                        std::wstring& failure) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!writable || files.count(name) == 0) {
+        failure = L"Access is denied";
+        return false;
+    }
+    userFiles[destination] = files[name];
+    return true;
+}
+
+std::optional<std::wstring> FakeStore::ExistingFile(const std::wstring& typed) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::wstring path = CleanPath(typed);
+    return userFiles.count(path) ? std::optional<std::wstring>(path) : std::nullopt;
+}
+
+std::optional<std::string> FakeStore::ReadFile(const std::wstring& path) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = userFiles.find(path);
+    if (found == userFiles.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::optional<FileFacts> FakeStore::DescribeFile(const std::wstring& path) {
+    const std::optional<std::string> bytes = ReadFile(path);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return FileFacts{bytes->size(), std::string(64, '0')};
+}
+
+void FakeStore::AppendLog(const std::string& bytes) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    log_ += bytes;
+}
+
+std::string FakeStore::File(const std::wstring& name) {
+    return Read(name).value_or("");
+}
+
+std::string FakeStore::LogBytes() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return log_;
+}
+
+std::uint32_t FakeSettings::Int(const wchar_t* section, const wchar_t* name,
+                                std::uint32_t fallback) {
+    const auto found = ints.find(Key(section, name));
+    return found == ints.end() ? fallback : found->second;
+}
+
+std::wstring FakeSettings::Text(const wchar_t* section, const wchar_t* name,
+                                const std::wstring& fallback) {
+    const auto found = texts.find(Key(section, name));
+    return found == texts.end() ? fallback : found->second;
+}
+
+std::vector<std::uint8_t> FakeSettings::Bytes(const wchar_t* section, const wchar_t* name) {
+    const auto found = bytes.find(Key(section, name));
+    return found == bytes.end() ? std::vector<std::uint8_t>{} : found->second;
+}
+
+bool FakeSettings::PutInt(const wchar_t* section, const wchar_t* name, std::uint32_t value) {
+    ints[Key(section, name)] = value;
+    return true;
+}
+
+bool FakeSettings::PutText(const wchar_t* section, const wchar_t* name, const std::wstring& text) {
+    texts[Key(section, name)] = text;
+    return true;
+}
+
+bool FakeSettings::PutBytes(const wchar_t* section, const wchar_t* name,
+                            const std::vector<std::uint8_t>& value) {
+    bytes[Key(section, name)] = value;
+    return true;
+}
+
+bool FakeSettings::Remove(const wchar_t* section, const wchar_t* name) {
+    ints.erase(Key(section, name));
+    texts.erase(Key(section, name));
+    bytes.erase(Key(section, name));
+    return true;
+}
+
+void FakeChanges::Write(const PendingChange& change) {
+    trace_.Record(L"record " + change.address.ToText() + (change.hostRoute ? L" route" : L""));
+    pending = change;
+}
+
+void FakeChanges::Clear() {
+    trace_.Record(L"record clear");
+    pending.reset();
+}
+
+std::unique_ptr<TablesLock::Held> FakeLock::Acquire(bool wait) {
+    if (!wait && lockedElsewhere) {
+        return nullptr;
+    }
+    return std::make_unique<RecordingLock>(*this);
+}
+
+ProgramRun FakeDesktop::ShellOpen(const std::wstring& file, const std::wstring& parameters) {
+    trace_.Record(L"run open|" + file + L"|" + parameters + L"|show");
+    return Started(opens, log_);
+}
+
+ProgramRun FakeDesktop::StartProgram(const std::wstring& program, const std::wstring& arguments) {
+    trace_.Record(L"program " + program + L"|" + arguments);
+    return Started(starts, log_);
+}
+
+std::optional<std::wstring> FakeDesktop::ClassDefault(const std::wstring& keyName) {
+    const auto found = classes.find(keyName);
+    if (found == classes.end()) {
+        return std::nullopt;
+    }
+    return found->second;
 }
 
 void RecordingNotices::ShowBox(const std::wstring& text) {
-    if (world().onBox) {
-        world().onBox(text);
+    if (onBox) {
+        onBox(text);
     }
-    Record(L"box " + text);
+    trace_.Record(L"box " + text);
 }
 
 void RecordingNotices::MessageId(unsigned id, const std::wstring& secondLine) {
-    Record(L"msg " + std::to_wstring(id) + (secondLine.empty() ? L"" : L"|" + secondLine));
+    trace_.Record(L"msg " + std::to_wstring(id) + (secondLine.empty() ? L"" : L"|" + secondLine));
 }
 
 void RecordingNotices::Warn(const std::wstring& text) {
-    Record(L"appbox " + text);
+    trace_.Record(L"appbox " + text);
 }
 
 void RecordingNotices::Beep() {
-    Record(L"beep");
+    trace_.Record(L"beep");
+}
+
+Pc::Pc(LogSwitch logSwitch)
+    : logOwner(logSwitch == LogSwitch::On ? std::make_unique<Log>(store) : std::make_unique<Log>()),
+      log(*logOwner) {}
+
+Services Pc::ServicesWith(Settings& chosen) {
+    return {tables, echoes, clock,  client,  firewall, store,
+            chosen, changes, lock,  desktop, log,      record};
 }
 
 } // namespace fakes

@@ -1,134 +1,282 @@
-// Recording stand-ins for the operating system and for the boxes, so the logic above
-// them runs natively (and the pages under Wine) without touching the PC. Every call is
-// appended to one trace, in order, as a short text:
-//   sys arp.exe|-d 10.0.0.7                  (System::RunSystemProgram)
-//   run open|http://10.0.0.7||show           (System::ShellOpen)
-//   program C:\B\b.exe|-url http://10.0.0.7  (System::StartProgram)
+// Recording stand-ins for each role the system plays, and for the boxes, so the logic
+// above them runs natively (and the pages under Wine) without touching the PC. Each
+// stand-in keeps its own state; the calls of all of them go to one trace, in order, as
+// short texts:
+//   sys arp.exe|-d 10.0.0.7                  (PcTables::RunSystemProgram)
+//   neighbour 10.0.0.7 on 7                  (PcTables::NeighbourMac)
 //   icmp load [from 10.0.0.1] / icmp create / icmp close / icmp free
 //   echo 10.0.0.7 [wait 1000] / pause 1000  (the wait when not the usual 5000 ms)
-//   neighbour 10.0.0.7 on 7                  (System::NeighbourMac)
+//   run open|http://10.0.0.7||show           (Desktop::ShellOpen)
+//   program C:\B\b.exe|-url http://10.0.0.7  (Desktop::StartProgram)
 //   firewall find NAME / firewall put NAME|PROGRAM
 //   start C:\work\tftp.exe|-i ... / client ended
-//   record 10.0.0.7 route / record clear
-//   (the data files and the lock are not traced: World holds them)
+//   record 10.0.0.7 route / record clear     (ChangeRecord)
 //   box SUCCESS! / msg 110 / msg 110|reason  (the program's own boxes)
 //   appbox Enter a positive integer. / beep  (the input checks)
+// The files, the settings and the lock are not traced: their stand-ins hold them.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/notices.h"
-#include "core/address.h"
-#include "core/system.h"
+#include "core/services.h"
 
 namespace fakes {
 
-struct Launch {
-    std::wstring operation, file, parameters; // no operation: started by its path
-    bool show = false;
+// The calls, in order; safe from the work's thread.
+class Trace {
+public:
+    void Record(const std::wstring& line);
+    std::vector<std::wstring> Lines() const;
+    std::wstring Last() const;
+    void Clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::wstring> lines_;
 };
 
-struct World {
-    std::vector<std::wstring> trace;
-    std::vector<Launch> launches;
-    // Decides each start's answer; all starts succeed by default.
-    std::function<bool(const Launch&)> launchSucceeds = [](const Launch&) { return true; };
-    // Runs inside a box before it records, to look at the world at that moment.
-    std::function<void(const std::wstring&)> onBox;
+// The clock: a fixed local time; the milliseconds advance with every pause and with every
+// echo that waited in vain.
+class FakeClock : public Clock {
+public:
+    explicit FakeClock(Trace& trace) : trace_(trace) {}
+    LocalTime Now() override { return now; }
+    std::uint64_t Milliseconds() override;
+    void Pause(unsigned milliseconds) override;
+    void Advance(std::uint64_t milliseconds);
+
+    LocalTime now{2026, 12, 9, 14, 3, 22, 60};
+
+private:
+    Trace& trace_;
+    std::mutex mutex_;
+    std::uint64_t milliseconds_ = 0;
+};
+
+class FakeTables : public PcTables {
+public:
+    FakeTables(Trace& trace, Log& log) : trace_(trace), log_(log) {}
+    ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override;
+    std::vector<Adapter> Adapters() override { return adapters; }
+    std::vector<IPv4Address> OwnAddresses() override { return ownAddresses; }
+    std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
+                                             unsigned long interfaceIndex) override;
+
+    // Decides each start's answer by its parameters; all starts succeed by default.
+    std::function<bool(const std::wstring& parameters)> starts = [](const std::wstring&) {
+        return true;
+    };
     std::vector<Adapter> adapters;
     std::vector<IPv4Address> ownAddresses;
     // The neighbour table: address text -> MAC, as resolved by an echo.
     std::map<std::wstring, std::wstring> neighbours;
 
-    // The ICMP library: what preparing it gives, and one scripted reply per echo
-    // (no reply at all once the script is used up). Echoes with another wait than 5000 ms
-    // ask who holds an address: never answered, left out of the script and the payloads.
-    bool icmpLoads = true;
-    std::set<std::string> icmpMissingExports;
-    bool icmpHandleCreates = true;
-    std::deque<EchoReply> echoReplies;
-    std::vector<EchoPayload> echoPayloads;
+private:
+    Trace& trace_;
+    Log& log_;
+};
+
+// The ICMP library: what preparing it gives, and one scripted reply per echo (no reply
+// at all once the script is used up). Echoes with another wait than 5000 ms ask who
+// holds an address: never answered, left out of the script and the payloads.
+class FakeEchoes : public Echoes {
+public:
+    FakeEchoes(Trace& trace, FakeClock& clock) : trace_(trace), clock_(clock) {}
+    EchoOpening Open(const std::optional<IPv4Address>& source) override;
+    // One echo on an open channel.
+    EchoReply Answer(const IPv4Address& destination, const EchoPayload& payload,
+                     unsigned timeoutMs);
+
+    bool loads = true;
+    std::set<std::string> missingExports;
+    bool handleCreates = true;
+    std::deque<EchoReply> replies;
+    std::vector<EchoPayload> payloads;
     // Runs before each echo is answered (a test may stop the work there).
     std::function<void()> onEcho;
 
-    // How a started client ends; nothing means it never does.
-    std::optional<unsigned long> clientExitCode = 0ul;
-    std::wstring clientLastLine;
-    std::wstring clientOutput;
-
-    // The firewall's rule for the client, and whether it takes a new one.
-    std::optional<FirewallRule> firewallRule;
-    bool firewallAccepts = true;
-
-    // The record of a change under way.
-    std::optional<PendingChange> pending;
-
-    // The lock on the PC's tables: held now, held by another Varnok (LockTables without
-    // waiting then gives nothing), and how often it was taken.
-    bool tablesLocked = false;
-    bool tablesLockedElsewhere = false;
-    int tablesLockCount = 0;
-    // The clock: a fixed local time; the milliseconds advance with every pause and with
-    // every echo that waited in vain.
-    LocalTime now{2026, 12, 9, 14, 3, 22, 60};
-    std::uint64_t milliseconds = 0;
-    // The application-data files by name, and whether they can be written.
-    std::map<std::wstring, std::string> dataFiles;
-    bool dataWritable = true;
-    std::wstring dataFolder = L"C:\\Users\\tech\\AppData\\Roaming\\Varnok"; // for DataFilePath
+private:
+    Trace& trace_;
+    FakeClock& clock_;
+    std::mutex mutex_;
 };
 
-// The one world the fakes act on; Reset() before each test.
-World& world();
-void Reset();
-// Appends to the trace; safe from the work's thread.
-void Record(const std::wstring& line);
-// A copy of the trace, taken safely.
-std::vector<std::wstring> Trace();
-
-class RecordingSystem : public System {
+// How a started client ends; nothing means it never does.
+class FakeClient : public ClientProgram {
 public:
-    ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override;
+    FakeClient(Trace& trace, Log& log) : trace_(trace), log_(log) {}
+    ClientStart Start(const std::wstring& parameters) override;
+    std::wstring Path() override { return L"C:\\work\\tftp.exe"; }
+
+    bool starts = true;
+    std::optional<unsigned long> exitCode = 0ul;
+    std::wstring lastLine;
+    std::wstring output;
+
+private:
+    Trace& trace_;
+    Log& log_;
+};
+
+class FakeFirewall : public Firewall {
+public:
+    explicit FakeFirewall(Trace& trace) : trace_(trace) {}
+    std::optional<FirewallRule> FindRule(const std::wstring& name) override;
+    bool PutRule(const std::wstring& name, const FirewallRule& rule) override;
+
+    // The rule for the client, and whether the firewall takes a new one.
+    std::optional<FirewallRule> rule;
+    bool accepts = true;
+
+private:
+    Trace& trace_;
+};
+
+// Varnok's own files by name, the technician's by path, and the log's bytes.
+class FakeStore : public DataStore {
+public:
+    std::optional<std::string> Read(const std::wstring& name) override;
+    bool Replace(const std::wstring& name, const std::string& bytes) override;
+    bool Append(const std::wstring& name, const std::string& header, const std::string& bytes,
+                std::wstring& failure) override;
+    bool Exists(const std::wstring& name) override;
+    bool CopyOut(const std::wstring& name, const std::wstring& destination,
+                 std::wstring& failure) override;
+    std::wstring PathOf(const std::wstring& name) override { return folder + L"\\" + name; }
+    std::optional<std::wstring> ExistingFile(const std::wstring& typed) override;
+    std::optional<std::string> ReadFile(const std::wstring& path) override;
+    std::optional<FileFacts> DescribeFile(const std::wstring& path) override;
+    void AppendLog(const std::string& bytes) override;
+
+    std::string File(const std::wstring& name);
+    std::string LogBytes();
+
+    std::map<std::wstring, std::string> files;     // Varnok's own, by name
+    std::map<std::wstring, std::string> userFiles; // the technician's, by full path
+    bool writable = true;
+    std::wstring folder = L"C:\\Users\\tech\\AppData\\Roaming\\Varnok";
+
+private:
+    std::mutex mutex_;
+    std::string log_;
+};
+
+class FakeSettings : public Settings {
+public:
+    std::uint32_t Int(const wchar_t* section, const wchar_t* name,
+                      std::uint32_t fallback) override;
+    std::wstring Text(const wchar_t* section, const wchar_t* name,
+                      const std::wstring& fallback) override;
+    std::vector<std::uint8_t> Bytes(const wchar_t* section, const wchar_t* name) override;
+    bool PutInt(const wchar_t* section, const wchar_t* name, std::uint32_t value) override;
+    bool PutText(const wchar_t* section, const wchar_t* name, const std::wstring& text) override;
+    bool PutBytes(const wchar_t* section, const wchar_t* name,
+                  const std::vector<std::uint8_t>& bytes) override;
+    bool Remove(const wchar_t* section, const wchar_t* name) override;
+
+    // "section\name" -> the value as it was put.
+    std::map<std::wstring, std::uint32_t> ints;
+    std::map<std::wstring, std::wstring> texts;
+    std::map<std::wstring, std::vector<std::uint8_t>> bytes;
+};
+
+class FakeChanges : public ChangeRecord {
+public:
+    explicit FakeChanges(Trace& trace) : trace_(trace) {}
+    void Write(const PendingChange& change) override;
+    std::optional<PendingChange> Read() override { return pending; }
+    void Clear() override;
+
+    std::optional<PendingChange> pending;
+
+private:
+    Trace& trace_;
+};
+
+// The lock on the PC's tables: held now, held by another Varnok (Acquire without waiting
+// then gives nothing), and how often it was taken.
+class FakeLock : public TablesLock {
+public:
+    std::unique_ptr<Held> Acquire(bool wait) override;
+
+    bool locked = false;
+    bool lockedElsewhere = false;
+    int count = 0;
+};
+
+class FakeDesktop : public Desktop {
+public:
+    FakeDesktop(Trace& trace, Log& log) : trace_(trace), log_(log) {}
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
-    EchoOpening OpenEcho(const std::optional<IPv4Address>& source) override;
-    void Pause(unsigned milliseconds) override;
-    std::vector<Adapter> Adapters() override;
-    std::vector<IPv4Address> OwnAddresses() override;
-    std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
-                                             unsigned long interfaceIndex) override;
-    ClientStart StartClient(const std::wstring& parameters) override;
-    std::wstring ClientPath() override;
-    std::optional<FirewallRule> FindFirewallRule(const std::wstring& name) override;
-    bool PutFirewallRule(const std::wstring& name, const FirewallRule& rule) override;
-    void RecordPendingChange(const PendingChange& change) override;
-    std::optional<PendingChange> PendingChangeOnRecord() override;
-    void ClearPendingChange() override;
-    std::unique_ptr<TablesLock> LockTables(bool wait) override;
-    LocalTime Now() override;
-    std::uint64_t Milliseconds() override;
-    std::optional<std::string> ReadDataFile(const std::wstring& name) override;
-    bool ReplaceDataFile(const std::wstring& name, const std::string& bytes) override;
-    bool AppendDataFile(const std::wstring& name, const std::string& header,
-                        const std::string& bytes, std::wstring& failure) override;
-    std::wstring DataFilePath(const std::wstring& name) override;
+    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override;
+
+    bool opens = true;  // the shell's answer
+    bool starts = true; // a program's start
+    std::map<std::wstring, std::wstring> classes;
+
+private:
+    Trace& trace_;
+    Log& log_;
 };
 
 class RecordingNotices : public Notices {
 public:
+    RecordingNotices(Trace& trace, Log& log) : Notices(log), trace_(trace) {}
     void MessageId(unsigned id, const std::wstring& secondLine = {}) override;
     void Warn(const std::wstring& text) override;
     void Beep() override;
 
+    // Runs inside a box before it records, to look at the world at that moment.
+    std::function<void(const std::wstring&)> onBox;
+
 protected:
     void ShowBox(const std::wstring& text) override;
+
+private:
+    Trace& trace_;
+};
+
+enum class LogSwitch { Off, On };
+
+// One stand-in for each role, on one trace, with the log on or off; Services() hands them
+// down as the application does.
+class Pc {
+public:
+    explicit Pc(LogSwitch log = LogSwitch::Off);
+    Pc(const Pc&) = delete;
+    Pc& operator=(const Pc&) = delete;
+
+    Services ServicesWith(Settings& settings);
+    Services AllServices() { return ServicesWith(settings); }
+    AssignmentRoles Assignment() { return AllServices().Assignment(); }
+    UploadRoles Upload() { return AllServices().Upload(); }
+
+    Trace trace;
+    FakeStore store;
+    std::unique_ptr<Log> logOwner; // declared before those that log
+    Log& log;
+    FakeClock clock{trace};
+    FakeTables tables{trace, log};
+    FakeEchoes echoes{trace, clock};
+    FakeClient client{trace, log};
+    FakeFirewall firewall{trace};
+    FakeSettings settings;
+    FakeChanges changes{trace};
+    FakeLock lock;
+    FakeDesktop desktop{trace, log};
+    CommissioningRecord record{store, log};
+    RecordingNotices notices{trace, log};
 };
 
 } // namespace fakes

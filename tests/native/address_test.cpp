@@ -28,9 +28,9 @@ TEST(DottedText, FormatsEachOctetInDecimalWithoutFill) {
 }
 
 TEST(DottedText, EqualsComparesEveryOctet) {
-    EXPECT_TRUE(Addr("10.1.2.3").Equals(Addr("10.1.2.3")));
-    EXPECT_FALSE(Addr("10.1.2.3").Equals(Addr("11.1.2.3")));
-    EXPECT_FALSE(Addr("10.1.2.3").Equals(Addr("10.1.2.4")));
+    EXPECT_TRUE(Addr("10.1.2.3") == Addr("10.1.2.3"));
+    EXPECT_FALSE(Addr("10.1.2.3") == Addr("11.1.2.3"));
+    EXPECT_FALSE(Addr("10.1.2.3") == Addr("10.1.2.4"));
 }
 
 TEST(SameNetwork, ComparesNetworkPartsUnderTheNetmask) {

@@ -11,21 +11,16 @@ namespace {
 using testing_support::Addr;
 using Trace = std::vector<std::wstring>;
 
-class SystemTables : public ::testing::Test {
-protected:
-    void SetUp() override { fakes::Reset(); }
-    fakes::RecordingSystem system;
-};
-
-TEST_F(SystemTables, ArpAndRouteParameterTexts) {
-    Arp dashed(system, Addr("10.0.0.7"), L"00-50-c2-11-8b-b8");
+TEST(SystemTables, ArpAndRouteParameterTexts) {
+    fakes::Pc pc;
+    Arp dashed(pc.tables, Addr("10.0.0.7"), L"00-50-c2-11-8b-b8");
     EXPECT_TRUE(dashed.Add().started);
     EXPECT_TRUE(dashed.Delete().started);
     // Arp passes the MAC as given; only the assignment sequence makes the dash form.
-    EXPECT_TRUE(Arp(system, Addr("192.168.1.50"), L"00:50:c2:11:8b:b8").Add().started);
-    EXPECT_TRUE(Route(system).Add(Addr("172.16.5.9")).started);
-    EXPECT_TRUE(Route(system).Delete(Addr("172.16.5.9")).started);
-    EXPECT_EQ(fakes::world().trace,
+    EXPECT_TRUE(Arp(pc.tables, Addr("192.168.1.50"), L"00:50:c2:11:8b:b8").Add().started);
+    EXPECT_TRUE(Route(pc.tables).Add(Addr("172.16.5.9")).started);
+    EXPECT_TRUE(Route(pc.tables).Delete(Addr("172.16.5.9")).started);
+    EXPECT_EQ(pc.trace.Lines(),
               (Trace{
                   L"sys arp.exe|-s 10.0.0.7 00-50-c2-11-8b-b8",
                   L"sys arp.exe|-d 10.0.0.7",
@@ -35,20 +30,18 @@ TEST_F(SystemTables, ArpAndRouteParameterTexts) {
               }));
 }
 
-TEST_F(SystemTables, AProgramThatCannotStartGivesFalseAndIsLogged) {
-    testing_support::ScopedTempDir dir;
-    SetDebugFlag();
-    fakes::world().launchSucceeds = [](const fakes::Launch&) { return false; };
-    EXPECT_FALSE(Arp(system, Addr("10.0.0.7"), L"m").Add().started);
-    EXPECT_FALSE(Arp(system, Addr("10.0.0.7"), L"m").Delete().started);
-    EXPECT_FALSE(Route(system).Add(Addr("10.0.0.7")).started);
-    EXPECT_FALSE(Route(system).Delete(Addr("10.0.0.7")).started);
-    ClearDebugFlagForTesting();
+TEST(SystemTables, AProgramThatCannotStartGivesFalseAndIsLogged) {
+    fakes::Pc pc(fakes::LogSwitch::On);
+    pc.tables.starts = [](const std::wstring&) { return false; };
+    EXPECT_FALSE(Arp(pc.tables, Addr("10.0.0.7"), L"m").Add().started);
+    EXPECT_FALSE(Arp(pc.tables, Addr("10.0.0.7"), L"m").Delete().started);
+    EXPECT_FALSE(Route(pc.tables).Add(Addr("10.0.0.7")).started);
+    EXPECT_FALSE(Route(pc.tables).Delete(Addr("10.0.0.7")).started);
     std::string expected;
     for (int i = 0; i < 4; ++i) {
         expected += "The specified file was not found.\r\n";
     }
-    EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"), expected);
+    EXPECT_EQ(pc.store.LogBytes(), expected);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
-#include "core/start_failure.h"
-#include "core/system.h"
+#include "core/program_run.h"
 
 #include <gtest/gtest.h>
 
 #include "core/log.h"
+#include "tests/fakes/fakes.h"
 #include "tests/support.h"
 
 namespace {
@@ -42,34 +42,30 @@ TEST(StartFailureText, NamesEachDocumentedShellResult) {
     }
 }
 
-class StartResult : public ::testing::Test {
-protected:
-    void TearDown() override { ClearDebugFlagForTesting(); }
-    testing_support::ScopedTempDir dir;
-};
-
-TEST_F(StartResult, AboveThirtyTwoIsAStartAndLogsNothing) {
-    SetDebugFlag();
-    EXPECT_TRUE(ReportStartResult(33).started);
-    EXPECT_TRUE(ReportStartResult(42).started);
-    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+TEST(StartResult, AboveThirtyTwoIsAStartAndLogsNothing) {
+    fakes::FakeStore store;
+    Log log(store);
+    EXPECT_TRUE(ReportStartResult(33, log).started);
+    EXPECT_TRUE(ReportStartResult(42, log).started);
+    EXPECT_EQ(store.LogBytes(), "");
 }
 
-TEST_F(StartResult, FailuresLogTheirTextAloneWhenTheLogIsOn) {
-    SetDebugFlag();
-    EXPECT_FALSE(ReportStartResult(32).started);
-    EXPECT_FALSE(ReportStartResult(2).started);
-    EXPECT_FALSE(ReportStartResult(1).started);
-    EXPECT_FALSE(ReportStartResult(-5).started); // signed: a negative result is no start
-    EXPECT_EQ(ReadFileBytes("varnok.log"), "The specified DLL was not found.\r\n"
-                                           "The specified file was not found.\r\n"
-                                           "An unknown error occurred.\r\n"
-                                           "An unknown error occurred.\r\n");
+TEST(StartResult, FailuresLogTheirTextAloneWhenTheLogIsOn) {
+    fakes::FakeStore store;
+    Log log(store);
+    EXPECT_FALSE(ReportStartResult(32, log).started);
+    EXPECT_FALSE(ReportStartResult(2, log).started);
+    EXPECT_FALSE(ReportStartResult(1, log).started);
+    EXPECT_FALSE(ReportStartResult(-5, log).started); // signed: a negative result is no start
+    EXPECT_EQ(store.LogBytes(), "The specified DLL was not found.\r\n"
+                                "The specified file was not found.\r\n"
+                                "An unknown error occurred.\r\n"
+                                "An unknown error occurred.\r\n");
 }
 
-TEST_F(StartResult, FailuresLogNothingWhenTheLogIsOff) {
-    EXPECT_FALSE(ReportStartResult(2).started);
-    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+TEST(StartResult, FailuresLogNothingWhenTheLogIsOff) {
+    Log off;
+    EXPECT_FALSE(ReportStartResult(2, off).started);
 }
 
 } // namespace

@@ -32,30 +32,28 @@ std::ptrdiff_t Where(const Trace& trace, const std::wstring& line) {
 // another device holds fails without its sequence, and its record line says why; each
 // sequence holds the tables' lock; a stop request ends the run before the next unit.
 TEST(ListRun, AsksTogetherThenRunsEachUnitUnderTheLock) {
-    fakes::Reset();
-    ForgetRecordFailureForTesting();
-    fakes::world().neighbours[L"10.0.0.102"] = L"02-00-5E-10-00-99";
-    fakes::world().echoReplies = {{true, 0}};
+    fakes::Pc pc;
+    pc.tables.neighbours[L"10.0.0.102"] = L"02-00-5E-10-00-99";
+    pc.echoes.replies = {{true, 0}};
     bool lockedDuringEcho = false;
-    fakes::world().onEcho = [&] { lockedDuringEcho = fakes::world().tablesLocked; };
-    fakes::RecordingSystem system;
+    pc.echoes.onEcho = [&] { lockedDuringEcho = pc.lock.locked; };
     std::vector<std::pair<std::size_t, Failure>> finished;
     ListEvents events;
     events.finished = [&](std::size_t index, const Done& done) {
         finished.emplace_back(index, done.outcome.failure);
     };
     const std::vector<ListJob> jobs{Job(4, 1000, "10.0.0.101"), Job(7, 1001, "10.0.0.102")};
-    EXPECT_EQ(RunList(system, jobs, events), 1u);
+    EXPECT_EQ(RunList(pc.Assignment(), pc.record, jobs, events), 1u);
 
     EXPECT_EQ(finished, (std::vector<std::pair<std::size_t, Failure>>{{4, Failure::None},
                                                                       {7, Failure::AddressInUse}}));
     EXPECT_TRUE(lockedDuringEcho);
-    EXPECT_FALSE(fakes::world().tablesLocked);
-    const Trace trace = fakes::Trace();
+    EXPECT_FALSE(pc.lock.locked);
+    const Trace trace = pc.trace.Lines();
     EXPECT_LT(Where(trace, L"echo 10.0.0.102 wait 1000"), Where(trace, L"echo 10.0.0.101"));
     EXPECT_EQ(Where(trace, L"sys arp.exe|-s 10.0.0.102 00-50-c2-11-8b-b9 10.0.0.20"),
               static_cast<std::ptrdiff_t>(trace.size()));
-    const std::string record = fakes::world().dataFiles[kRecordFile];
+    const std::string record = pc.store.File(kRecordFile);
     EXPECT_NE(record.find("10.0.0.102,255.255.255.0,0.0.0.0,Ethernet (10.0.0.20),FAILED,The "
                           "address 10.0.0.102 is already in use"),
               std::string::npos)
@@ -63,29 +61,32 @@ TEST(ListRun, AsksTogetherThenRunsEachUnitUnderTheLock) {
 
     finished.clear();
     events.stopAfterUnit = [&] { return !finished.empty(); };
-    EXPECT_EQ(RunList(system, jobs, events), 0u);
+    EXPECT_EQ(RunList(pc.Assignment(), pc.record, jobs, events), 0u);
     EXPECT_EQ(finished.size(), 1u);
 }
 
 // Units that share a MAC cannot be told apart on the wire: one of them per run.
 TEST(ListRun, OfUnitsThatShareAMacOnlyTheFirstRuns) {
-    fakes::Reset();
-    fakes::world().echoReplies = {{true, 0}, {true, 0}};
-    fakes::RecordingSystem system;
+    fakes::Pc pc;
+    pc.echoes.replies = {{true, 0}, {true, 0}};
     std::vector<std::size_t> finished;
-    std::vector<std::pair<std::size_t, std::size_t>> deferred;
     ListEvents events;
     events.finished = [&](std::size_t index, const Done&) { finished.push_back(index); };
-    events.deferred = [&](std::size_t index, std::size_t with) {
-        deferred.emplace_back(index, with);
+    const auto row = [](std::uint32_t serial, const char* address) {
+        return UnitRow{serial, Addr(address), Addr("255.255.255.0"), Addr("0.0.0.0")};
     };
-    ListJob shared = Job(2, 1000, "10.0.0.103"); // the same MAC as job 0
-    EXPECT_EQ(
-        RunList(system, {Job(0, 1000, "10.0.0.101"), Job(1, 1001, "10.0.0.102"), shared}, events),
-        2u);
+    // Serial 2096 and 2100 give one MAC.
+    const UnitPlan plan =
+        PlanUnits({row(2096, "10.0.0.101"), row(1001, "10.0.0.102"), row(2100, "10.0.0.103")},
+                  {0, 1, 2}, {Addr("10.0.0.20")}, {kEthernet}, [] { return std::nullopt; });
+    std::vector<std::pair<std::size_t, std::size_t>> deferred;
+    for (const DeferredUnit& unit : plan.deferred) {
+        deferred.emplace_back(unit.index, unit.with);
+    }
+    EXPECT_EQ(RunList(pc.Assignment(), pc.record, plan.jobs, events), 2u);
     EXPECT_EQ(finished, (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(deferred, (std::vector<std::pair<std::size_t, std::size_t>>{{2, 0}}));
-    const Trace trace = fakes::Trace();
+    const Trace trace = pc.trace.Lines();
     EXPECT_EQ(Where(trace, L"echo 10.0.0.103 wait 1000"),
               static_cast<std::ptrdiff_t>(trace.size()));
 }

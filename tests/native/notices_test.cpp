@@ -9,40 +9,33 @@
 
 namespace {
 
-using testing_support::ReadFileBytes;
 using Trace = std::vector<std::wstring>;
 
-class Messages : public ::testing::Test {
-protected:
-    void SetUp() override { fakes::Reset(); }
-    void TearDown() override { ClearDebugFlagForTesting(); }
-    testing_support::ScopedTempDir dir;
-    fakes::RecordingNotices notices;
-};
-
-TEST_F(Messages, AMessageIsLoggedBeforeTheBoxAppears) {
-    SetDebugFlag();
+TEST(Messages, AMessageIsLoggedBeforeTheBoxAppears) {
+    fakes::Pc pc(fakes::LogSwitch::On);
     std::string logAtBox;
-    fakes::world().onBox = [&](const std::wstring&) { logAtBox = ReadFileBytes("varnok.log"); };
-    notices.Message(L"No file selected");
+    pc.notices.onBox = [&](const std::wstring&) { logAtBox = pc.store.LogBytes(); };
+    pc.notices.Message(L"No file selected");
     EXPECT_EQ(logAtBox, "No file selected\r\n");
-    EXPECT_EQ(fakes::world().trace, Trace{L"box No file selected"});
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"box No file selected"});
 }
 
-TEST_F(Messages, WithTheLogOffOnlyTheBoxAppears) {
-    notices.Message(L"IP address is missing");
-    EXPECT_EQ(fakes::world().trace, Trace{L"box IP address is missing"});
-    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+TEST(Messages, WithTheLogOffOnlyTheBoxAppears) {
+    fakes::Pc pc;
+    pc.notices.Message(L"IP address is missing");
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"box IP address is missing"});
+    EXPECT_EQ(pc.store.LogBytes(), "");
 }
 
-TEST_F(Messages, LongTextsAreCutAt1023Characters) {
-    notices.Message(std::wstring(1023, L'x'));
-    notices.Message(std::wstring(5000, L'y'));
-    EXPECT_EQ(fakes::world().trace,
+TEST(Messages, LongTextsAreCutAt1023Characters) {
+    fakes::Pc pc;
+    pc.notices.Message(std::wstring(1023, L'x'));
+    pc.notices.Message(std::wstring(5000, L'y'));
+    EXPECT_EQ(pc.trace.Lines(),
               (Trace{L"box " + std::wstring(1023, L'x'), L"box " + std::wstring(1023, L'y')}));
 }
 
-TEST_F(Messages, AnOutcomeShowsTheIcmpFailureFirstThenSuccessOrFailure) {
+TEST(Messages, AnOutcomeShowsTheIcmpFailureFirstThenSuccessOrFailure) {
     const struct {
         Failure failure;
         Trace boxes;
@@ -56,9 +49,9 @@ TEST_F(Messages, AnOutcomeShowsTheIcmpFailureFirstThenSuccessOrFailure) {
         {Failure::ClientTimedOut, {L"msg 110"}},
     };
     for (const auto& c : cases) {
-        fakes::Reset();
-        ShowOutcome(notices, Outcome{c.failure});
-        EXPECT_EQ(fakes::world().trace, c.boxes) << static_cast<int>(c.failure);
+        fakes::Pc pc;
+        ShowOutcome(pc.notices, Outcome{c.failure});
+        EXPECT_EQ(pc.trace.Lines(), c.boxes) << static_cast<int>(c.failure);
     }
 }
 

@@ -9,25 +9,21 @@
 namespace {
 
 using testing_support::Addr;
-using testing_support::ReadFileBytes;
 using Trace = std::vector<std::wstring>;
 
 EchoReply Status(unsigned long status) {
     return EchoReply{true, status};
 }
 
+bool SendToUnit(fakes::Pc& pc) {
+    Ping ping(pc.echoes, pc.clock, pc.log);
+    return ping.Send(Addr("192.168.1.50"), Addr("255.255.255.0"), Addr("192.168.1.1"));
+}
+
 class PingTest : public ::testing::Test {
 protected:
-    void SetUp() override { fakes::Reset(); }
-    void TearDown() override { ClearDebugFlagForTesting(); }
-
-    bool SendToUnit() {
-        Ping ping(system);
-        return ping.Send(Addr("192.168.1.50"), Addr("255.255.255.0"), Addr("192.168.1.1"));
-    }
-
-    testing_support::ScopedTempDir dir;
-    fakes::RecordingSystem system;
+    bool SendToUnit() { return ::SendToUnit(pc); }
+    fakes::Pc pc{fakes::LogSwitch::On};
 };
 
 TEST(ConfigurationPayload, CarriesNetmaskAndGatewayAfterTheMarker) {
@@ -51,71 +47,68 @@ TEST(StatusText, CoversTheIpStatusRange) {
 }
 
 TEST_F(PingTest, ASuccessOnTheSecondAttemptStopsThere) {
-    fakes::world().echoReplies = {EchoReply{}, Status(0), Status(0)};
+    pc.echoes.replies = {EchoReply{}, Status(0), Status(0)};
     EXPECT_TRUE(SendToUnit());
-    EXPECT_EQ(fakes::world().trace,
+    EXPECT_EQ(pc.trace.Lines(),
               (Trace{L"icmp load", L"icmp create", L"echo 192.168.1.50", L"pause 1000",
                      L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
-    EXPECT_EQ(fakes::world().echoPayloads.size(), 2u);
-    EXPECT_EQ(fakes::world().echoPayloads[0],
+    EXPECT_EQ(pc.echoes.payloads.size(), 2u);
+    EXPECT_EQ(pc.echoes.payloads[0],
               Ping::ConfigurationPayload(Addr("255.255.255.0"), Addr("192.168.1.1")));
 }
 
 TEST_F(PingTest, NoReplyThreeTimesFailsWithPausesBeforeAttemptsTwoAndThreeOnly) {
-    SetDebugFlag();
     EXPECT_FALSE(SendToUnit());
-    EXPECT_EQ(fakes::world().trace, (Trace{L"icmp load", L"icmp create", L"echo 192.168.1.50",
+    EXPECT_EQ(pc.trace.Lines(), (Trace{L"icmp load", L"icmp create", L"echo 192.168.1.50",
                                            L"pause 1000", L"echo 192.168.1.50", L"pause 1000",
                                            L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
-    EXPECT_FALSE(std::filesystem::exists("varnok.log")); // no reply is not logged
+    EXPECT_EQ(pc.store.LogBytes(), ""); // no reply is not logged
 }
 
 TEST_F(PingTest, ErrorRepliesAreLoggedOnePerAttempt) {
-    SetDebugFlag();
-    fakes::world().echoReplies = {Status(11003), Status(11050), Status(11010)};
+    pc.echoes.replies = {Status(11003), Status(11050), Status(11010)};
     EXPECT_FALSE(SendToUnit());
     const std::string prefix = "ping ip=192.168.1.50 netmask=255.255.255.0 gateway=192.168.1.1 ";
-    EXPECT_EQ(ReadFileBytes("varnok.log"),
+    EXPECT_EQ(pc.store.LogBytes(),
               prefix + "returned Ping: Destination host unreachable\r\n" + prefix +
                   "returned \r\n" + prefix + "returned Ping: Request timed out\r\n");
 }
 
-TEST_F(PingTest, ErrorRepliesWithTheLogOffLeaveNoFile) {
-    fakes::world().echoReplies = {Status(11003), Status(11003), Status(11003)};
-    EXPECT_FALSE(SendToUnit());
-    EXPECT_FALSE(std::filesystem::exists("varnok.log"));
+TEST(Ping, ErrorRepliesWithTheLogOffLeaveNoFile) {
+    fakes::Pc pc;
+    pc.echoes.replies = {Status(11003), Status(11003), Status(11003)};
+    EXPECT_FALSE(SendToUnit(pc));
+    EXPECT_EQ(pc.store.LogBytes(), "");
 }
 
-TEST_F(PingTest, FailedPreparationSaysWhichReleasesOnceAndNeverSends) {
+TEST(Ping, FailedPreparationSaysWhichReleasesOnceAndNeverSends) {
     const struct {
         const char* name;
-        std::function<void(fakes::World&)> arrange;
+        std::function<void(fakes::Pc&)> arrange;
         Trace trace;
         EchoOpenFailure failure;
     } cases[] = {
-        {"library missing", [](fakes::World& w) { w.icmpLoads = false; }, Trace{L"icmp load"},
+        {"library missing", [](fakes::Pc& w) { w.echoes.loads = false; }, Trace{L"icmp load"},
          EchoOpenFailure::LibraryMissing},
-        {"export missing", [](fakes::World& w) { w.icmpMissingExports = {"IcmpSendEcho"}; },
+        {"export missing", [](fakes::Pc& w) { w.echoes.missingExports = {"IcmpSendEcho"}; },
          Trace{L"icmp load", L"icmp free"}, EchoOpenFailure::LibraryMissing},
-        {"first export missing", [](fakes::World& w) { w.icmpMissingExports = {"IcmpCreateFile"}; },
+        {"first export missing", [](fakes::Pc& w) { w.echoes.missingExports = {"IcmpCreateFile"}; },
          Trace{L"icmp load", L"icmp free"}, EchoOpenFailure::LibraryMissing},
-        {"handle fails", [](fakes::World& w) { w.icmpHandleCreates = false; },
+        {"handle fails", [](fakes::Pc& w) { w.echoes.handleCreates = false; },
          Trace{L"icmp load", L"icmp create", L"icmp free"}, EchoOpenFailure::HandleFailed},
     };
     for (const auto& c : cases) {
-        fakes::Reset();
-        SetDebugFlag();
-        c.arrange(fakes::world());
-        fakes::world().echoReplies = {Status(11003), Status(0)};
+        fakes::Pc pc(fakes::LogSwitch::On);
+        c.arrange(pc);
+        pc.echoes.replies = {Status(11003), Status(0)};
         {
-            fakes::RecordingSystem system;
-            Ping ping(system);
+            Ping ping(pc.echoes, pc.clock, pc.log);
             EXPECT_EQ(ping.OpenFailure(), c.failure) << c.name;
             EXPECT_FALSE(ping.Send(Addr("10.0.0.7"), Addr("255.0.0.0"), Addr("10.0.0.1")))
                 << c.name;
         }
-        EXPECT_EQ(fakes::world().trace, c.trace) << c.name;
-        EXPECT_FALSE(std::filesystem::exists("varnok.log")) << c.name;
+        EXPECT_EQ(pc.trace.Lines(), c.trace) << c.name;
+        EXPECT_EQ(pc.store.LogBytes(), "") << c.name;
     }
 }
 

@@ -100,16 +100,4 @@ TEST(Sha256, StandardVectorsWhateverTheUpdatePieces) {
     }
 }
 
-TEST(Sha256, DescribesAFileAcrossReadBlocks) {
-    const testing_support::ScopedTempDir dir;
-    const std::filesystem::path image = dir.path() / "million a.bin";
-    std::ofstream(image, std::ios::binary) << std::string(1000000, 'a');
-    const std::optional<FileFacts> facts = DescribeFile(image.wstring());
-    ASSERT_TRUE(facts);
-    EXPECT_EQ(facts->size, 1000000u);
-    EXPECT_EQ(facts->sha256, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-    EXPECT_FALSE(DescribeFile((dir.path() / "missing.bin").wstring()));
-    EXPECT_FALSE(DescribeFile(dir.path().wstring()));
-}
-
 } // namespace

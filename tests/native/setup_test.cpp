@@ -35,7 +35,7 @@ Trace Join(std::initializer_list<Trace> parts) {
 struct Path {
     const char* name;
     bool hostRoute; // the unit, 172.16.5.9/24, is off the PC's subnets
-    std::function<void(fakes::World&)> arrange;
+    std::function<void(fakes::Pc&)> arrange;
     Trace trace; // between the record's writing and its clearing
     Failure failure;
 };
@@ -47,12 +47,11 @@ void PrintTo(const Path& path, std::ostream* out) {
 class AssignmentPath : public ::testing::TestWithParam<Path> {};
 
 TEST_P(AssignmentPath, RunsItsStepsInOrder) {
-    fakes::Reset();
-    GetParam().arrange(fakes::world());
-    fakes::RecordingSystem system;
+    fakes::Pc pc;
+    GetParam().arrange(pc);
     UnitPath path; // no adapter: the command texts without interface arguments
     path.hostRoute = GetParam().hostRoute;
-    ::Setup setup(system, L"00:50:c2:11:8b:b8", Addr("172.16.5.9"), Addr("255.255.255.0"),
+    ::Setup setup(pc.Assignment(), L"00:50:c2:11:8b:b8", Addr("172.16.5.9"), Addr("255.255.255.0"),
                   Addr("172.16.5.1"), path);
     const Outcome outcome = setup.Run();
     EXPECT_EQ(outcome.failure, GetParam().failure);
@@ -61,18 +60,18 @@ TEST_P(AssignmentPath, RunsItsStepsInOrder) {
     Trace expected{route ? L"record 172.16.5.9 route" : L"record 172.16.5.9"};
     expected.insert(expected.end(), GetParam().trace.begin(), GetParam().trace.end());
     expected.push_back(L"record clear");
-    EXPECT_EQ(fakes::world().trace, expected);
-    EXPECT_FALSE(fakes::world().pending);
-    for (const EchoPayload& payload : fakes::world().echoPayloads) {
+    EXPECT_EQ(pc.trace.Lines(), expected);
+    EXPECT_FALSE(pc.changes.pending);
+    for (const EchoPayload& payload : pc.echoes.payloads) {
         EXPECT_EQ(payload, (EchoPayload{0,    0,    0,   0,   0,   0, 0,   0,  0, 0,
                                         0x98, 0x76, 255, 255, 255, 0, 172, 16, 5, 1}));
     }
 }
 
 auto FailStartOf(const wchar_t* parameterPrefix) {
-    return [parameterPrefix](fakes::World& w) {
-        w.launchSucceeds = [parameterPrefix](const fakes::Launch& launch) {
-            return launch.parameters.rfind(parameterPrefix, 0) != 0;
+    return [parameterPrefix](fakes::Pc& w) {
+        w.tables.starts = [parameterPrefix](const std::wstring& parameters) {
+            return parameters.rfind(parameterPrefix, 0) != 0;
         };
     };
 }
@@ -83,10 +82,10 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, AssignmentPath,
     ::testing::Values(
         Path{
-            "local_answered", false, [](fakes::World& w) { w.echoReplies = {kSuccess}; },
+            "local_answered", false, [](fakes::Pc& w) { w.echoes.replies = {kSuccess}; },
             Join({{kArpDelete}, kProbe, {kArpAdd}, kPrepared, kFirstEcho, {kArpDelete}, kReleased}),
             Failure::None},
-        Path{"other_subnet_answered", true, [](fakes::World& w) { w.echoReplies = {kSuccess}; },
+        Path{"other_subnet_answered", true, [](fakes::Pc& w) { w.echoes.replies = {kSuccess}; },
              Join({{kRouteAdd, kArpDelete},
                    kProbe,
                    {kArpAdd},
@@ -96,8 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                    kReleased}),
              Failure::None},
         Path{"answered_on_third_attempt", false,
-             [](fakes::World& w) {
-                 w.echoReplies = {EchoReply{}, EchoReply{true, 11003}, kSuccess};
+             [](fakes::Pc& w) {
+                 w.echoes.replies = {EchoReply{}, EchoReply{true, 11003}, kSuccess};
              },
              Join({{kArpDelete},
                    kProbe,
@@ -109,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {kArpDelete},
                    kReleased}),
              Failure::None},
-        Path{"not_answered_other_subnet", true, [](fakes::World&) {},
+        Path{"not_answered_other_subnet", true, [](fakes::Pc&) {},
              Join({{kRouteAdd, kArpDelete},
                    kProbe,
                    {kArpAdd},
@@ -120,11 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {kArpDelete, kRouteDelete},
                    kReleased}),
              Failure::NoAnswer},
-        Path{"icmp_library_missing", true, [](fakes::World& w) { w.icmpLoads = false; },
+        Path{"icmp_library_missing", true, [](fakes::Pc& w) { w.echoes.loads = false; },
              Trace{kRouteAdd, kArpDelete, L"icmp load", kArpAdd, L"icmp load", kArpDelete,
                    kRouteDelete},
              Failure::EchoLibraryMissing},
-        Path{"icmp_handle_fails", false, [](fakes::World& w) { w.icmpHandleCreates = false; },
+        Path{"icmp_handle_fails", false, [](fakes::Pc& w) { w.echoes.handleCreates = false; },
              Join({{kArpDelete},
                    kPrepared,
                    {L"icmp free", kArpAdd},
@@ -142,11 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
              Failure::RouteNotStarted},
         // The deletes decide nothing: failing to start them changes no outcome.
         Path{"deletes_not_started", true,
-             [](fakes::World& w) {
-                 w.echoReplies = {kSuccess};
-                 w.launchSucceeds = [](const fakes::Launch& launch) {
-                     return launch.parameters.rfind(L"-d ", 0) != 0 &&
-                            launch.parameters.rfind(L"DELETE ", 0) != 0;
+             [](fakes::Pc& w) {
+                 w.echoes.replies = {kSuccess};
+                 w.tables.starts = [](const std::wstring& parameters) {
+                     return parameters.rfind(L"-d ", 0) != 0 &&
+                            parameters.rfind(L"DELETE ", 0) != 0;
                  };
              },
              Join({{kRouteAdd, kArpDelete},
@@ -161,32 +160,31 @@ INSTANTIATE_TEST_SUITE_P(
 
 class Assignment : public ::testing::Test {
 protected:
-    void SetUp() override { fakes::Reset(); }
-    Outcome Run(std::stop_token stop = {}, UnitPath path = {}) {
-        return ::Setup(system, L"00:50:c2:11:8b:b8", Addr("172.16.5.9"), Addr("255.255.255.0"),
-                       Addr("172.16.5.1"), path)
+    static Outcome Run(fakes::Pc& pc, std::stop_token stop = {}, UnitPath path = {}) {
+        return ::Setup(pc.Assignment(), L"00:50:c2:11:8b:b8", Addr("172.16.5.9"),
+                       Addr("255.255.255.0"), Addr("172.16.5.1"), path)
             .Run(stop);
     }
-    fakes::RecordingSystem system;
+    fakes::Pc pc;
 };
 
 TEST_F(Assignment, AFailureSaysWhy) {
-    fakes::world().echoReplies = {EchoReply{true, 11003}};
-    Outcome outcome = Run();
+    pc.echoes.replies = {EchoReply{true, 11003}};
+    Outcome outcome = Run(pc);
     EXPECT_EQ(outcome.code, 11003u); // the last error status, no reply after it
     EXPECT_EQ(outcome.detail, L"Ping: Destination host unreachable");
 
-    fakes::Reset();
-    FailStartOf(L"ADD ")(fakes::world());
-    outcome = Run();
+    fakes::Pc routeFails;
+    FailStartOf(L"ADD ")(routeFails);
+    outcome = Run(routeFails);
     EXPECT_EQ(outcome.detail, L"The specified file was not found.");
 }
 
 TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
     std::stop_source source;
-    fakes::world().onEcho = [&] { source.request_stop(); };
-    EXPECT_EQ(Run(source.get_token()).failure, Failure::NoAnswer);
-    EXPECT_EQ(fakes::world().trace, Join({{L"record 172.16.5.9 route", kRouteAdd, kArpDelete},
+    pc.echoes.onEcho = [&] { source.request_stop(); };
+    EXPECT_EQ(Run(pc, source.get_token()).failure, Failure::NoAnswer);
+    EXPECT_EQ(pc.trace.Lines(), Join({{L"record 172.16.5.9 route", kRouteAdd, kArpDelete},
                                           kProbe,
                                           {kArpAdd},
                                           kPrepared,
@@ -212,12 +210,12 @@ TEST_F(Assignment, ARecordLeftByAKilledRunIsUndoneAtStart) {
         {PendingChange{Addr("172.16.5.9"), true}, true, {}},
     };
     for (const auto& c : cases) {
-        fakes::Reset();
-        fakes::world().pending = c.pending;
-        fakes::world().tablesLockedElsewhere = c.lockedElsewhere;
-        UndoPendingChange(system);
-        EXPECT_EQ(fakes::world().trace, c.trace);
-        EXPECT_EQ(fakes::world().pending.has_value(), c.lockedElsewhere);
+        fakes::Pc each;
+        each.changes.pending = c.pending;
+        each.lock.lockedElsewhere = c.lockedElsewhere;
+        UndoPendingChange(each.tables, each.changes, each.lock, each.log);
+        EXPECT_EQ(each.trace.Lines(), c.trace);
+        EXPECT_EQ(each.changes.pending.has_value(), c.lockedElsewhere);
     }
 }
 
@@ -251,14 +249,14 @@ TEST_F(Assignment, BindsEveryStepToTheAdapterAndStopsForAnotherHolder) {
           kRouteDelete}},
     };
     for (const auto& c : cases) {
-        fakes::Reset();
-        fakes::world().echoReplies = {kSuccess};
+        fakes::Pc each;
+        each.echoes.replies = {kSuccess};
         if (c.holder) {
-            fakes::world().neighbours[L"172.16.5.9"] = c.holder;
+            each.tables.neighbours[L"172.16.5.9"] = c.holder;
         }
-        const Outcome outcome = Run({}, PathThrough(wired, Addr("172.16.5.9")));
+        const Outcome outcome = Run(each, {}, PathThrough(wired, Addr("172.16.5.9")));
         EXPECT_EQ(outcome.failure, c.failure) << c.name;
-        Trace trace = fakes::world().trace;
+        Trace trace = each.trace.Lines();
         trace.erase(trace.begin()); // the record's writing
         trace.pop_back();           // and its clearing
         if (!c.trace.empty()) {
@@ -267,7 +265,7 @@ TEST_F(Assignment, BindsEveryStepToTheAdapterAndStopsForAnotherHolder) {
         if (c.failure == Failure::AddressInUse) {
             EXPECT_EQ(outcome.detail, L"The address 172.16.5.9 is already in use by the device "
                                       L"with MAC 02-aa-bb-cc-dd-ee.");
-            EXPECT_TRUE(fakes::world().echoPayloads.empty()); // no configuration was sent
+            EXPECT_TRUE(each.echoes.payloads.empty()); // no configuration was sent
         }
     }
 }

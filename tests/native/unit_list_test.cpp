@@ -121,7 +121,7 @@ TEST(UnitList, FillCountsAcrossOctetsAndNamesTheUnitThatFails) {
         FillUnits(1500, Addr("10.0.0.254"), 3, Addr("255.255.0.0"), Addr("10.0.0.1"), {});
     ASSERT_FALSE(filled.problem);
     EXPECT_EQ(Serials(filled), (std::vector<std::uint32_t>{1500, 1501, 1502}));
-    EXPECT_TRUE(filled.rows[2].address.Equals(Addr("10.0.1.0")));
+    EXPECT_TRUE(filled.rows[2].address == Addr("10.0.1.0"));
 
     const struct {
         std::uint32_t serial;
@@ -163,7 +163,7 @@ TEST(UnitList, KeptListReadsBackAndAnInterruptedRunHasFailed) {
     ASSERT_EQ(back.size(), units.size());
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(back[i].row.serial, units[i].row.serial);
-        EXPECT_TRUE(back[i].row.gateway.Equals(units[i].row.gateway));
+        EXPECT_TRUE(back[i].row.gateway == units[i].row.gateway);
         EXPECT_EQ(back[i].state, units[i].state);
         EXPECT_EQ(back[i].time, units[i].time);
         EXPECT_EQ(back[i].reason, units[i].reason);

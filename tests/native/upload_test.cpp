@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/arguments.h"
+#include "core/command.h"
 #include "core/firewall.h"
 #include "core/log.h"
 #include "core/ticks.h"
@@ -26,7 +26,7 @@ TEST(ClientCommandLine, QuotesOnlyPathsThatWouldSplit) {
         {L"   ", L"-i 10.0.0.5 PUT \"   \""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(TFTP::PutParameters(Addr("10.0.0.5"), c.path), c.parameters);
+        EXPECT_EQ(PutParameters(Addr("10.0.0.5"), c.path), c.parameters);
     }
 }
 
@@ -86,11 +86,8 @@ TEST(StartArguments, DebugInAnyCaseAsAWholeArgumentAfterTheProgramsName) {
         {{L"Varnok.exe", L"d\u0130bug"}, false}, // only ASCII letters fold
     };
     for (const auto& c : cases) {
-        ClearDebugFlagForTesting();
-        ApplyArguments(c.arguments);
-        EXPECT_EQ(GetDebugFlag(), c.debug) << testing::PrintToString(c.arguments);
+        EXPECT_EQ(ParseCommand(c.arguments).debug, c.debug) << testing::PrintToString(c.arguments);
     }
-    ClearDebugFlagForTesting();
 }
 
 } // namespace
@@ -99,7 +96,7 @@ namespace {
 
 struct UploadCase {
     const char* name;
-    std::function<void(fakes::World&)> arrange;
+    std::function<void(fakes::Pc&)> arrange;
     Failure failure;
     std::vector<std::wstring> traceAfterPing; // after the echo channel is released
     bool answered;
@@ -108,47 +105,46 @@ struct UploadCase {
 TEST(Upload, OutcomeFollowsThePingAndTheClientsEnd) {
     const std::wstring start = LR"(start C:\work\tftp.exe|-i 10.0.0.5 PUT C:\fw\unit.bin)";
     const UploadCase cases[] = {
-        {"exit 0", [](fakes::World&) {}, Failure::None, {start}, true},
+        {"exit 0", [](fakes::Pc&) {}, Failure::None, {start}, true},
         {"exit 1",
-         [](fakes::World& w) { w.clientExitCode = 1ul; },
+         [](fakes::Pc& w) { w.client.exitCode = 1ul; },
          Failure::ClientFailed,
          {start},
          true},
         {"never ends",
-         [](fakes::World& w) { w.clientExitCode.reset(); },
+         [](fakes::Pc& w) { w.client.exitCode.reset(); },
          Failure::ClientTimedOut,
          {start, L"client ended"},
          true},
         {"not started",
-         [](fakes::World& w) { w.launchSucceeds = [](auto&) { return false; }; },
+         [](fakes::Pc& w) { w.client.starts = false; },
          Failure::ClientNotStarted,
          {start},
          true},
-        {"no answer", [](fakes::World& w) { w.echoReplies.clear(); }, Failure::NoAnswer, {}, false},
+        {"no answer", [](fakes::Pc& w) { w.echoes.replies.clear(); }, Failure::NoAnswer, {}, false},
         {"no ICMP.DLL",
-         [](fakes::World& w) { w.icmpLoads = false; },
+         [](fakes::Pc& w) { w.echoes.loads = false; },
          Failure::EchoLibraryMissing,
          {},
          false},
     };
     for (const UploadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        fakes::Reset();
-        fakes::world().echoReplies = {EchoReply{true, 0}};
-        fakes::world().clientLastLine = L"Error code 2: Access violation";
-        c.arrange(fakes::world());
-        fakes::RecordingSystem system;
+        fakes::Pc pc;
+        pc.echoes.replies = {EchoReply{true, 0}};
+        pc.client.lastLine = L"Error code 2: Access violation";
+        c.arrange(pc);
         bool answered = false;
-        const Outcome outcome = RunUpload(system,
+        const Outcome outcome = RunUpload(pc.Upload(),
                                           {Addr("10.0.0.5"), Addr("255.255.255.0"),
                                            Addr("10.0.0.1"), LR"(C:\fw\unit.bin)", 30000},
                                           [&] {
                                               answered = true;
-                                              fakes::Record(L"answered");
+                                              pc.trace.Record(L"answered");
                                           });
         EXPECT_EQ(outcome.failure, c.failure);
         EXPECT_EQ(answered, c.answered);
-        std::vector<std::wstring> trace = fakes::world().trace;
+        std::vector<std::wstring> trace = pc.trace.Lines();
         const auto released = std::find(trace.begin(), trace.end(), L"answered");
         trace.erase(trace.begin(), released == trace.end() ? trace.end() : released + 1);
         EXPECT_EQ(trace, c.traceAfterPing);
@@ -184,23 +180,22 @@ TEST(Upload, MakesTheClientsFirewallRuleAndHintsWhenItCannot) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fakes::Reset();
-        fakes::world().firewallRule = c.before;
-        fakes::world().firewallAccepts = c.accepts;
-        fakes::world().echoReplies = {EchoReply{true, 0}};
-        fakes::world().clientExitCode = 1ul;
-        fakes::world().clientLastLine = L"Timeout: no answer from host";
-        fakes::RecordingSystem system;
+        fakes::Pc pc;
+        pc.firewall.rule = c.before;
+        pc.firewall.accepts = c.accepts;
+        pc.echoes.replies = {EchoReply{true, 0}};
+        pc.client.exitCode = 1ul;
+        pc.client.lastLine = L"Timeout: no answer from host";
         const Outcome outcome = RunUpload(
-            system, {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"a.bin", 0}, {});
-        const std::vector<std::wstring> trace = fakes::world().trace;
+            pc.Upload(), {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"a.bin", 0}, {});
+        const std::vector<std::wstring> trace = pc.trace.Lines();
         EXPECT_EQ(std::count(trace.begin(), trace.end(),
                              LR"(firewall put Varnok TFTP client|C:\work\tftp.exe)"),
                   c.puts ? 1 : 0);
         EXPECT_EQ(outcome.failure, Failure::ClientFailed); // the upload itself still ran
         EXPECT_EQ(outcome.detail, c.reason);
         if (c.accepts) {
-            EXPECT_EQ(fakes::world().firewallRule, wanted);
+            EXPECT_EQ(pc.firewall.rule, wanted);
         }
     }
     // Other failures are the client's own: no hint.
@@ -259,16 +254,12 @@ TEST(Upload, AFailedUploadSaysWhyOnItsSecondLine) {
 }
 
 TEST(Upload, WithTheLogOnTheClientsOutputIsLogged) {
-    testing_support::ScopedTempDir dir;
-    fakes::Reset();
-    fakes::world().echoReplies = {EchoReply{true, 0}};
-    fakes::world().clientOutput = L"sent 3 blocks\r\n\r\nError: refused\n";
-    fakes::RecordingSystem system;
-    SetDebugFlag();
-    RunUpload(system, {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"C:\\a", 0},
+    fakes::Pc pc(fakes::LogSwitch::On);
+    pc.echoes.replies = {EchoReply{true, 0}};
+    pc.client.output = L"sent 3 blocks\r\n\r\nError: refused\n";
+    RunUpload(pc.Upload(), {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"C:\\a", 0},
               nullptr);
-    ClearDebugFlagForTesting();
-    EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"),
+    EXPECT_EQ(pc.store.LogBytes(),
               "tftp: sent 3 blocks\r\ntftp: Error: refused\r\n");
 }
 

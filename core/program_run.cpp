@@ -1,8 +1,7 @@
 // What a shell start result means and what is logged.
-#include "core/start_failure.h"
+#include "core/program_run.h"
 
 #include "core/log.h"
-#include "core/system.h"
 
 const wchar_t* StartFailureText(long long result) {
     switch (result) {
@@ -40,11 +39,11 @@ const wchar_t* StartFailureText(long long result) {
     }
 }
 
-ProgramRun ReportStartResult(long long result) {
+ProgramRun ReportStartResult(long long result, Log& log) {
     if (result > 32) {
         return {true, L""};
     }
     const wchar_t* text = StartFailureText(result);
-    WriteLogLine(text);
+    log.Write(text);
     return {false, text};
 }

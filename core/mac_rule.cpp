@@ -1,11 +1,11 @@
 // The serial-number-to-MAC rule.
-#include "core/macbuilder.h"
+#include "core/mac_rule.h"
 
 #include <cwchar>
 
-std::wstring MACbuilder::Build(std::uint32_t serial) {
-    if (serial < 1000) {
-        return L"Ogiltig";
+std::optional<std::wstring> MacOfSerial(std::uint32_t serial) {
+    if (serial < kLowestSerial) {
+        return std::nullopt;
     }
     const std::uint32_t v = serial + 2000; // wraps like the unit's own arithmetic
     wchar_t hex[16];
@@ -14,5 +14,5 @@ std::wstring MACbuilder::Build(std::uint32_t serial) {
     std::swprintf(mac, sizeof mac / sizeof mac[0], L"00:50:c2:11:8%lc:%lc%lc",
                   static_cast<wint_t>(hex[0]), static_cast<wint_t>(hex[1]),
                   static_cast<wint_t>(hex[2]));
-    return mac;
+    return std::wstring(mac);
 }

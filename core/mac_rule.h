@@ -1,0 +1,14 @@
+// A unit's MAC address follows from its serial number; the user never types it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+constexpr std::uint32_t kLowestSerial = 1000;
+
+// "00:50:c2:11:8" followed by the three leading hex digits of serial + 2000, as "8d:dd";
+// nothing for serials below 1000, which no unit has. From serial 2096 on the sum has more
+// than three hex digits and only the leading three count, so neighbouring serials share
+// a MAC (16 of them from 2096, 256 from 63536): the units are built that way.
+std::optional<std::wstring> MacOfSerial(std::uint32_t serial);

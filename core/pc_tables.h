@@ -1,0 +1,32 @@
+// The PC's network tables as the commissioning core sees them: the system's own arp.exe
+// and route.exe that change them, the adapters that are up, and the neighbour table that
+// says who answered for an address. Windows implements it (win32/pc_tables.h); tests
+// with a recording stand-in. Calls may come from a worker thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/adapter.h"
+#include "core/address.h"
+#include "core/program_run.h"
+
+class PcTables {
+public:
+    virtual ~PcTables() = default;
+
+    // One of the system's own programs (arp.exe, route.exe), window hidden, awaited
+    // until it ends (bounded).
+    virtual ProgramRun RunSystemProgram(const std::wstring& file,
+                                        const std::wstring& parameters) = 0;
+    // The PC's IPv4 adapters that are up, loopback left out, in the system's order.
+    virtual std::vector<Adapter> Adapters() = 0;
+    // Every IPv4 address of the PC.
+    virtual std::vector<IPv4Address> OwnAddresses() = 0;
+    // The MAC ("00-50-c2-11-8b-b8") that the neighbour table holds for `address` on the
+    // adapter with `interfaceIndex` (0: any), when the address was resolved; nothing when
+    // nobody answered for it.
+    virtual std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
+                                                     unsigned long interfaceIndex) = 0;
+};
