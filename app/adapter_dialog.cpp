@@ -2,10 +2,12 @@
 #include "app/adapter_dialog.h"
 
 #include "res/resource_ids.h"
-#include "win32/settings.h"
 
 AdapterDialog::AdapterDialog(const std::vector<Adapter>& adapters, std::size_t preselected)
-    : Dialog(IDD_ADAPTER), adapters_(adapters), selected_(preselected) {}
+    : Dialog(IDD_ADAPTER), adapters_(adapters), selected_(preselected) {
+    OnControl(IDOK, [this] { Pick(); });
+    OnControl(IDC_ADAPTER_LIST, [this] { Pick(); }, LBN_DBLCLK);
+}
 
 std::optional<std::size_t> AdapterDialog::Choose(HWND owner) {
     if (RunModal(owner) != IDOK) {
@@ -25,43 +27,21 @@ BOOL AdapterDialog::OnInitDialog() {
     return FALSE; // the focus is set
 }
 
-bool AdapterDialog::OnCommand(int id, int code) {
-    const HWND list = Item(IDC_ADAPTER_LIST);
-    const bool picked = id == IDOK || (id == IDC_ADAPTER_LIST && code == LBN_DBLCLK);
-    if (picked) {
-        const LRESULT selection = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
-        if (selection != LB_ERR && static_cast<std::size_t>(selection) < adapters_.size()) {
-            selected_ = static_cast<std::size_t>(selection);
-            EndDialog(IDOK);
-        }
-        return true;
+void AdapterDialog::Pick() {
+    const LRESULT selection = ::SendMessageW(Item(IDC_ADAPTER_LIST), LB_GETCURSEL, 0, 0);
+    if (selection != LB_ERR && static_cast<std::size_t>(selection) < adapters_.size()) {
+        selected_ = static_cast<std::size_t>(selection);
+        EndDialog(IDOK);
     }
-    return Dialog::OnCommand(id, code);
 }
 
-namespace {
-// The adapter chosen last, by its own name.
-constexpr wchar_t kAdapterSection[] = L"Adapter";
-constexpr wchar_t kChosenAdapter[] = L"Chosen";
-} // namespace
-
-std::optional<Adapter> AskAdapter(const std::vector<Adapter>& adapters, HWND owner) {
-    const std::size_t preselected =
-        PreselectedAdapter(adapters, GetProfileString(kAdapterSection, kChosenAdapter, L""));
+std::optional<Adapter> AskAdapter(const std::vector<Adapter>& adapters, HWND owner,
+                                  Settings& settings) {
+    const std::size_t preselected = PreselectedAdapter(adapters, ChosenAdapterId(settings));
     const std::optional<std::size_t> chosen = AdapterDialog(adapters, preselected).Choose(owner);
     if (!chosen) {
         return std::nullopt;
     }
-    WriteProfileString(kAdapterSection, kChosenAdapter, adapters[*chosen].id);
+    RememberChosenAdapter(settings, adapters[*chosen]);
     return adapters[*chosen];
-}
-
-std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters) {
-    const std::wstring remembered = GetProfileString(kAdapterSection, kChosenAdapter, L"");
-    for (const Adapter& adapter : adapters) {
-        if (!remembered.empty() && adapter.id == remembered) {
-            return adapter;
-        }
-    }
-    return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/adapter.h"
+#include "core/kept_values.h"
 #include "win32/dialog.h"
 
 class AdapterDialog : public Dialog {
@@ -19,16 +20,16 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
-    bool OnCommand(int id, int code) override;
 
 private:
+    // OK or a double-click: the selected line, if any, is the answer.
+    void Pick();
+
     const std::vector<Adapter>& adapters_;
     std::size_t selected_;
 };
 
-// Asks which adapter leads to the unit, the last answer preselected, and remembers the
-// answer; nothing when cancelled.
-std::optional<Adapter> AskAdapter(const std::vector<Adapter>& adapters, HWND owner);
-// The last answer, when that adapter is still up: where nobody can be asked (the command
-// line), it stands for the technician's answer.
-std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters);
+// Asks which adapter leads to the unit, the last answer (kept in `settings`) preselected,
+// and remembers the answer; nothing when cancelled.
+std::optional<Adapter> AskAdapter(const std::vector<Adapter>& adapters, HWND owner,
+                                  Settings& settings);

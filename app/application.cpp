@@ -13,14 +13,14 @@
 #include "app/command_line.h"
 #include "app/notices_win32.h"
 #include "app/tab_container.h"
-#include "core/arguments.h"
 #include "core/command.h"
 #include "core/setup.h"
 #include "res/string_ids.h"
 #include "win32/console.h"
-#include "win32/settings.h"
+#include "win32/data_store.h"
+#include "win32/registry_settings.h"
+#include "win32/roles.h"
 #include "win32/single_instance.h"
-#include "win32/system.h"
 #include "win32/win32.h"
 
 namespace {
@@ -59,55 +59,75 @@ private:
     bool ok_ = false;
 };
 
+// One of each role the system plays, for the whole process.
+class ProcessServices {
+public:
+    explicit ProcessServices(bool debug) : log_(store_, debug) {}
+    ProcessServices(const ProcessServices&) = delete;
+    ProcessServices& operator=(const ProcessServices&) = delete;
+
+    Services& Get() { return services_; }
+
+private:
+    Win32DataStore store_;
+    Log log_;
+    RegistrySettings settings_{L"Strandel"};
+    Win32Tables tables_{log_};
+    Win32Echoes echoes_;
+    Win32Clock clock_;
+    Win32Client client_{log_};
+    WindowsFirewall firewall_;
+    SettingsChangeRecord changes_{settings_};
+    NamedTablesLock lock_;
+    Win32Desktop desktop_{log_};
+    CommissioningRecord record_{store_, log_};
+    Services services_{tables_,  echoes_, clock_, client_,  firewall_, store_,
+                       settings_, changes_, lock_, desktop_, log_,      record_};
+};
+
+// The window, until it closes. A second start changes nothing: it shows the first one's
+// window and ends.
+int RunWindow(Services& services) {
+    SingleInstance instance;
+    if (!instance.First() && !instance.TakeOverOrShow(L"Varnok 2.6")) {
+        return 0;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
+    ::InitCommonControlsEx(&controls);
+    Win32Notices notices(services.log);
+    const SocketsSession sockets;
+    if (!sockets.ok()) {
+        notices.Warn(LoadStringText(IDS_WINSOCK_FAILED));
+        return 1;
+    }
+    UndoPendingChange(services.tables, services.changes, services.lock, services.log);
+    auto mainWindow = std::make_unique<TabContainer>(services, notices);
+    mainWindow->RunModal(nullptr);
+    mainWindow.reset(); // any work still running ends here, its clean-up done
+    instance.Release();
+    return 0;
+}
+
 // A command line's work, beside any window that is open: the lock on the PC's tables keeps
 // the two from changing them at once.
-int RunWithoutWindow(const Command& command) {
+int RunWithoutWindow(const Command& command, Services& services) {
     Console console;
-    SocketsSession sockets;
+    const SocketsSession sockets;
     if (!sockets.ok()) {
         console.Error(LoadStringText(IDS_WINSOCK_FAILED));
         return kExitSomeFailed;
     }
-    SetRegistryKey(L"Strandel");
-    Win32System system;
-    UndoPendingChange(system);
-    return RunCommand(command, system, console);
+    UndoPendingChange(services.tables, services.changes, services.lock, services.log);
+    return RunCommand(command, services, console);
 }
 
 } // namespace
 
 int Application::InitInstance() {
-    const std::vector<std::wstring> arguments = CommandLineArguments();
-    ApplyArguments(arguments);
-    if (const Command command = ParseCommand(arguments); command.kind != Command::Window) {
-        return RunWithoutWindow(command);
-    }
-
-    // A second start changes nothing: it shows the first one's window and ends.
-    SingleInstance instance;
-    if (!instance.First() && !instance.TakeOverOrShow(L"Varnok 2.6")) {
-        return 0;
-    }
-
-    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
-    ::InitCommonControlsEx(&controls);
-
-    Win32Notices notices;
-    SocketsSession sockets;
-    if (!sockets.ok()) {
-        notices.Warn(LoadStringText(IDS_WINSOCK_FAILED));
-        return 1;
-    }
-    SetRegistryKey(L"Strandel");
-
-    // A run that was killed halfway (ended from the task manager, power lost) may have
-    // left its ARP entry and host route behind: they go before anything else runs.
-    Win32System system;
-    UndoPendingChange(system);
-
-    auto mainWindow = std::make_unique<TabContainer>(system, notices);
-    mainWindow->RunModal(nullptr);
-    mainWindow.reset(); // any work still running ends here, its clean-up done
-    instance.Release();
-    return 0;
+    const Command command = ParseCommand(CommandLineArguments());
+    ProcessServices services(command.debug);
+    // Both paths first undo what a run killed halfway (ended from the task manager, power
+    // lost) left in the PC's tables.
+    return command.kind == Command::Window ? RunWindow(services.Get())
+                                           : RunWithoutWindow(command, services.Get());
 }

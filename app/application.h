@@ -1,5 +1,6 @@
-// The application: prepares the process, reads the command line and runs the main
-// window; the program ends when that window closes.
+// The application: prepares the process, reads the command line, and either runs the
+// main window (the program ends when it closes) or the command without it. It owns what
+// is process-wide: the roles the system plays, the log, the commissioning record.
 #pragma once
 
 class Application {

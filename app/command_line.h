@@ -4,8 +4,10 @@
 #pragma once
 
 #include "core/command.h"
-#include "core/system.h"
+#include "core/services.h"
 #include "win32/console.h"
 
-// Runs `command` (any kind but Window); returns the process's exit code.
-int RunCommand(const Command& command, System& system, Console& console);
+// Runs `command` (any kind but Window); returns the process's exit code. Ctrl+C or the
+// console closing (the console's interruption) lets the unit under way skip its
+// remaining echoes and clean up, and no further unit starts.
+int RunCommand(const Command& command, Services& services, Console& console);

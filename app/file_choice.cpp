@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/upload.h"
 
 namespace {
 
@@ -41,25 +40,6 @@ std::optional<std::wstring> Ask(HWND owner, const FileQuestion& question, bool s
 }
 
 } // namespace
-
-std::optional<std::wstring> ExistingFile(const std::wstring& typed) {
-    const std::wstring cleaned = CleanPath(typed);
-    if (cleaned.empty()) {
-        return std::nullopt;
-    }
-    const DWORD length = ::GetFullPathNameW(cleaned.c_str(), 0, nullptr, nullptr);
-    if (length == 0) {
-        return std::nullopt;
-    }
-    std::wstring full(length, L'\0');
-    full.resize(::GetFullPathNameW(cleaned.c_str(), length, full.data(), nullptr));
-    const DWORD attributes = ::GetFileAttributesW(full.c_str());
-    if (full.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return std::nullopt;
-    }
-    return full;
-}
 
 std::optional<std::wstring> AskFileToOpen(HWND owner, const FileQuestion& question) {
     return Ask(owner, question, false);

@@ -1,16 +1,12 @@
-// Files the technician names: typed or pasted paths, and the standard Open and Save As
-// dialogs. The dialogs move the process's current directory into every folder the user
-// walks into; the log (and any relative path) must stay where the program was started,
-// so it is put back.
+// The files the technician picks: the standard Open and Save As dialogs. The dialogs move
+// the process's current directory into every folder the user walks into; the log (and any
+// relative path) must stay where the program was started, so it is put back.
 #pragma once
 
 #include <optional>
 #include <string>
 
 #include "win32/win32.h"
-
-// The typed or pasted path, cleaned and made absolute, when it names an existing file.
-std::optional<std::wstring> ExistingFile(const std::wstring& typed);
 
 struct FileQuestion {
     const wchar_t* title = nullptr;  // null: the dialog's own ("Open", "Save As")

@@ -4,7 +4,9 @@
 #include "core/serial.h"
 #include "res/resource_ids.h"
 
-FillDialog::FillDialog(const FillRequest& proposal) : Dialog(IDD_FILL), request_(proposal) {}
+FillDialog::FillDialog(const FillRequest& proposal) : Dialog(IDD_FILL), request_(proposal) {
+    OnControl(IDOK, [this] { OnOk(); });
+}
 
 std::optional<FillRequest> FillDialog::Ask(HWND owner) {
     if (RunModal(owner) != IDOK) {
@@ -28,17 +30,13 @@ BOOL FillDialog::OnInitDialog() {
     return TRUE;
 }
 
-bool FillDialog::OnCommand(int id, int code) {
-    if (id == IDOK) {
-        // The numbers are checked with the whole list (FillUnits); what is not a number
-        // at all reads as 0 and is refused there.
-        request_.firstSerial = ReadSerialNumber(serial_.GetText()).value_or(0);
-        request_.count = ReadSerialNumber(count_.GetText()).value_or(0);
-        request_.firstAddress = address_.GetAddress();
-        request_.netmask = netmask_.GetAddress();
-        request_.gateway = gateway_.GetAddress();
-        EndDialog(IDOK);
-        return true;
-    }
-    return Dialog::OnCommand(id, code);
+void FillDialog::OnOk() {
+    // The numbers are checked with the whole list (FillUnits); what is not a number at all
+    // reads as 0 and is refused there.
+    request_.firstSerial = ReadSerialNumber(serial_.GetText()).value_or(0);
+    request_.count = ReadSerialNumber(count_.GetText()).value_or(0);
+    request_.firstAddress = address_.GetAddress();
+    request_.netmask = netmask_.GetAddress();
+    request_.gateway = gateway_.GetAddress();
+    EndDialog(IDOK);
 }

@@ -27,9 +27,10 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
-    bool OnCommand(int id, int code) override;
 
 private:
+    void OnOk();
+
     FillRequest request_;
     Edit serial_;
     Edit count_;

@@ -6,7 +6,7 @@
 
 void Notices::Message(const std::wstring& text) {
     const std::wstring shown = text.substr(0, kMaxMessageChars);
-    WriteLogLine(shown);
+    log_.Write(shown);
     ShowBox(shown);
 }
 

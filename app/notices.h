@@ -9,8 +9,12 @@
 
 #include "core/outcome.h"
 
+class Log;
+
 class Notices {
 public:
+    // Messages go to `log` first.
+    explicit Notices(Log& log) : log_(log) {}
     virtual ~Notices() = default;
 
     // The program's own box with `text` (cut to kMaxMessageChars); the text goes to the
@@ -26,6 +30,9 @@ public:
 
 protected:
     virtual void ShowBox(const std::wstring& text) = 0;
+
+private:
+    Log& log_;
 };
 
 constexpr std::size_t kMaxMessageChars = 1023;

@@ -15,7 +15,9 @@ void Win32Notices::MessageId(unsigned id, const std::wstring& secondLine) {
 }
 
 void Win32Notices::Warn(const std::wstring& text) {
-    ::MessageBoxW(GetAppMainWindow(), text.c_str(), L"Varnok", MB_OK | MB_ICONEXCLAMATION);
+    // Owned by the window the technician just used (the main window; none from the
+    // command line), which it disables until answered.
+    ::MessageBoxW(::GetActiveWindow(), text.c_str(), L"Varnok", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void Win32Notices::Beep() {

@@ -9,30 +9,32 @@ BOOL Page::OnInitDialog() {
     return TRUE;
 }
 
-void Page::SetBusy(bool busy, bool keepPage) {
-    if (HWND parent = ::GetParent(hwnd())) {
-        ::SendMessageW(parent, kPageBusyMessage, busy ? (keepPage ? 2 : 1) : 0,
-                       reinterpret_cast<LPARAM>(hwnd()));
+void Page::SetBusy(Busy busy) {
+    if (busyListener_) {
+        busyListener_(busy, hwnd());
     }
 }
 
-void Page::StartWork(std::function<Outcome(std::stop_token)> work) {
-    task_.Start(hwnd(), kWorkDoneMessage,
-                [this, work = std::move(work)](std::stop_token stop) { outcome_ = work(stop); });
-}
-
-INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
-    handled = false;
-    if (message == kWorkDoneMessage && task_.Running()) {
-        task_.Wait();
-        handled = true;
-        OnWorkDone(outcome_);
+void Page::StartWork(std::function<void(std::stop_token)> work, std::function<void()> done) {
+    task_.Start(hwnd(), std::move(work), [this, done = std::move(done)] {
+        task_.Wait(); // it has returned: this only joins
+        done();
         if (recordFailure_ && !stopping_) { // closing: the log has it, no box holds the end up
             notices_.Message(*std::exchange(recordFailure_, std::nullopt));
         }
-    } else if (message == kWorkStepMessage) {
-        handled = true;
-        OnWorkStep();
+    });
+}
+
+void Page::NoteRecordFailure(const std::optional<std::wstring>& failure) {
+    if (failure) {
+        Post([this, failure] { recordFailure_ = failure; });
+    }
+}
+
+INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+    handled = message == BackgroundTask::Message();
+    if (handled) {
+        task_.RunPosted();
     }
     return 0;
 }

@@ -1,17 +1,14 @@
 // The update page.
 #include "app/page_file.h"
 
-#include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/file_choice.h"
 #include "core/commissioning.h"
 #include "core/ticks.h"
-#include "core/upload.h"
 #include "res/resource_ids.h"
-#include "win32/settings.h"
 
 namespace {
 
@@ -24,29 +21,33 @@ constexpr wchar_t kRomFilter[] = L"Web program files\0*.ROM\0All files\0*.*\0";
 
 } // namespace
 
-PageFile::PageFile(System& system, Notices& notices) : Page(system, notices) {}
-
-UINT PageFile::GetTemplateID() const {
-    return IDD_PAGE_FILE;
-}
-
-PageFile::Kind PageFile::KindOf(bool firmware) {
-    if (firmware) {
-        return {binPath_, binUpdate_, binProgress_, L"BinFile", L"bin", kBinFilter, kFirmwareTicks};
-    }
-    return {romPath_, romUpdate_, romProgress_, L"WebFile", L"ROM", kRomFilter, kWebPageTicks};
+PageFile::PageFile(Services& services, Notices& notices, UINT tickMs)
+    : Page(IDD_PAGE_FILE, services, notices), tickMs_(tickMs) {
+    SlotOf(ImageKind::Firmware) = {{}, {}, {}, {}, L"BinFile", L"bin", kBinFilter};
+    SlotOf(ImageKind::WebPages) = {{}, {}, {}, {}, L"WebFile", L"ROM", kRomFilter};
+    OnControl(IDC_BIN_BROWSE, [this] { Browse(ImageKind::Firmware); });
+    OnControl(IDC_BIN_UPDATE, [this] { RunUpdate(ImageKind::Firmware); });
+    OnControl(IDC_ROM_BROWSE, [this] { Browse(ImageKind::WebPages); });
+    OnControl(IDC_ROM_UPDATE, [this] { RunUpdate(ImageKind::WebPages); });
+    OnControl(IDOK, [this] { SavePaths(); });
 }
 
 BOOL PageFile::OnInitDialog() {
     Page::OnInitDialog();
-    binPath_.Attach(Item(IDC_BIN_PATH));
-    binBrowse_.Attach(Item(IDC_BIN_BROWSE));
-    binUpdate_.Attach(Item(IDC_BIN_UPDATE));
-    binProgress_.Attach(Item(IDC_BIN_PROGRESS));
-    romPath_.Attach(Item(IDC_ROM_PATH));
-    romBrowse_.Attach(Item(IDC_ROM_BROWSE));
-    romUpdate_.Attach(Item(IDC_ROM_UPDATE));
-    romProgress_.Attach(Item(IDC_ROM_PROGRESS));
+    const struct {
+        ImageKind kind;
+        int path, browse, update, progress;
+    } kControls[] = {
+        {ImageKind::Firmware, IDC_BIN_PATH, IDC_BIN_BROWSE, IDC_BIN_UPDATE, IDC_BIN_PROGRESS},
+        {ImageKind::WebPages, IDC_ROM_PATH, IDC_ROM_BROWSE, IDC_ROM_UPDATE, IDC_ROM_PROGRESS},
+    };
+    for (const auto& each : kControls) {
+        ImageSlot& slot = SlotOf(each.kind);
+        slot.path.Attach(Item(each.path));
+        slot.browse.Attach(Item(each.browse));
+        slot.update.Attach(Item(each.update));
+        slot.progress.Attach(Item(each.progress));
+    }
     currentDisplay_.Attach(Item(IDC_CURRENT_IP));
     ::ShowWindow(Item(IDC_FLASHING), SW_HIDE);
     LoadPaths();
@@ -54,76 +55,52 @@ BOOL PageFile::OnInitDialog() {
     return TRUE;
 }
 
-bool PageFile::OnCommand(int id, int code) {
-    if (code == BN_CLICKED) {
-        switch (id) {
-        case IDC_BIN_BROWSE:
-            OnBrowseBin();
-            return true;
-        case IDC_BIN_UPDATE:
-            OnUpdateBin();
-            return true;
-        case IDC_ROM_BROWSE:
-            OnBrowseRom();
-            return true;
-        case IDC_ROM_UPDATE:
-            OnUpdateRom();
-            return true;
-        case IDOK:
-            SavePaths();
-            return true;
-        default:
-            break;
-        }
-    }
-    return Page::OnCommand(id, code);
-}
-
 void PageFile::LoadPaths() {
-    for (bool firmware : {true, false}) {
-        const Kind kind = KindOf(firmware);
-        kind.path.SetText(GetProfileString(kSection, kind.setting, L""));
-        kind.update.Enable(!kind.path.GetText().empty());
+    for (ImageSlot& slot : slots_) {
+        slot.path.SetText(services_.settings.Text(kSection, slot.setting, L""));
+        slot.update.Enable(!slot.path.GetText().empty());
     }
 }
 
 void PageFile::SavePaths() {
-    WriteProfileString(kSection, L"BinFile", binPath_.GetText());
-    WriteProfileString(kSection, L"WebFile", romPath_.GetText());
+    for (ImageKind kind : {ImageKind::Firmware, ImageKind::WebPages}) {
+        services_.settings.PutText(kSection, SlotOf(kind).setting, SlotOf(kind).path.GetText());
+    }
 }
 
 void PageFile::EnableControls(bool enable) {
-    SetBusy(!enable); // the main window as a whole
-    const Control* inputs[] = {&binPath_, &binBrowse_, &binUpdate_,
-                               &romPath_, &romBrowse_, &romUpdate_};
-    for (const Control* control : inputs) {
-        control->Enable(enable);
+    SetBusy(enable ? Busy::No : Busy::Whole); // the main window as a whole
+    for (const ImageSlot& slot : slots_) {
+        for (const Control* control : std::initializer_list<const Control*>{&slot.path, &slot.browse, &slot.update}) {
+            control->Enable(enable);
+        }
     }
     ::UpdateWindow(hwnd());
 }
 
-void PageFile::Browse(bool firmware) {
-    const Kind kind = KindOf(firmware);
-    const std::wstring current = kind.path.GetText();
+void PageFile::Browse(ImageKind kind) {
+    ImageSlot& slot = SlotOf(kind);
+    const std::wstring current = slot.path.GetText();
     const std::size_t slash = current.find_last_of(L'\\');
     const std::wstring proposed = slash == std::wstring::npos ? current : current.substr(slash + 1);
 
     const std::optional<std::wstring> chosen =
-        AskFileToOpen(hwnd(), {nullptr, kind.filter, kind.extension, proposed});
+        AskFileToOpen(hwnd(), {nullptr, slot.filter, slot.extension, proposed});
     if (!chosen) {
         return; // cancelled: nothing changes
     }
-    kind.path.SetText(*chosen);
-    kind.update.Enable(true);
+    slot.path.SetText(*chosen);
+    slot.update.Enable(true);
 }
 
 void PageFile::SetCurrentAddress(const IPv4Address& address, const IPv4Address& netmask,
                                  const IPv4Address& gateway) {
-    firmwareTransfer_ = false;
+    transferKind_ = ImageKind::WebPages;
     transferRunning_ = false;
     KillTimer();
-    binProgress_.SetPos(0);
-    romProgress_.SetPos(0);
+    for (const ImageSlot& slot : slots_) {
+        slot.progress.SetPos(0);
+    }
     currentAddress_ = address;
     currentNetmask_ = netmask;
     currentGateway_ = gateway;
@@ -142,32 +119,41 @@ void PageFile::KillTimer() {
     }
 }
 
-void PageFile::RunUpdate(bool firmware) {
-    if (uploadRunning_) {
-        return;
-    }
-    const Kind kind = KindOf(firmware);
-    SavePaths();
-    if (currentAddress_.Equals(IPv4Address{})) {
+std::optional<std::wstring> PageFile::ImageToSend(ImageKind kind) {
+    const std::wstring typed = SlotOf(kind).path.GetText();
+    if (currentAddress_ == IPv4Address{}) {
         // No unit has been addressed yet: nothing to send to.
         notices_.Message(L"IP address is missing");
-        return;
+        return std::nullopt;
     }
-    if (kind.path.GetText().empty()) {
+    if (typed.empty()) {
         notices_.Message(L"No file selected");
-        return;
+        return std::nullopt;
     }
     // The client is only ever handed an absolute path to an existing file: a pasted path
     // in quotes works, and a name such as "-h" can never read as one of its options.
-    const std::optional<std::wstring> path = ExistingFile(kind.path.GetText());
+    const std::optional<std::wstring> path = services_.store.ExistingFile(typed);
     if (!path) {
         notices_.Message(L"File not found");
+    }
+    return path;
+}
+
+void PageFile::RunUpdate(ImageKind kind) {
+    if (uploadRunning_) {
         return;
     }
-    kind.progress.SetRange(0, static_cast<int>(kind.ticks));
-    kind.progress.SetPos(1);
-    kind.progress.SetStep(1);
-    firmwareTransfer_ = firmware;
+    SavePaths();
+    const std::optional<std::wstring> path = ImageToSend(kind);
+    if (!path) {
+        return;
+    }
+    const unsigned ticks = FixedWaitTicks(kind);
+    ImageSlot& slot = SlotOf(kind);
+    slot.progress.SetRange(0, static_cast<int>(ticks));
+    slot.progress.SetPos(1);
+    slot.progress.SetStep(1);
+    transferKind_ = kind;
     transferRunning_ = false;
     uploadRunning_ = true;
     outcome_.reset();
@@ -175,32 +161,36 @@ void PageFile::RunUpdate(bool firmware) {
     HWND picture = Item(IDC_FLASHING);
     ::ShowWindow(picture, SW_SHOW);
     ::UpdateWindow(picture);
-
-    // The ping, the client's start and the wait for its end run off the window's
-    // thread; the fixed wait is the page's own timer, armed when the unit answered.
-    const UploadRequest request{currentAddress_, currentNetmask_, currentGateway_, *path,
-                                kind.ticks * tickMs_};
-    const HWND page = hwnd();
-    StartWork([this, request, page](std::stop_token stop) {
-        const Done done = UploadAndRecord(
-            system_, request, [page] { ::PostMessageW(page, kWorkStepMessage, 0, 0); }, stop);
-        NoteRecordFailure(done.recordFailure);
-        return done.outcome;
-    });
+    StartUpload({currentAddress_, currentNetmask_, currentGateway_, *path, ticks * tickMs_});
 }
 
-void PageFile::OnWorkStep() {
+void PageFile::StartUpload(const UploadRequest& request) {
+    // The ping, the client's start and the wait for its end run off the window's thread;
+    // the fixed wait is the page's own timer, armed when the unit answered.
+    auto outcome = std::make_shared<Outcome>();
+    StartWork(
+        [this, request, outcome](std::stop_token stop) {
+            const Done done =
+                UploadAndRecord(services_.Upload(), services_.store, services_.record, request,
+                                [this] { Post([this] { OnUnitAnswered(); }); }, stop);
+            NoteRecordFailure(done.recordFailure);
+            *outcome = done.outcome;
+        },
+        [this, outcome] { OnUploadDone(*outcome); });
+}
+
+void PageFile::OnUnitAnswered() {
     // The unit answered: the fixed wait begins.
     if (!uploadRunning_) {
         return;
     }
     transferRunning_ = true;
     KillTimer();
-    ticksLeft_ = KindOf(firmwareTransfer_).ticks;
+    ticksLeft_ = FixedWaitTicks(transferKind_);
     ArmTimer();
 }
 
-void PageFile::OnWorkDone(const Outcome& outcome) {
+void PageFile::OnUploadDone(const Outcome& outcome) {
     outcome_ = outcome;
     if (!transferRunning_ || Stopping()) {
         FinishUpdate(); // no wait had begun, or it no longer matters
@@ -208,10 +198,11 @@ void PageFile::OnWorkDone(const Outcome& outcome) {
 }
 
 void PageFile::FinishUpdate() {
-    const Kind kind = KindOf(firmwareTransfer_);
+    const ImageSlot& slot = SlotOf(transferKind_);
     KillTimer();
-    if (transferRunning_ || kind.progress.GetPos() == static_cast<int>(kind.ticks)) {
-        kind.progress.SetPos(0); // a wait ran: its bar empties
+    if (transferRunning_ ||
+        slot.progress.GetPos() == static_cast<int>(FixedWaitTicks(transferKind_))) {
+        slot.progress.SetPos(0); // a wait ran: its bar empties
     }
     transferRunning_ = false;
     uploadRunning_ = false;
@@ -230,9 +221,10 @@ void PageFile::OnTransferTick(UINT_PTR id) {
         return;
     }
     ::KillTimer(hwnd(), timerId_); // every tick is armed anew: ticks at least a period apart
-    const Kind kind = KindOf(firmwareTransfer_);
-    const int before = kind.progress.StepIt();
-    switch (TransferTick(id, timerId_, before, kind.ticks, ticksLeft_)) {
+    const ImageSlot& slot = SlotOf(transferKind_);
+    const unsigned ticks = FixedWaitTicks(transferKind_);
+    const int before = slot.progress.StepIt();
+    switch (TransferTick(id, timerId_, before, ticks, ticksLeft_)) {
     case TickOutcome::Continue:
         ArmTimer();
         break;
@@ -240,11 +232,11 @@ void PageFile::OnTransferTick(UINT_PTR id) {
         timerId_ = 0;
         transferRunning_ = false;
         if (outcome_) {
-            kind.progress.SetPos(0);
+            slot.progress.SetPos(0);
             FinishUpdate();
         } else {
             // The client is still sending: the bar stays full until it ends.
-            kind.progress.SetPos(static_cast<int>(kind.ticks));
+            slot.progress.SetPos(static_cast<int>(ticks));
         }
         break;
     case TickOutcome::NotOurs:

@@ -3,79 +3,69 @@
 // that advances once a second for the time the unit needs.
 #pragma once
 
-#include <cstdint>
+#include <array>
 #include <optional>
 #include <string>
 
 #include "app/page.h"
 #include "core/address.h"
+#include "core/upload.h"
 #include "win32/controls.h"
 
 class PageFile : public Page {
 public:
-    PageFile(System& system, Notices& notices);
-    UINT GetTemplateID() const override;
+    // The bar ticks every `tickMs` (a second; tests shorten it).
+    PageFile(Services& services, Notices& notices, UINT tickMs = 1000);
 
     // Each time the update tab is selected: back to idle, and this address from now on.
     void SetCurrentAddress(const IPv4Address& address, const IPv4Address& netmask,
                            const IPv4Address& gateway);
 
-    void OnBrowseBin() { Browse(true); }
-    void OnBrowseRom() { Browse(false); }
-    void OnUpdateBin() { RunUpdate(true); }
-    void OnUpdateRom() { RunUpdate(false); }
     void OnTransferTick(UINT_PTR id);
 
     // From the click on "Update" until its outcome has been shown.
     bool Updating() const { return uploadRunning_; }
 
-    // Tests shorten the one-second tick.
-    void SetTickPeriodForTesting(UINT milliseconds) { tickMs_ = milliseconds; }
-
 protected:
     BOOL OnInitDialog() override;
-    bool OnCommand(int id, int code) override;
     void OnTimer(UINT_PTR id) override { OnTransferTick(id); }
-    void OnWorkStep() override;
-    void OnWorkDone(const Outcome& outcome) override;
 
 private:
-    struct Kind {
-        Edit& path;
-        Button& update;
-        ProgressBar& progress;
-        const wchar_t* setting;
-        const wchar_t* extension;
+    // The controls and setting of one kind of image.
+    struct ImageSlot {
+        Edit path;
+        Button browse;
+        Button update;
+        ProgressBar progress;
+        const wchar_t* setting;   // the settings' value of its path
+        const wchar_t* extension; // the file dialog's default
         const wchar_t* filter;
-        unsigned ticks;
     };
-    Kind KindOf(bool firmware);
+    ImageSlot& SlotOf(ImageKind kind) { return slots_[static_cast<std::size_t>(kind)]; }
 
     void LoadPaths();
     void SavePaths();
     void EnableControls(bool enable);
-    void Browse(bool firmware);
-    void RunUpdate(bool firmware);
+    void Browse(ImageKind kind);
+    void RunUpdate(ImageKind kind);
+    // The checks before anything is sent: an address, a path, an existing file.
+    std::optional<std::wstring> ImageToSend(ImageKind kind);
+    void StartUpload(const UploadRequest& request);
+    void OnUnitAnswered();
+    void OnUploadDone(const Outcome& outcome);
     void ArmTimer();
     void KillTimer();
     void FinishUpdate();
 
-    Edit binPath_;
-    Button binBrowse_;
-    Button binUpdate_;
-    ProgressBar binProgress_;
-    Edit romPath_;
-    Button romBrowse_;
-    Button romUpdate_;
-    ProgressBar romProgress_;
+    std::array<ImageSlot, 2> slots_; // by ImageKind
     IpAddressControl currentDisplay_;
     IPv4Address currentAddress_;
     IPv4Address currentNetmask_;
     IPv4Address currentGateway_;
-    bool firmwareTransfer_ = false;  // the kind of the upload under way
-    bool transferRunning_ = false;   // the fixed wait runs
-    bool uploadRunning_ = false;     // from the click to the outcome box
-    std::optional<Outcome> outcome_; // the upload's, once it has returned
+    ImageKind transferKind_ = ImageKind::WebPages; // the kind of the upload under way
+    bool transferRunning_ = false;                 // the fixed wait runs
+    bool uploadRunning_ = false;                   // from the click to the outcome box
+    std::optional<Outcome> outcome_;               // the upload's, once it has returned
     UINT_PTR timerId_ = 0;
     unsigned ticksLeft_ = 0;
     UINT tickMs_ = 1000;

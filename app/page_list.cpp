@@ -6,15 +6,11 @@
 
 #include "app/adapter_dialog.h"
 #include "app/file_choice.h"
-#include "app/page_ip.h"
 #include "app/wording.h"
-#include "core/list_run.h"
-#include "core/log.h"
-#include "core/macbuilder.h"
+#include "core/kept_values.h"
+#include "core/mac_rule.h"
 #include "core/serial.h"
 #include "res/resource_ids.h"
-#include "win32/data_files.h"
-#include "win32/settings.h"
 
 namespace {
 
@@ -38,8 +34,13 @@ std::wstring StatusOf(const ListedUnit& unit) {
 
 } // namespace
 
-UINT PageList::GetTemplateID() const {
-    return IDD_PAGE_LIST;
+PageList::PageList(Services& services, Notices& notices) : Page(IDD_PAGE_LIST, services, notices) {
+    OnControl(IDC_LIST_IMPORT, [this] { AskImport(); });
+    OnControl(IDC_LIST_FILL, [this] { AskFill(); });
+    OnControl(IDC_LIST_APPLY_ALL, [this] { ApplyAll(); });
+    OnControl(IDC_LIST_APPLY_AGAIN, [this] { ApplyAgain(); });
+    OnControl(IDC_LIST_STOP, [this] { StopAfterUnit(); });
+    OnControl(IDC_LIST_EXPORT, [this] { AskExport(); });
 }
 
 BOOL PageList::OnInitDialog() {
@@ -54,40 +55,12 @@ BOOL PageList::OnInitDialog() {
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         list_.AddColumn(i, kColumns[i].title, kColumns[i].width);
     }
-    if (const std::optional<std::string> kept = system_.ReadDataFile(kListFile)) {
+    if (const std::optional<std::string> kept = services_.store.Read(kListFile)) {
         units_ = ReadListFile(*kept);
     }
     ShowUnits();
     EnableControls(true);
     return TRUE;
-}
-
-bool PageList::OnCommand(int id, int code) {
-    if (code != BN_CLICKED) {
-        return Page::OnCommand(id, code);
-    }
-    switch (id) {
-    case IDC_LIST_IMPORT:
-        AskImport();
-        return true;
-    case IDC_LIST_FILL:
-        AskFill();
-        return true;
-    case IDC_LIST_APPLY_ALL:
-        ApplyAll();
-        return true;
-    case IDC_LIST_APPLY_AGAIN:
-        ApplyAgain();
-        return true;
-    case IDC_LIST_STOP:
-        StopAfterUnit();
-        return true;
-    case IDC_LIST_EXPORT:
-        AskExport();
-        return true;
-    default:
-        return Page::OnCommand(id, code);
-    }
 }
 
 LRESULT PageList::OnNotify(const NMHDR& header) {
@@ -100,15 +73,6 @@ LRESULT PageList::OnNotify(const NMHDR& header) {
     return 0;
 }
 
-INT_PTR PageList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
-    if (message == kUnitEventMessage) {
-        handled = true;
-        TakeUnitEvents();
-        return 0;
-    }
-    return Page::OnMessage(message, wParam, lParam, handled);
-}
-
 void PageList::AskImport() {
     const std::optional<std::wstring> path =
         AskFileToOpen(hwnd(), {L"Import units", kCsvFilter, L"csv", L""});
@@ -118,12 +82,12 @@ void PageList::AskImport() {
 }
 
 bool PageList::ImportFile(const std::wstring& path) {
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = services_.store.ReadFile(path);
     if (!bytes) {
         notices_.Warn(L"The file " + path + L" cannot be read.");
         return false;
     }
-    const ListReading reading = ReadUnitList(*bytes, system_.OwnAddresses());
+    const ListReading reading = ReadUnitList(*bytes, services_.tables.OwnAddresses());
     if (reading.problem) {
         notices_.Beep();
         notices_.Warn(path + L"\n" + ListProblemText(*reading.problem) +
@@ -136,17 +100,18 @@ bool PageList::ImportFile(const std::wstring& path) {
 
 void PageList::AskFill() {
     // Proposed: the address page's last values, ten units.
-    const KeptUnitValues kept = KeptAddressPageValues();
+    const KeptUnitValues kept = KeptAddressPageValues(services_.settings);
     const FillRequest proposal{std::max(kept.serial, kLowestSerial), kept.ip, 10, kept.netmask,
                                kept.gateway};
-    if (const std::optional<FillRequest> request = FillDialog(proposal).Ask(GetAppMainWindow())) {
+    if (const std::optional<FillRequest> request = FillDialog(proposal).Ask(Owner())) {
         Fill(*request);
     }
 }
 
 bool PageList::Fill(const FillRequest& request) {
-    const ListReading reading = FillUnits(request.firstSerial, request.firstAddress, request.count,
-                                          request.netmask, request.gateway, system_.OwnAddresses());
+    const ListReading reading =
+        FillUnits(request.firstSerial, request.firstAddress, request.count, request.netmask,
+                  request.gateway, services_.tables.OwnAddresses());
     if (reading.problem) {
         ListProblem problem = *reading.problem;
         notices_.Beep();
@@ -166,18 +131,24 @@ void PageList::Take(const std::vector<UnitRow>& rows) {
     }
     ShowUnits();
     Keep();
-    if (const std::vector<SharedMac> shared = SharedMacs(rows); !shared.empty()) {
-        std::wstring pairs;
-        for (std::size_t i = 0; i < shared.size() && i < 3; ++i) {
-            pairs += (i ? L", " : L"") + std::to_wstring(rows[shared[i].unit].serial) + L" with " +
-                     std::to_wstring(rows[shared[i].earlier].serial);
-        }
-        notices_.Message(L"Some units of the list share their MAC address (serial " + pairs +
-                         (shared.size() > 3 ? L", ..." : L"") +
-                         L"). Whichever of them is switched on takes what is sent to that MAC: "
-                         L"switch on one unit of each such group at a time. \"Apply all\" "
-                         L"addresses one of them per run.");
+    TellSharedMacs(rows);
+}
+
+void PageList::TellSharedMacs(const std::vector<UnitRow>& rows) {
+    const std::vector<SharedMac> shared = SharedMacs(rows);
+    if (shared.empty()) {
+        return;
     }
+    std::wstring pairs;
+    for (std::size_t i = 0; i < shared.size() && i < 3; ++i) {
+        pairs += (i ? L", " : L"") + std::to_wstring(rows[shared[i].unit].serial) + L" with " +
+                 std::to_wstring(rows[shared[i].earlier].serial);
+    }
+    notices_.Message(L"Some units of the list share their MAC address (serial " + pairs +
+                     (shared.size() > 3 ? L", ..." : L"") +
+                     L"). Whichever of them is switched on takes what is sent to that MAC: "
+                     L"switch on one unit of each such group at a time. \"Apply all\" "
+                     L"addresses one of them per run.");
 }
 
 void PageList::ShowUnits() {
@@ -191,7 +162,7 @@ void PageList::ShowUnits() {
 void PageList::ShowUnit(std::size_t index) {
     const ListedUnit& unit = units_[index];
     const int row = static_cast<int>(index);
-    list_.SetCell(row, kMac, MACbuilder().Build(unit.row.serial));
+    list_.SetCell(row, kMac, MacOfSerial(unit.row.serial).value_or(L""));
     list_.SetCell(row, kAddress, unit.row.address.ToText());
     list_.SetCell(row, kNetmask, unit.row.netmask.ToText());
     list_.SetCell(row, kGateway, unit.row.gateway.ToText());
@@ -200,8 +171,9 @@ void PageList::ShowUnit(std::size_t index) {
 }
 
 void PageList::Keep() {
-    if (!system_.ReplaceDataFile(kListFile, ListFileText(units_))) {
-        WriteLogLine(L"the list of units could not be kept in " + system_.DataFilePath(kListFile));
+    if (!services_.store.Replace(kListFile, ListFileText(units_))) {
+        services_.log.Write(L"the list of units could not be kept in " +
+                            services_.store.PathOf(kListFile));
     }
 }
 
@@ -245,118 +217,98 @@ void PageList::StopAfterUnit() {
     ::EnableWindow(Item(IDC_LIST_STOP), FALSE);
 }
 
+std::optional<UnitPlan> PageList::Plan(const std::vector<std::size_t>& indices) {
+    std::vector<UnitRow> rows;
+    for (const ListedUnit& unit : units_) {
+        rows.push_back(unit.row);
+    }
+    const std::vector<Adapter> adapters = services_.tables.Adapters();
+    const UnitPlan plan = PlanUnits(rows, indices, services_.tables.OwnAddresses(), adapters,
+                                    [&] { return AskAdapter(adapters, Owner(), services_.settings); });
+    if (plan.faultyRow) {
+        notices_.Beep();
+        notices_.Warn(L"Unit " + std::to_wstring(rows[*plan.faultyRow].serial) + L": " +
+                      AddressFaultText(plan.fault));
+    }
+    // A cancelled adapter question needs no word: nothing runs.
+    return plan.Runs() ? std::optional<UnitPlan>(plan) : std::nullopt;
+}
+
 void PageList::Run(const std::vector<std::size_t>& indices) {
     if (Working()) {
         return;
     }
-    // Checked again: the kept list is a file anyone may edit, and the PC's own addresses
-    // may have changed since the import.
-    const std::vector<IPv4Address> own = system_.OwnAddresses();
-    std::vector<IPv4Address> addresses;
-    for (std::size_t index : indices) {
-        const UnitRow& row = units_[index].row;
-        if (const AddressFault fault = CheckAddresses(row.address, row.netmask, row.gateway, own);
-            fault != AddressFault::None) {
-            notices_.Beep();
-            notices_.Warn(L"Unit " + std::to_wstring(row.serial) + L": " + AddressFaultText(fault));
-            return;
-        }
-        addresses.push_back(row.address);
-    }
-    const std::vector<Adapter> adapters = system_.Adapters();
-    const std::optional<std::vector<UnitPath>> paths = PathsTo(
-        adapters, addresses, [&adapters] { return AskAdapter(adapters, GetAppMainWindow()); });
-    if (!paths) {
-        return; // the adapter question was cancelled: nothing runs
-    }
-    std::vector<ListJob> jobs;
-    for (std::size_t i = 0; i < indices.size(); ++i) {
-        const UnitRow& row = units_[indices[i]].row;
-        jobs.push_back({indices[i],
-                        {row.serial, MACbuilder().Build(row.serial), row.address, row.netmask,
-                         row.gateway, (*paths)[i]}});
+    const std::optional<UnitPlan> plan = Plan(indices);
+    if (!plan) {
+        return;
     }
     finished_ = 0;
     succeeded_ = 0;
-    deferred_ = 0;
     stopAfterUnit_ = false;
     EnableControls(false);
-    const HWND page = hwnd();
-    const auto post = [this, page](UnitEvent event) {
-        {
-            const std::lock_guard<std::mutex> lock(eventsMutex_);
-            events_.push_back(std::move(event));
-        }
-        ::PostMessageW(page, kUnitEventMessage, 0, 0);
-    };
-    StartWork([this, jobs, post](std::stop_token stop) {
-        ListEvents events;
-        events.started = [post](std::size_t index) { post({index, std::nullopt, std::nullopt}); };
-        events.deferred = [post](std::size_t index, std::size_t with) {
-            post({index, std::nullopt, with});
-        };
-        events.finished = [this, post](std::size_t index, const Done& done) {
-            NoteRecordFailure(done.recordFailure);
-            post({index, done, std::nullopt});
-        };
-        events.stopAfterUnit = [this] { return stopAfterUnit_.load(); };
-        RunList(system_, jobs, events, stop);
-        return Outcome{};
-    });
+    StartWork(
+        [this, jobs = plan->jobs](std::stop_token stop) {
+            ListEvents events;
+            events.started = [this](std::size_t index) {
+                Post([this, index] { OnUnitStarted(index); });
+            };
+            events.finished = [this](std::size_t index, const Done& done) {
+                NoteRecordFailure(done.recordFailure);
+                Post([this, index, done] { OnUnitFinished(index, done); });
+            };
+            events.stopAfterUnit = [this] { return stopAfterUnit_.load(); };
+            RunList(services_.Assignment(), services_.record, jobs, events, stop);
+        },
+        [this, deferred = plan->deferred] { OnRunDone(deferred); });
 }
 
-void PageList::TakeUnitEvents() {
-    std::vector<UnitEvent> events;
-    {
-        const std::lock_guard<std::mutex> lock(eventsMutex_);
-        events.swap(events_);
-    }
-    for (const UnitEvent& event : events) {
-        ListedUnit& unit = units_[event.index];
-        if (event.sharedWith) {
-            ++deferred_;
-            list_.SetCell(static_cast<int>(event.index), kStatus,
-                          L"waits: shares its MAC with " +
-                              std::to_wstring(units_[*event.sharedWith].row.serial));
-            continue;
-        }
-        if (!event.done) {
-            unit.state = UnitState::Running;
-            list_.EnsureVisible(static_cast<int>(event.index));
-        } else {
-            const bool took = event.done->outcome.Succeeded();
-            unit.state = took ? UnitState::Succeeded : UnitState::Failed;
-            unit.reason = took ? L"" : OutcomeReason(event.done->outcome);
-            unit.time = ClockText(system_.Now());
-            ++finished_;
-            succeeded_ += took ? 1 : 0;
-        }
-        ShowUnit(event.index);
-    }
+void PageList::OnUnitStarted(std::size_t index) {
+    units_[index].state = UnitState::Running;
+    list_.EnsureVisible(static_cast<int>(index));
+    ShowUnit(index);
     Keep();
 }
 
-void PageList::OnWorkDone(const Outcome&) {
-    TakeUnitEvents(); // any the work posted last
+void PageList::OnUnitFinished(std::size_t index, const Done& done) {
+    ListedUnit& unit = units_[index];
+    const bool took = done.outcome.Succeeded();
+    unit.state = took ? UnitState::Succeeded : UnitState::Failed;
+    unit.reason = took ? L"" : OutcomeReason(done.outcome);
+    unit.time = ClockText(services_.clock.Now());
+    ++finished_;
+    succeeded_ += took ? 1 : 0;
+    ShowUnit(index);
+    Keep();
+}
+
+void PageList::OnRunDone(const std::vector<DeferredUnit>& deferred) {
+    for (const DeferredUnit& unit : deferred) {
+        list_.SetCell(static_cast<int>(unit.index), kStatus,
+                      L"waits: shares its MAC with " +
+                          std::to_wstring(units_[unit.with].row.serial));
+    }
     EnableControls(true);
     if (!Stopping()) {
-        std::wstring summary = std::to_wstring(succeeded_) + L" of " + std::to_wstring(finished_) +
-                               L" units took their address";
-        if (deferred_ > 0) {
-            summary += deferred_ == 1
-                           ? L"\n1 more unit shares its MAC with one of them and waits for a "
-                             L"run of its own"
-                           : L"\n" + std::to_wstring(deferred_) +
-                                 L" more units share their MAC with one of them and wait for "
-                                 L"runs of their own";
-            summary += L": switch them on one at a time and click \"Apply all\" again.";
-        }
-        notices_.Message(summary);
+        notices_.Message(Summary(deferred.size()));
     }
 }
 
+std::wstring PageList::Summary(std::size_t deferred) const {
+    std::wstring summary = std::to_wstring(succeeded_) + L" of " + std::to_wstring(finished_) +
+                           L" units took their address";
+    if (deferred > 0) {
+        summary += deferred == 1 ? L"\n1 more unit shares its MAC with one of them and waits for "
+                                   L"a run of its own"
+                                 : L"\n" + std::to_wstring(deferred) +
+                                       L" more units share their MAC with one of them and wait "
+                                       L"for runs of their own";
+        summary += L": switch them on one at a time and click \"Apply all\" again.";
+    }
+    return summary;
+}
+
 void PageList::EnableControls(bool enable) {
-    SetBusy(!enable, true); // the window as a whole, this page apart: "Stop" stays
+    SetBusy(enable ? Busy::No : Busy::AllButPage); // the window as a whole, this page apart
     // The list itself stays enabled, to be scrolled through while it runs.
     for (int id : {IDC_LIST_IMPORT, IDC_LIST_FILL, IDC_LIST_APPLY_ALL, IDC_LIST_APPLY_AGAIN,
                    IDC_LIST_EXPORT}) {
@@ -366,7 +318,8 @@ void PageList::EnableControls(bool enable) {
 }
 
 void PageList::AskExport() {
-    const std::wstring proposed = L"Commissioning record " + DateText(system_.Now()) + L".csv";
+    const std::wstring proposed =
+        L"Commissioning record " + DateText(services_.clock.Now()) + L".csv";
     if (const std::optional<std::wstring> path =
             AskFileToSave(hwnd(), {L"Export record", kCsvFilter, L"csv", proposed})) {
         ExportRecord(*path);
@@ -374,13 +327,12 @@ void PageList::AskExport() {
 }
 
 void PageList::ExportRecord(const std::wstring& path) {
-    const std::wstring record = system_.DataFilePath(kRecordFile);
-    if (::GetFileAttributesW(record.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!services_.store.Exists(kRecordFile)) {
         notices_.Message(L"Nothing has been recorded yet.");
         return;
     }
-    if (!::CopyFileW(record.c_str(), path.c_str(), FALSE)) {
-        notices_.Message(L"The record could not be copied to " + path + L": " +
-                         SystemErrorText(::GetLastError()) + L".");
+    std::wstring failure;
+    if (!services_.store.CopyOut(kRecordFile, path, failure)) {
+        notices_.Message(L"The record could not be copied to " + path + L": " + failure + L".");
     }
 }

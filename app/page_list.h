@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,18 +15,15 @@
 #include "app/fill_dialog.h"
 #include "app/page.h"
 #include "core/commissioning.h"
+#include "core/list_run.h"
 #include "core/unit_list.h"
 #include "win32/controls.h"
 
 constexpr wchar_t kListFile[] = L"units.csv";
 
-// Worker to page: a unit of the list started or finished.
-constexpr UINT kUnitEventMessage = WM_APP + 4;
-
 class PageList : public Page {
 public:
-    PageList(System& system, Notices& notices) : Page(system, notices) {}
-    UINT GetTemplateID() const override;
+    PageList(Services& services, Notices& notices);
 
     const std::vector<ListedUnit>& Units() const { return units_; }
 
@@ -42,24 +38,21 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
-    bool OnCommand(int id, int code) override;
     LRESULT OnNotify(const NMHDR& header) override;
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
-    void OnWorkDone(const Outcome& outcome) override;
 
 private:
-    struct UnitEvent {
-        std::size_t index = 0;
-        std::optional<Done> done;              // nothing: the unit has started
-        std::optional<std::size_t> sharedWith; // deferred: this unit of the run has its MAC
-    };
-
     void Take(const std::vector<UnitRow>& rows);
+    void TellSharedMacs(const std::vector<UnitRow>& rows);
     void ShowUnits();
     void ShowUnit(std::size_t index);
     void Keep();
+    // The plan for the rows at `indices`: nothing when it cannot run (and told).
+    std::optional<UnitPlan> Plan(const std::vector<std::size_t>& indices);
     void Run(const std::vector<std::size_t>& indices);
-    void TakeUnitEvents();
+    void OnUnitStarted(std::size_t index);
+    void OnUnitFinished(std::size_t index, const Done& done);
+    void OnRunDone(const std::vector<DeferredUnit>& deferred);
+    std::wstring Summary(std::size_t deferred) const;
     void EnableControls(bool enable);
     void AskImport();
     void AskFill();
@@ -67,10 +60,7 @@ private:
 
     std::vector<ListedUnit> units_;
     ListView list_;
-    std::mutex eventsMutex_;
-    std::vector<UnitEvent> events_; // from the work, under the mutex
     std::atomic<bool> stopAfterUnit_{false};
     std::size_t finished_ = 0;  // units of the run under way that have an outcome
     std::size_t succeeded_ = 0; // of those, the ones that took their address
-    std::size_t deferred_ = 0;  // left for a run of their own: they share a MAC
 };

@@ -23,30 +23,38 @@ void InsertTab(HWND tabs, int index, const wchar_t* caption, Dialog& page) {
 
 } // namespace
 
-TabContainer::TabContainer(System& system, Notices& notices)
+TabContainer::TabContainer(Services& services, Notices& notices, UINT tickMs)
     : Dialog(IDD_MAIN), icon_(LoadAppIcon(::GetSystemMetrics(SM_CXICON))),
-      smallIcon_(LoadAppIcon(::GetSystemMetrics(SM_CXSMICON))), pageIP_(system, notices),
-      pageFile_(system, notices), pageList_(system, notices) {}
+      smallIcon_(LoadAppIcon(::GetSystemMetrics(SM_CXSMICON))), pageIP_(services, notices),
+      pageFile_(services, notices, tickMs), pageList_(services, notices) {
+    for (Page* page : Pages()) {
+        ListenToPage(*page);
+    }
+}
+
+void TabContainer::ListenToPage(Page& page) {
+    page.ListenForBusy([this](Busy busy, HWND pageWindow) {
+        SetBusy(busy != Busy::No, busy == Busy::AllButPage ? pageWindow : nullptr);
+    });
+}
 
 BOOL TabContainer::OnInitDialog() {
     Dialog::OnInitDialog();
-    SetAppMainWindow(hwnd());
     tabs_ = Item(IDC_TABS);
     ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    pageIP_.CreateChild(IDD_PAGE_IP, hwnd());
+    pageIP_.CreateChild(hwnd());
     ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
     InsertTab(tabs_, 0, L"IP Adress", pageIP_);
-    pageFile_.CreateChild(IDD_PAGE_FILE, hwnd());
+    pageFile_.CreateChild(hwnd());
     ::ShowWindow(pageFile_.hwnd(), SW_SHOW);
     InsertTab(tabs_, 1, L"Update Pellring", pageFile_);
-    pageList_.CreateChild(IDD_PAGE_LIST, hwnd());
+    pageList_.CreateChild(hwnd());
     InsertTab(tabs_, 2, L"List of units", pageList_);
 
     const RECT page = PageRectangle();
-    const Dialog* pages[] = {&pageIP_, &pageFile_, &pageList_};
-    for (const Dialog* each : pages) {
+    for (const Page* each : Pages()) {
         ::SetWindowPos(each->hwnd(), HWND_TOP, page.left, page.top, page.right - page.left,
                        page.bottom - page.top, SWP_SHOWWINDOW);
     }
@@ -70,14 +78,14 @@ RECT TabContainer::PageRectangle() const {
 }
 
 void TabContainer::ShowPage(int index) {
-    Dialog* pages[] = {&pageIP_, &pageFile_, &pageList_};
-    if (index < 0 || index >= static_cast<int>(std::size(pages))) {
+    const std::array<Page*, 3> pages = Pages();
+    if (index < 0 || index >= static_cast<int>(pages.size())) {
         return;
     }
     if (index == 1) {
         pageFile_.SetCurrentAddress(pageIP_.GetIP(), pageIP_.GetNetmask(), pageIP_.GetGateway());
     }
-    for (int i = 0; i < static_cast<int>(std::size(pages)); ++i) {
+    for (int i = 0; i < static_cast<int>(pages.size()); ++i) {
         if (i != index) {
             ::ShowWindow(pages[i]->hwnd(), SW_HIDE);
         }
@@ -154,9 +162,9 @@ void TabContainer::SetBusy(bool busy, HWND keep) {
 }
 
 void TabContainer::StopPages() {
-    pageIP_.StopWork();
-    pageFile_.StopWork();
-    pageList_.StopWork();
+    for (Page* page : Pages()) {
+        page->StopWork();
+    }
 }
 
 void TabContainer::OnClose() {
@@ -205,11 +213,6 @@ INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
         handled = true;
         return TRUE;
     }
-    if (message == kPageBusyMessage) {
-        SetBusy(wParam != 0, wParam == 2 ? reinterpret_cast<HWND>(lParam) : nullptr);
-        handled = true;
-        return TRUE;
-    }
     if (message == WM_QUERYENDSESSION) {
         StopPages(); // the clean-up starts now; WM_ENDSESSION waits for it
         ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
@@ -219,14 +222,11 @@ INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
     if (message == WM_ENDSESSION && wParam) {
         // The process ends when this returns: the PC's tables must be clean by then.
         StopPages();
-        pageIP_.WaitForWork();
-        pageFile_.WaitForWork();
-        pageList_.WaitForWork();
+        for (Page* page : Pages()) {
+            page->WaitForWork();
+        }
         handled = true;
         return 0;
-    }
-    if (message == WM_DESTROY) {
-        SetAppMainWindow(nullptr);
     }
     return 0;
 }

@@ -12,9 +12,12 @@
 #include "app/page_list.h"
 #include "win32/dialog.h"
 
+#include <array>
+
 class TabContainer : public Dialog {
 public:
-    TabContainer(System& system, Notices& notices);
+    // The pages' tick period is the update page's bar (a second; tests shorten it).
+    TabContainer(Services& services, Notices& notices, UINT tickMs = 1000);
 
     void ShowPage(int index);
     void OnSelchangeTab();
@@ -28,10 +31,12 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
-    bool OnCommand(int id, int code) override;
     LRESULT OnNotify(const NMHDR& header) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void OnClose() override;
+    // Enter and Esc wait while the work runs; Enter in a page's field must not close the
+    // program.
+    bool OnCommand(int id, int code) override;
 
 private:
     static void DestroyIconHandle(HICON icon) { ::DestroyIcon(icon); }
@@ -40,6 +45,8 @@ private:
     // While busy, everything is disabled but `keep` (a page that stays usable), if any.
     void SetBusy(bool busy, HWND keep = nullptr);
     void StopPages();
+    void ListenToPage(Page& page);
+    std::array<Page*, 3> Pages() { return {&pageIP_, &pageFile_, &pageList_}; }
 
     UniqueOwner<HICON, DestroyIconHandle> icon_;
     UniqueOwner<HICON, DestroyIconHandle> smallIcon_;

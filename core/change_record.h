@@ -1,6 +1,6 @@
 // The record of a change to the PC's tables that is under way, kept where a crash cannot
 // lose it, so that the next start can undo what a run killed halfway left behind.
-// Windows keeps it in the settings store (win32/change_record.h).
+// Windows keeps it in the settings store (win32/roles.h).
 #pragma once
 
 #include <optional>

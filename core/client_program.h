@@ -1,6 +1,6 @@
 // The TFTP client that Varnok carries, as a program the upload starts and waits for.
 // Windows keeps it in a folder of its own and starts it hidden with its output captured
-// (win32/client_program.h); tests script how it ends.
+// (win32/roles.h); tests script how it ends.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,5 @@
 // ICMP echoes: the configuration ping's and the question who holds an address. Windows
-// sends them with ICMP.DLL (win32/icmp.h); tests script the replies.
+// sends them with ICMP.DLL (win32/roles.h); tests script the replies.
 #pragma once
 
 #include <array>

@@ -20,7 +20,7 @@ struct FirewallRule {
     bool operator==(const FirewallRule&) const = default;
 };
 
-// The PC's firewall; Windows Firewall on Windows (win32/firewall.h).
+// The PC's firewall; Windows Firewall on Windows (win32/roles.h).
 class Firewall {
 public:
     virtual ~Firewall() = default;

@@ -5,6 +5,9 @@
 
 namespace {
 constexpr wchar_t kSection[] = L"Init";
+// The adapter chosen last, by its own name.
+constexpr wchar_t kAdapterSection[] = L"Adapter";
+constexpr wchar_t kChosenAdapter[] = L"Chosen";
 } // namespace
 
 KeptUnitValues KeptAddressPageValues(Settings& settings) {
@@ -19,4 +22,22 @@ void KeepAddressPageValues(Settings& settings, const KeptUnitValues& values) {
     settings.PutAddress(kSection, L"IP", values.ip);
     settings.PutAddress(kSection, L"Netmask", values.netmask);
     settings.PutAddress(kSection, L"Gateway", values.gateway);
+}
+
+std::wstring ChosenAdapterId(Settings& settings) {
+    return settings.Text(kAdapterSection, kChosenAdapter, L"");
+}
+
+void RememberChosenAdapter(Settings& settings, const Adapter& adapter) {
+    settings.PutText(kAdapterSection, kChosenAdapter, adapter.id);
+}
+
+std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters, Settings& settings) {
+    const std::wstring remembered = ChosenAdapterId(settings);
+    for (const Adapter& adapter : adapters) {
+        if (!remembered.empty() && adapter.id == remembered) {
+            return adapter;
+        }
+    }
+    return std::nullopt;
 }

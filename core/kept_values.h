@@ -1,10 +1,15 @@
-// The address page's values as the settings keep them (section "Init"): those of the
-// last "Apply" return at the next start, and the list's "Fill…" and an upload start from
-// them too.
+// What the settings keep between runs for the commissioning: the address page's values
+// (section "Init"): those of the last "Apply" return at the next start, and the list's
+// "Fill…" and an upload start from them too; and the adapter the technician chose last.
 #pragma once
 
 #include <cstdint>
 
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/adapter.h"
 #include "core/address.h"
 #include "core/settings.h"
 
@@ -18,3 +23,10 @@ struct KeptUnitValues {
 KeptUnitValues KeptAddressPageValues(Settings& settings);
 // Keeps `values`, and the MAC text of the serial beside them.
 void KeepAddressPageValues(Settings& settings, const KeptUnitValues& values);
+
+// The adapter chosen last, by its own name; empty when none was.
+std::wstring ChosenAdapterId(Settings& settings);
+void RememberChosenAdapter(Settings& settings, const Adapter& adapter);
+// The adapter chosen last, when it is still up: where nobody can be asked (the command
+// line), it stands for the technician's answer.
+std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters, Settings& settings);

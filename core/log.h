@@ -13,8 +13,8 @@ class Log {
 public:
     // A log that is off: entries go nowhere.
     Log() = default;
-    // A log that is on: each entry is appended to `store`'s log file.
-    explicit Log(DataStore& store) : store_(&store) {}
+    // A log that is on (unless `on` is false): each entry is appended to `store`'s log.
+    explicit Log(DataStore& store, bool on = true) : store_(on ? &store : nullptr) {}
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 

@@ -1,6 +1,6 @@
 // The PC's network tables as the commissioning core sees them: the system's own arp.exe
 // and route.exe that change them, the adapters that are up, and the neighbour table that
-// says who answered for an address. Windows implements it (win32/pc_tables.h); tests
+// says who answered for an address. Windows implements it (win32/roles.h); tests
 // with a recording stand-in. Calls may come from a worker thread.
 #pragma once
 

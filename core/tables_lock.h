@@ -1,6 +1,6 @@
 // The lock on the PC's tables that every running Varnok shares (a window, a command
 // line): one sequence at a time adds and removes entries and routes. Windows holds a
-// named mutex (win32/tables_lock.h).
+// named mutex (win32/roles.h).
 #pragma once
 
 #include <memory>

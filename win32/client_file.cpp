@@ -13,11 +13,7 @@ namespace {
 void FreeLocalMemory(PSECURITY_DESCRIPTOR memory) {
     ::LocalFree(memory);
 }
-void FreeTaskMemory(PWSTR memory) {
-    ::CoTaskMemFree(memory);
-}
 using UniqueSecurityDescriptor = UniqueOwner<PSECURITY_DESCRIPTOR, FreeLocalMemory>;
-using UniqueTaskString = UniqueOwner<PWSTR, FreeTaskMemory>;
 
 // Full control for the system and Administrators, reading and running for Users, none of
 // it inherited from above (ProgramData lets every user add files and folders). The owner

@@ -10,10 +10,35 @@ HANDLE HandedDown(DWORD which) {
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
+// A console's control handler gets no context of its own: the one Console of the process
+// leaves its stop source here while it lives.
+std::stop_source* interruptedConsole = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    if (interruptedConsole) {
+        interruptedConsole->request_stop();
+    }
+    return TRUE; // the work ends itself, after its clean-up
+}
+
 } // namespace
 
+Console::~Console() {
+    ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    interruptedConsole = nullptr;
+}
+
 Console::Console() : out_(HandedDown(STD_OUTPUT_HANDLE)), error_(HandedDown(STD_ERROR_HANDLE)) {
-    if (out_ || !::AttachConsole(ATTACH_PARENT_PROCESS)) {
+    if (!out_) {
+        AttachParent();
+    }
+    // Registered once attached: the handler is for whichever console the process has.
+    interruptedConsole = &interrupted_;
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void Console::AttachParent() {
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS)) {
         return;
     }
     attached_ = OwnFile(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,

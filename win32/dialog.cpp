@@ -1,6 +1,8 @@
 // The dialog layer over plain Win32 dialogs.
 #include "win32/dialog.h"
 
+#include <utility>
+
 Dialog::~Dialog() {
     if (hwnd_) {
         HWND window = hwnd_;
@@ -68,7 +70,17 @@ INT_PTR Dialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-bool Dialog::OnCommand(int id, int) {
+void Dialog::OnControl(int id, std::function<void()> handler, int code) {
+    handlers_.push_back({id, code, std::move(handler)});
+}
+
+bool Dialog::OnCommand(int id, int code) {
+    for (const ControlHandler& each : handlers_) {
+        if (each.id == id && each.code == code) {
+            each.handler();
+            return true;
+        }
+    }
     if (id == IDCANCEL && modal_) {
         EndDialog(IDCANCEL);
         return true;
@@ -86,8 +98,7 @@ bool Dialog::PreTranslateMessage(const MSG&) {
     return false;
 }
 
-bool Dialog::CreateChild(UINT templateId, HWND parent) {
-    templateId_ = templateId;
+bool Dialog::CreateChild(HWND parent) {
     return ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent,
                                 Procedure, reinterpret_cast<LPARAM>(this)) != nullptr;
 }

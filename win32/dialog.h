@@ -1,8 +1,12 @@
 // The small dialog layer the pages and the main window are built on: a dialog made from
-// a template, run modally (with the program's one message loop, so that pages can look
-// at messages first) or created as a child; `this` travels with the window from
-// WM_INITDIALOG on, and each message kind goes to one virtual handler.
+// its one template, run modally (with the program's one message loop, so that pages can
+// look at messages first) or created as a child; `this` travels with the window from
+// WM_INITDIALOG on, each message kind goes to one virtual handler, and each control's
+// command to the handler registered for it.
 #pragma once
+
+#include <functional>
+#include <vector>
 
 #include "win32/win32.h"
 
@@ -15,8 +19,8 @@ public:
     // Runs the dialog modally: the owner is disabled until EndDialog. Returns the value
     // given to EndDialog, or -1 when the window could not be made.
     INT_PTR RunModal(HWND owner);
-    // Creates the dialog as a child window of `parent` from template `templateId`.
-    bool CreateChild(UINT templateId, HWND parent);
+    // Creates the dialog as a child window of `parent`.
+    bool CreateChild(HWND parent);
     void EndDialog(INT_PTR result);
 
     HWND hwnd() const { return hwnd_; }
@@ -30,7 +34,11 @@ protected:
     explicit Dialog(UINT templateId) : templateId_(templateId) {}
 
     virtual BOOL OnInitDialog() { return TRUE; }
-    // WM_COMMAND; true when handled.
+    // The handler for control `id`'s notification `code` (BN_CLICKED by default);
+    // registered once, usually from the constructor.
+    void OnControl(int id, std::function<void()> handler, int code = BN_CLICKED);
+    // WM_COMMAND; true when handled. By default the registered handler runs, and Cancel
+    // ends a modal dialog.
     virtual bool OnCommand(int id, int code);
     virtual LRESULT OnNotify(const NMHDR&) { return 0; }
     virtual void OnTimer(UINT_PTR) {}
@@ -48,7 +56,14 @@ private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
+    struct ControlHandler {
+        int id;
+        int code;
+        std::function<void()> handler;
+    };
+
     UINT templateId_;
+    std::vector<ControlHandler> handlers_;
     HWND hwnd_ = nullptr;
     bool modal_ = false;
     bool ended_ = false;

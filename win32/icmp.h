@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "core/system.h"
+#include "core/echoes.h"
 
 // Loads the library and opens a handle; says which of the two failed otherwise. A source
 // that cannot be used falls back to ICMP.DLL without it.

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-#include "core/start_failure.h"
 #include <shellapi.h>
 
 // The shell's start result is an integer in a handle's clothing, compared signed.
@@ -30,7 +29,7 @@ long long ShellStart(const std::wstring& path, const std::wstring& parameters,
     info.cbSize = sizeof info;
     // No error dialog of the shell's own: a failed start is only logged.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.hwnd = GetAppMainWindow();
+    info.hwnd = nullptr; // no box of the shell's own: see SEE_MASK_FLAG_NO_UI
     info.lpVerb = L"open";
     info.lpFile = path.c_str();
     info.lpParameters = parameters.c_str();
@@ -59,14 +58,14 @@ long long StartAndWait(const std::wstring& path, const std::wstring& parameters,
 }
 
 ProgramRun RunProgram(const std::wstring& operation, const std::wstring& file,
-                      const std::wstring& parameters, bool show) {
-    const HINSTANCE result = ::ShellExecuteW(GetAppMainWindow(), operation.c_str(), file.c_str(),
+                      const std::wstring& parameters, bool show, Log& log) {
+    const HINSTANCE result = ::ShellExecuteW(nullptr, operation.c_str(), file.c_str(),
                                              parameters.c_str(), nullptr, show ? SW_SHOW : SW_HIDE);
-    return ReportStartResult(StartResult(result));
+    return ReportStartResult(StartResult(result), log);
 }
 
-ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
-    return ReportStartResult(StartAndWait(SystemProgramPath(file), parameters, 10000));
+ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters, Log& log) {
+    return ReportStartResult(StartAndWait(SystemProgramPath(file), parameters, 10000), log);
 }
 
 // CreateProcessW's error as the shell's start result, so the log says it the same way.

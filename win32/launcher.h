@@ -4,20 +4,22 @@
 
 #include <string>
 
-#include "core/system.h"
+#include "core/client_program.h"
+#include "core/log.h"
+#include "core/program_run.h"
 #include "win32/win32.h"
 
 // Starts `file` with `parameters` through the shell verb `operation`; `show` false hides
 // the program's window. A failed start is logged.
 ProgramRun RunProgram(const std::wstring& operation, const std::wstring& file,
-                      const std::wstring& parameters, bool show);
+                      const std::wstring& parameters, bool show, Log& log);
 
 // Runs one of the operating system's own programs (arp.exe, route.exe) with its window
 // hidden. It is started by its full path in the system directory, so that a program of
 // the same name in the current or the program's folder never runs in its place (Varnok
 // runs elevated), and awaited for at most 10 s, so that one change to the PC's tables
 // has ended before the next begins. How it ended is not looked at.
-ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters);
+ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters, Log& log);
 
 // Starts `path` hidden through the shell and waits for it to end, at most `timeoutMs`.
 // Returns the shell's start result (above 32 means started), as ShellExecuteW would.
@@ -35,4 +37,5 @@ std::wstring SystemProgramPath(const std::wstring& file);
 // Starts the program at `path` with `parameters` without a console window, its output
 // and errors going to a file of its own that is read when it ends. A failed start is
 // logged.
-ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters);
+ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters,
+                                 Log& log);

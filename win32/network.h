@@ -1,4 +1,4 @@
-// The PC's network adapters and neighbour table (IP Helper), for the System interface.
+// The PC's network adapters and neighbour table (IP Helper), for the PC tables' role.
 #pragma once
 
 #include <optional>

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "core/start_failure.h"
 #include "core/upload.h"
 #include "win32/launcher.h"
 
@@ -68,7 +67,8 @@ private:
 
 } // namespace
 
-ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters) {
+ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters,
+                                 Log& log) {
     UniqueHandle output = OutputFile();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -85,7 +85,7 @@ ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& p
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(path.c_str(), writable.data(), nullptr, nullptr, output ? TRUE : FALSE,
                           CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
-        const ProgramRun run = ReportStartResult(StartResultOfError(::GetLastError()));
+        const ProgramRun run = ReportStartResult(StartResultOfError(::GetLastError()), log);
         return {nullptr, run.failure};
     }
     UniqueHandle thread(started.hThread);

@@ -8,7 +8,7 @@ namespace {
 // Administrators may name global objects; the local name is the fallback elsewhere.
 constexpr const wchar_t* kNames[] = {L"Global\\Varnok.Tables", L"Local\\Varnok.Tables"};
 
-class MutexLock : public TablesLock {
+class MutexLock : public TablesLock::Held {
 public:
     explicit MutexLock(UniqueHandle mutex) : mutex_(std::move(mutex)) {}
     ~MutexLock() override { ::ReleaseMutex(mutex_.get()); }
@@ -21,7 +21,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TablesLock> WaitForTablesLock(bool wait) {
+std::unique_ptr<TablesLock::Held> WaitForTablesLock(bool wait) {
     for (const wchar_t* name : kNames) {
         UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name));
         if (!mutex) {
@@ -35,5 +35,5 @@ std::unique_ptr<TablesLock> WaitForTablesLock(bool wait) {
             return nullptr;
         }
     }
-    return std::make_unique<TablesLock>();
+    return std::make_unique<TablesLock::Held>();
 }

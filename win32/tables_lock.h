@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "core/system.h"
+#include "core/tables_lock.h"
 
 // Waits for the lock (without `wait`: nothing when another holds it now); a Varnok that
 // died holding it leaves it to the next one. Where no mutex can be had at all the
 // sequence runs unlocked rather than not at all.
-std::unique_ptr<TablesLock> WaitForTablesLock(bool wait);
+std::unique_ptr<TablesLock::Held> WaitForTablesLock(bool wait);

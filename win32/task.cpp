@@ -1,20 +1,53 @@
-// Work on a thread of its own.
+// Work on a thread of its own, and the way back to the window.
 #include "win32/task.h"
 
 #include <objbase.h>
 
 #include <utility>
 
-void BackgroundTask::Start(HWND window, UINT message, std::function<void(std::stop_token)> work) {
+UINT BackgroundTask::Message() {
+    static const UINT message = ::RegisterWindowMessageW(L"Varnok.RunPosted");
+    return message;
+}
+
+void BackgroundTask::Start(HWND window, std::function<void(std::stop_token)> work,
+                           std::function<void()> done) {
     Wait();
-    thread_ = std::jthread([window, message, work = std::move(work)](std::stop_token stop) {
-        // The shell starts arp.exe and route.exe, and the shell wants COM on its threads.
-        const HRESULT com =
-            ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        work(stop);
-        if (SUCCEEDED(com)) {
-            ::CoUninitialize();
+    window_ = window;
+    thread_ = std::jthread(
+        [this, work = std::move(work), done = std::move(done)](std::stop_token stop) mutable {
+            // The shell starts arp.exe and route.exe, and the shell wants COM on its threads.
+            const HRESULT com =
+                ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+            work(stop);
+            if (SUCCEEDED(com)) {
+                ::CoUninitialize();
+            }
+            Post(std::move(done));
+        });
+}
+
+void BackgroundTask::Post(std::function<void()> callable) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        posted_.push_back(std::move(callable));
+    }
+    ::PostMessageW(window_, Message(), 0, 0);
+}
+
+void BackgroundTask::RunPosted() {
+    for (;;) {
+        std::function<void()> next;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (posted_.empty()) {
+                return;
+            }
+            next = std::move(posted_.front());
+            posted_.pop_front();
         }
-        ::PostMessageW(window, message, 0, 0);
-    });
+        if (next) {
+            next(); // may start new work, or wait for this one
+        }
+    }
 }

@@ -1,9 +1,12 @@
-// Work that must not hold up the window: it runs on a thread of its own, and when it
-// has returned a message posted to a window says so. The window's thread then calls
-// Wait() (which returns at once) and reads what the work left behind.
+// Work that must not hold up the window: it runs on a thread of its own and reaches the
+// window in one way only, closures posted to it (Post), which the window's thread runs in
+// order when it receives the one registered message Message(). The last closure is the
+// `done` given to Start, posted once the work has returned.
 #pragma once
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <stop_token>
 #include <thread>
 
@@ -12,13 +15,22 @@
 class BackgroundTask {
 public:
     BackgroundTask() = default;
-    // A task still running is asked to stop and waited for.
+    // A task still running is asked to stop and waited for; closures not yet run are
+    // dropped.
     ~BackgroundTask() = default;
     BackgroundTask(const BackgroundTask&) = delete;
     BackgroundTask& operator=(const BackgroundTask&) = delete;
 
-    // Runs `work`; once it has returned, posts `message` to `window`.
-    void Start(HWND window, UINT message, std::function<void(std::stop_token)> work);
+    // Runs `work` off the window's thread, with COM started there; once it has returned,
+    // `done` is posted to `window`.
+    void Start(HWND window, std::function<void(std::stop_token)> work, std::function<void()> done);
+    // From the work: `callable` runs on the window's thread, after what was posted before.
+    void Post(std::function<void()> callable);
+    // On the window's thread, when the window receives Message(): runs what was posted.
+    void RunPosted();
+    // The message that tells a window that closures wait; registered once per session.
+    static UINT Message();
+
     // Started and not yet waited for.
     bool Running() const { return thread_.joinable(); }
     // Asks the work to end early; it decides what it still must do.
@@ -30,5 +42,8 @@ public:
     }
 
 private:
-    std::jthread thread_;
+    HWND window_ = nullptr;
+    std::mutex mutex_;
+    std::deque<std::function<void()>> posted_;
+    std::jthread thread_; // last: joined before the queue goes
 };

@@ -12,7 +12,6 @@
 
 #include "core/browser.h"
 #include "core/log.h"
-#include "core/start_failure.h"
 #include "win32/com.h"
 #include "win32/launcher.h"
 #include "win32/win32.h"
@@ -31,11 +30,11 @@ std::wstring StepFailed(const wchar_t* step, HRESULT result) {
 
 } // namespace
 
-std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
-                                                    const std::wstring& parameters) {
-    const ComScope com;
-    // Explorer's list of its windows leads to the desktop window's view, whose
-    // Shell.Application object opens documents inside Explorer's own process.
+namespace {
+
+// Explorer's list of its windows leads to the desktop window's active view. Nothing when
+// it was found, else the step that failed.
+std::optional<std::wstring> FindDesktopView(ComOwner<IShellView>& view) {
     ComOwner<IShellWindows> windows;
     HRESULT result = ::CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_ALL,
                                         __uuidof(IShellWindows), windows.put_void());
@@ -63,13 +62,19 @@ std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
     if (FAILED(result)) {
         return StepFailed(L"QueryService", result);
     }
-    ComOwner<IShellView> view;
     result = browser->QueryActiveShellView(view.put());
     if (FAILED(result) || !view) {
         return StepFailed(L"QueryActiveShellView", FAILED(result) ? result : E_POINTER);
     }
+    return std::nullopt;
+}
+
+// The view's Shell.Application object, which opens documents inside Explorer's own
+// process. Nothing when it was found, else the step that failed.
+std::optional<std::wstring> ShellOfView(IShellView& view, ComOwner<IShellDispatch2>& shell) {
     ComOwner<IDispatch> background;
-    result = view->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.put_void());
+    HRESULT result =
+        view.GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.put_void());
     if (FAILED(result)) {
         return StepFailed(L"GetItemObject", result);
     }
@@ -83,38 +88,53 @@ std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
     if (FAILED(result) || !application) {
         return StepFailed(L"get_Application", FAILED(result) ? result : E_POINTER);
     }
-    ComOwner<IShellDispatch2> shell;
     result = application->QueryInterface(__uuidof(IShellDispatch2), shell.put_void());
     if (FAILED(result)) {
         return StepFailed(L"IShellDispatch2", result);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
+                                                    const std::wstring& parameters) {
+    const ComScope com;
+    ComOwner<IShellView> view;
+    if (std::optional<std::wstring> failed = FindDesktopView(view)) {
+        return failed;
+    }
+    ComOwner<IShellDispatch2> shell;
+    if (std::optional<std::wstring> failed = ShellOfView(*view.get(), shell)) {
+        return failed;
     }
     const UniqueBstr fileText(::SysAllocStringLen(file.data(), static_cast<UINT>(file.size())));
     const Variant arguments(parameters);
     const Variant folder(std::wstring{});
     const Variant verb(std::wstring(L"open"));
     const Variant show(SW_SHOWNORMAL);
-    result = shell->ShellExecute(fileText.get(), arguments.lend(), folder.lend(), verb.lend(),
-                                 show.lend());
+    const HRESULT result = shell->ShellExecute(fileText.get(), arguments.lend(), folder.lend(),
+                                               verb.lend(), show.lend());
     if (result != S_OK) {
         return StepFailed(L"ShellExecute", result);
     }
     return std::nullopt;
 }
 
-ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters) {
+ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters, Log& log) {
     const ComScope com; // the shell wants COM on the thread for the direct open as well
     const std::optional<std::wstring> failure = OpenThroughDesktopShell(file, parameters);
     if (!failure) {
         return {true, L""};
     }
-    WriteLogLine(L"The desktop's shell did not open it (" + *failure + L"); opened directly.");
-    return RunProgram(L"open", file, parameters, true);
+    log.Write(L"The desktop's shell did not open it (" + *failure + L"); opened directly.");
+    return RunProgram(L"open", file, parameters, true, log);
 }
 
-ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments) {
+ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments, Log& log) {
     if (!IsFullPath(program)) {
         const std::wstring failure = L"The program is not named by a full path: " + program;
-        WriteLogLine(failure);
+        log.Write(failure);
         return {false, failure};
     }
     // A path cannot hold a double quote, so quoting it keeps its blanks inside.
@@ -129,7 +149,7 @@ ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& a
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &startup, &started)) {
-        return ReportStartResult(StartResultOfError(::GetLastError()));
+        return ReportStartResult(StartResultOfError(::GetLastError()), log);
     }
     const UniqueHandle process(started.hProcess);
     const UniqueHandle thread(started.hThread);

@@ -8,7 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "core/system.h"
+#include "core/log.h"
+#include "core/program_run.h"
 
 // Asks Explorer's desktop window to open `file` with `parameters` ("open", shown
 // normally). Nothing when Explorer took the request, else the step that failed and its
@@ -19,10 +20,10 @@ std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
 
 // Opens `file` through the desktop's shell as above; when that fails, logs why and opens
 // it with the shell directly (ShellExecuteW "open", shown), with Varnok's own rights.
-ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters);
+ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters, Log& log);
 
 // Starts the program at `program` with `arguments` as a process of its own (shown, not
 // awaited), never through the shell. `program` must be a full path: a name relative to
 // the current folder could be a planted program, and it would run elevated. A failed
 // start is logged.
-ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments);
+ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments, Log& log);

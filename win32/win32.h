@@ -1,8 +1,10 @@
-// Small owners for Windows handles and the one piece of process-wide window state.
+// Small owners for Windows handles, and the string table.
 // Only files of the Windows edge include this header.
 #pragma once
 
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <string>
 #include <utility>
@@ -46,9 +48,15 @@ inline void CloseRegistryKey(HKEY key) {
     ::RegCloseKey(key);
 }
 
+// Memory the shell and COM hand out (a known folder's path).
+inline void FreeTaskMemory(wchar_t* memory) {
+    ::CoTaskMemFree(memory);
+}
+
 using UniqueHandle = UniqueOwner<HANDLE, CloseKernelHandle>;
 using UniqueKey = UniqueOwner<HKEY, CloseRegistryKey>;
 using UniqueModule = UniqueOwner<HMODULE, ReleaseModule>;
+using UniqueTaskString = UniqueOwner<wchar_t*, FreeTaskMemory>;
 
 // File functions say "no handle" with INVALID_HANDLE_VALUE rather than null.
 inline UniqueHandle OwnFile(HANDLE file) {
@@ -65,6 +73,3 @@ inline std::wstring LoadStringText(unsigned id) {
                                   : std::wstring();
 }
 
-// The application's main window (the tabbed dialog) while it exists, else null.
-HWND GetAppMainWindow();
-void SetAppMainWindow(HWND window);

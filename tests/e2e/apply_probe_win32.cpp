@@ -17,7 +17,9 @@
 #include "app/notices.h"
 #include "core/log.h"
 #include "core/setup.h"
-#include "win32/system.h"
+#include "win32/data_store.h"
+#include "win32/registry_settings.h"
+#include "win32/roles.h"
 #include "win32/win32.h"
 
 namespace {
@@ -25,6 +27,7 @@ namespace {
 // The boxes an "Apply" would show, kept in order instead.
 class RecordedBoxes : public Notices {
 public:
+    explicit RecordedBoxes(Log& log) : Notices(log) {}
     void MessageId(unsigned id, const std::wstring&) override {
         texts.push_back(LoadStringText(id));
     }
@@ -57,18 +60,22 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: apply_probe MAC ADDRESS NETMASK GATEWAY [debug]\n");
         return 2;
     }
-    if (argc > 5 && std::wstring(argv[5]) == L"debug") {
-        SetDebugFlag();
-    }
+    Win32DataStore store;
+    Log log(store, argc > 5 && std::wstring(argv[5]) == L"debug");
     WSADATA data;
     if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         return 2;
     }
-    Win32System system;
-    RecordedBoxes boxes;
+    Win32Tables tables(log);
+    Win32Echoes echoes;
+    Win32Clock clock;
+    RegistrySettings settings(L"Strandel");
+    SettingsChangeRecord changes(settings);
+    NamedTablesLock lock;
+    RecordedBoxes boxes(log);
     const auto start = std::chrono::steady_clock::now();
     // Where the window would ask, the adapter named by VARNOK_E2E_CHOOSE answers.
-    const std::vector<Adapter> adapters = system.Adapters();
+    const std::vector<Adapter> adapters = tables.Adapters();
     std::optional<UnitPath> path = PathWithoutAsking(adapters, address);
     if (!path) {
         const char* wanted = std::getenv("VARNOK_E2E_CHOOSE");
@@ -80,7 +87,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         path = PathThrough(adapters.at(chosen), address);
     }
-    ShowOutcome(boxes, Setup(system, argv[1], address, netmask, gateway, *path).Run());
+    const AssignmentRoles roles{tables, echoes, clock, changes, lock, log};
+    ShowOutcome(boxes, Setup(roles, argv[1], address, netmask, gateway, *path).Run());
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     ::WSACleanup();

@@ -351,8 +351,9 @@ void RecordingNotices::Beep() {
     trace_.Record(L"beep");
 }
 
-Pc::Pc(LogSwitch logSwitch)
-    : logOwner(logSwitch == LogSwitch::On ? std::make_unique<Log>(store) : std::make_unique<Log>()),
+Pc::Pc(LogSwitch logSwitch, std::unique_ptr<FakeStore> ownStore)
+    : storeOwner(std::move(ownStore)), store(*storeOwner),
+      logOwner(logSwitch == LogSwitch::On ? std::make_unique<Log>(store) : std::make_unique<Log>()),
       log(*logOwner) {}
 
 Services Pc::ServicesWith(Settings& chosen) {

@@ -250,10 +250,11 @@ private:
 enum class LogSwitch { Off, On };
 
 // One stand-in for each role, on one trace, with the log on or off; Services() hands them
-// down as the application does.
+// down as the application does. The data store may be one of the tests' own.
 class Pc {
 public:
-    explicit Pc(LogSwitch log = LogSwitch::Off);
+    explicit Pc(LogSwitch log = LogSwitch::Off,
+                std::unique_ptr<FakeStore> ownStore = std::make_unique<FakeStore>());
     Pc(const Pc&) = delete;
     Pc& operator=(const Pc&) = delete;
 
@@ -263,7 +264,8 @@ public:
     UploadRoles Upload() { return AllServices().Upload(); }
 
     Trace trace;
-    FakeStore store;
+    std::unique_ptr<FakeStore> storeOwner;
+    FakeStore& store;
     std::unique_ptr<Log> logOwner; // declared before those that log
     Log& log;
     FakeClock clock{trace};

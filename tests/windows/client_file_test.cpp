@@ -12,7 +12,9 @@
 
 #include "core/log.h"
 #include "tests/support.h"
-#include "win32/system.h"
+#include "core/log.h"
+#include "win32/data_store.h"
+#include "win32/roles.h"
 
 namespace {
 
@@ -52,15 +54,12 @@ std::wstring RightsOf(const fs::path& folder) {
 class ClientFolder : public ::testing::Test {
 protected:
     void SetUp() override { ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", marker.c_str()); }
-    void TearDown() override {
-        ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", nullptr);
-        ClearDebugFlagForTesting();
-    }
+    void TearDown() override { ::SetEnvironmentVariableW(L"VARNOK_HELPER_TOUCH", nullptr); }
     // Starts the client kept in `in` and awaits it: the command line the started program
     // was given, empty when nothing ran.
-    std::string StartFrom(const fs::path& in) {
+    std::string StartFrom(const fs::path& in, Log& log) {
         fs::remove(marker);
-        ClientStart start = Win32System(in.wstring()).StartClient(L"--exit 0");
+        ClientStart start = Win32Client(log, in.wstring()).Start(L"--exit 0");
         failure = start.failure;
         EXPECT_TRUE(!start.client || start.client->Await(10000));
         return ReadFileBytes(marker);
@@ -71,7 +70,12 @@ protected:
     const fs::path folder = elsewhere.path() / "Varnok";
     const fs::path client = folder / "tftp.exe";
     const fs::path marker = elsewhere.path() / "client-ran";
+    std::string StartFrom(const fs::path& in) { return StartFrom(in, off); }
+
     std::wstring failure;
+    Win32DataStore store;
+    Log log{store}; // on: "varnok.log" in the current folder
+    Log off;
 };
 
 TEST_F(ClientFolder, HoldsTheEmbeddedClientAgainBeforeEveryStart) {
@@ -110,7 +114,6 @@ TEST_F(ClientFolder, NeverTheOneInTheCurrentFolder) {
     EXPECT_NE(StartFrom(folder).find(client.string()), std::string::npos) << failure;
 
     // A folder that cannot be used fails the start, with its reason in the log.
-    SetDebugFlag();
     std::ofstream(elsewhere.path() / "a file") << "not a folder";
     const fs::path missing = elsewhere.path() / "missing" / "Varnok";
     const struct {
@@ -123,7 +126,7 @@ TEST_F(ClientFolder, NeverTheOneInTheCurrentFolder) {
         {L"", L"There is no folder for the TFTP client: ProgramData is unknown."},
     };
     for (const auto& c : unusable) {
-        EXPECT_EQ(StartFrom(c.folder), "");
+        EXPECT_EQ(StartFrom(c.folder, log), "");
         EXPECT_EQ(failure, c.reason);
         EXPECT_NE(ReadFileBytes("varnok.log").find(LogEntryBytes(c.reason)), std::string::npos);
     }

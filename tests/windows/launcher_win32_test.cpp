@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
+#include "win32/data_store.h"
 #include "tests/support.h"
 #include "win32/win32.h"
 
@@ -15,8 +16,10 @@ using testing_support::ReadFileBytes;
 
 class Launcher : public ::testing::Test {
 protected:
-    void TearDown() override { ClearDebugFlagForTesting(); }
     testing_support::ScopedTempDir dir;
+    Win32DataStore store;
+    Log log{store}; // on: "varnok.log" in the current folder
+    Log off;
 };
 
 std::wstring SystemProgram(const wchar_t* name) {
@@ -26,35 +29,31 @@ std::wstring SystemProgram(const wchar_t* name) {
 }
 
 TEST_F(Launcher, AnExistingProgramStartsAndNothingIsLogged) {
-    SetDebugFlag();
-    EXPECT_TRUE(RunProgram(L"open", SystemProgram(L"cmd.exe"), L"/c exit 0", false).started);
+    EXPECT_TRUE(RunProgram(L"open", SystemProgram(L"cmd.exe"), L"/c exit 0", false, log).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
 TEST_F(Launcher, AMissingProgramFailsAndLogsWhy) {
-    SetDebugFlag();
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false).started);
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false, log).started);
     EXPECT_EQ(ReadFileBytes("varnok.log"), "The specified file was not found.\r\n");
 }
 
 TEST_F(Launcher, AMissingProgramWithTheLogOffLeavesNoFile) {
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false).started);
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false, off).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
 TEST_F(Launcher, LogsIntoTheCurrentDirectoryNotTheProgramsFolder) {
-    SetDebugFlag();
     wchar_t self[MAX_PATH];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::filesystem::path programFolder = std::filesystem::path(self).parent_path();
     ASSERT_NE(programFolder, std::filesystem::current_path());
-    RunProgram(L"open", L"no-such-program-here.exe", L"", false);
+    RunProgram(L"open", L"no-such-program-here.exe", L"", false, log);
     EXPECT_TRUE(std::filesystem::exists("varnok.log"));
     EXPECT_FALSE(std::filesystem::exists(programFolder / "varnok.log"));
 }
 
 TEST_F(Launcher, ALockedLogDropsTheEntryAndChangesNothingElse) {
-    SetDebugFlag();
     {
         std::ofstream existing("varnok.log", std::ios::binary);
         existing << "kept\r\n";
@@ -64,7 +63,7 @@ TEST_F(Launcher, ALockedLogDropsTheEntryAndChangesNothingElse) {
     UniqueHandle lock = OwnFile(::CreateFileW(L"varnok.log", GENERIC_READ, 0, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(lock);
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false).started);
+    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false, log).started);
     lock.reset();
     EXPECT_EQ(ReadFileBytes("varnok.log"), "kept\r\n");
 }

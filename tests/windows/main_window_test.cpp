@@ -13,6 +13,7 @@
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 #include "tests/windows/registry_support.h"
+#include "win32/registry_settings.h"
 
 namespace {
 
@@ -52,20 +53,18 @@ void SelectTab(HWND main, int index) {
 
 class MainWindow : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fakes::Reset();
-        DeleteSettings();
-    }
+    void SetUp() override { DeleteSettings(); }
     void TearDown() override { DeleteSettings(); }
     ScopedTempDir dir;
-    fakes::RecordingSystem system;
-    fakes::RecordingNotices notices;
+    fakes::Pc pc;
+    RegistrySettings settings{L"Strandel"};
+    Services services = pc.ServicesWith(settings);
 };
 
 TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
     PutValue(L"Init", L"IP", REG_BINARY, {10, 0, 0, 7});
     PutValue(L"Init", L"Netmask", REG_BINARY, {255, 255, 255, 0});
-    TabContainer window(system, notices);
+    TabContainer window(services, pc.notices);
     bool ran = false;
     steps = [&] {
         HWND main = window.hwnd();
@@ -75,7 +74,6 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
         wchar_t caption[64] = {};
         ::GetWindowTextW(main, caption, 64);
         EXPECT_STREQ(caption, L"Varnok 2.6");
-        EXPECT_EQ(GetAppMainWindow(), main);
         EXPECT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 3);
         EXPECT_EQ(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 0);
         EXPECT_TRUE(::IsWindowVisible(ipPage));
@@ -101,7 +99,6 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
         EXPECT_TRUE(::IsWindowVisible(ipPage));
         EXPECT_FALSE(::IsWindowVisible(filePage));
         // "Show" takes the typed address into the copy: the update tab follows.
-        fakes::world().launchSucceeds = [](const fakes::Launch&) { return true; };
         ::SendMessageW(::GetDlgItem(ipPage, IDC_SHOW), BM_CLICK, 0, 0);
         SelectTab(main, 1);
         EXPECT_EQ(ShownAddress(::GetDlgItem(filePage, IDC_CURRENT_IP)),
@@ -117,15 +114,15 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
     EXPECT_EQ(window.RunModal(nullptr), IDCANCEL);
     EXPECT_TRUE(ran);
     EXPECT_EQ(window.hwnd(), nullptr);
-    EXPECT_EQ(GetAppMainWindow(), nullptr);
 }
 
 // An "Apply" whose echoes each take 300 ms. `onEcho` runs on the work's thread.
-void ApplyWithSlowEchoes(HWND main, HWND ipPage, std::function<void(int echo)> onEcho) {
-    fakes::world().adapters = {
+void ApplyWithSlowEchoes(fakes::Pc& pc, HWND main, HWND ipPage,
+                         std::function<void(int echo)> onEcho) {
+    pc.tables.adapters = {
         Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
     auto echoes = std::make_shared<int>(0);
-    fakes::world().onEcho = [=] {
+    pc.echoes.onEcho = [=] {
         onEcho(++*echoes);
         ::Sleep(300);
     };
@@ -137,7 +134,7 @@ void ApplyWithSlowEchoes(HWND main, HWND ipPage, std::function<void(int echo)> o
 }
 
 TEST_F(MainWindow, EnterPressesTheFocusedButtonElseThePagesDefault) {
-    TabContainer window(system, notices);
+    TabContainer window(services, pc.notices);
     steps = [&] {
         HWND main = window.hwnd();
         HWND ipPage = window.AddressPage().hwnd();
@@ -154,15 +151,15 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonElseThePagesDefault) {
         enter(::GetDlgItem(ipPage, IDC_SHOW));
         enter(::GetDlgItem(ipPage, IDC_SERIAL));
         closeWhen = [&, main] {
-            const Trace trace = fakes::Trace();
+            const Trace trace = pc.trace.Lines();
             return !trace.empty() && trace.back() == L"msg 110" ? main : nullptr;
         };
         ::SetTimer(nullptr, 0, 20, CloseWhenDone);
     };
-    fakes::world().ownAddresses = {};
+    pc.tables.ownAddresses = {};
     ::SetTimer(nullptr, 0, 10, RunSteps);
     window.RunModal(nullptr);
-    const Trace trace = fakes::world().trace;
+    const Trace trace = pc.trace.Lines();
     ASSERT_FALSE(trace.empty());
     EXPECT_EQ(trace.front(), L"sys arp.exe|-d 0.0.0.0"); // the start's
     EXPECT_NE(std::find(trace.begin(), trace.end(), L"run open|http://10.0.0.5||show"),
@@ -171,12 +168,12 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonElseThePagesDefault) {
 }
 
 TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
-    TabContainer window(system, notices);
+    TabContainer window(services, pc.notices);
     DWORD worstMs = 0;
     bool contentDisabled = false;
     steps = [&] {
         HWND main = window.hwnd();
-        ApplyWithSlowEchoes(main, window.AddressPage().hwnd(), [&, main](int) {
+        ApplyWithSlowEchoes(pc, main, window.AddressPage().hwnd(), [&, main](int) {
             const DWORD start = ::GetTickCount();
             DWORD_PTR result = 0;
             EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 100, &result), 0);
@@ -192,7 +189,7 @@ TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
     };
     ::SetTimer(nullptr, 0, 10, RunSteps);
     closeWhen = [&] {
-        const Trace trace = fakes::Trace();
+        const Trace trace = pc.trace.Lines();
         return !trace.empty() && trace.back() == L"msg 110" ? window.hwnd() : nullptr;
     };
     ::SetTimer(nullptr, 0, 20, CloseWhenDone);
@@ -201,14 +198,14 @@ TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
                 static_cast<unsigned long>(worstMs));
     EXPECT_LT(worstMs, 100u);
     EXPECT_TRUE(contentDisabled);
-    EXPECT_EQ(fakes::world().trace.back(), L"msg 110");
+    EXPECT_EQ(pc.trace.Last(), L"msg 110");
 }
 
 TEST_F(MainWindow, ClosingDuringApplyEndsOnlyAfterTheCleanUp) {
-    TabContainer window(system, notices);
+    TabContainer window(services, pc.notices);
     steps = [&] {
         HWND main = window.hwnd();
-        ApplyWithSlowEchoes(main, window.AddressPage().hwnd(), [main](int echo) {
+        ApplyWithSlowEchoes(pc, main, window.AddressPage().hwnd(), [main](int echo) {
             if (echo == 1) {
                 ::PostMessageW(main, WM_CLOSE, 0, 0); // the close box, mid-sequence
             }
@@ -216,7 +213,7 @@ TEST_F(MainWindow, ClosingDuringApplyEndsOnlyAfterTheCleanUp) {
     };
     ::SetTimer(nullptr, 0, 10, RunSteps);
     EXPECT_EQ(window.RunModal(nullptr), IDCANCEL);
-    const Trace trace = fakes::world().trace;
+    const Trace trace = pc.trace.Lines();
     EXPECT_EQ(std::count(trace.begin(), trace.end(), L"echo 10.0.0.5"), 1); // no more echoes
     EXPECT_EQ(trace.back(), L"record clear"); // the clean-up ran; no box was shown
     EXPECT_EQ(trace[trace.size() - 4], L"sys arp.exe|-d 10.0.0.5 10.0.0.20");

@@ -1,5 +1,6 @@
 // The program's own boxes and the string table, for real.
 #include "app/notices_win32.h"
+#include "win32/data_store.h"
 
 #include <filesystem>
 #include <string>
@@ -73,13 +74,15 @@ template <typename Show> auto WithBoxWatcher(Show show) {
 
 class RealBox : public ::testing::Test {
 protected:
-    void TearDown() override { ClearDebugFlagForTesting(); }
     testing_support::ScopedTempDir dir;
+    Win32DataStore store;
+    Log log{store}; // on: "varnok.log" in the current folder
+    Log off;
 };
 
 TEST_F(RealBox, ShowMessageIdShowsTheStringTableText) {
-    WithBoxWatcher([] {
-        Win32Notices().MessageId(110);
+    WithBoxWatcher([&] {
+        Win32Notices(off).MessageId(110);
         return 0;
     });
     ASSERT_TRUE(seen.found);
@@ -90,9 +93,8 @@ TEST_F(RealBox, ShowMessageIdShowsTheStringTableText) {
 }
 
 TEST_F(RealBox, ShowMessageIdNeverLogs) {
-    SetDebugFlag();
-    WithBoxWatcher([] {
-        Win32Notices().MessageId(108);
+    WithBoxWatcher([&] {
+        Win32Notices(log).MessageId(108);
         return 0;
     });
     EXPECT_EQ(seen.text, L"SUCCESS!");
@@ -100,8 +102,8 @@ TEST_F(RealBox, ShowMessageIdNeverLogs) {
 }
 
 TEST_F(RealBox, AnUnknownNumberShowsAnEmptyBox) {
-    WithBoxWatcher([] {
-        Win32Notices().MessageId(200);
+    WithBoxWatcher([&] {
+        Win32Notices(off).MessageId(200);
         return 0;
     });
     ASSERT_TRUE(seen.found);
@@ -109,9 +111,8 @@ TEST_F(RealBox, AnUnknownNumberShowsAnEmptyBox) {
 }
 
 TEST_F(RealBox, AMessageShowsAndLogsItsText) {
-    SetDebugFlag();
-    WithBoxWatcher([] {
-        Win32Notices().Message(L"No file selected");
+    WithBoxWatcher([&] {
+        Win32Notices(log).Message(L"No file selected");
         return 0;
     });
     ASSERT_TRUE(seen.found);

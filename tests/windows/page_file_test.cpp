@@ -4,7 +4,7 @@
 // to end.
 #include "app/page_file.h"
 
-#include "win32/system.h"
+#include "win32/roles.h"
 
 #include <chrono>
 #include <filesystem>
@@ -26,13 +26,15 @@ using Clock = std::chrono::steady_clock;
 
 const EchoReply kAnswered{true, 0};
 
-// The recording system, except that the client is started for real.
-class RealClientSystem : public fakes::RecordingSystem {
+// The recording client, except that it is started for real from `folder`.
+class RealClient : public fakes::FakeClient {
 public:
-    ClientStart StartClient(const std::wstring& parameters) override {
-        return Win32System(clientFolder).StartClient(parameters);
+    using FakeClient::FakeClient;
+    ClientStart Start(const std::wstring& parameters) override {
+        Log off;
+        return Win32Client(off, folder).Start(parameters);
     }
-    std::wstring clientFolder;
+    std::wstring folder;
 };
 
 std::string HelperBytes() {
@@ -41,11 +43,12 @@ std::string HelperBytes() {
     return ReadFileBytes(std::filesystem::path(self).parent_path() / "varnok_test_helper.exe");
 }
 
-class UpdatePage : public PageFixture<PageFile, IDD_PAGE_FILE, RealClientSystem> {
+class UpdatePage : public PageFixture<PageFile> {
 protected:
     void SetUp() override {
         PageFixture::SetUp();
-        system_.clientFolder = (clientHome.path() / "Varnok").wstring();
+        client_ = &realClient;
+        realClient.folder = (clientHome.path() / "Varnok").wstring();
         for (const wchar_t* name :
              {L"VARNOK_HELPER_EXIT", L"VARNOK_HELPER_SLEEP", L"VARNOK_HELPER_TOUCH"}) {
             ::SetEnvironmentVariableW(name, nullptr);
@@ -54,10 +57,11 @@ protected:
             std::ofstream(image) << "image";
         }
     }
-    PageFile& Open() {
-        OpenPage().SetTickPeriodForTesting(5);
-        return *page_;
+    // The bar ticks every 5 ms.
+    std::unique_ptr<PageFile> MakePage() override {
+        return std::make_unique<PageFile>(*services_, pc.notices, 5);
     }
+    PageFile& Open() { return OpenPage(); }
     // The address the main window hands over when the update tab is selected.
     void HandAddress(const char* address) {
         page_->SetCurrentAddress(Addr(address), Addr("255.255.255.0"), Addr("10.0.0.1"));
@@ -78,6 +82,7 @@ protected:
 
     ScopedTempDir clientHome;
     ScopedTempDir dir; // the current directory
+    RealClient realClient{pc.trace, pc.log};
 };
 
 TEST_F(UpdatePage, KeepsTheClientInItsFolderNeverInTheCurrentOne) {
@@ -85,9 +90,9 @@ TEST_F(UpdatePage, KeepsTheClientInItsFolderNeverInTheCurrentOne) {
     Open();
     HandAddress("10.0.0.5");
     Type(IDC_BIN_PATH, L"unit.bin");
-    fakes::world().echoReplies = {kAnswered};
+    pc.echoes.replies = {kAnswered};
     Update(IDC_BIN_UPDATE);
-    const std::filesystem::path client = std::filesystem::path(system_.clientFolder) / "tftp.exe";
+    const std::filesystem::path client = std::filesystem::path(realClient.folder) / "tftp.exe";
     EXPECT_NE(ReadFileBytes("client-ran").find(client.string()), std::string::npos);
     EXPECT_EQ(ReadFileBytes(client), HelperBytes()); // the whole embedded image
     EXPECT_FALSE(std::filesystem::exists("tftp.exe"));
@@ -120,9 +125,9 @@ TEST_F(UpdatePage, ChecksComeAfterBothPathsAreSaved) {
         HandAddress(c.address);
         Type(IDC_BIN_PATH, c.binPath);
         Type(IDC_ROM_PATH, L"C:\\web\\pages.ROM");
-        fakes::world().trace.clear();
+        pc.trace.Clear();
         Click(IDC_BIN_UPDATE);
-        EXPECT_EQ(fakes::world().trace, Trace{c.message});
+        EXPECT_EQ(pc.trace.Lines(), Trace{c.message});
         EXPECT_EQ(Stored(L"BinFile"), c.binPath);
         EXPECT_EQ(Stored(L"WebFile"), L"C:\\web\\pages.ROM");
         EXPECT_TRUE(::IsWindowEnabled(host_));
@@ -135,9 +140,9 @@ TEST_F(UpdatePage, AnUnansweredPingFailsAtOnceAndStartsNoClient) {
     Open();
     HandAddress("10.0.0.5");
     Type(IDC_BIN_PATH, L"unit.bin");
-    fakes::world().trace.clear();
+    pc.trace.Clear();
     Update(IDC_BIN_UPDATE);
-    const Trace& trace = fakes::world().trace;
+    const Trace& trace = pc.trace.Lines();
     ASSERT_GE(trace.size(), 3u);
     EXPECT_EQ(trace[trace.size() - 3], L"icmp close"); // the ping is released, then the box
     EXPECT_EQ(trace.back(), L"msg 110");
@@ -167,12 +172,12 @@ TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
         Open();
         HandAddress("10.0.0.5");
         Type(c.firmware ? IDC_BIN_PATH : IDC_ROM_PATH, L"image file");
-        fakes::world().echoReplies = {kAnswered};
+        pc.echoes.replies = {kAnswered};
         // The client's firewall rule is looked at first; it is in place already here.
-        fakes::world().firewallRule = FirewallRule{L"C:\\work\\tftp.exe", true, true, true};
-        fakes::world().trace.clear();
+        pc.firewall.rule = FirewallRule{L"C:\\work\\tftp.exe", true, true, true};
+        pc.trace.Clear();
         Update(c.firmware ? IDC_BIN_UPDATE : IDC_ROM_UPDATE);
-        EXPECT_EQ(fakes::world().trace,
+        EXPECT_EQ(pc.trace.Lines(),
                   (Trace{L"firewall find Varnok TFTP client", L"icmp load", L"icmp create",
                          L"echo 10.0.0.5", L"icmp close", L"icmp free", c.outcome}));
         EXPECT_TRUE(std::filesystem::exists("client-ran"));
@@ -189,27 +194,27 @@ TEST_F(UpdatePage, AClientStillSendingAfterTheWaitIsWaitedFor) {
     Open();
     HandAddress("10.0.0.5");
     Type(IDC_ROM_PATH, L"pages.ROM");
-    fakes::world().echoReplies = {kAnswered};
+    pc.echoes.replies = {kAnswered};
     const auto start = Clock::now();
     Click(IDC_ROM_UPDATE); // 15 ticks of 5 ms, then the client's own 1.5 s
     PumpUntil([this] { return Position(IDC_ROM_PROGRESS) == 15; }); // full while it sends
     PumpUntil([this] { return !page_->Updating(); });
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1400));
-    EXPECT_EQ(fakes::world().trace.back(), L"msg 108");
+    EXPECT_EQ(pc.trace.Last(), L"msg 108");
     EXPECT_EQ(Position(IDC_ROM_PROGRESS), 0);
 }
 
 TEST_F(UpdatePage, AClientThatCannotStartFailsAfterTheFullWait) {
     Open();
-    std::ofstream(std::filesystem::path(system_.clientFolder)) << "no folder"; // no client kept
+    std::ofstream(std::filesystem::path(realClient.folder)) << "no folder"; // no client kept
     HandAddress("10.0.0.5");
     Type(IDC_BIN_PATH, L"unit.bin");
-    fakes::world().echoReplies = {kAnswered};
+    pc.echoes.replies = {kAnswered};
     const auto start = Clock::now();
     Update(IDC_BIN_UPDATE);
-    EXPECT_EQ(fakes::world().trace.back(), L"msg 110|The TFTP client could not be started: "
+    EXPECT_EQ(pc.trace.Last(), L"msg 110|The TFTP client could not be started: "
                                            L"The folder " +
-                                               system_.clientFolder + L" is not a plain folder.");
+                                               realClient.folder + L" is not a plain folder.");
     EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);                        // the wait ran to its end:
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(150)); // 30 ticks of 5 ms
 }
@@ -271,17 +276,17 @@ TEST_F(UpdatePage, OnlyAnExistingFileIsSentAndByItsAbsolutePath) {
         Open();
         HandAddress("10.0.0.5");
         Type(IDC_BIN_PATH, c.typed);
-        fakes::world().echoReplies = {kAnswered};
-        fakes::world().trace.clear();
+        pc.echoes.replies = {kAnswered};
+        pc.trace.Clear();
         Update(IDC_BIN_UPDATE);
         if (c.sent) {
-            EXPECT_EQ(fakes::world().trace.back(), L"msg 108");
+            EXPECT_EQ(pc.trace.Last(), L"msg 108");
             const std::string ran = ReadFileBytes(marker);
             EXPECT_NE(ran.find("PUT \"" + std::filesystem::path(absolute).string() + "\""),
                       std::string::npos)
                 << ran;
         } else {
-            EXPECT_EQ(fakes::world().trace, Trace{L"box File not found"}); // before any echo
+            EXPECT_EQ(pc.trace.Lines(), Trace{L"box File not found"}); // before any echo
             EXPECT_FALSE(std::filesystem::exists(marker));
         }
         page_.reset();

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,11 +13,43 @@
 
 #include "tests/fakes/fakes.h"
 #include "tests/windows/registry_support.h"
+#include "win32/data_store.h"
+#include "win32/registry_settings.h"
 
 namespace testing_support {
 
-template <typename PageType, UINT TemplateId, typename SystemType = fakes::RecordingSystem>
-class PageFixture : public ::testing::Test {
+// The recording data store, except that the technician's files (a list to import, an image
+// to send, the record's export) are real files on disk, as the page's dialogs give them.
+class DiskStore : public fakes::FakeStore {
+public:
+    bool Exists(const std::wstring& name) override {
+        return std::filesystem::exists(std::filesystem::path(PathOf(name)));
+    }
+    bool CopyOut(const std::wstring& name, const std::wstring& destination,
+                 std::wstring& failure) override {
+        std::error_code error;
+        std::filesystem::copy_file(PathOf(name), destination,
+                                   std::filesystem::copy_options::overwrite_existing, error);
+        failure = error ? L"cannot copy" : L"";
+        return !error;
+    }
+    std::optional<std::wstring> ExistingFile(const std::wstring& typed) override {
+        return disk_.ExistingFile(typed);
+    }
+    std::optional<std::string> ReadFile(const std::wstring& path) override {
+        return disk_.ReadFile(path);
+    }
+    std::optional<FileFacts> DescribeFile(const std::wstring& path) override {
+        return disk_.DescribeFile(path);
+    }
+
+private:
+    Win32DataStore disk_;
+};
+
+// A page created for real as the child of a host window, on the recording stand-ins, with
+// its settings in the registry.
+template <typename PageType> class PageFixture : public ::testing::Test {
 protected:
     // One visible host window for the whole suite: under Wine without a window manager,
     // hiding or destroying a top-level window waits about two seconds for the X server.
@@ -25,18 +59,23 @@ protected:
     }
     static void TearDownTestSuite() { ::DestroyWindow(host_); }
 
-    void SetUp() override {
-        fakes::Reset();
-        DeleteSettings();
-    }
+    void SetUp() override { DeleteSettings(); }
     void TearDown() override {
         page_.reset();
+        services_.reset();
         DeleteSettings();
     }
 
+    // The page on `services_`; a fixture may make it otherwise.
+    virtual std::unique_ptr<PageType> MakePage() {
+        return std::make_unique<PageType>(*services_, pc.notices);
+    }
     PageType& OpenPage() {
-        page_ = std::make_unique<PageType>(system_, notices_);
-        EXPECT_TRUE(page_->CreateChild(TemplateId, host_));
+        services_.emplace(Services{pc.tables, pc.echoes, pc.clock, client_ ? *client_ : pc.client,
+                                   pc.firewall, pc.store, settings_, pc.changes, pc.lock,
+                                   desktop_ ? *desktop_ : pc.desktop, pc.log, pc.record});
+        page_ = MakePage();
+        EXPECT_TRUE(page_->CreateChild(host_));
         ::ShowWindow(page_->hwnd(), SW_SHOW);
         return *page_;
     }
@@ -67,8 +106,11 @@ protected:
     }
 
     static inline HWND host_ = nullptr;
-    SystemType system_;
-    fakes::RecordingNotices notices_;
+    fakes::Pc pc{fakes::LogSwitch::Off, std::make_unique<DiskStore>()};
+    RegistrySettings settings_{L"Strandel"};
+    ClientProgram* client_ = nullptr; // set: the client role instead of the recording one
+    Desktop* desktop_ = nullptr;      // set: the desktop role instead of the recording one
+    std::optional<Services> services_;
     std::unique_ptr<PageType> page_;
 };
 

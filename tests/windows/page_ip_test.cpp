@@ -18,6 +18,8 @@
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 #include "tests/windows/page_fixture.h"
+#include "win32/data_store.h"
+#include "win32/roles.h"
 #include "win32/web_page.h"
 
 namespace {
@@ -31,9 +33,24 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
-class AddressPage : public PageFixture<PageIP, IDD_PAGE_IP> {
+// The recording desktop, except that the class registry is the test prefix's own.
+class DesktopOnRegistry : public fakes::FakeDesktop {
+public:
+    using FakeDesktop::FakeDesktop;
+    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override {
+        Log off;
+        return Win32Desktop(off).ClassDefault(keyName);
+    }
+};
+
+class AddressPage : public PageFixture<PageIP> {
 protected:
+    void SetUp() override {
+        PageFixture::SetUp();
+        desktop_ = &registryDesktop;
+    }
     PageIP& Open() { return OpenPage(); }
+    DesktopOnRegistry registryDesktop{pc.trace, pc.log};
     void SetAddress(int id, BYTE a, BYTE b, BYTE c, BYTE d) const {
         ::SendMessageW(Item(id), IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
     }
@@ -46,7 +63,7 @@ TEST_F(AddressPage, FirstStartShowsSerial1000AndRemovesTheEntryOf0000) {
     for (int id : {IDC_NEW_IP, IDC_NEW_NETMASK, IDC_NEW_GATEWAY}) {
         EXPECT_EQ(AddressOf(id), 0u) << id;
     }
-    EXPECT_EQ(fakes::world().trace, Trace{L"sys arp.exe|-d 0.0.0.0"});
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"sys arp.exe|-d 0.0.0.0"});
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_APPLY)));
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_SHOW)));
     // Reading created the section; nothing was written into it.
@@ -66,7 +83,7 @@ TEST_F(AddressPage, LoadsStoredValuesAndRebuildsTheMac) {
     EXPECT_EQ(AddressOf(IDC_NEW_IP), MAKEIPADDRESS(10, 0, 0, 7));
     EXPECT_EQ(AddressOf(IDC_NEW_NETMASK), MAKEIPADDRESS(255, 255, 255, 0));
     EXPECT_EQ(page.GetGateway().ToText(), L"10.0.0.1");
-    EXPECT_EQ(fakes::world().trace, Trace{L"sys arp.exe|-d 10.0.0.7"});
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"sys arp.exe|-d 10.0.0.7"});
 }
 
 TEST_F(AddressPage, OddStoredValuesFallBackOrAreCut) {
@@ -130,10 +147,10 @@ TEST_F(AddressPage, SerialChecksRefuseAndStoreNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.typed)));
         Open();
-        fakes::world().trace.clear();
+        pc.trace.Clear();
         Type(IDC_SERIAL, c.typed);
         Click(IDC_APPLY);
-        EXPECT_EQ(fakes::world().trace, c.shown);
+        EXPECT_EQ(pc.trace.Lines(), c.shown);
         EXPECT_EQ(::GetFocus(), Item(IDC_SERIAL));
         EXPECT_FALSE(GetValue(L"Init", L"MAC").present);
         EXPECT_FALSE(GetValue(L"Init", L"SerialNo").present);
@@ -144,20 +161,20 @@ TEST_F(AddressPage, SerialChecksRefuseAndStoreNothing) {
 }
 
 TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled) {
-    fakes::world().adapters = {
+    pc.tables.adapters = {
         Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
-    fakes::world().echoReplies = {EchoReply{true, 0}};
+    pc.echoes.replies = {EchoReply{true, 0}};
     Open();
     Type(IDC_SERIAL, L"01234");
     SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
     SetAddress(IDC_NEW_NETMASK, 255, 255, 255, 0);
     SetAddress(IDC_NEW_GATEWAY, 10, 0, 0, 1);
-    fakes::world().trace.clear();
+    pc.trace.Clear();
 
     bool buttonsDisabledDuringRun = false;
     bool mainThreadFree = false;
     StoredValue mac, serial, ip, netmask, gateway;
-    fakes::world().onEcho = [&] { // on the work's thread
+    pc.echoes.onEcho = [&] { // on the work's thread
         mainThreadFree =
             ::SendMessageTimeoutW(Item(IDC_SERIAL), WM_NULL, 0, 0, SMTO_BLOCK, 100, nullptr) != 0;
         buttonsDisabledDuringRun =
@@ -172,7 +189,7 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
     PumpUntil([&] { return !page_->Working(); });
 
     EXPECT_EQ(
-        fakes::world().trace,
+        pc.trace.Lines(),
         (Trace{L"record 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
                L"icmp load from 10.0.0.20", L"icmp create", L"echo 10.0.0.5 wait 1000",
                L"icmp close", L"icmp free", L"neighbour 10.0.0.5 on 4",
@@ -224,7 +241,7 @@ void CALLBACK AnswerAdapterQuestion(HWND, UINT, UINT_PTR timer, DWORD) {
 
 // A laptop: Wi-Fi listed first, the wired port second, the unit's address on neither.
 TEST_F(AddressPage, AsksWhichAdapterLeadsToTheUnitAndRemembersTheAnswer) {
-    fakes::world().adapters = {
+    pc.tables.adapters = {
         Adapter{L"{w}", L"Wi-Fi", 6, {{Addr("192.168.77.10"), Addr("255.255.255.0")}}},
         Adapter{L"{e}", L"Ethernet", 5, {{Addr("10.77.0.1"), Addr("255.255.255.0")}}}};
     Open();
@@ -239,15 +256,15 @@ TEST_F(AddressPage, AsksWhichAdapterLeadsToTheUnitAndRemembersTheAnswer) {
         bool runs;
     } rounds[] = {{1, 0, true}, {-1, 1, false}};
     for (const auto& round : rounds) {
-        fakes::world().trace.clear();
-        fakes::world().echoReplies = {EchoReply{true, 0}};
+        pc.trace.Clear();
+        pc.echoes.replies = {EchoReply{true, 0}};
         adapterAnswer = {round.pick};
         ::SetTimer(nullptr, 0, 50, AnswerAdapterQuestion);
         Click(IDC_APPLY);
         PumpUntil([&] { return !page_->Working(); });
         EXPECT_TRUE(adapterAnswer.asked);
         EXPECT_EQ(adapterAnswer.preselected, round.preselected);
-        const Trace trace = fakes::world().trace;
+        const Trace trace = pc.trace.Lines();
         if (!round.runs) {
             EXPECT_EQ(trace, Trace{}); // cancelled: nothing runs
             continue;
@@ -262,7 +279,7 @@ TEST_F(AddressPage, AsksWhichAdapterLeadsToTheUnitAndRemembersTheAnswer) {
 }
 
 TEST_F(AddressPage, AddressesThatMustNeverBeUsedAreRefusedBeforeAnythingHappens) {
-    fakes::world().ownAddresses = {Addr("10.0.0.20")};
+    pc.tables.ownAddresses = {Addr("10.0.0.20")};
     const struct {
         DWORD ip, netmask, gateway;
         const wchar_t* shown;
@@ -290,9 +307,9 @@ TEST_F(AddressPage, AddressesThatMustNeverBeUsedAreRefusedBeforeAnythingHappens)
         ::SendMessageW(Item(IDC_NEW_IP), IPM_SETADDRESS, 0, c.ip);
         ::SendMessageW(Item(IDC_NEW_NETMASK), IPM_SETADDRESS, 0, c.netmask);
         ::SendMessageW(Item(IDC_NEW_GATEWAY), IPM_SETADDRESS, 0, c.gateway);
-        fakes::world().trace.clear();
+        pc.trace.Clear();
         Click(IDC_APPLY);
-        EXPECT_EQ(fakes::world().trace, (Trace{L"beep", c.shown})); // nothing run
+        EXPECT_EQ(pc.trace.Lines(), (Trace{L"beep", c.shown})); // nothing run
         HWND focus = ::GetFocus();
         EXPECT_TRUE(focus == Item(c.focus) || ::IsChild(Item(c.focus), focus));
         EXPECT_FALSE(page_->Working());
@@ -367,9 +384,8 @@ public:
 
 private:
     static std::wstring Read(const wchar_t* key) {
-        std::wstring text;
-        PageIP::QueryClassDefault(key, text);
-        return text;
+        Log off;
+        return Win32Desktop(off).ClassDefault(key).value_or(L"");
     }
     static void Write(const wchar_t* key, const std::wstring& text, DWORD type = REG_SZ) {
         ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, type, text.c_str(),
@@ -382,16 +398,16 @@ TEST_F(AddressPage, ShowOpensTheUnitsPageWithoutTouchingTheRegistry) {
     HtmAssociation association(L"browser.exe %1");
     Open();
     SetAddress(IDC_NEW_IP, 192, 168, 0, 5);
-    fakes::world().trace.clear();
+    pc.trace.Clear();
     Click(IDC_SHOW);
-    EXPECT_EQ(fakes::world().trace, Trace{L"run open|http://192.168.0.5||show"});
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"run open|http://192.168.0.5||show"});
     EXPECT_EQ(page_->GetIP().ToText(), L"192.168.0.5"); // taken over, not stored
     EXPECT_FALSE(GetValue(L"Init", L"IP").present);
 
     ::SendMessageW(Item(IDC_NEW_IP), IPM_CLEARADDRESS, 0, 0);
-    fakes::world().trace.clear();
+    pc.trace.Clear();
     Click(IDC_SHOW);
-    EXPECT_EQ(fakes::world().trace, Trace{L"run open|http://0.0.0.0||show"});
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"run open|http://0.0.0.0||show"});
 }
 
 TEST_F(AddressPage, ShowFallsBackToTheBrowserOfTheHtmClassStartedByItsPath) {
@@ -433,10 +449,11 @@ TEST_F(AddressPage, ShowFallsBackToTheBrowserOfTheHtmClassStartedByItsPath) {
         HtmAssociation association(c.openCommand, c.type);
         Open();
         SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
-        fakes::Reset();
-        fakes::world().launchSucceeds = [](const fakes::Launch&) { return false; };
+        pc.trace.Clear();
+        registryDesktop.opens = false;
+        registryDesktop.starts = false;
         Click(IDC_SHOW);
-        EXPECT_EQ(fakes::world().trace, c.trace);
+        EXPECT_EQ(pc.trace.Lines(), c.trace);
         TearDown();
     }
 }
@@ -445,9 +462,9 @@ TEST_F(AddressPage, ShowWithAnUnreadableSerialSaysSoAndStillOpensThePage) {
     Open();
     Type(IDC_SERIAL, L"");
     SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
-    fakes::world().trace.clear();
+    pc.trace.Clear();
     Click(IDC_SHOW);
-    EXPECT_EQ(fakes::world().trace,
+    EXPECT_EQ(pc.trace.Lines(),
               (Trace{L"appbox Enter a positive integer.", L"run open|http://10.0.0.5||show"}));
 }
 
@@ -518,10 +535,11 @@ TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
         GTEST_SKIP() << missing;
     }
     const ScopedTempDir dir;
-    SetDebugFlag();
+    Win32DataStore store;
+    Log log(store);
     const struct {
         const char* name;
-        std::function<ProgramRun(const std::wstring&, const std::wstring&)> open;
+        ProgramRun (*open)(const std::wstring&, const std::wstring&, Log&);
         bool childOfVarnok;
     } cases[] = {
         {"through the desktop's shell", OpenAsDesktopUser, false},
@@ -532,8 +550,9 @@ TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
         const std::filesystem::path program = dir.path() / "opened page.exe";
         const std::filesystem::path marker = dir.path() / "page opened.txt";
         std::filesystem::copy_file(HelperProgram(), program);
-        ASSERT_TRUE(c.open(program.wstring(), L"--touch \"" + marker.wstring() + L"\" --sleep 1000")
-                        .started);
+        ASSERT_TRUE(
+            c.open(program.wstring(), L"--touch \"" + marker.wstring() + L"\" --sleep 1000", log)
+                .started);
         ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(marker); }));
         const std::vector<DWORD> parents = ParentsOfProcessesNamed(L"opened page.exe");
         ASSERT_EQ(parents.size(), 1u);
@@ -543,7 +562,6 @@ TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
         std::filesystem::remove(marker);
     }
     EXPECT_FALSE(std::filesystem::exists("varnok.log")); // the desktop's shell took it
-    ClearDebugFlagForTesting();
 }
 
 // Wine's desktop shell answers S_FALSE for a document it cannot open.
@@ -552,34 +570,44 @@ TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsOpenedDirectlyAndLogged) {
     if (const std::string missing = DesktopShellMissing(); !missing.empty()) {
         GTEST_SKIP() << missing;
     }
-    SetDebugFlag();
+    Win32DataStore store;
+    Log log(store);
     const std::wstring missing = (dir.path() / "missing.exe").wstring();
     EXPECT_EQ(OpenThroughDesktopShell(missing, L""), L"ShellExecute: 0x00000001");
-    EXPECT_FALSE(OpenAsDesktopUser(missing, L"").started);
+    EXPECT_FALSE(OpenAsDesktopUser(missing, L"", log).started);
     EXPECT_EQ(ReadFileBytes("varnok.log"),
               "The desktop's shell did not open it (ShellExecute: 0x00000001); opened directly.\r\n"
               "The specified file was not found.\r\n");
-    ClearDebugFlagForTesting();
 }
 
 // The address page with the real start of the ".htm" class's browser; the shell itself
-// cannot open web addresses.
-class BrowserStartingSystem : public fakes::RecordingSystem {
+// cannot open web addresses. The log is on.
+class BrowserStartingDesktop : public Desktop {
 public:
+    explicit BrowserStartingDesktop(Log& log) : log_(log) {}
     ProgramRun ShellOpen(const std::wstring&, const std::wstring&) override {
         return {false, L"no association"};
     }
     ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override {
-        return StartProgramByPath(program, arguments);
+        return StartProgramByPath(program, arguments, log_);
     }
+    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override {
+        return Win32Desktop(log_).ClassDefault(keyName);
+    }
+
+private:
+    Log& log_;
 };
 
-class AddressPageStartingBrowsers : public PageFixture<PageIP, IDD_PAGE_IP, BrowserStartingSystem> {
+class AddressPageStartingBrowsers : public PageFixture<PageIP> {
 protected:
-    void TearDown() override {
-        PageFixture::TearDown();
-        ClearDebugFlagForTesting();
+    void SetUp() override {
+        PageFixture::SetUp();
+        desktop_ = &browsers;
     }
+    Win32DataStore store;
+    Log log{store};
+    BrowserStartingDesktop browsers{log};
 };
 
 TEST_F(AddressPageStartingBrowsers, ShowStartsTheHtmBrowserOnlyByItsFullPath) {
@@ -605,7 +633,6 @@ TEST_F(AddressPageStartingBrowsers, ShowStartsTheHtmBrowserOnlyByItsFullPath) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         HtmAssociation association(c.openCommand);
-        SetDebugFlag();
         OpenPage();
         Click(IDC_SHOW);
         if (c.runs) {

@@ -16,12 +16,11 @@ namespace {
 using namespace testing_support;
 using Trace = std::vector<std::wstring>;
 
-class ListPage : public PageFixture<PageList, IDD_PAGE_LIST> {
+class ListPage : public PageFixture<PageList> {
 protected:
     void SetUp() override {
         PageFixture::SetUp();
-        ForgetRecordFailureForTesting();
-        fakes::world().adapters = {
+        pc.tables.adapters = {
             Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
     }
     std::wstring WriteList(const std::string& text) {
@@ -31,11 +30,11 @@ protected:
     }
     // Clicks `button` and handles messages until the run's summary box.
     std::wstring RunAndSum(int button) {
-        const std::size_t before = fakes::Trace().size();
+        const std::size_t before = pc.trace.Lines().size();
         Click(button);
         std::wstring summary;
         PumpUntil([&] {
-            const Trace trace = fakes::Trace();
+            const Trace trace = pc.trace.Lines();
             for (std::size_t i = before; i < trace.size(); ++i) {
                 if (trace[i].find(L"units took their address") != std::wstring::npos) {
                     summary = trace[i];
@@ -73,15 +72,15 @@ std::size_t Position(const Trace& trace, const std::wstring& line) {
 TEST_F(ListPage, ApplyAllThenApplyAgainRunsEachUnitOnItsOwn) {
     PageList& page = OpenPage();
     ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
-    fakes::world().neighbours[L"10.0.0.103"] = L"02-00-5E-10-00-99";
-    fakes::world().echoReplies = {{true, 0}};
+    pc.tables.neighbours[L"10.0.0.103"] = L"02-00-5E-10-00-99";
+    pc.echoes.replies = {{true, 0}};
 
     EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 1 of 3 units took their address");
     EXPECT_EQ(States(), (std::vector{UnitState::Succeeded, UnitState::Failed, UnitState::Failed}));
     EXPECT_EQ(page.Units()[1].reason, L"The unit did not answer.");
     EXPECT_EQ(page.Units()[2].reason, L"The address 10.0.0.103 is already in use by the device "
                                       L"with MAC 02-00-5e-10-00-99.");
-    const Trace trace = fakes::Trace();
+    const Trace trace = pc.trace.Lines();
     const std::size_t firstUnit = Position(trace, L"echo 10.0.0.101");
     for (const wchar_t* asked : {L"echo 10.0.0.101 wait 1000", L"echo 10.0.0.102 wait 1000",
                                  L"echo 10.0.0.103 wait 1000"}) {
@@ -92,7 +91,7 @@ TEST_F(ListPage, ApplyAllThenApplyAgainRunsEachUnitOnItsOwn) {
                                 return line.starts_with(L"sys arp.exe|-s 10.0.0.103");
                             }),
               0);
-    const std::string record = fakes::world().dataFiles[kRecordFile];
+    const std::string record = pc.store.File(kRecordFile);
     EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 4); // the header and 3 units
     EXPECT_NE(record.find(",1000,00:50:c2:11:8b:b8,10.0.0.101,255.255.255.0,10.0.0.1,"
                           "Ethernet (10.0.0.20),SUCCESS,"),
@@ -100,12 +99,12 @@ TEST_F(ListPage, ApplyAllThenApplyAgainRunsEachUnitOnItsOwn) {
         << record;
 
     // Only the two that failed run again; the absent unit has been switched on since.
-    fakes::world().echoReplies = {{true, 0}};
-    fakes::world().trace.clear();
+    pc.echoes.replies = {{true, 0}};
+    pc.trace.Clear();
     EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_AGAIN), L"box 1 of 2 units took their address");
     EXPECT_EQ(States(),
               (std::vector{UnitState::Succeeded, UnitState::Succeeded, UnitState::Failed}));
-    EXPECT_EQ(Position(fakes::Trace(), L"echo 10.0.0.101 wait 1000"), fakes::Trace().size());
+    EXPECT_EQ(Position(pc.trace.Lines(), L"echo 10.0.0.101 wait 1000"), pc.trace.Lines().size());
 
     // The list and its states come back with the page.
     const std::vector<ListedUnit> kept = page.Units();
@@ -133,17 +132,17 @@ TEST_F(ListPage, ARefusedListNamesItsLineOrUnitAndKeepsTheOldOne) {
          L"Line 1: The new IP address is the broadcast address of its subnet."},
     };
     for (const auto& each : kFiles) {
-        fakes::world().trace.clear();
+        pc.trace.Clear();
         EXPECT_FALSE(page.ImportFile(WriteList(each.file)));
-        const Trace trace = fakes::Trace();
+        const Trace trace = pc.trace.Lines();
         ASSERT_FALSE(trace.empty());
         EXPECT_NE(trace.back().find(each.says), std::wstring::npos) << trace.back();
         EXPECT_EQ(page.Units().size(), 3u);
     }
     // Filled by counting up: the third address would be the subnet's broadcast address.
-    fakes::world().trace.clear();
+    pc.trace.Clear();
     EXPECT_FALSE(page.Fill({1000, Addr("10.0.0.253"), 3, Addr("255.255.255.0"), Addr("0.0.0.0")}));
-    EXPECT_EQ(fakes::Trace().back(),
+    EXPECT_EQ(pc.trace.Last(),
               L"appbox Unit 3: The new IP address is the broadcast address of its subnet.");
     EXPECT_TRUE(page.Fill({1000, Addr("10.0.0.250"), 5, Addr("255.255.255.0"), Addr("0.0.0.0")}));
     ASSERT_EQ(page.Units().size(), 5u);
@@ -155,12 +154,12 @@ TEST_F(ListPage, ARefusedListNamesItsLineOrUnitAndKeepsTheOldOne) {
 TEST_F(ListPage, StopEndsTheRunAfterTheUnitUnderWay) {
     PageList& page = OpenPage();
     ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
-    fakes::world().dataWritable = false;
-    fakes::world().echoReplies = {{true, 0}, {true, 0}, {true, 0}};
+    pc.store.writable = false;
+    pc.echoes.replies = {{true, 0}, {true, 0}, {true, 0}};
     bool stopUsable = false;
     const HWND stop = Item(IDC_LIST_STOP);
     const HWND import = Item(IDC_LIST_IMPORT);
-    fakes::world().onEcho = [&] {
+    pc.echoes.onEcho = [&] {
         stopUsable = ::IsWindowEnabled(stop) && !::IsWindowEnabled(import);
         ::PostMessageW(stop, BM_CLICK, 0, 0);
         ::Sleep(100); // the click is taken while this unit's echo is under way
@@ -169,7 +168,7 @@ TEST_F(ListPage, StopEndsTheRunAfterTheUnitUnderWay) {
     EXPECT_TRUE(stopUsable);
     EXPECT_EQ(States(),
               (std::vector{UnitState::Succeeded, UnitState::Waiting, UnitState::Waiting}));
-    const Trace trace = fakes::Trace();
+    const Trace trace = pc.trace.Lines();
     EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
                             [](const std::wstring& line) {
                                 return line.find(L"cannot be written") != std::wstring::npos;
@@ -182,11 +181,11 @@ TEST_F(ListPage, StopEndsTheRunAfterTheUnitUnderWay) {
 TEST_F(ListPage, UnitsThatShareAMacAreToldAndRunOneAtATime) {
     PageList& page = OpenPage();
     ASSERT_TRUE(page.Fill({2095, Addr("10.0.0.101"), 3, Addr("255.255.255.0"), Addr("0.0.0.0")}));
-    EXPECT_NE(fakes::Trace().back().find(
+    EXPECT_NE(pc.trace.Last().find(
                   L"Some units of the list share their MAC address (serial 2097 with 2096)"),
               std::wstring::npos)
-        << fakes::Trace().back();
-    fakes::world().echoReplies = {{true, 0}, {true, 0}};
+        << pc.trace.Last();
+    pc.echoes.replies = {{true, 0}, {true, 0}};
     const std::wstring summary = RunAndSum(IDC_LIST_APPLY_ALL);
     EXPECT_TRUE(summary.starts_with(L"box 2 of 2 units took their address\n1 more unit shares"))
         << summary;
@@ -198,8 +197,8 @@ TEST_F(ListPage, UnitsThatShareAMacAreToldAndRunOneAtATime) {
 TEST_F(ListPage, ExportCopiesTheRecord) {
     PageList& page = OpenPage();
     page.ExportRecord((dir.path() / "hand-over.csv").wstring());
-    EXPECT_EQ(fakes::Trace().back(), L"box Nothing has been recorded yet.");
-    fakes::world().dataFolder = dir.path().wstring();
+    EXPECT_EQ(pc.trace.Last(), L"box Nothing has been recorded yet.");
+    pc.store.folder = dir.path().wstring();
     const std::string record = "time,serial\r\n2026-12-09T14:03:22+01:00,1000\r\n";
     std::ofstream(dir.path() / "record.csv", std::ios::binary) << record;
     page.ExportRecord((dir.path() / "hand-over.csv").wstring());

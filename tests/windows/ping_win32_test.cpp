@@ -7,15 +7,18 @@
 
 #include "core/ping.h"
 #include "tests/support.h"
-#include "win32/system.h"
+#include "core/log.h"
+#include "win32/roles.h"
 
 namespace {
 
 using testing_support::Addr;
 
 TEST(RealPing, LoopbackAnswers) {
-    Win32System system;
-    Ping ping(system);
+    Win32Echoes echoes;
+    Win32Clock clock;
+    Log off;
+    Ping ping(echoes, clock, off);
     EXPECT_TRUE(ping.Send(Addr("127.0.0.1"), Addr("255.0.0.0"), Addr("0.0.0.0")));
 }
 
@@ -25,8 +28,10 @@ TEST(RealPing, AnAddressNobodyHoldsFailsAfterThreeAttempts) {
         GTEST_SKIP() << "VARNOK_SILENT_ADDRESS not set (run through ping_netns.sh)";
     }
     const auto start = std::chrono::steady_clock::now();
-    Win32System system;
-    Ping ping(system);
+    Win32Echoes echoes;
+    Win32Clock clock;
+    Log off;
+    Ping ping(echoes, clock, off);
     EXPECT_FALSE(ping.Send(Addr(silent), Addr("255.255.255.0"), Addr("0.0.0.0")));
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)

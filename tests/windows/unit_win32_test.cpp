@@ -9,8 +9,9 @@
 #include "core/log.h"
 #include "tests/support.h"
 #include "win32/launcher.h"
-#include "win32/settings.h"
-#include "win32/system.h"
+#include "win32/data_store.h"
+#include "win32/registry_settings.h"
+#include "win32/roles.h"
 
 namespace {
 
@@ -25,24 +26,25 @@ std::filesystem::path HelperProgram() {
 
 class SystemPrograms : public ::testing::Test {
 protected:
-    void TearDown() override { ClearDebugFlagForTesting(); }
     testing_support::ScopedTempDir dir;
+    Win32DataStore store;
+    Log log{store}; // on: "varnok.log" in the current folder
+    Log off;
 };
 
 TEST_F(SystemPrograms, ArpIsTheSystemsOwnNeverOneInTheCurrentFolder) {
     // A program named arp.exe in the current folder that would leave a marker.
     std::filesystem::copy_file(HelperProgram(), "arp.exe");
     const std::wstring marker = (dir.path() / "planted-arp-ran").wstring();
-    Win32System system;
-    EXPECT_TRUE(Arp(system, Addr("10.0.0.7"), L"00-50-c2-11-8b-b8").Delete().started);
-    EXPECT_TRUE(RunSystemProgram(L"arp.exe", L"--touch " + marker).started);
+    Win32Tables tables(off);
+    EXPECT_TRUE(Arp(tables, Addr("10.0.0.7"), L"00-50-c2-11-8b-b8").Delete().started);
+    EXPECT_TRUE(RunSystemProgram(L"arp.exe", L"--touch " + marker, off).started);
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_TRUE(std::filesystem::exists(SystemProgramPath(L"arp.exe")));
 }
 
 TEST_F(SystemPrograms, AMissingSystemProgramIsNotStartedAndLogged) {
-    SetDebugFlag();
-    const ProgramRun run = RunSystemProgram(L"no-such-tool.exe", L"ADD 10.0.0.7");
+    const ProgramRun run = RunSystemProgram(L"no-such-tool.exe", L"ADD 10.0.0.7", log);
     EXPECT_FALSE(run.started);
     EXPECT_EQ(run.failure, L"The specified file was not found.");
     EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"),
@@ -69,50 +71,52 @@ TEST_F(SystemPrograms, TheStartCountsEvenWhenTheProgramFails) {
 
 TEST_F(SystemPrograms, TheClientsExitCodeAndLastLineAreKept) {
     ClientStart start = StartCapturedProgram(HelperProgram().wstring(),
-                                             L"--say \"Error code 2: refused\" --exit 3");
+                                             L"--say \"Error code 2: refused\" --exit 3", off);
     ASSERT_TRUE(start.client);
     const std::optional<ClientEnd> end = start.client->Await(10000);
     ASSERT_TRUE(end);
     EXPECT_EQ(end->exitCode, 3u);
     EXPECT_EQ(end->lastLine, L"Error code 2: refused");
 
-    start = StartCapturedProgram(HelperProgram().wstring(), L"--sleep 20000");
+    start = StartCapturedProgram(HelperProgram().wstring(), L"--sleep 20000", off);
     ASSERT_TRUE(start.client);
     EXPECT_FALSE(start.client->Await(100));
     start.client->End();
     EXPECT_TRUE(start.client->Await(5000));
 
-    start = StartCapturedProgram((dir.path() / "missing.exe").wstring(), L"");
+    start = StartCapturedProgram((dir.path() / "missing.exe").wstring(), L"", off);
     EXPECT_FALSE(start.client);
     EXPECT_EQ(start.failure, L"The specified file was not found.");
 }
 
 TEST(PendingChangeRecord, SurvivesInTheSettingsUntilCleared) {
-    Win32System system;
-    system.ClearPendingChange();
-    EXPECT_FALSE(system.PendingChangeOnRecord());
+    RegistrySettings settings(L"Strandel");
+    SettingsChangeRecord record(settings);
+    record.Clear();
+    EXPECT_FALSE(record.Read());
     for (bool route : {true, false}) {
-        system.RecordPendingChange({Addr("172.16.5.9"), route});
-        const std::optional<PendingChange> read = Win32System().PendingChangeOnRecord();
+        record.Write({Addr("172.16.5.9"), route});
+        RegistrySettings again(L"Strandel");
+        const std::optional<PendingChange> read = SettingsChangeRecord(again).Read();
         ASSERT_TRUE(read);
         EXPECT_EQ(read->address.ToText(), L"172.16.5.9");
         EXPECT_EQ(read->hostRoute, route);
     }
-    system.ClearPendingChange();
-    EXPECT_FALSE(system.PendingChangeOnRecord());
+    record.Clear();
+    EXPECT_FALSE(record.Read());
 }
 
 // The tables' lock is one for every Varnok: while one sequence holds it, another neither
 // takes it without waiting nor gets past a wait until it is released.
 TEST(TablesLock, IsHeldByOneSequenceAtATime) {
-    Win32System system;
-    std::unique_ptr<TablesLock> held = system.LockTables(true);
+    NamedTablesLock lock;
+    std::unique_ptr<TablesLock::Held> held = lock.Acquire(true);
     ASSERT_TRUE(held);
     std::atomic<int> stage{0};
     std::thread other([&] {
-        EXPECT_FALSE(system.LockTables(false));
+        EXPECT_FALSE(lock.Acquire(false));
         stage = 1;
-        const std::unique_ptr<TablesLock> waited = system.LockTables(true);
+        const std::unique_ptr<TablesLock::Held> waited = lock.Acquire(true);
         EXPECT_TRUE(waited);
         stage = 2;
     });
@@ -124,24 +128,24 @@ TEST(TablesLock, IsHeldByOneSequenceAtATime) {
     held.reset();
     other.join();
     EXPECT_EQ(stage, 2);
-    EXPECT_TRUE(system.LockTables(false));
+    EXPECT_TRUE(lock.Acquire(false));
 }
 
 // Files of its own in the application-data folder: replaced whole, appended to with the
 // header only once.
 TEST(DataFiles, AreReplacedWholeAndAppendedToWithOneHeader) {
-    Win32System system;
+    Win32DataStore store;
     const std::wstring name = L"test-data-file.csv";
-    ::DeleteFileW(system.DataFilePath(name).c_str());
-    EXPECT_FALSE(system.ReadDataFile(name));
+    ::DeleteFileW(store.PathOf(name).c_str());
+    EXPECT_FALSE(store.Read(name));
     std::wstring failure;
-    EXPECT_TRUE(system.AppendDataFile(name, "h\r\n", "a\r\n", failure));
-    EXPECT_TRUE(system.AppendDataFile(name, "h\r\n", "b\r\n", failure));
-    EXPECT_EQ(system.ReadDataFile(name), "h\r\na\r\nb\r\n");
-    EXPECT_TRUE(system.ReplaceDataFile(name, "whole"));
-    EXPECT_EQ(system.ReadDataFile(name), "whole");
-    ::DeleteFileW(system.DataFilePath(name).c_str());
-    EXPECT_FALSE(system.AppendDataFile(L"no such folder\\x.csv", "", "a", failure));
+    EXPECT_TRUE(store.Append(name, "h\r\n", "a\r\n", failure));
+    EXPECT_TRUE(store.Append(name, "h\r\n", "b\r\n", failure));
+    EXPECT_EQ(store.Read(name), "h\r\na\r\nb\r\n");
+    EXPECT_TRUE(store.Replace(name, "whole"));
+    EXPECT_EQ(store.Read(name), "whole");
+    ::DeleteFileW(store.PathOf(name).c_str());
+    EXPECT_FALSE(store.Append(L"no such folder\\x.csv", "", "a", failure));
     EXPECT_FALSE(failure.empty());
 }
 

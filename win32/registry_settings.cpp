@@ -1,8 +1,10 @@
 // The settings store over the registry.
-#include "win32/settings.h"
+#include "win32/registry_settings.h"
 
 #include <cstring>
 #include <cwchar>
+
+#include "win32/win32.h"
 
 namespace {
 
@@ -10,10 +12,8 @@ namespace {
 // renamed copy ("Varnok (1).exe") still finds the technician's settings.
 constexpr wchar_t kApplication[] = L"Varnok";
 
-std::wstring company = L"Strandel";
-
-UniqueKey OpenSection(const wchar_t* section) {
-    const std::wstring path = SettingsRoot() + L"\\" + section;
+UniqueKey OpenSection(const std::wstring& root, const wchar_t* section) {
+    const std::wstring path = root + L"\\" + section;
     HKEY key = nullptr;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                           KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
@@ -22,44 +22,42 @@ UniqueKey OpenSection(const wchar_t* section) {
     return UniqueKey(key);
 }
 
-// The value's type and bytes, if it can be read at all.
-bool ReadValue(const wchar_t* section, const wchar_t* name, DWORD& type,
-               std::vector<std::uint8_t>& bytes) {
-    const UniqueKey key = OpenSection(section);
+} // namespace
+
+std::wstring RegistrySettings::Root() const {
+    return L"Software\\" + company_ + L"\\" + kApplication;
+}
+
+bool RegistrySettings::ReadValue(const wchar_t* section, const wchar_t* name, unsigned long& type,
+                                 std::vector<std::uint8_t>& bytes) const {
+    const UniqueKey key = OpenSection(Root(), section);
     if (!key) {
         return false;
     }
     DWORD size = 0;
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    DWORD kind = 0;
+    if (::RegQueryValueExW(key.get(), name, nullptr, &kind, nullptr, &size) != ERROR_SUCCESS) {
         return false;
     }
     bytes.assign(size, 0);
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, bytes.data(), &size) != ERROR_SUCCESS) {
+    if (::RegQueryValueExW(key.get(), name, nullptr, &kind, bytes.data(), &size) != ERROR_SUCCESS) {
         return false;
     }
     bytes.resize(size);
+    type = kind;
     return true;
 }
 
-bool WriteValue(const wchar_t* section, const wchar_t* name, DWORD type, const void* bytes,
-                std::size_t count) {
-    const UniqueKey key = OpenSection(section);
+bool RegistrySettings::WriteValue(const wchar_t* section, const wchar_t* name, unsigned long type,
+                                  const void* bytes, std::size_t count) const {
+    const UniqueKey key = OpenSection(Root(), section);
     return key && ::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(bytes),
                                    static_cast<DWORD>(count)) == ERROR_SUCCESS;
 }
 
-} // namespace
-
-void SetRegistryKey(const std::wstring& name) {
-    company = name;
-}
-
-std::wstring SettingsRoot() {
-    return L"Software\\" + company + L"\\" + kApplication;
-}
-
-std::uint32_t GetProfileInt(const wchar_t* section, const wchar_t* name, std::uint32_t fallback) {
-    DWORD type = 0;
+std::uint32_t RegistrySettings::Int(const wchar_t* section, const wchar_t* name,
+                                    std::uint32_t fallback) {
+    unsigned long type = 0;
     std::vector<std::uint8_t> bytes;
     if (!ReadValue(section, name, type, bytes) || type != REG_DWORD || bytes.size() != 4) {
         return fallback;
@@ -68,9 +66,9 @@ std::uint32_t GetProfileInt(const wchar_t* section, const wchar_t* name, std::ui
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-std::wstring GetProfileString(const wchar_t* section, const wchar_t* name,
-                              const std::wstring& fallback) {
-    DWORD type = 0;
+std::wstring RegistrySettings::Text(const wchar_t* section, const wchar_t* name,
+                                    const std::wstring& fallback) {
+    unsigned long type = 0;
     std::vector<std::uint8_t> bytes;
     if (!ReadValue(section, name, type, bytes) || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return fallback;
@@ -83,8 +81,8 @@ std::wstring GetProfileString(const wchar_t* section, const wchar_t* name,
     return text;
 }
 
-std::vector<std::uint8_t> GetProfileBinary(const wchar_t* section, const wchar_t* name) {
-    DWORD type = 0;
+std::vector<std::uint8_t> RegistrySettings::Bytes(const wchar_t* section, const wchar_t* name) {
+    unsigned long type = 0;
     std::vector<std::uint8_t> bytes;
     if (!ReadValue(section, name, type, bytes) || type != REG_BINARY) {
         return {};
@@ -92,33 +90,26 @@ std::vector<std::uint8_t> GetProfileBinary(const wchar_t* section, const wchar_t
     return bytes;
 }
 
-bool WriteProfileInt(const wchar_t* section, const wchar_t* name, std::uint32_t value) {
+bool RegistrySettings::PutInt(const wchar_t* section, const wchar_t* name, std::uint32_t value) {
     const DWORD dword = value;
     return WriteValue(section, name, REG_DWORD, &dword, sizeof dword);
 }
 
-bool WriteProfileString(const wchar_t* section, const wchar_t* name, const std::wstring& text) {
+bool RegistrySettings::PutText(const wchar_t* section, const wchar_t* name,
+                               const std::wstring& text) {
     return WriteValue(section, name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
-bool WriteProfileBinary(const wchar_t* section, const wchar_t* name, const std::uint8_t* bytes,
-                        std::size_t count) {
-    return WriteValue(section, name, REG_BINARY, bytes, count);
+bool RegistrySettings::PutBytes(const wchar_t* section, const wchar_t* name,
+                                const std::vector<std::uint8_t>& bytes) {
+    return WriteValue(section, name, REG_BINARY, bytes.data(), bytes.size());
 }
 
-bool DeleteProfileValue(const wchar_t* section, const wchar_t* name) {
-    const UniqueKey key = OpenSection(section);
+bool RegistrySettings::Remove(const wchar_t* section, const wchar_t* name) {
+    const UniqueKey key = OpenSection(Root(), section);
     if (!key) {
         return false;
     }
     const LSTATUS status = ::RegDeleteValueW(key.get(), name);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-}
-
-IPv4Address GetProfileAddress(const wchar_t* section, const wchar_t* name, IPv4Address address) {
-    const std::vector<std::uint8_t> bytes = GetProfileBinary(section, name);
-    for (std::size_t i = 0; i < bytes.size() && i < address.octet.size(); ++i) {
-        address.octet[i] = bytes[i];
-    }
-    return address;
 }

@@ -1,15 +1,15 @@
-// Varnok's files in the user's application-data folder.
-#include "win32/data_files.h"
+// Varnok's files, the technician's, and the log.
+#include "win32/data_store.h"
 
 #include <shlobj.h>
 
+#include <vector>
+
+#include "core/sha256.h"
+#include "core/upload.h"
 #include "win32/win32.h"
 
 namespace {
-
-void FreeTaskMemory(wchar_t* memory) {
-    ::CoTaskMemFree(memory);
-}
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
@@ -22,7 +22,7 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 std::wstring DataFolder() {
     wchar_t* found = nullptr;
     const HRESULT result = ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &found);
-    const UniqueOwner<wchar_t*, FreeTaskMemory> owner(found);
+    const UniqueTaskString owner(found);
     if (FAILED(result) || !found) {
         return L"";
     }
@@ -30,6 +30,8 @@ std::wstring DataFolder() {
     ::CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }
+
+namespace {
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     const UniqueHandle file =
@@ -82,6 +84,8 @@ bool AppendToFile(const std::wstring& path, const std::string& header, const std
     return true;
 }
 
+} // namespace
+
 std::wstring SystemErrorText(unsigned long code) {
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
@@ -96,4 +100,94 @@ std::wstring SystemErrorText(unsigned long code) {
         message.pop_back();
     }
     return message.empty() ? L"error " + std::to_wstring(code) : message;
+}
+
+std::wstring Win32DataStore::PathOf(const std::wstring& name) {
+    const std::wstring folder = DataFolder();
+    return folder.empty() ? L"" : folder + L"\\" + name; // no folder: every use of it fails
+}
+
+std::optional<std::string> Win32DataStore::Read(const std::wstring& name) {
+    return ReadWholeFile(PathOf(name));
+}
+
+bool Win32DataStore::Replace(const std::wstring& name, const std::string& bytes) {
+    return ReplaceWholeFile(PathOf(name), bytes);
+}
+
+bool Win32DataStore::Append(const std::wstring& name, const std::string& header,
+                            const std::string& bytes, std::wstring& failure) {
+    return AppendToFile(PathOf(name), header, bytes, failure);
+}
+
+bool Win32DataStore::Exists(const std::wstring& name) {
+    return ::GetFileAttributesW(PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32DataStore::CopyOut(const std::wstring& name, const std::wstring& destination,
+                             std::wstring& failure) {
+    if (::CopyFileW(PathOf(name).c_str(), destination.c_str(), FALSE)) {
+        return true;
+    }
+    failure = SystemErrorText(::GetLastError());
+    return false;
+}
+
+std::optional<std::wstring> Win32DataStore::ExistingFile(const std::wstring& typed) {
+    const std::wstring cleaned = CleanPath(typed);
+    if (cleaned.empty()) {
+        return std::nullopt;
+    }
+    const DWORD length = ::GetFullPathNameW(cleaned.c_str(), 0, nullptr, nullptr);
+    if (length == 0) {
+        return std::nullopt;
+    }
+    std::wstring full(length, L'\0');
+    full.resize(::GetFullPathNameW(cleaned.c_str(), length, full.data(), nullptr));
+    const DWORD attributes = ::GetFileAttributesW(full.c_str());
+    if (full.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return full;
+}
+
+std::optional<std::string> Win32DataStore::ReadFile(const std::wstring& path) {
+    return ReadWholeFile(path);
+}
+
+std::optional<FileFacts> Win32DataStore::DescribeFile(const std::wstring& path) {
+    const UniqueHandle file =
+        OwnFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return std::nullopt; // a folder lands here too: it opens only with backup semantics
+    }
+    Sha256 hash;
+    FileFacts facts;
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                        nullptr)) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        hash.Update(buffer.data(), got);
+        facts.size += got;
+    }
+    facts.sha256 = HexDigest(hash.Finish());
+    return facts;
+}
+
+void Win32DataStore::AppendLog(const std::string& bytes) {
+    const UniqueHandle file = OwnFile(::CreateFileW(
+        L".\\varnok.log", FILE_APPEND_DATA | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+        WriteAll(file.get(), bytes);
+    }
 }

@@ -1,0 +1,152 @@
+// The thin Windows roles: each hands its calls to the Win32 code of its concern.
+#include "win32/roles.h"
+
+#include "res/resource_ids.h"
+#include "win32/firewall.h"
+#include "win32/icmp.h"
+#include "win32/launcher.h"
+#include "win32/network.h"
+#include "win32/tables_lock.h"
+#include "win32/web_page.h"
+#include "win32/win32.h"
+
+namespace {
+// Where a change under way is recorded: its own section, apart from the page's values.
+constexpr wchar_t kPendingSection[] = L"Pending";
+constexpr wchar_t kPendingAddress[] = L"IP";
+constexpr wchar_t kPendingRoute[] = L"HostRoute";
+} // namespace
+
+ProgramRun Win32Tables::RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
+    return ::RunSystemProgram(file, parameters, log_);
+}
+
+std::vector<Adapter> Win32Tables::Adapters() {
+    return UpAdapters();
+}
+
+std::vector<IPv4Address> Win32Tables::OwnAddresses() {
+    std::vector<IPv4Address> addresses;
+    for (const Adapter& adapter : UpAdapters()) {
+        for (const AdapterAddress& own : adapter.addresses) {
+            addresses.push_back(own.address);
+        }
+    }
+    IPv4Address loopback;
+    loopback.octet = {127, 0, 0, 1};
+    addresses.push_back(loopback);
+    return addresses;
+}
+
+std::optional<std::wstring> Win32Tables::NeighbourMac(const IPv4Address& address,
+                                                      unsigned long interfaceIndex) {
+    return ResolvedNeighbour(address, interfaceIndex);
+}
+
+EchoOpening Win32Echoes::Open(const std::optional<IPv4Address>& source) {
+    return OpenIcmpEcho(source);
+}
+
+LocalTime Win32Clock::Now() {
+    // Both read from one instant: the offset is their difference, whole minutes.
+    FILETIME universal;
+    ::GetSystemTimeAsFileTime(&universal);
+    FILETIME local;
+    ::FileTimeToLocalFileTime(&universal, &local);
+    SYSTEMTIME parts;
+    ::FileTimeToSystemTime(&local, &parts);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                                      t.dwLowDateTime);
+    };
+    const long long offsetMinutes = (ticks(local) - ticks(universal)) / (60LL * 10'000'000LL);
+    return {parts.wYear,   parts.wMonth,  parts.wDay,
+            parts.wHour,   parts.wMinute, parts.wSecond,
+            static_cast<int>(offsetMinutes)};
+}
+
+std::uint64_t Win32Clock::Milliseconds() {
+    return ::GetTickCount64();
+}
+
+void Win32Clock::Pause(unsigned milliseconds) {
+    ::SleepEx(milliseconds, TRUE);
+}
+
+ClientStart Win32Client::Start(const std::wstring& parameters) {
+    // Prepared anew for every start: whatever became of the file since the last upload,
+    // what runs is the client this program carries, held open until it has started.
+    const PreparedClient client = PrepareClient(folder_, EmbeddedClient(IDR_TFTP_CLIENT));
+    if (!client.file) {
+        log_.Write(client.failure);
+        return {nullptr, client.failure};
+    }
+    return StartCapturedProgram(client.path, parameters, log_);
+}
+
+std::wstring Win32Client::Path() {
+    return ClientPathIn(folder_);
+}
+
+std::optional<FirewallRule> WindowsFirewall::FindRule(const std::wstring& name) {
+    return FindWindowsFirewallRule(name);
+}
+
+bool WindowsFirewall::PutRule(const std::wstring& name, const FirewallRule& rule) {
+    return PutWindowsFirewallRule(name, rule);
+}
+
+void SettingsChangeRecord::Write(const PendingChange& change) {
+    // The route flag first: a record is only read back once its address is there.
+    settings_.PutInt(kPendingSection, kPendingRoute, change.hostRoute ? 1 : 0);
+    settings_.PutAddress(kPendingSection, kPendingAddress, change.address);
+}
+
+std::optional<PendingChange> SettingsChangeRecord::Read() {
+    const std::vector<std::uint8_t> bytes = settings_.Bytes(kPendingSection, kPendingAddress);
+    if (bytes.size() != 4) {
+        return std::nullopt;
+    }
+    PendingChange change;
+    std::copy(bytes.begin(), bytes.end(), change.address.octet.begin());
+    change.hostRoute = settings_.Int(kPendingSection, kPendingRoute, 1) != 0;
+    return change;
+}
+
+void SettingsChangeRecord::Clear() {
+    settings_.Remove(kPendingSection, kPendingAddress);
+    settings_.Remove(kPendingSection, kPendingRoute);
+}
+
+std::unique_ptr<TablesLock::Held> NamedTablesLock::Acquire(bool wait) {
+    return WaitForTablesLock(wait);
+}
+
+ProgramRun Win32Desktop::ShellOpen(const std::wstring& file, const std::wstring& parameters) {
+    return OpenAsDesktopUser(file, parameters, log_);
+}
+
+ProgramRun Win32Desktop::StartProgram(const std::wstring& program, const std::wstring& arguments) {
+    return StartProgramByPath(program, arguments, log_);
+}
+
+std::optional<std::wstring> Win32Desktop::ClassDefault(const std::wstring& keyName) {
+    // Text of any length; RegGetValueW ends it in a NUL even where the stored value lacks
+    // one. An expandable value comes with its environment variables filled in: an open
+    // command may name its program as "%ProgramFiles%\...", and it is started by that path.
+    std::wstring value(260, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) { // the value may grow between two reads
+        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        const LSTATUS status = ::RegGetValueW(HKEY_CLASSES_ROOT, keyName.c_str(), nullptr,
+                                              RRF_RT_REG_SZ, nullptr, value.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            value.assign(size / sizeof(wchar_t) + 1, L'\0');
+            continue;
+        }
+        if (status != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return std::wstring(value.c_str());
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,99 @@
+// The roles the system plays for Varnok, on Windows: each a thin class over the Win32 code
+// of its concern (launcher, network, icmp, client_file and process, firewall, data_files,
+// settings, tables_lock, web_page). The application object owns one of each.
+#pragma once
+
+#include <string>
+
+#include "core/change_record.h"
+#include "core/client_program.h"
+#include "core/clock.h"
+#include "core/desktop.h"
+#include "core/echoes.h"
+#include "core/firewall.h"
+#include "core/log.h"
+#include "core/pc_tables.h"
+#include "core/settings.h"
+#include "core/tables_lock.h"
+#include "win32/client_file.h"
+
+// arp.exe and route.exe from the system directory; IP Helper's adapters and neighbours.
+class Win32Tables : public PcTables {
+public:
+    explicit Win32Tables(Log& log) : log_(log) {}
+    ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override;
+    std::vector<Adapter> Adapters() override;
+    std::vector<IPv4Address> OwnAddresses() override;
+    std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
+                                             unsigned long interfaceIndex) override;
+
+private:
+    Log& log_;
+};
+
+// ICMP.DLL, and iphlpapi.dll for echoes from a chosen address.
+class Win32Echoes : public Echoes {
+public:
+    EchoOpening Open(const std::optional<IPv4Address>& source) override;
+};
+
+// The system clock; pauses are alertable sleeps.
+class Win32Clock : public Clock {
+public:
+    LocalTime Now() override;
+    std::uint64_t Milliseconds() override;
+    void Pause(unsigned milliseconds) override;
+};
+
+// The client kept from the program's resources in a folder of its own, and started from
+// there with its output captured.
+class Win32Client : public ClientProgram {
+public:
+    // The client is kept in, and started from, `folder`.
+    explicit Win32Client(Log& log, std::wstring folder = DefaultClientFolder())
+        : log_(log), folder_(std::move(folder)) {}
+    ClientStart Start(const std::wstring& parameters) override;
+    std::wstring Path() override;
+
+private:
+    Log& log_;
+    std::wstring folder_;
+};
+
+// Windows Firewall's rules through INetFwPolicy2; COM must be started on the calling
+// thread.
+class WindowsFirewall : public Firewall {
+public:
+    std::optional<FirewallRule> FindRule(const std::wstring& name) override;
+    bool PutRule(const std::wstring& name, const FirewallRule& rule) override;
+};
+
+// The record of a change under way, in the settings' section "Pending".
+class SettingsChangeRecord : public ChangeRecord {
+public:
+    explicit SettingsChangeRecord(Settings& settings) : settings_(settings) {}
+    void Write(const PendingChange& change) override;
+    std::optional<PendingChange> Read() override;
+    void Clear() override;
+
+private:
+    Settings& settings_;
+};
+
+// A named mutex every Varnok on the PC shares.
+class NamedTablesLock : public TablesLock {
+public:
+    std::unique_ptr<Held> Acquire(bool wait) override;
+};
+
+// The desktop's shell, the class registry's ".htm" browser, and programs started by path.
+class Win32Desktop : public Desktop {
+public:
+    explicit Win32Desktop(Log& log) : log_(log) {}
+    ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
+    ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
+    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override;
+
+private:
+    Log& log_;
+};
