@@ -6,7 +6,8 @@
 AdapterDialog::AdapterDialog(const std::vector<Adapter>& adapters, std::size_t preselected)
     : Dialog(IDD_ADAPTER), adapters_(adapters), selected_(preselected) {
     OnControl(IDOK, [this] { Pick(); });
-    OnControl(IDC_ADAPTER_LIST, [this] { Pick(); }, LBN_DBLCLK);
+    OnControl(
+        IDC_ADAPTER_LIST, [this] { Pick(); }, LBN_DBLCLK);
 }
 
 std::optional<std::size_t> AdapterDialog::Choose(HWND owner) {

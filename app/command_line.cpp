@@ -36,9 +36,8 @@ int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& co
     }
     const std::vector<Adapter> adapters = services.tables.Adapters();
     // Nobody can be asked here: the adapter last chosen in the window answers.
-    const UnitPlan plan =
-        PlanUnits(rows, all, services.tables.OwnAddresses(), adapters,
-                  [&] { return RememberedAdapter(adapters, services.settings); });
+    const UnitPlan plan = PlanUnits(rows, all, services.tables.OwnAddresses(), adapters,
+                                    [&] { return RememberedAdapter(adapters, services.settings); });
     if (!plan.Runs()) {
         const std::wstring why = plan.adapterUnclear
                                      ? L"Which adapter leads to the unit is not clear: choose it "
@@ -56,8 +55,8 @@ int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& co
             console.Error(*done.recordFailure);
         }
     };
-    const std::size_t succeeded = RunList(services.Assignment(), services.record, plan.jobs,
-                                          events, console.Interruption());
+    const std::size_t succeeded =
+        RunList(services.Assignment(), services.record, plan.jobs, events, console.Interruption());
     for (const DeferredUnit& unit : plan.deferred) {
         console.Out(UnitLine(rows[unit.index], false,
                              L"It shares its MAC with serial " +

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <vector>
 
-
 namespace {
 
 std::wstring CurrentDirectory() {

@@ -71,7 +71,8 @@ void PageFile::SavePaths() {
 void PageFile::EnableControls(bool enable) {
     SetBusy(enable ? Busy::No : Busy::Whole); // the main window as a whole
     for (const ImageSlot& slot : slots_) {
-        for (const Control* control : std::initializer_list<const Control*>{&slot.path, &slot.browse, &slot.update}) {
+        for (const Control* control :
+             std::initializer_list<const Control*>{&slot.path, &slot.browse, &slot.update}) {
             control->Enable(enable);
         }
     }
@@ -170,9 +171,9 @@ void PageFile::StartUpload(const UploadRequest& request) {
     auto outcome = std::make_shared<Outcome>();
     StartWork(
         [this, request, outcome](std::stop_token stop) {
-            const Done done =
-                UploadAndRecord(services_.Upload(), services_.store, services_.record, request,
-                                [this] { Post([this] { OnUnitAnswered(); }); }, stop);
+            const Done done = UploadAndRecord(
+                services_.Upload(), services_.store, services_.record, request,
+                [this] { Post([this] { OnUnitAnswered(); }); }, stop);
             NoteRecordFailure(done.recordFailure);
             *outcome = done.outcome;
         },

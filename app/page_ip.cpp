@@ -20,7 +20,8 @@
 PageIP::PageIP(Services& services, Notices& notices) : Page(IDD_PAGE_IP, services, notices) {
     OnControl(IDC_APPLY, [this] { OnApply(); });
     OnControl(IDC_SHOW, [this] { OnShow(); });
-    OnControl(IDC_NEW_IP, [this] { ShowAdapterLine(); }, EN_CHANGE);
+    OnControl(
+        IDC_NEW_IP, [this] { ShowAdapterLine(); }, EN_CHANGE);
 }
 
 BOOL PageIP::OnInitDialog() {
@@ -161,8 +162,9 @@ void PageIP::OnApply() {
     applyButton_.Enable(false);
     showButton_.Enable(false);
     SetBusy(Busy::Whole); // until the outcome has been shown
-    const Assignment unit{values_.serial, MacOfSerial(values_.serial).value_or(L""), values_.ip,
-                          values_.netmask, values_.gateway, *path};
+    const Assignment unit{values_.serial,  MacOfSerial(values_.serial).value_or(L""),
+                          values_.ip,      values_.netmask,
+                          values_.gateway, *path};
     auto outcome = std::make_shared<Outcome>();
     StartWork(
         [this, unit, outcome](std::stop_token stop) {

@@ -223,8 +223,9 @@ std::optional<UnitPlan> PageList::Plan(const std::vector<std::size_t>& indices) 
         rows.push_back(unit.row);
     }
     const std::vector<Adapter> adapters = services_.tables.Adapters();
-    const UnitPlan plan = PlanUnits(rows, indices, services_.tables.OwnAddresses(), adapters,
-                                    [&] { return AskAdapter(adapters, Owner(), services_.settings); });
+    const UnitPlan plan = PlanUnits(rows, indices, services_.tables.OwnAddresses(), adapters, [&] {
+        return AskAdapter(adapters, Owner(), services_.settings);
+    });
     if (plan.faultyRow) {
         notices_.Beep();
         notices_.Warn(L"Unit " + std::to_wstring(rows[*plan.faultyRow].serial) + L": " +

@@ -14,11 +14,11 @@
 
 #include "core/adapter.h"
 #include "core/address.h"
+#include "core/data_store.h"
+#include "core/log.h"
 #include "core/outcome.h"
 #include "core/record.h"
 #include "core/setup.h"
-#include "core/data_store.h"
-#include "core/log.h"
 #include "core/upload.h"
 
 constexpr wchar_t kRecordFile[] = L"record.csv";

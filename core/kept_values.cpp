@@ -12,8 +12,7 @@ constexpr wchar_t kChosenAdapter[] = L"Chosen";
 
 KeptUnitValues KeptAddressPageValues(Settings& settings) {
     return {settings.Int(kSection, L"SerialNo", 0), settings.Address(kSection, L"IP", {}),
-            settings.Address(kSection, L"Netmask", {}),
-            settings.Address(kSection, L"Gateway", {})};
+            settings.Address(kSection, L"Netmask", {}), settings.Address(kSection, L"Gateway", {})};
 }
 
 void KeepAddressPageValues(Settings& settings, const KeptUnitValues& values) {

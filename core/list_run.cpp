@@ -86,9 +86,9 @@ UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size
         const Assignment unit{row.serial,  MacOfSerial(row.serial).value_or(L""),
                               row.address, row.netmask,
                               row.gateway, (*paths)[i]};
-        const auto same = std::find_if(plan.jobs.begin(), plan.jobs.end(), [&unit](const ListJob& job) {
-            return SameMac(job.unit.mac, unit.mac);
-        });
+        const auto same =
+            std::find_if(plan.jobs.begin(), plan.jobs.end(),
+                         [&unit](const ListJob& job) { return SameMac(job.unit.mac, unit.mac); });
         if (same == plan.jobs.end()) {
             plan.jobs.push_back({indices[i], unit});
         } else {

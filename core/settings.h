@@ -24,8 +24,7 @@ public:
     virtual std::vector<std::uint8_t> Bytes(const wchar_t* section, const wchar_t* name) = 0;
 
     virtual bool PutInt(const wchar_t* section, const wchar_t* name, std::uint32_t value) = 0;
-    virtual bool PutText(const wchar_t* section, const wchar_t* name,
-                         const std::wstring& text) = 0;
+    virtual bool PutText(const wchar_t* section, const wchar_t* name, const std::wstring& text) = 0;
     virtual bool PutBytes(const wchar_t* section, const wchar_t* name,
                           const std::vector<std::uint8_t>& bytes) = 0;
     // Removes one value; true when it is gone (or was never there).

@@ -58,9 +58,9 @@ Outcome Setup::AddressUnit(std::stop_token stop, HolderCheck check, std::optiona
     // that has since left: the segment is asked afresh.
     arp.Delete();
     const std::optional<std::wstring> holder =
-        check == HolderCheck::Ask ? AddressHolder(roles_.echoes, roles_.tables, roles_.clock,
-                                                  roles_.log, path_, address_)
-                                  : std::nullopt;
+        check == HolderCheck::Ask
+            ? AddressHolder(roles_.echoes, roles_.tables, roles_.clock, roles_.log, path_, address_)
+            : std::nullopt;
     if (holder && !SameMac(*holder, mac_)) {
         // Another device answers for it (the unit itself may: it is being re-addressed).
         // Nothing more is changed.

@@ -59,7 +59,7 @@ private:
     IPv4Address netmask_;
     IPv4Address gateway_;
     UnitPath path_;
-    std::optional<IPv4Address> interfaceAddress_;  // the adapter's, when one is chosen
+    std::optional<IPv4Address> interfaceAddress_; // the adapter's, when one is chosen
     std::optional<unsigned long> interfaceIndex_;
 };
 

@@ -123,8 +123,8 @@ Outcome RunUpload(const UploadRoles& roles, const UploadRequest& request,
     const bool allowed = AllowClientThroughFirewall(roles.firewall, roles.client.Path(), roles.log);
     {
         Ping ping(roles.echoes, roles.clock, roles.log);
-        if (const Outcome pinged = ConfigurationOutcome(ping, request.address, request.netmask,
-                                                        request.gateway, stop);
+        if (const Outcome pinged =
+                ConfigurationOutcome(ping, request.address, request.netmask, request.gateway, stop);
             !pinged.Succeeded()) {
             return pinged;
         }

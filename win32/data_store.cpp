@@ -183,10 +183,10 @@ std::optional<FileFacts> Win32DataStore::DescribeFile(const std::wstring& path) 
 }
 
 void Win32DataStore::AppendLog(const std::string& bytes) {
-    const UniqueHandle file = OwnFile(::CreateFileW(
-        L".\\varnok.log", FILE_APPEND_DATA | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file =
+        OwnFile(::CreateFileW(L".\\varnok.log", FILE_APPEND_DATA | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
         WriteAll(file.get(), bytes);
     }

@@ -12,8 +12,7 @@ public:
     // Under "Software\<company>\Varnok" ("Strandel").
     explicit RegistrySettings(std::wstring company) : company_(std::move(company)) {}
 
-    std::uint32_t Int(const wchar_t* section, const wchar_t* name,
-                      std::uint32_t fallback) override;
+    std::uint32_t Int(const wchar_t* section, const wchar_t* name, std::uint32_t fallback) override;
     std::wstring Text(const wchar_t* section, const wchar_t* name,
                       const std::wstring& fallback) override;
     std::vector<std::uint8_t> Bytes(const wchar_t* section, const wchar_t* name) override;

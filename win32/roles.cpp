@@ -60,8 +60,12 @@ LocalTime Win32Clock::Now() {
                                       t.dwLowDateTime);
     };
     const long long offsetMinutes = (ticks(local) - ticks(universal)) / (60LL * 10'000'000LL);
-    return {parts.wYear,   parts.wMonth,  parts.wDay,
-            parts.wHour,   parts.wMinute, parts.wSecond,
+    return {parts.wYear,
+            parts.wMonth,
+            parts.wDay,
+            parts.wHour,
+            parts.wMinute,
+            parts.wSecond,
             static_cast<int>(offsetMinutes)};
 }
 

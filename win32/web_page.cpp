@@ -131,7 +131,8 @@ ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& param
     return RunProgram(L"open", file, parameters, true, log);
 }
 
-ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments, Log& log) {
+ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments,
+                              Log& log) {
     if (!IsFullPath(program)) {
         const std::wstring failure = L"The program is not named by a full path: " + program;
         log.Write(failure);

@@ -72,4 +72,3 @@ inline std::wstring LoadStringText(unsigned id) {
     return length > 0 && resource ? std::wstring(resource, static_cast<std::size_t>(length))
                                   : std::wstring();
 }
-

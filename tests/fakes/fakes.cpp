@@ -357,7 +357,7 @@ Pc::Pc(LogSwitch logSwitch, std::unique_ptr<FakeStore> ownStore)
       log(*logOwner) {}
 
 Services Pc::ServicesWith(Settings& chosen) {
-    return {tables, echoes, clock,  client,  firewall, store,
+    return {tables, echoes,  clock, client,  firewall, store,
             chosen, changes, lock,  desktop, log,      record};
 }
 

@@ -20,14 +20,13 @@ TEST(SystemTables, ArpAndRouteParameterTexts) {
     EXPECT_TRUE(Arp(pc.tables, Addr("192.168.1.50"), L"00:50:c2:11:8b:b8").Add().started);
     EXPECT_TRUE(Route(pc.tables).Add(Addr("172.16.5.9")).started);
     EXPECT_TRUE(Route(pc.tables).Delete(Addr("172.16.5.9")).started);
-    EXPECT_EQ(pc.trace.Lines(),
-              (Trace{
-                  L"sys arp.exe|-s 10.0.0.7 00-50-c2-11-8b-b8",
-                  L"sys arp.exe|-d 10.0.0.7",
-                  L"sys arp.exe|-s 192.168.1.50 00:50:c2:11:8b:b8",
-                  L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0",
-                  L"sys route.exe|DELETE 172.16.5.9 MASK 255.255.255.255",
-              }));
+    EXPECT_EQ(pc.trace.Lines(), (Trace{
+                                    L"sys arp.exe|-s 10.0.0.7 00-50-c2-11-8b-b8",
+                                    L"sys arp.exe|-d 10.0.0.7",
+                                    L"sys arp.exe|-s 192.168.1.50 00:50:c2:11:8b:b8",
+                                    L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0",
+                                    L"sys route.exe|DELETE 172.16.5.9 MASK 255.255.255.255",
+                                }));
 }
 
 TEST(SystemTables, AProgramThatCannotStartGivesFalseAndIsLogged) {

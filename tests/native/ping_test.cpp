@@ -60,8 +60,8 @@ TEST_F(PingTest, ASuccessOnTheSecondAttemptStopsThere) {
 TEST_F(PingTest, NoReplyThreeTimesFailsWithPausesBeforeAttemptsTwoAndThreeOnly) {
     EXPECT_FALSE(SendToUnit());
     EXPECT_EQ(pc.trace.Lines(), (Trace{L"icmp load", L"icmp create", L"echo 192.168.1.50",
-                                           L"pause 1000", L"echo 192.168.1.50", L"pause 1000",
-                                           L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
+                                       L"pause 1000", L"echo 192.168.1.50", L"pause 1000",
+                                       L"echo 192.168.1.50", L"icmp close", L"icmp free"}));
     EXPECT_EQ(pc.store.LogBytes(), ""); // no reply is not logged
 }
 
@@ -69,9 +69,9 @@ TEST_F(PingTest, ErrorRepliesAreLoggedOnePerAttempt) {
     pc.echoes.replies = {Status(11003), Status(11050), Status(11010)};
     EXPECT_FALSE(SendToUnit());
     const std::string prefix = "ping ip=192.168.1.50 netmask=255.255.255.0 gateway=192.168.1.1 ";
-    EXPECT_EQ(pc.store.LogBytes(),
-              prefix + "returned Ping: Destination host unreachable\r\n" + prefix +
-                  "returned \r\n" + prefix + "returned Ping: Request timed out\r\n");
+    EXPECT_EQ(pc.store.LogBytes(), prefix + "returned Ping: Destination host unreachable\r\n" +
+                                       prefix + "returned \r\n" + prefix +
+                                       "returned Ping: Request timed out\r\n");
 }
 
 TEST(Ping, ErrorRepliesWithTheLogOffLeaveNoFile) {

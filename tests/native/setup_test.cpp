@@ -185,13 +185,13 @@ TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
     pc.echoes.onEcho = [&] { source.request_stop(); };
     EXPECT_EQ(Run(pc, source.get_token()).failure, Failure::NoAnswer);
     EXPECT_EQ(pc.trace.Lines(), Join({{L"record 172.16.5.9 route", kRouteAdd, kArpDelete},
-                                          kProbe,
-                                          {kArpAdd},
-                                          kPrepared,
-                                          kFirstEcho,
-                                          {kArpDelete, kRouteDelete},
-                                          kReleased,
-                                          {L"record clear"}}));
+                                      kProbe,
+                                      {kArpAdd},
+                                      kPrepared,
+                                      kFirstEcho,
+                                      {kArpDelete, kRouteDelete},
+                                      kReleased,
+                                      {L"record clear"}}));
 }
 
 TEST_F(Assignment, ARecordLeftByAKilledRunIsUndoneAtStart) {

@@ -186,8 +186,9 @@ TEST(Upload, MakesTheClientsFirewallRuleAndHintsWhenItCannot) {
         pc.echoes.replies = {EchoReply{true, 0}};
         pc.client.exitCode = 1ul;
         pc.client.lastLine = L"Timeout: no answer from host";
-        const Outcome outcome = RunUpload(
-            pc.Upload(), {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"a.bin", 0}, {});
+        const Outcome outcome =
+            RunUpload(pc.Upload(),
+                      {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"a.bin", 0}, {});
         const std::vector<std::wstring> trace = pc.trace.Lines();
         EXPECT_EQ(std::count(trace.begin(), trace.end(),
                              LR"(firewall put Varnok TFTP client|C:\work\tftp.exe)"),
@@ -259,8 +260,7 @@ TEST(Upload, WithTheLogOnTheClientsOutputIsLogged) {
     pc.client.output = L"sent 3 blocks\r\n\r\nError: refused\n";
     RunUpload(pc.Upload(), {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"C:\\a", 0},
               nullptr);
-    EXPECT_EQ(pc.store.LogBytes(),
-              "tftp: sent 3 blocks\r\ntftp: Error: refused\r\n");
+    EXPECT_EQ(pc.store.LogBytes(), "tftp: sent 3 blocks\r\ntftp: Error: refused\r\n");
 }
 
 } // namespace

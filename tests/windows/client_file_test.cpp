@@ -12,7 +12,6 @@
 
 #include "core/log.h"
 #include "tests/support.h"
-#include "core/log.h"
 #include "win32/data_store.h"
 #include "win32/roles.h"
 

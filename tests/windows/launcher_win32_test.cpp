@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
-#include "win32/data_store.h"
 #include "tests/support.h"
+#include "win32/data_store.h"
 #include "win32/win32.h"
 
 namespace {

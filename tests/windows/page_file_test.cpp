@@ -213,8 +213,8 @@ TEST_F(UpdatePage, AClientThatCannotStartFailsAfterTheFullWait) {
     const auto start = Clock::now();
     Update(IDC_BIN_UPDATE);
     EXPECT_EQ(pc.trace.Last(), L"msg 110|The TFTP client could not be started: "
-                                           L"The folder " +
-                                               realClient.folder + L" is not a plain folder.");
+                               L"The folder " +
+                                   realClient.folder + L" is not a plain folder.");
     EXPECT_EQ(Position(IDC_BIN_PROGRESS), 0);                        // the wait ran to its end:
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(150)); // 30 ticks of 5 ms
 }

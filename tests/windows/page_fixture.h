@@ -3,9 +3,9 @@
 
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <commctrl.h>

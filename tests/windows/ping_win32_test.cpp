@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/log.h"
 #include "core/ping.h"
 #include "tests/support.h"
-#include "core/log.h"
 #include "win32/roles.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include "core/arp.h"
 #include "core/log.h"
 #include "tests/support.h"
-#include "win32/launcher.h"
 #include "win32/data_store.h"
+#include "win32/launcher.h"
 #include "win32/registry_settings.h"
 #include "win32/roles.h"
 
