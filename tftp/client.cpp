@@ -27,11 +27,11 @@ std::string SuccessLine(std::uint64_t bytes, Millis elapsed) {
 
 } // namespace
 
-int RunClient(const std::vector<std::string>& args, bool windows_paths) {
-    const CommandLine cl = ParseCommandLine(args, windows_paths);
-    if (args.empty() || !cl.usage_error.empty()) {
-        if (!cl.usage_error.empty()) {
-            sys::PrintLine(true, cl.usage_error);
+int RunClient(const std::vector<std::string>& args, bool windowsPaths) {
+    const CommandLine cl = ParseCommandLine(args, windowsPaths);
+    if (args.empty() || !cl.usageError.empty()) {
+        if (!cl.usageError.empty()) {
+            sys::PrintLine(true, cl.usageError);
         }
         sys::PrintLine(true, kUsage);
         return 2;
@@ -40,17 +40,17 @@ int RunClient(const std::vector<std::string>& args, bool windows_paths) {
         sys::PrintLine(false, kUsage);
         return 0;
     }
-    const bool put = cl.direction == Direction::kPut;
+    const bool put = cl.direction == Direction::Put;
     Settings settings;
     settings.direction = cl.direction;
     settings.mode = cl.mode;
-    settings.remote_name = put ? cl.destination : cl.source;
-    settings.blksize = cl.blksize;
-    settings.windowsize = cl.windowsize;
+    settings.remoteName = put ? cl.destination : cl.source;
+    settings.blockSize = cl.blockSize;
+    settings.windowSize = cl.windowSize;
     settings.tsize = cl.tsize;
-    settings.initial_timeout = cl.timeout;
+    settings.initialTimeout = cl.timeout;
     settings.linger = cl.timeout;
-    if (cl.verbose && cl.tsize && cl.mode != Mode::kOctet) {
+    if (cl.verbose && cl.tsize && cl.mode != Mode::Octet) {
         sys::PrintLine(true, "tsize is not asked for in netascii mode");
     }
 
@@ -61,7 +61,7 @@ int RunClient(const std::vector<std::string>& args, bool windows_paths) {
         sys::PrintLine(true, "Cannot open local file " + local);
         return 1;
     }
-    settings.local_size = input.size();
+    settings.localSize = input.Size();
 
     sys::UdpSocket socket;
     std::string error;
@@ -72,7 +72,7 @@ int RunClient(const std::vector<std::string>& args, bool windows_paths) {
 
     Transfer transfer(settings, put ? &input : nullptr, put ? nullptr : &output);
     const Millis start = sys::Now();
-    Millis finished_at = 0;
+    Millis finishedAt = 0;
     bool reported = false;
     std::vector<std::uint8_t> buffer;
     Peer from;
@@ -88,12 +88,12 @@ int RunClient(const std::vector<std::string>& args, bool windows_paths) {
             }
         }
         if (transfer.Complete() && !reported) {
-            finished_at = sys::Now();
+            finishedAt = sys::Now();
             if (!put && !output.Commit()) {
                 sys::PrintLine(true, "Cannot write local file " + local);
                 return 1;
             }
-            sys::PrintLine(false, SuccessLine(transfer.local_bytes(), finished_at - start));
+            sys::PrintLine(false, SuccessLine(transfer.LocalBytes(), finishedAt - start));
             reported = true;
         }
         if (transfer.Finished()) {
@@ -105,11 +105,11 @@ int RunClient(const std::vector<std::string>& args, bool windows_paths) {
         }
         transfer.Tick(sys::Now());
     }
-    if (cl.verbose && transfer.retransmissions() != 0) {
-        sys::PrintLine(true, std::to_string(transfer.retransmissions()) + " timeouts");
+    if (cl.verbose && transfer.Retransmissions() != 0) {
+        sys::PrintLine(true, std::to_string(transfer.Retransmissions()) + " timeouts");
     }
-    if (transfer.outcome() != Outcome::kSucceeded) {
-        sys::PrintLine(true, transfer.error());
+    if (transfer.Result() != Outcome::Succeeded) {
+        sys::PrintLine(true, transfer.Error());
         return 1;
     }
     return 0;

@@ -88,11 +88,11 @@ bool EqualsNoCase(const std::string& a, const char* b) {
 
 } // namespace
 
-std::string BaseName(const std::string& path, bool windows_paths) {
+std::string BaseName(const std::string& path, bool windowsPaths) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
-        if (c == '/' || (windows_paths && (c == '\\' || (c == ':' && i == 1)))) {
+        if (c == '/' || (windowsPaths && (c == '\\' || (c == ':' && i == 1)))) {
             start = i + 1;
         }
     }
@@ -103,19 +103,19 @@ std::string BaseName(const std::string& path, bool windows_paths) {
     return base;
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_paths) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windowsPaths) {
     CommandLine cl;
     std::vector<std::string> positional;
-    bool options_done = false;
-    bool file_name_next = false;
+    bool optionsDone = false;
+    bool fileNameNext = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (options_done || file_name_next || a.size() < 2 ||
-            (a[0] != '-' && !(windows_paths && a[0] == '/'))) {
+        if (optionsDone || fileNameNext || a.size() < 2 ||
+            (a[0] != '-' && !(windowsPaths && a[0] == '/'))) {
             positional.push_back(a);
             // The argument after "host GET|PUT" is a file name, even one that starts
             // with '-': a file called "-h" is sent, never read as a request for help.
-            file_name_next =
+            fileNameNext =
                 positional.size() == 2 && (EqualsNoCase(a, "GET") || EqualsNoCase(a, "PUT"));
             continue;
         }
@@ -124,14 +124,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_
             continue;
         }
         if (a == "--") {
-            options_done = true;
+            optionsDone = true;
             continue;
         }
         const char flag = a[1];
         if (flag == 'h' || flag == '?') {
             cl.help = a.size() == 2;
         } else if (a.size() == 2 && flag == 'i') {
-            cl.mode = Mode::kOctet;
+            cl.mode = Mode::Octet;
             continue;
         } else if (a.size() == 2 && flag == 'T') {
             cl.tsize = true;
@@ -143,7 +143,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_
             std::string value = a.substr(2);
             if (value.empty()) {
                 if (i + 1 == args.size()) {
-                    cl.usage_error = std::string("Option -") + flag + " needs a value";
+                    cl.usageError = std::string("Option -") + flag + " needs a value";
                     return cl;
                 }
                 value = args[++i];
@@ -152,18 +152,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_
             if (flag == 'b') {
                 const auto v = ParseUnsigned(value, kMinBlockSize, kMaxBlockSize);
                 ok = v.has_value();
-                cl.blksize = static_cast<std::uint16_t>(v.value_or(0));
+                cl.blockSize = static_cast<std::uint16_t>(v.value_or(0));
             } else if (flag == 'w') {
                 const auto v = ParseUnsigned(value, 1, 65535);
                 ok = v.has_value();
-                cl.windowsize = static_cast<std::uint16_t>(v.value_or(0));
+                cl.windowSize = static_cast<std::uint16_t>(v.value_or(0));
             } else {
                 const auto v = ParseSeconds(value);
                 ok = v.has_value();
                 cl.timeout = v.value_or(0);
             }
             if (!ok) {
-                cl.usage_error = std::string("Bad value for -") + flag + ": " + value;
+                cl.usageError = std::string("Bad value for -") + flag + ": " + value;
                 return cl;
             }
             continue;
@@ -171,11 +171,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_
         if (cl.help) {
             return cl;
         }
-        cl.usage_error = "Unknown option " + a;
+        cl.usageError = "Unknown option " + a;
         return cl;
     }
     if (positional.size() < 3 || positional.size() > 4) {
-        cl.usage_error = positional.empty() ? "" : "Wrong number of arguments";
+        cl.usageError = positional.empty() ? "" : "Wrong number of arguments";
         if (positional.empty()) {
             cl.help = true;
         }
@@ -186,11 +186,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_
         cl.host = cl.host.substr(1, cl.host.size() - 2);
     }
     if (EqualsNoCase(positional[1], "GET")) {
-        cl.direction = Direction::kGet;
+        cl.direction = Direction::Get;
     } else if (EqualsNoCase(positional[1], "PUT")) {
-        cl.direction = Direction::kPut;
+        cl.direction = Direction::Put;
     } else {
-        cl.usage_error = "Expected GET or PUT, not " + positional[1];
+        cl.usageError = "Expected GET or PUT, not " + positional[1];
         return cl;
     }
     cl.source = positional[2];
@@ -199,15 +199,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_
     } else {
         // The remote name of a PUT must not carry our directories; a GET's local file
         // lands in the current directory whatever the server's path.
-        cl.destination = cl.direction == Direction::kPut ? BaseName(cl.source, windows_paths)
-                                                         : BaseName(cl.source, true);
+        cl.destination = cl.direction == Direction::Put ? BaseName(cl.source, windowsPaths)
+                                                        : BaseName(cl.source, true);
         if (cl.destination.empty()) {
-            cl.usage_error = "No file name in " + cl.source;
+            cl.usageError = "No file name in " + cl.source;
             return cl;
         }
     }
     if (cl.source.empty() || cl.destination.empty()) {
-        cl.usage_error = "Empty file name";
+        cl.usageError = "Empty file name";
     }
     return cl;
 }

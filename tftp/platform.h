@@ -31,7 +31,7 @@ public:
 
 private:
     std::uintptr_t socket_ = ~std::uintptr_t{0};
-    Millis receive_timeout_ = -1; // as last set on the socket
+    Millis receiveTimeout_ = -1; // as last set on the socket
 };
 
 class InputFile : public DataSource {
@@ -42,7 +42,7 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     bool Open(const std::string& path);
-    std::uint64_t size() const { return size_; }
+    std::uint64_t Size() const { return size_; }
     bool Seek(std::uint64_t offset) override;
     std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t size) override;
 
@@ -50,7 +50,7 @@ private:
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
     std::vector<std::uint8_t> ahead_; // read-ahead, so a block is not a system call
-    std::size_t ahead_pos_ = 0;
+    std::size_t aheadPos_ = 0;
 };
 
 // Writes into a fresh file beside the destination and renames it into place only on
@@ -78,5 +78,5 @@ private:
 
 namespace tftp {
 // The program, given its arguments (UTF-8, without the program name); the exit code.
-int RunClient(const std::vector<std::string>& args, bool windows_paths);
+int RunClient(const std::vector<std::string>& args, bool windowsPaths);
 } // namespace tftp

@@ -108,12 +108,12 @@ int UdpSocket::Receive(Millis timeout, Peer& from, std::vector<std::uint8_t>& bu
     if (wait > 60000) {
         wait = 60000;
     }
-    if (wait != receive_timeout_) {
+    if (wait != receiveTimeout_) {
         timeval tv{};
         tv.tv_sec = static_cast<time_t>(wait / 1000);
         tv.tv_usec = static_cast<suseconds_t>((wait % 1000) * 1000);
         setsockopt(Fd(socket_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        receive_timeout_ = wait;
+        receiveTimeout_ = wait;
     }
     buffer.resize(65536 + 4);
     sockaddr_storage ss{};
@@ -151,14 +151,14 @@ bool InputFile::Open(const std::string& path) {
 
 bool InputFile::Seek(std::uint64_t offset) {
     ahead_.clear();
-    ahead_pos_ = 0;
+    aheadPos_ = 0;
     return lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
 std::ptrdiff_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
-    if (ahead_pos_ == ahead_.size()) {
+    if (aheadPos_ == ahead_.size()) {
         ahead_.resize(64 * 1024);
-        ahead_pos_ = 0;
+        aheadPos_ = 0;
         ssize_t n;
         do {
             n = read(static_cast<int>(handle_), ahead_.data(), ahead_.size());
@@ -168,9 +168,9 @@ std::ptrdiff_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
             return n;
         }
     }
-    const std::size_t count = std::min(size, ahead_.size() - ahead_pos_);
-    std::memcpy(buffer, ahead_.data() + ahead_pos_, count);
-    ahead_pos_ += count;
+    const std::size_t count = std::min(size, ahead_.size() - aheadPos_);
+    std::memcpy(buffer, ahead_.data() + aheadPos_, count);
+    aheadPos_ += count;
     return static_cast<std::ptrdiff_t>(count);
 }
 

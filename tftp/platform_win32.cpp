@@ -156,11 +156,11 @@ int UdpSocket::Receive(Millis timeout, Peer& from, std::vector<std::uint8_t>& bu
     if (wait > 60000) {
         wait = 60000;
     }
-    if (wait != receive_timeout_) {
+    if (wait != receiveTimeout_) {
         const DWORD ms = static_cast<DWORD>(wait);
         setsockopt(Sock(socket_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms),
                    sizeof ms);
-        receive_timeout_ = wait;
+        receiveTimeout_ = wait;
     }
     buffer.resize(65536 + 4);
     sockaddr_storage ss{};
@@ -199,16 +199,16 @@ bool InputFile::Open(const std::string& path) {
 
 bool InputFile::Seek(std::uint64_t offset) {
     ahead_.clear();
-    ahead_pos_ = 0;
+    aheadPos_ = 0;
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(offset);
     return SetFilePointerEx(Handle(handle_), to, nullptr, FILE_BEGIN) != 0;
 }
 
 std::ptrdiff_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
-    if (ahead_pos_ == ahead_.size()) {
+    if (aheadPos_ == ahead_.size()) {
         ahead_.resize(64 * 1024);
-        ahead_pos_ = 0;
+        aheadPos_ = 0;
         DWORD got = 0;
         if (!ReadFile(Handle(handle_), ahead_.data(), static_cast<DWORD>(ahead_.size()), &got,
                       nullptr)) {
@@ -220,9 +220,9 @@ std::ptrdiff_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
             return 0;
         }
     }
-    const std::size_t count = size < ahead_.size() - ahead_pos_ ? size : ahead_.size() - ahead_pos_;
-    std::memcpy(buffer, ahead_.data() + ahead_pos_, count);
-    ahead_pos_ += count;
+    const std::size_t count = size < ahead_.size() - aheadPos_ ? size : ahead_.size() - aheadPos_;
+    std::memcpy(buffer, ahead_.data() + aheadPos_, count);
+    aheadPos_ += count;
     return static_cast<std::ptrdiff_t>(count);
 }
 

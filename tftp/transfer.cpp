@@ -66,11 +66,11 @@ std::string Lower(std::string s) {
 Transfer::Transfer(const Settings& settings, DataSource* source, DataSink* sink)
     : settings_(settings), source_(source), sink_(sink) {}
 
-Outcome Transfer::outcome() const {
-    if (phase_ == Phase::kFailed) {
-        return Outcome::kFailed;
+Outcome Transfer::Result() const {
+    if (phase_ == Phase::Failed) {
+        return Outcome::Failed;
     }
-    return complete_ ? Outcome::kSucceeded : Outcome::kRunning;
+    return complete_ ? Outcome::Succeeded : Outcome::Running;
 }
 
 std::vector<Datagram> Transfer::TakeOutgoing() {
@@ -86,29 +86,29 @@ std::vector<std::string> Transfer::TakeNotes() {
 }
 
 bool Transfer::OptionsWanted() const {
-    return settings_.blksize != 0 || settings_.windowsize != 0 ||
-           (settings_.tsize && settings_.mode == Mode::kOctet);
+    return settings_.blockSize != 0 || settings_.windowSize != 0 ||
+           (settings_.tsize && settings_.mode == Mode::Octet);
 }
 
-std::vector<std::uint8_t> Transfer::BuildRequest(bool with_options) const {
+std::vector<std::uint8_t> Transfer::BuildRequest(bool withOptions) const {
     std::vector<std::uint8_t> p;
-    Put16(p, settings_.direction == Direction::kPut ? kWrq : kRrq);
-    PutString(p, settings_.remote_name);
-    PutString(p, settings_.mode == Mode::kOctet ? "octet" : "netascii");
-    if (with_options) {
-        if (settings_.blksize != 0) {
+    Put16(p, settings_.direction == Direction::Put ? kWrq : kRrq);
+    PutString(p, settings_.remoteName);
+    PutString(p, settings_.mode == Mode::Octet ? "octet" : "netascii");
+    if (withOptions) {
+        if (settings_.blockSize != 0) {
             PutString(p, "blksize");
-            PutString(p, std::to_string(settings_.blksize));
+            PutString(p, std::to_string(settings_.blockSize));
         }
-        if (settings_.tsize && settings_.mode == Mode::kOctet) {
+        if (settings_.tsize && settings_.mode == Mode::Octet) {
             PutString(p, "tsize");
             // A reader asks with 0 and learns the size; a writer announces it.
-            PutString(p, std::to_string(
-                             settings_.direction == Direction::kPut ? settings_.local_size : 0));
+            PutString(
+                p, std::to_string(settings_.direction == Direction::Put ? settings_.localSize : 0));
         }
-        if (settings_.windowsize != 0) {
+        if (settings_.windowSize != 0) {
             PutString(p, "windowsize");
-            PutString(p, std::to_string(settings_.windowsize));
+            PutString(p, std::to_string(settings_.windowSize));
         }
     }
     return p;
@@ -119,21 +119,21 @@ void Transfer::Start(Millis now) {
         Fail("Remote file name too long");
         return;
     }
-    options_sent_ = OptionsWanted();
-    if (options_sent_ && BuildRequest(true).size() > kMaxRequestSize) {
+    optionsSent_ = OptionsWanted();
+    if (optionsSent_ && BuildRequest(true).size() > kMaxRequestSize) {
         // Servers may drop requests beyond 512 bytes; the plain request still works.
-        options_sent_ = false;
+        optionsSent_ = false;
         notes_.push_back("options dropped: the request would exceed 512 bytes");
     }
     SendRequest(now);
 }
 
 void Transfer::SendRequest(Millis now) {
-    Send(settings_.server, BuildRequest(options_sent_));
-    request_sent_at_ = now;
-    request_resent_ = false;
-    give_up_at_ = now + settings_.stall_limit;
-    rto_ = settings_.initial_timeout;
+    Send(settings_.server, BuildRequest(optionsSent_));
+    requestSentAt_ = now;
+    requestResent_ = false;
+    giveUpAt_ = now + settings_.stallLimit;
+    rto_ = settings_.initialTimeout;
     ArmTimer(now);
 }
 
@@ -147,7 +147,7 @@ void Transfer::SendError(const Peer& to, std::uint16_t code, const std::string& 
     Put16(p, code);
     // Within the negotiated block size too: a peer that asked for 8-byte blocks may read
     // no more than 12 bytes per datagram.
-    PutString(p, message.substr(0, blksize_ - 1));
+    PutString(p, message.substr(0, blockSize_ - 1));
     Send(to, std::move(p));
 }
 
@@ -161,15 +161,15 @@ void Transfer::SendAck(std::uint64_t block) {
 
 void Transfer::Fail(std::string message) {
     error_ = std::move(message);
-    phase_ = Phase::kFailed;
+    phase_ = Phase::Failed;
 }
 
 void Transfer::Sample(Millis rtt) {
     rtt = std::max<Millis>(rtt, 0);
-    if (!have_sample_) {
+    if (!haveSample_) {
         srtt_ = rtt;
         rttvar_ = rtt / 2;
-        have_sample_ = true;
+        haveSample_ = true;
     } else {
         const Millis delta = srtt_ > rtt ? srtt_ - rtt : rtt - srtt_;
         rttvar_ = (3 * rttvar_ + delta) / 4;
@@ -178,49 +178,49 @@ void Transfer::Sample(Millis rtt) {
 }
 
 void Transfer::Progress(Millis now, Millis limit) {
-    give_up_at_ = now + limit;
-    rto_ = have_sample_ ? std::clamp(srtt_ + std::max<Millis>(10, 4 * rttvar_), kMinRto, kMaxRto)
-                        : settings_.initial_timeout;
+    giveUpAt_ = now + limit;
+    rto_ = haveSample_ ? std::clamp(srtt_ + std::max<Millis>(10, 4 * rttvar_), kMinRto, kMaxRto)
+                       : settings_.initialTimeout;
     ArmTimer(now);
 }
 
 void Transfer::ArmTimer(Millis now) {
-    deadline_ = std::min(now + rto_, give_up_at_);
+    deadline_ = std::min(now + rto_, giveUpAt_);
 }
 
 void Transfer::Tick(Millis now) {
     if (Finished() || now < deadline_) {
         return;
     }
-    if (phase_ == Phase::kLingering) {
-        phase_ = Phase::kDone;
+    if (phase_ == Phase::Lingering) {
+        phase_ = Phase::Done;
         return;
     }
-    if (now >= give_up_at_) {
-        Fail(phase_ == Phase::kRequesting ? "Timeout: no answer from host"
-                                          : "Timeout: host stopped answering");
+    if (now >= giveUpAt_) {
+        Fail(phase_ == Phase::Requesting ? "Timeout: no answer from host"
+                                         : "Timeout: host stopped answering");
         return;
     }
     // Only a timeout resends (RFC 1123 4.2.3.1), and each one doubles the wait.
-    rto_ = std::min(rto_ * 2, std::max(kMaxRto, settings_.initial_timeout));
+    rto_ = std::min(rto_ * 2, std::max(kMaxRto, settings_.initialTimeout));
     ++retransmissions_;
     switch (phase_) {
-    case Phase::kRequesting:
-        Send(settings_.server, BuildRequest(options_sent_));
-        request_resent_ = true;
+    case Phase::Requesting:
+        Send(settings_.server, BuildRequest(optionsSent_));
+        requestResent_ = true;
         break;
-    case Phase::kAwaitingFirstData:
+    case Phase::AwaitingFirstData:
         SendAck(0);
-        ack_resent_ = true;
+        ackResent_ = true;
         break;
-    case Phase::kTransferring:
-        if (settings_.direction == Direction::kPut) {
+    case Phase::Transferring:
+        if (settings_.direction == Direction::Put) {
             SendWindow(now, base_ + 1);
         } else {
             // The sender starts its next window after the block acknowledged here.
             SendAck(expected_ - 1);
-            in_window_ = 0;
-            ack_resent_ = true;
+            inWindow_ = 0;
+            ackResent_ = true;
         }
         break;
     default:
@@ -235,27 +235,27 @@ void Transfer::Receive(Millis now, const Peer& from, const std::uint8_t* data, s
     if (Finished()) {
         return;
     }
-    const bool is_error = size >= 2 && Get16(data) == kError;
-    if (phase_ == Phase::kRequesting) {
+    const bool isError = size >= 2 && Get16(data) == kError;
+    if (phase_ == Phase::Requesting) {
         HandleFirstReply(now, from, data, size);
         return;
     }
     if (!(from == tid_)) {
         // RFC 1350: a stray packet gets ERROR 5 and the transfer goes on. An ERROR is
         // never answered, or two confused peers could bounce errors forever.
-        if (!is_error) {
+        if (!isError) {
             SendError(from, kUnknownTid, "Unknown transfer ID");
         }
         return;
     }
-    if (phase_ == Phase::kLingering) {
+    if (phase_ == Phase::Lingering) {
         // Our final ACK was lost if the last DATA comes again.
         if (size >= 4 && Get16(data) == kData && Get16(data + 2) == (acked_ & 0xffff)) {
             SendAck(acked_);
         }
         return;
     }
-    if (is_error) {
+    if (isError) {
         HandleServerError(data, size);
         return;
     }
@@ -264,7 +264,7 @@ void Transfer::Receive(Millis now, const Peer& from, const std::uint8_t* data, s
         Fail("Malformed packet from server");
         return;
     }
-    if (settings_.direction == Direction::kPut) {
+    if (settings_.direction == Direction::Put) {
         HandlePutPacket(now, data, size);
     } else {
         HandleGetPacket(now, data, size);
@@ -293,30 +293,30 @@ void Transfer::HandleFirstReply(Millis now, const Peer& from, const std::uint8_t
         return;
     }
     const std::uint16_t op = Get16(data);
-    const bool put = settings_.direction == Direction::kPut;
+    const bool put = settings_.direction == Direction::Put;
     if (op == kError) {
         const std::uint16_t code = size >= 4 ? Get16(data + 2) : std::uint16_t{kNotDefined};
         // RFC 2347 servers refuse options with ERROR 8; older ones answer an unknown
         // request with 0 or 4. Either way one plain retry tells a real refusal apart.
-        if (options_sent_ && !retried_plain_ &&
+        if (optionsSent_ && !retriedPlain_ &&
             (code == kOptionRefused || code == kNotDefined || code == kIllegalOperation)) {
             notes_.push_back("server refused the options; retrying without them");
-            options_sent_ = false;
-            retried_plain_ = true;
+            optionsSent_ = false;
+            retriedPlain_ = true;
             SendRequest(now);
             return;
         }
         HandleServerError(data, size);
         return;
     }
-    const bool first_ack = put && op == kAck && size >= 4 && Get16(data + 2) == 0;
-    const bool first_data = !put && op == kData && size >= 4 && Get16(data + 2) == 1;
-    if (op != kOack && !first_ack && !first_data) {
+    const bool firstAck = put && op == kAck && size >= 4 && Get16(data + 2) == 0;
+    const bool firstData = !put && op == kData && size >= 4 && Get16(data + 2) == 1;
+    if (op != kOack && !firstAck && !firstData) {
         return; // nothing this request could have caused; keep waiting
     }
     tid_ = from;
-    if (!request_resent_) {
-        Sample(now - request_sent_at_);
+    if (!requestResent_) {
+        Sample(now - requestSentAt_);
     }
     if (op == kOack) {
         std::string why;
@@ -325,72 +325,72 @@ void Transfer::HandleFirstReply(Millis now, const Peer& from, const std::uint8_t
             Fail("Option negotiation failed: " + why);
             return;
         }
-        options_accepted_ = true;
-        notes_.push_back("options accepted: blksize " + std::to_string(blksize_) + ", windowsize " +
-                         std::to_string(windowsize_) +
+        optionsAccepted_ = true;
+        notes_.push_back("options accepted: blksize " + std::to_string(blockSize_) +
+                         ", windowsize " + std::to_string(windowSize_) +
                          (tsize_ ? ", tsize " + std::to_string(*tsize_) : std::string()));
         if (put) {
-            phase_ = Phase::kTransferring;
+            phase_ = Phase::Transferring;
             BeginSending(now);
         } else {
             // RFC 2347: a reader acknowledges the OACK with ACK 0.
-            phase_ = Phase::kAwaitingFirstData;
+            phase_ = Phase::AwaitingFirstData;
             SendAck(0);
-            ack_sent_at_ = now;
-            ack_resent_ = false;
-            Progress(now, settings_.stall_limit);
+            ackSentAt_ = now;
+            ackResent_ = false;
+            Progress(now, settings_.stallLimit);
         }
         return;
     }
-    if (options_sent_) {
+    if (optionsSent_) {
         // A server without option support answers as if none were asked: defaults.
         notes_.push_back("server ignored the options; using blksize 512, windowsize 1");
     }
-    phase_ = Phase::kTransferring;
+    phase_ = Phase::Transferring;
     if (put) {
         BeginSending(now);
     } else {
-        ack_resent_ = true; // no ACK to time yet
+        ackResent_ = true; // no ACK to time yet
         HandleGetPacket(now, data, size);
     }
 }
 
 bool Transfer::AcceptOack(const std::uint8_t* data, std::size_t size, std::string& why) {
-    bool seen_blksize = false, seen_windowsize = false, seen_tsize = false;
+    bool seenBlksize = false, seenWindowsize = false, seenTsize = false;
     std::size_t pos = 2;
     while (pos < size) {
-        const std::uint8_t* name_end =
+        const std::uint8_t* nameEnd =
             static_cast<const std::uint8_t*>(std::find(data + pos, data + size, 0));
-        if (name_end == data + size) {
+        if (nameEnd == data + size) {
             why = "malformed OACK";
             return false;
         }
-        const std::string name(data + pos, name_end);
-        pos = static_cast<std::size_t>(name_end - data) + 1;
-        const std::uint8_t* value_end =
+        const std::string name(data + pos, nameEnd);
+        pos = static_cast<std::size_t>(nameEnd - data) + 1;
+        const std::uint8_t* valueEnd =
             static_cast<const std::uint8_t*>(std::find(data + pos, data + size, 0));
-        if (value_end == data + size) {
+        if (valueEnd == data + size) {
             why = "malformed OACK";
             return false;
         }
-        const std::string text(data + pos, value_end);
-        pos = static_cast<std::size_t>(value_end - data) + 1;
+        const std::string text(data + pos, valueEnd);
+        pos = static_cast<std::size_t>(valueEnd - data) + 1;
         const std::optional<std::uint64_t> value = ParseNumber(text);
         const std::string key = Lower(name);
         const std::string shown =
             Printable(reinterpret_cast<const std::uint8_t*>(name.data()), name.size(), 32);
         bool* seen = nullptr;
         std::uint64_t low = 0, high = 0;
-        if (key == "blksize" && settings_.blksize != 0) {
-            seen = &seen_blksize;
+        if (key == "blksize" && settings_.blockSize != 0) {
+            seen = &seenBlksize;
             low = kMinBlockSize;
-            high = settings_.blksize; // RFC 2348: never more than asked
-        } else if (key == "windowsize" && settings_.windowsize != 0) {
-            seen = &seen_windowsize;
+            high = settings_.blockSize; // RFC 2348: never more than asked
+        } else if (key == "windowsize" && settings_.windowSize != 0) {
+            seen = &seenWindowsize;
             low = 1;
-            high = settings_.windowsize;
-        } else if (key == "tsize" && settings_.tsize && settings_.mode == Mode::kOctet) {
-            seen = &seen_tsize;
+            high = settings_.windowSize;
+        } else if (key == "tsize" && settings_.tsize && settings_.mode == Mode::Octet) {
+            seen = &seenTsize;
             high = std::uint64_t{1} << 62;
         } else {
             why = "option '" + shown + "' was not requested";
@@ -405,10 +405,10 @@ bool Transfer::AcceptOack(const std::uint8_t* data, std::size_t size, std::strin
             why = "value out of range for '" + shown + "'";
             return false;
         }
-        if (seen == &seen_blksize) {
-            blksize_ = static_cast<std::size_t>(*value);
-        } else if (seen == &seen_windowsize) {
-            windowsize_ = static_cast<std::size_t>(*value);
+        if (seen == &seenBlksize) {
+            blockSize_ = static_cast<std::size_t>(*value);
+        } else if (seen == &seenWindowsize) {
+            windowSize_ = static_cast<std::size_t>(*value);
         } else {
             tsize_ = *value;
         }
@@ -420,21 +420,21 @@ bool Transfer::AcceptOack(const std::uint8_t* data, std::size_t size, std::strin
 
 void Transfer::BeginSending(Millis now) {
     base_ = 0;
-    sent_end_ = 0;
+    sentEnd_ = 0;
     next_ = 1;
     checkpoints_.assign(1, Checkpoint{});
     SendWindow(now, 1);
     if (!Finished()) {
-        Progress(now, final_ != 0 && sent_end_ == final_ ? settings_.last_ack_limit
-                                                         : settings_.stall_limit);
+        Progress(now,
+                 final_ != 0 && sentEnd_ == final_ ? settings_.lastAckLimit : settings_.stallLimit);
     }
 }
 
 bool Transfer::Fill(std::vector<std::uint8_t>& payload) {
     payload.clear();
-    const std::size_t capacity = blksize_;
-    if (settings_.mode == Mode::kOctet) {
-        while (payload.size() < capacity && !source_end_) {
+    const std::size_t capacity = blockSize_;
+    if (settings_.mode == Mode::Octet) {
+        while (payload.size() < capacity && !sourceEnd_) {
             const std::size_t have = payload.size();
             payload.resize(capacity);
             const std::ptrdiff_t n = source_->Read(payload.data() + have, capacity - have);
@@ -442,29 +442,29 @@ bool Transfer::Fill(std::vector<std::uint8_t>& payload) {
             if (n < 0) {
                 return false;
             }
-            source_end_ = n == 0;
+            sourceEnd_ = n == 0;
             offset_ += static_cast<std::uint64_t>(n);
         }
         return true;
     }
     while (encoder_.Flush(payload, capacity) && payload.size() < capacity) {
-        if (raw_pos_ == raw_.size()) {
-            if (source_end_) {
+        if (rawPos_ == raw_.size()) {
+            if (sourceEnd_) {
                 break;
             }
             raw_.resize(4096);
-            raw_pos_ = 0;
+            rawPos_ = 0;
             const std::ptrdiff_t n = source_->Read(raw_.data(), raw_.size());
             raw_.resize(static_cast<std::size_t>(std::max<std::ptrdiff_t>(n, 0)));
             if (n < 0) {
                 return false;
             }
-            source_end_ = n == 0;
+            sourceEnd_ = n == 0;
             continue;
         }
         const std::size_t used =
-            encoder_.Encode(raw_.data() + raw_pos_, raw_.size() - raw_pos_, payload, capacity);
-        raw_pos_ += used;
+            encoder_.Encode(raw_.data() + rawPos_, raw_.size() - rawPos_, payload, capacity);
+        rawPos_ += used;
         offset_ += used;
     }
     return true;
@@ -478,30 +478,30 @@ bool Transfer::ProduceBlock(std::uint64_t block, std::vector<std::uint8_t>& payl
             return false;
         }
         offset_ = cp.offset;
-        encoder_.set_state(cp.encoder);
+        encoder_.SetState(cp.encoder);
         raw_.clear();
-        raw_pos_ = 0;
-        source_end_ = false;
+        rawPos_ = 0;
+        sourceEnd_ = false;
         checkpoints_.resize(block - base_);
         next_ = block;
     }
     if (!Fill(payload)) {
         return false;
     }
-    if (payload.size() < blksize_) {
+    if (payload.size() < blockSize_) {
         // The short block ends the file, even a 0-byte one after a full last block.
         final_ = block;
-        local_bytes_ = offset_;
+        localBytes_ = offset_;
     }
     next_ = block + 1;
-    checkpoints_.push_back({offset_, encoder_.state()});
+    checkpoints_.push_back({offset_, encoder_.GetState()});
     return true;
 }
 
 void Transfer::SendWindow(Millis now, std::uint64_t from) {
-    const std::uint64_t old_end = sent_end_;
+    const std::uint64_t oldEnd = sentEnd_;
     std::vector<std::uint8_t> payload;
-    for (std::uint64_t b = from; b <= base_ + windowsize_ && (final_ == 0 || b <= final_); ++b) {
+    for (std::uint64_t b = from; b <= base_ + windowSize_ && (final_ == 0 || b <= final_); ++b) {
         if (!ProduceBlock(b, payload)) {
             SendError(tid_, kNotDefined, "Read error on client");
             Fail("Cannot read local file");
@@ -514,13 +514,13 @@ void Transfer::SendWindow(Millis now, std::uint64_t from) {
         p.insert(p.end(), payload.begin(), payload.end());
         Send(tid_, std::move(p));
         const std::size_t index = static_cast<std::size_t>(b - base_ - 1);
-        const Sent record{now, b <= old_end};
+        const Sent record{now, b <= oldEnd};
         if (index < sent_.size()) {
             sent_[index] = record;
         } else {
             sent_.push_back(record);
         }
-        sent_end_ = std::max(sent_end_, b);
+        sentEnd_ = std::max(sentEnd_, b);
     }
 }
 
@@ -537,7 +537,7 @@ void Transfer::HandlePutPacket(Millis now, const std::uint8_t* data, std::size_t
     (void)size;
     // Blocks are numbered modulo 65536; an ACK counts only if it lies in the window.
     const std::uint64_t ahead = static_cast<std::uint16_t>(Get16(data + 2) - base_);
-    if (ahead == 0 || ahead > sent_end_ - base_) {
+    if (ahead == 0 || ahead > sentEnd_ - base_) {
         // A duplicate or stale ACK. Answering it with DATA is the Sorcerer's Apprentice
         // bug (RFC 1123 4.2.3.1): every later block would then travel twice.
         return;
@@ -552,15 +552,15 @@ void Transfer::HandlePutPacket(Millis now, const std::uint8_t* data, std::size_t
                        checkpoints_.begin() + static_cast<std::ptrdiff_t>(ahead));
     if (final_ != 0 && base_ == final_) {
         complete_ = true;
-        phase_ = Phase::kDone;
+        phase_ = Phase::Done;
         return;
     }
     // A whole window acknowledged: the next one. Part of it (RFC 7440): the receiver saw
     // a gap, so go back and send on from the first block it lacks.
     SendWindow(now, base_ + 1);
     if (!Finished()) {
-        Progress(now, final_ != 0 && sent_end_ == final_ ? settings_.last_ack_limit
-                                                         : settings_.stall_limit);
+        Progress(now,
+                 final_ != 0 && sentEnd_ == final_ ? settings_.lastAckLimit : settings_.stallLimit);
     }
 }
 
@@ -569,9 +569,9 @@ void Transfer::HandlePutPacket(Millis now, const std::uint8_t* data, std::size_t
 void Transfer::HandleGetPacket(Millis now, const std::uint8_t* data, std::size_t size) {
     const std::uint16_t op = Get16(data);
     if (op == kOack) {
-        if (phase_ == Phase::kAwaitingFirstData) {
+        if (phase_ == Phase::AwaitingFirstData) {
             SendAck(0); // the server never saw our ACK 0
-            ack_resent_ = true;
+            ackResent_ = true;
         }
         return;
     }
@@ -580,32 +580,32 @@ void Transfer::HandleGetPacket(Millis now, const std::uint8_t* data, std::size_t
         Fail("Server sent an unexpected packet (opcode " + std::to_string(op) + ")");
         return;
     }
-    if (size > 4 + blksize_) {
+    if (size > 4 + blockSize_) {
         SendError(tid_, kIllegalOperation, "Block larger than negotiated");
-        Fail("Server sent a block larger than " + std::to_string(blksize_) + " bytes");
+        Fail("Server sent a block larger than " + std::to_string(blockSize_) + " bytes");
         return;
     }
     if (Get16(data + 2) != (expected_ & 0xffff)) {
         // A repeat (our ACK was lost) or a gap (a block was lost). Either way the sender
         // needs our last good block; one ACK per window's worth of such packets is
         // enough and keeps a resent window from drawing a burst of ACKs.
-        if (out_of_place_++ % windowsize_ == 0) {
+        if (outOfPlace_++ % windowSize_ == 0) {
             SendAck(expected_ - 1);
-            in_window_ = 0;
-            ack_resent_ = true;
+            inWindow_ = 0;
+            ackResent_ = true;
         }
         return;
     }
-    if (in_window_ == 0 && !ack_resent_) {
-        Sample(now - ack_sent_at_);
+    if (inWindow_ == 0 && !ackResent_) {
+        Sample(now - ackSentAt_);
     }
-    AcceptData(now, data + 4, size - 4, size - 4 < blksize_);
+    AcceptData(now, data + 4, size - 4, size - 4 < blockSize_);
 }
 
 void Transfer::AcceptData(Millis now, const std::uint8_t* payload, std::size_t size, bool last) {
     const std::uint8_t* bytes = payload;
     std::size_t count = size;
-    if (settings_.mode == Mode::kNetascii) {
+    if (settings_.mode == Mode::Netascii) {
         decoded_.clear();
         decoder_.Decode(payload, size, decoded_);
         if (last) {
@@ -619,30 +619,30 @@ void Transfer::AcceptData(Millis now, const std::uint8_t* payload, std::size_t s
         Fail("Cannot write local file");
         return;
     }
-    local_bytes_ += count;
+    localBytes_ += count;
     ++expected_;
-    ++in_window_;
-    out_of_place_ = 0;
-    phase_ = Phase::kTransferring;
+    ++inWindow_;
+    outOfPlace_ = 0;
+    phase_ = Phase::Transferring;
     if (last) {
         SendAck(expected_ - 1);
-        if (tsize_ && settings_.mode == Mode::kOctet && *tsize_ != local_bytes_) {
+        if (tsize_ && settings_.mode == Mode::Octet && *tsize_ != localBytes_) {
             Fail("Size mismatch: server announced " + std::to_string(*tsize_) + " bytes, sent " +
-                 std::to_string(local_bytes_));
+                 std::to_string(localBytes_));
             return;
         }
         complete_ = true;
-        phase_ = Phase::kLingering;
+        phase_ = Phase::Lingering;
         deadline_ = now + settings_.linger;
         return;
     }
-    if (in_window_ >= windowsize_) {
+    if (inWindow_ >= windowSize_) {
         SendAck(expected_ - 1);
-        in_window_ = 0;
-        ack_sent_at_ = now;
-        ack_resent_ = false;
+        inWindow_ = 0;
+        ackSentAt_ = now;
+        ackResent_ = false;
     }
-    Progress(now, settings_.stall_limit);
+    Progress(now, settings_.stallLimit);
 }
 
 } // namespace tftp

@@ -56,22 +56,22 @@ struct Datagram {
     std::vector<std::uint8_t> bytes;
 };
 
-enum class Direction { kGet, kPut };
-enum class Mode { kOctet, kNetascii };
+enum class Direction { Get, Put };
+enum class Mode { Octet, Netascii };
 
 struct Settings {
-    Direction direction = Direction::kPut;
-    Mode mode = Mode::kOctet;
-    std::string remote_name;
-    Peer server;                   // port 69 normally
-    std::uint16_t blksize = 0;     // 0: not requested
-    std::uint16_t windowsize = 0;  // 0: not requested
-    bool tsize = false;            // octet mode only
-    std::uint64_t local_size = 0;  // the tsize value a PUT announces
-    Millis initial_timeout = 1000; // before the first round-trip sample
-    Millis stall_limit = 15000;    // silence that ends a transfer
-    Millis last_ack_limit = 60000; // silence allowed after the final DATA of a PUT
-    Millis linger = 1000;          // a GET stays to re-acknowledge a repeated last DATA
+    Direction direction = Direction::Put;
+    Mode mode = Mode::Octet;
+    std::string remoteName;
+    Peer server;                  // port 69 normally
+    std::uint16_t blockSize = 0;  // 0: not requested
+    std::uint16_t windowSize = 0; // 0: not requested
+    bool tsize = false;           // octet mode only
+    std::uint64_t localSize = 0;  // the tsize value a PUT announces
+    Millis initialTimeout = 1000; // before the first round-trip sample
+    Millis stallLimit = 15000;    // silence that ends a transfer
+    Millis lastAckLimit = 60000;  // silence allowed after the final DATA of a PUT
+    Millis linger = 1000;         // a GET stays to re-acknowledge a repeated last DATA
 };
 
 // Where a PUT reads the local file from. Go-back-N resends re-read blocks, so the
@@ -91,7 +91,7 @@ public:
     virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
 };
 
-enum class Outcome { kRunning, kSucceeded, kFailed };
+enum class Outcome { Running, Succeeded, Failed };
 
 class Transfer {
 public:
@@ -109,21 +109,21 @@ public:
 
     // A GET is complete (the file whole) before it is finished: it lingers.
     bool Complete() const { return complete_; }
-    bool Finished() const { return phase_ == Phase::kDone || phase_ == Phase::kFailed; }
-    Outcome outcome() const;
-    const std::string& error() const { return error_; }
+    bool Finished() const { return phase_ == Phase::Done || phase_ == Phase::Failed; }
+    Outcome Result() const;
+    const std::string& Error() const { return error_; }
 
-    std::uint64_t local_bytes() const { return local_bytes_; }
-    std::size_t blksize() const { return blksize_; }
-    std::size_t windowsize() const { return windowsize_; }
-    bool options_accepted() const { return options_accepted_; }
-    std::optional<std::uint64_t> tsize() const { return tsize_; }
-    unsigned retransmissions() const { return retransmissions_; }
+    std::uint64_t LocalBytes() const { return localBytes_; }
+    std::size_t BlockSize() const { return blockSize_; }
+    std::size_t WindowSize() const { return windowSize_; }
+    bool OptionsAccepted() const { return optionsAccepted_; }
+    std::optional<std::uint64_t> TransferSize() const { return tsize_; }
+    unsigned Retransmissions() const { return retransmissions_; }
     // Notes for -v: what was negotiated, retried, ignored.
     std::vector<std::string> TakeNotes();
 
 private:
-    enum class Phase { kRequesting, kAwaitingFirstData, kTransferring, kLingering, kDone, kFailed };
+    enum class Phase { Requesting, AwaitingFirstData, Transferring, Lingering, Done, Failed };
 
     struct Checkpoint {
         std::uint64_t offset = 0;
@@ -135,7 +135,7 @@ private:
     };
 
     bool OptionsWanted() const;
-    std::vector<std::uint8_t> BuildRequest(bool with_options) const;
+    std::vector<std::uint8_t> BuildRequest(bool withOptions) const;
     void SendRequest(Millis now);
     void Send(const Peer& to, std::vector<std::uint8_t> bytes);
     void SendError(const Peer& to, std::uint16_t code, const std::string& message);
@@ -162,55 +162,55 @@ private:
     Settings settings_;
     DataSource* source_;
     DataSink* sink_;
-    Phase phase_ = Phase::kRequesting;
+    Phase phase_ = Phase::Requesting;
     bool complete_ = false;
     std::string error_;
     std::vector<Datagram> out_;
     std::vector<std::string> notes_;
 
-    bool options_sent_ = false;
-    bool retried_plain_ = false;
-    bool options_accepted_ = false;
+    bool optionsSent_ = false;
+    bool retriedPlain_ = false;
+    bool optionsAccepted_ = false;
     Peer tid_;
-    std::size_t blksize_ = kDefaultBlockSize;
-    std::size_t windowsize_ = 1;
+    std::size_t blockSize_ = kDefaultBlockSize;
+    std::size_t windowSize_ = 1;
     std::optional<std::uint64_t> tsize_;
 
     // Timing: RFC 6298 estimator, Karn's rule, exponential back-off.
     Millis deadline_ = 0;
-    Millis give_up_at_ = 0;
+    Millis giveUpAt_ = 0;
     Millis rto_ = 0;
     Millis srtt_ = 0;
     Millis rttvar_ = 0;
-    bool have_sample_ = false;
+    bool haveSample_ = false;
     unsigned retransmissions_ = 0;
-    Millis request_sent_at_ = 0;
-    bool request_resent_ = false;
+    Millis requestSentAt_ = 0;
+    bool requestResent_ = false;
 
-    // PUT: blocks base_+1 .. sent_end_ are in flight; final_ is the short block once known.
+    // PUT: blocks base_+1 .. sentEnd_ are in flight; final_ is the short block once known.
     std::uint64_t base_ = 0;
-    std::uint64_t sent_end_ = 0;
+    std::uint64_t sentEnd_ = 0;
     std::uint64_t final_ = 0;
     std::uint64_t next_ = 1;             // the block the reader is positioned at
     std::deque<Checkpoint> checkpoints_; // for base_+1 .. next_
-    std::deque<Sent> sent_;              // for base_+1 .. sent_end_
+    std::deque<Sent> sent_;              // for base_+1 .. sentEnd_
     std::uint64_t offset_ = 0;           // source position of the reader
     NetasciiEncoder encoder_;
     std::vector<std::uint8_t> raw_; // read-ahead of the netascii encoder
-    std::size_t raw_pos_ = 0;
-    bool source_end_ = false;
+    std::size_t rawPos_ = 0;
+    bool sourceEnd_ = false;
 
     // GET: expected_ is the next block wanted; acked_ the last block acknowledged.
     std::uint64_t expected_ = 1;
     std::uint64_t acked_ = 0;
-    std::size_t in_window_ = 0;
-    std::size_t out_of_place_ = 0;
-    Millis ack_sent_at_ = 0;
-    bool ack_resent_ = false;
+    std::size_t inWindow_ = 0;
+    std::size_t outOfPlace_ = 0;
+    Millis ackSentAt_ = 0;
+    bool ackResent_ = false;
     NetasciiDecoder decoder_;
     std::vector<std::uint8_t> decoded_;
 
-    std::uint64_t local_bytes_ = 0;
+    std::uint64_t localBytes_ = 0;
 };
 
 } // namespace tftp
