@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tftp/transfer.h"
+#include "tftp/protocol.h"
 
 namespace tftp {
 
