@@ -1,13 +1,14 @@
 // What the client needs from the operating system: a monotonic clock, one UDP socket,
 // the local file, and the console. platform_posix.cpp and platform_win32.cpp implement
-// it; nothing else in the client knows which system it runs on.
+// it; socket.cpp and input_file.cpp hold what both systems share. Nothing else in the
+// client knows which system it runs on.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tftp/transfer.h"
+#include "tftp/protocol.h"
 
 namespace tftp::sys {
 
@@ -47,6 +48,11 @@ public:
     std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t size) override;
 
 private:
+    // The system's own seek and read, beneath the read-ahead: bytes read, 0 at the end,
+    // -1 on a failure.
+    bool SeekSystem(std::uint64_t offset);
+    std::ptrdiff_t ReadSystem(std::uint8_t* buffer, std::size_t size);
+
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
     std::vector<std::uint8_t> ahead_; // read-ahead, so a block is not a system call
