@@ -25,54 +25,24 @@ std::string SuccessLine(std::uint64_t bytes, Millis elapsed) {
            " seconds, " + Decimal(rate, 1) + " KiB/s";
 }
 
-} // namespace
-
-int RunClient(const std::vector<std::string>& args, bool windows_paths) {
-    const CommandLine cl = ParseCommandLine(args, windows_paths);
-    if (args.empty() || !cl.usage_error.empty()) {
-        if (!cl.usage_error.empty()) {
-            sys::PrintLine(true, cl.usage_error);
-        }
-        sys::PrintLine(true, kUsage);
-        return 2;
-    }
-    if (cl.help) {
-        sys::PrintLine(false, kUsage);
-        return 0;
-    }
-    const bool put = cl.direction == Direction::kPut;
+Settings SettingsFor(const CommandLine& cl) {
     Settings settings;
     settings.direction = cl.direction;
     settings.mode = cl.mode;
-    settings.remote_name = put ? cl.destination : cl.source;
-    settings.blksize = cl.blksize;
-    settings.windowsize = cl.windowsize;
+    settings.remoteName = cl.direction == Direction::Put ? cl.destination : cl.source;
+    settings.blockSize = cl.blockSize;
+    settings.windowSize = cl.windowSize;
     settings.tsize = cl.tsize;
-    settings.initial_timeout = cl.timeout;
+    settings.initialTimeout = cl.timeout;
     settings.linger = cl.timeout;
-    if (cl.verbose && cl.tsize && cl.mode != Mode::kOctet) {
-        sys::PrintLine(true, "tsize is not asked for in netascii mode");
-    }
+    return settings;
+}
 
-    sys::InputFile input;
-    sys::OutputFile output;
-    const std::string& local = put ? cl.source : cl.destination;
-    if (put ? !input.Open(local) : !output.Create(local)) {
-        sys::PrintLine(true, "Cannot open local file " + local);
-        return 1;
-    }
-    settings.local_size = input.size();
-
-    sys::UdpSocket socket;
-    std::string error;
-    if (!socket.Open(cl.host, kServerPort, settings.server, error)) {
-        sys::PrintLine(true, error);
-        return 1;
-    }
-
-    Transfer transfer(settings, put ? &input : nullptr, put ? nullptr : &output);
+// Runs the transfer over the socket until it ends. output is the file a GET writes
+// (null for a PUT), local the path given for it; the exit code.
+int Drive(Transfer& transfer, sys::UdpSocket& socket, sys::OutputFile* output,
+          const std::string& local, bool verbose) {
     const Millis start = sys::Now();
-    Millis finished_at = 0;
     bool reported = false;
     std::vector<std::uint8_t> buffer;
     Peer from;
@@ -82,18 +52,18 @@ int RunClient(const std::vector<std::string>& args, bool windows_paths) {
             // A failed send is treated like a lost datagram: the timer decides.
             socket.Send(d);
         }
-        if (cl.verbose) {
+        if (verbose) {
             for (const std::string& note : transfer.TakeNotes()) {
                 sys::PrintLine(true, note);
             }
         }
         if (transfer.Complete() && !reported) {
-            finished_at = sys::Now();
-            if (!put && !output.Commit()) {
+            const Millis finishedAt = sys::Now();
+            if (output != nullptr && !output->Commit()) {
                 sys::PrintLine(true, "Cannot write local file " + local);
                 return 1;
             }
-            sys::PrintLine(false, SuccessLine(transfer.local_bytes(), finished_at - start));
+            sys::PrintLine(false, SuccessLine(transfer.LocalBytes(), finishedAt - start));
             reported = true;
         }
         if (transfer.Finished()) {
@@ -105,14 +75,54 @@ int RunClient(const std::vector<std::string>& args, bool windows_paths) {
         }
         transfer.Tick(sys::Now());
     }
-    if (cl.verbose && transfer.retransmissions() != 0) {
-        sys::PrintLine(true, std::to_string(transfer.retransmissions()) + " timeouts");
+    if (verbose && transfer.Retransmissions() != 0) {
+        sys::PrintLine(true, std::to_string(transfer.Retransmissions()) + " timeouts");
     }
-    if (transfer.outcome() != Outcome::kSucceeded) {
-        sys::PrintLine(true, transfer.error());
+    if (transfer.Result() != Outcome::Succeeded) {
+        sys::PrintLine(true, transfer.Error());
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int RunClient(const std::vector<std::string>& args, bool windowsPaths) {
+    const CommandLine cl = ParseCommandLine(args, windowsPaths);
+    if (args.empty() || !cl.usageError.empty()) {
+        if (!cl.usageError.empty()) {
+            sys::PrintLine(true, cl.usageError);
+        }
+        sys::PrintLine(true, kUsage);
+        return 2;
+    }
+    if (cl.help) {
+        sys::PrintLine(false, kUsage);
+        return 0;
+    }
+    Settings settings = SettingsFor(cl);
+    if (cl.verbose && cl.tsize && cl.mode != Mode::Octet) {
+        sys::PrintLine(true, "tsize is not asked for in netascii mode");
+    }
+
+    const bool put = cl.direction == Direction::Put;
+    sys::InputFile input;
+    sys::OutputFile output;
+    const std::string& local = put ? cl.source : cl.destination;
+    if (put ? !input.Open(local) : !output.Create(local)) {
+        sys::PrintLine(true, "Cannot open local file " + local);
+        return 1;
+    }
+    settings.localSize = input.Size();
+
+    sys::UdpSocket socket;
+    std::string error;
+    if (!socket.Open(cl.host, kServerPort, settings.server, error)) {
+        sys::PrintLine(true, error);
+        return 1;
+    }
+    Transfer transfer(settings, put ? &input : nullptr, put ? nullptr : &output);
+    return Drive(transfer, socket, put ? nullptr : &output, local, cl.verbose);
 }
 
 } // namespace tftp

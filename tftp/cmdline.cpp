@@ -1,6 +1,7 @@
 // Command-line parsing, kept apart from the program so that it is tested natively.
 #include "tftp/cmdline.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace tftp {
@@ -86,13 +87,121 @@ bool EqualsNoCase(const std::string& a, const char* b) {
     return i == a.size() && b[i] == 0;
 }
 
+// How an option stores what it was given: a switch sets its field, a value is checked
+// and stored (its field 0 when it is not accepted, which the caller reports).
+template <auto Field, auto Value> bool Set(CommandLine& cl, const std::string&) {
+    cl.*Field = Value;
+    return true;
+}
+
+template <typename Field, typename Value>
+bool Keep(const std::optional<Value>& value, Field& field) {
+    field = static_cast<Field>(value.value_or(0));
+    return value.has_value();
+}
+
+template <auto Field, unsigned long Low, unsigned long High>
+bool Number(CommandLine& cl, const std::string& value) {
+    return Keep(ParseUnsigned(value, Low, High), cl.*Field);
+}
+
+bool Seconds(CommandLine& cl, const std::string& value) {
+    return Keep(ParseSeconds(value), cl.timeout);
+}
+
+struct Option {
+    char flag;
+    bool takesValue; // attached ("-b1468") or the next argument ("-b 1468")
+    bool (*store)(CommandLine& cl, const std::string& value);
+};
+
+const Option kOptions[] = {
+    {'h', false, Set<&CommandLine::help, true>},
+    {'?', false, Set<&CommandLine::help, true>},
+    {'i', false, Set<&CommandLine::mode, Mode::Octet>},
+    {'T', false, Set<&CommandLine::tsize, true>},
+    {'v', false, Set<&CommandLine::verbose, true>},
+    {'b', true, Number<&CommandLine::blockSize, kMinBlockSize, kMaxBlockSize>},
+    {'w', true, Number<&CommandLine::windowSize, 1, 65535>},
+    {'t', true, Seconds},
+};
+
+// "-x"; on Windows also "/?" and "/h", while any other "/path" there is a file.
+bool IsOption(const std::string& a, bool windowsPaths) {
+    return a.size() >= 2 && (a[0] == '-' || (windowsPaths && (a == "/?" || a == "/h")));
+}
+
+// The option args[i], and its value (which may be the next argument). False, with the
+// usage error, when the option is unknown or its value missing or not accepted.
+bool TakeOption(const std::vector<std::string>& args, std::size_t& i, CommandLine& cl) {
+    const std::string& a = args[i];
+    const Option* option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                        [&](const Option& o) { return o.flag == a[1]; });
+    if (option == std::end(kOptions) || (!option->takesValue && a.size() != 2)) {
+        cl.usageError = "Unknown option " + a;
+        return false;
+    }
+    std::string value = option->takesValue ? a.substr(2) : std::string();
+    if (option->takesValue && value.empty()) {
+        if (i + 1 == args.size()) {
+            cl.usageError = std::string("Option -") + option->flag + " needs a value";
+            return false;
+        }
+        value = args[++i];
+    }
+    if (!option->store(cl, value)) {
+        cl.usageError = std::string("Bad value for -") + option->flag + ": " + value;
+        return false;
+    }
+    return true;
+}
+
+// host GET|PUT source [destination]
+void TakeOperands(const std::vector<std::string>& positional, bool windowsPaths, CommandLine& cl) {
+    if (positional.size() < 3 || positional.size() > 4) {
+        cl.usageError = positional.empty() ? "" : "Wrong number of arguments";
+        if (positional.empty()) {
+            cl.help = true;
+        }
+        return;
+    }
+    cl.host = positional[0];
+    if (cl.host.size() > 2 && cl.host.front() == '[' && cl.host.back() == ']') {
+        cl.host = cl.host.substr(1, cl.host.size() - 2);
+    }
+    if (EqualsNoCase(positional[1], "GET")) {
+        cl.direction = Direction::Get;
+    } else if (EqualsNoCase(positional[1], "PUT")) {
+        cl.direction = Direction::Put;
+    } else {
+        cl.usageError = "Expected GET or PUT, not " + positional[1];
+        return;
+    }
+    cl.source = positional[2];
+    if (positional.size() == 4) {
+        cl.destination = positional[3];
+    } else {
+        // The remote name of a PUT must not carry our directories; a GET's local file
+        // lands in the current directory whatever the server's path.
+        cl.destination = cl.direction == Direction::Put ? BaseName(cl.source, windowsPaths)
+                                                        : BaseName(cl.source, true);
+        if (cl.destination.empty()) {
+            cl.usageError = "No file name in " + cl.source;
+            return;
+        }
+    }
+    if (cl.source.empty() || cl.destination.empty()) {
+        cl.usageError = "Empty file name";
+    }
+}
+
 } // namespace
 
-std::string BaseName(const std::string& path, bool windows_paths) {
+std::string BaseName(const std::string& path, bool windowsPaths) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
-        if (c == '/' || (windows_paths && (c == '\\' || (c == ':' && i == 1)))) {
+        if (c == '/' || (windowsPaths && (c == '\\' || (c == ':' && i == 1)))) {
             start = i + 1;
         }
     }
@@ -103,112 +212,26 @@ std::string BaseName(const std::string& path, bool windows_paths) {
     return base;
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windows_paths) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args, bool windowsPaths) {
     CommandLine cl;
     std::vector<std::string> positional;
-    bool options_done = false;
-    bool file_name_next = false;
+    bool optionsDone = false;
+    bool fileNameNext = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (options_done || file_name_next || a.size() < 2 ||
-            (a[0] != '-' && !(windows_paths && a[0] == '/'))) {
+        if (optionsDone || fileNameNext || !IsOption(a, windowsPaths)) {
             positional.push_back(a);
             // The argument after "host GET|PUT" is a file name, even one that starts
             // with '-': a file called "-h" is sent, never read as a request for help.
-            file_name_next =
+            fileNameNext =
                 positional.size() == 2 && (EqualsNoCase(a, "GET") || EqualsNoCase(a, "PUT"));
-            continue;
-        }
-        if (a[0] == '/' && !(a.size() == 2 && (a[1] == '?' || a[1] == 'h'))) {
-            positional.push_back(a); // "/path" is a file, "/?" asks for help
-            continue;
-        }
-        if (a == "--") {
-            options_done = true;
-            continue;
-        }
-        const char flag = a[1];
-        if (flag == 'h' || flag == '?') {
-            cl.help = a.size() == 2;
-        } else if (a.size() == 2 && flag == 'i') {
-            cl.mode = Mode::kOctet;
-            continue;
-        } else if (a.size() == 2 && flag == 'T') {
-            cl.tsize = true;
-            continue;
-        } else if (a.size() == 2 && flag == 'v') {
-            cl.verbose = true;
-            continue;
-        } else if (flag == 'b' || flag == 'w' || flag == 't') {
-            std::string value = a.substr(2);
-            if (value.empty()) {
-                if (i + 1 == args.size()) {
-                    cl.usage_error = std::string("Option -") + flag + " needs a value";
-                    return cl;
-                }
-                value = args[++i];
-            }
-            bool ok = false;
-            if (flag == 'b') {
-                const auto v = ParseUnsigned(value, kMinBlockSize, kMaxBlockSize);
-                ok = v.has_value();
-                cl.blksize = static_cast<std::uint16_t>(v.value_or(0));
-            } else if (flag == 'w') {
-                const auto v = ParseUnsigned(value, 1, 65535);
-                ok = v.has_value();
-                cl.windowsize = static_cast<std::uint16_t>(v.value_or(0));
-            } else {
-                const auto v = ParseSeconds(value);
-                ok = v.has_value();
-                cl.timeout = v.value_or(0);
-            }
-            if (!ok) {
-                cl.usage_error = std::string("Bad value for -") + flag + ": " + value;
-                return cl;
-            }
-            continue;
-        }
-        if (cl.help) {
-            return cl;
-        }
-        cl.usage_error = "Unknown option " + a;
-        return cl;
-    }
-    if (positional.size() < 3 || positional.size() > 4) {
-        cl.usage_error = positional.empty() ? "" : "Wrong number of arguments";
-        if (positional.empty()) {
-            cl.help = true;
-        }
-        return cl;
-    }
-    cl.host = positional[0];
-    if (cl.host.size() > 2 && cl.host.front() == '[' && cl.host.back() == ']') {
-        cl.host = cl.host.substr(1, cl.host.size() - 2);
-    }
-    if (EqualsNoCase(positional[1], "GET")) {
-        cl.direction = Direction::kGet;
-    } else if (EqualsNoCase(positional[1], "PUT")) {
-        cl.direction = Direction::kPut;
-    } else {
-        cl.usage_error = "Expected GET or PUT, not " + positional[1];
-        return cl;
-    }
-    cl.source = positional[2];
-    if (positional.size() == 4) {
-        cl.destination = positional[3];
-    } else {
-        // The remote name of a PUT must not carry our directories; a GET's local file
-        // lands in the current directory whatever the server's path.
-        cl.destination = cl.direction == Direction::kPut ? BaseName(cl.source, windows_paths)
-                                                         : BaseName(cl.source, true);
-        if (cl.destination.empty()) {
-            cl.usage_error = "No file name in " + cl.source;
+        } else if (a == "--") {
+            optionsDone = true;
+        } else if (!TakeOption(args, i, cl) || cl.help) {
             return cl;
         }
     }
-    if (cl.source.empty() || cl.destination.empty()) {
-        cl.usage_error = "Empty file name";
-    }
+    TakeOperands(positional, windowsPaths, cl);
     return cl;
 }
 

@@ -16,13 +16,13 @@ bool NetasciiEncoder::Flush(std::vector<std::uint8_t>& out, std::size_t capacity
     return !state_.pending;
 }
 
-std::size_t NetasciiEncoder::Encode(const std::uint8_t* in, std::size_t in_size,
+std::size_t NetasciiEncoder::Encode(const std::uint8_t* in, std::size_t inSize,
                                     std::vector<std::uint8_t>& out, std::size_t capacity) {
     std::size_t used = 0;
     if (!Flush(out, capacity)) {
         return 0;
     }
-    while (used < in_size && out.size() < capacity) {
+    while (used < inSize && out.size() < capacity) {
         const std::uint8_t c = in[used++];
         if (c == kLf || c == kCr) {
             out.push_back(kCr);

@@ -17,15 +17,15 @@ public:
         std::uint8_t byte = 0;
     };
 
-    // Encodes from in[0..in_size) into out until out holds capacity bytes. Returns how
+    // Encodes from in[0..inSize) into out until out holds capacity bytes. Returns how
     // many input bytes were consumed; the encoder may keep one output byte pending.
-    std::size_t Encode(const std::uint8_t* in, std::size_t in_size, std::vector<std::uint8_t>& out,
+    std::size_t Encode(const std::uint8_t* in, std::size_t inSize, std::vector<std::uint8_t>& out,
                        std::size_t capacity);
     // Moves a pending byte into out if there is room; true when nothing is left pending.
     bool Flush(std::vector<std::uint8_t>& out, std::size_t capacity);
 
-    State state() const { return state_; }
-    void set_state(State s) { state_ = s; }
+    State GetState() const { return state_; }
+    void SetState(State s) { state_ = s; }
 
 private:
     State state_;

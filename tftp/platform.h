@@ -1,13 +1,14 @@
 // What the client needs from the operating system: a monotonic clock, one UDP socket,
 // the local file, and the console. platform_posix.cpp and platform_win32.cpp implement
-// it; nothing else in the client knows which system it runs on.
+// it; socket.cpp and input_file.cpp hold what both systems share. Nothing else in the
+// client knows which system it runs on.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tftp/transfer.h"
+#include "tftp/protocol.h"
 
 namespace tftp::sys {
 
@@ -31,7 +32,7 @@ public:
 
 private:
     std::uintptr_t socket_ = ~std::uintptr_t{0};
-    Millis receive_timeout_ = -1; // as last set on the socket
+    Millis receiveTimeout_ = -1; // as last set on the socket
 };
 
 class InputFile : public DataSource {
@@ -42,15 +43,20 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     bool Open(const std::string& path);
-    std::uint64_t size() const { return size_; }
+    std::uint64_t Size() const { return size_; }
     bool Seek(std::uint64_t offset) override;
     std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t size) override;
 
 private:
+    // The system's own seek and read, beneath the read-ahead: bytes read, 0 at the end,
+    // -1 on a failure.
+    bool SeekSystem(std::uint64_t offset);
+    std::ptrdiff_t ReadSystem(std::uint8_t* buffer, std::size_t size);
+
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
     std::vector<std::uint8_t> ahead_; // read-ahead, so a block is not a system call
-    std::size_t ahead_pos_ = 0;
+    std::size_t aheadPos_ = 0;
 };
 
 // Writes into a fresh file beside the destination and renames it into place only on
@@ -78,5 +84,5 @@ private:
 
 namespace tftp {
 // The program, given its arguments (UTF-8, without the program name); the exit code.
-int RunClient(const std::vector<std::string>& args, bool windows_paths);
+int RunClient(const std::vector<std::string>& args, bool windowsPaths);
 } // namespace tftp

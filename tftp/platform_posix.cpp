@@ -1,37 +1,15 @@
-// The client's operating-system edge on POSIX systems: BSD sockets, file descriptors.
+// The client's operating-system edge on POSIX systems: the clock, file descriptors and
+// standard output; the socket is socket.cpp's.
 #include "tftp/platform.h"
 
-#include <arpa/inet.h>
-#include <sys/time.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tftp/sockaddr_peer.h"
-
 namespace tftp::sys {
-
-using detail::FromPeer;
-using detail::ToPeer;
-
-namespace {
-
-constexpr std::uintptr_t kNoSocket = ~std::uintptr_t{0};
-
-int Fd(std::uintptr_t s) {
-    return static_cast<int>(s);
-}
-
-} // namespace
 
 Millis Now() {
     timespec ts{};
@@ -44,89 +22,6 @@ void PrintLine(bool error, const std::string& text) {
     std::fputs(text.c_str(), f);
     std::fputc('\n', f);
     std::fflush(f);
-}
-
-UdpSocket::~UdpSocket() {
-    if (socket_ != kNoSocket) {
-        close(Fd(socket_));
-    }
-}
-
-bool UdpSocket::Open(const std::string& host, std::uint16_t port, Peer& server,
-                     std::string& error) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
-        error = "Unknown host " + host;
-        return false;
-    }
-    const addrinfo* chosen = list;
-    for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
-        if (ai->ai_family == AF_INET) {
-            chosen = ai;
-            break;
-        }
-    }
-    sockaddr_storage ss{};
-    std::memcpy(&ss, chosen->ai_addr, chosen->ai_addrlen);
-    const int family = chosen->ai_family;
-    freeaddrinfo(list);
-    if (family != AF_INET && family != AF_INET6) {
-        error = "Unknown host " + host;
-        return false;
-    }
-    server = ToPeer(ss);
-    server.port = port;
-    const int fd = socket(family, SOCK_DGRAM, 0);
-    if (fd < 0) {
-        error = std::string("Cannot create a socket: ") + std::strerror(errno);
-        return false;
-    }
-    socket_ = static_cast<std::uintptr_t>(fd);
-    // Room for a whole window of large blocks arriving at once.
-    const int bytes = 1 << 20;
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
-    return true;
-}
-
-bool UdpSocket::Send(const Datagram& d) {
-    sockaddr_storage ss;
-    const socklen_t len = FromPeer(d.to, ss);
-    return sendto(Fd(socket_), d.bytes.data(), d.bytes.size(), 0,
-                  reinterpret_cast<const sockaddr*>(&ss),
-                  len) == static_cast<ssize_t>(d.bytes.size());
-}
-
-int UdpSocket::Receive(Millis timeout, Peer& from, std::vector<std::uint8_t>& buffer) {
-    // A blocking receive with a receive timeout costs one system call per datagram where
-    // poll and receive would cost two. The timeout is set only when it changes, rounded
-    // down to 5 ms: waking a little early just means one more turn of the loop.
-    Millis wait = timeout > 5 ? timeout - timeout % 5 : 1;
-    if (wait > 60000) {
-        wait = 60000;
-    }
-    if (wait != receive_timeout_) {
-        timeval tv{};
-        tv.tv_sec = static_cast<time_t>(wait / 1000);
-        tv.tv_usec = static_cast<suseconds_t>((wait % 1000) * 1000);
-        setsockopt(Fd(socket_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        receive_timeout_ = wait;
-    }
-    buffer.resize(65536 + 4);
-    sockaddr_storage ss{};
-    socklen_t len = sizeof ss;
-    const ssize_t n = recvfrom(Fd(socket_), buffer.data(), buffer.size(), 0,
-                               reinterpret_cast<sockaddr*>(&ss), &len);
-    if (n < 0) {
-        // Nothing yet, or an ICMP error for an earlier datagram: the timer decides.
-        return 0;
-    }
-    buffer.resize(static_cast<std::size_t>(n));
-    from = ToPeer(ss);
-    return 1;
 }
 
 InputFile::~InputFile() {
@@ -149,29 +44,16 @@ bool InputFile::Open(const std::string& path) {
     return true;
 }
 
-bool InputFile::Seek(std::uint64_t offset) {
-    ahead_.clear();
-    ahead_pos_ = 0;
+bool InputFile::SeekSystem(std::uint64_t offset) {
     return lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
-std::ptrdiff_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
-    if (ahead_pos_ == ahead_.size()) {
-        ahead_.resize(64 * 1024);
-        ahead_pos_ = 0;
-        ssize_t n;
-        do {
-            n = read(static_cast<int>(handle_), ahead_.data(), ahead_.size());
-        } while (n < 0 && errno == EINTR);
-        ahead_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        if (n <= 0) {
-            return n;
-        }
-    }
-    const std::size_t count = std::min(size, ahead_.size() - ahead_pos_);
-    std::memcpy(buffer, ahead_.data() + ahead_pos_, count);
-    ahead_pos_ += count;
-    return static_cast<std::ptrdiff_t>(count);
+std::ptrdiff_t InputFile::ReadSystem(std::uint8_t* buffer, std::size_t size) {
+    ssize_t n;
+    do {
+        n = read(static_cast<int>(handle_), buffer, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
 }
 
 OutputFile::~OutputFile() {

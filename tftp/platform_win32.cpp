@@ -1,15 +1,13 @@
-// The client's operating-system edge on Windows: Winsock 2, Win32 files, the console.
-// Paths and messages are UTF-8 inside the client and UTF-16 at this edge.
+// The client's operating-system edge on Windows: Win32 files, the console, starting
+// Winsock 2 (the socket itself is socket.cpp's). Paths and messages are UTF-8 inside the
+// client and UTF-16 at this edge.
 #include "tftp/platform.h"
 
-#include <windows.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include "tftp/socket_api.h"
 
-#include "tftp/sockaddr_peer.h"
+#include <windows.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #if defined(__GLIBCXX__)
 // libstdc++'s default terminate handler prints the exception's demangled type and so
@@ -21,24 +19,7 @@ void __verbose_terminate_handler() {
 } // namespace __gnu_cxx
 #endif
 
-#ifndef SIO_UDP_CONNRESET
-#define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
-#endif
-
 namespace tftp::sys {
-
-using detail::FromPeer;
-using detail::ToPeer;
-
-namespace {
-
-SOCKET Sock(std::uintptr_t s) {
-    return static_cast<SOCKET>(s);
-}
-
-HANDLE Handle(std::intptr_t h) {
-    return reinterpret_cast<HANDLE>(h);
-}
 
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) {
@@ -49,6 +30,12 @@ std::wstring Wide(const std::string& utf8) {
     std::wstring w(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
     return w;
+}
+
+namespace {
+
+HANDLE Handle(std::intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
 }
 
 std::string Utf8(const wchar_t* wide) {
@@ -90,92 +77,6 @@ void PrintLine(bool error, const std::string& text) {
     }
 }
 
-UdpSocket::~UdpSocket() {
-    if (socket_ != static_cast<std::uintptr_t>(INVALID_SOCKET)) {
-        closesocket(Sock(socket_));
-    }
-}
-
-bool UdpSocket::Open(const std::string& host, std::uint16_t port, Peer& server,
-                     std::string& error) {
-    ADDRINFOW hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    ADDRINFOW* list = nullptr;
-    if (GetAddrInfoW(Wide(host).c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
-        error = "Unknown host " + host;
-        return false;
-    }
-    const ADDRINFOW* chosen = list;
-    for (const ADDRINFOW* ai = list; ai != nullptr; ai = ai->ai_next) {
-        if (ai->ai_family == AF_INET) {
-            chosen = ai;
-            break;
-        }
-    }
-    sockaddr_storage ss{};
-    std::memcpy(&ss, chosen->ai_addr, chosen->ai_addrlen);
-    const int family = chosen->ai_family;
-    FreeAddrInfoW(list);
-    if (family != AF_INET && family != AF_INET6) {
-        error = "Unknown host " + host;
-        return false;
-    }
-    server = ToPeer(ss);
-    server.port = port;
-    const SOCKET s = socket(family, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        error = "Cannot create a socket (error " + std::to_string(WSAGetLastError()) + ")";
-        return false;
-    }
-    socket_ = static_cast<std::uintptr_t>(s);
-    // Windows reports an ICMP port unreachable as a failed receive on the next call;
-    // the client wants to keep listening for the real answer instead.
-    BOOL report = FALSE;
-    DWORD returned = 0;
-    WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
-    const int bytes = 1 << 20;
-    setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
-    setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
-    return true;
-}
-
-bool UdpSocket::Send(const Datagram& d) {
-    sockaddr_storage ss;
-    const int len = FromPeer(d.to, ss);
-    return sendto(Sock(socket_), reinterpret_cast<const char*>(d.bytes.data()),
-                  static_cast<int>(d.bytes.size()), 0, reinterpret_cast<const sockaddr*>(&ss),
-                  len) == static_cast<int>(d.bytes.size());
-}
-
-int UdpSocket::Receive(Millis timeout, Peer& from, std::vector<std::uint8_t>& buffer) {
-    // A blocking receive with a receive timeout: one call per datagram instead of select
-    // and receive. Set only when it changes, rounded down to 5 ms; never 0, which would
-    // mean no timeout at all.
-    Millis wait = timeout > 5 ? timeout - timeout % 5 : 1;
-    if (wait > 60000) {
-        wait = 60000;
-    }
-    if (wait != receive_timeout_) {
-        const DWORD ms = static_cast<DWORD>(wait);
-        setsockopt(Sock(socket_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms),
-                   sizeof ms);
-        receive_timeout_ = wait;
-    }
-    buffer.resize(65536 + 4);
-    sockaddr_storage ss{};
-    int len = sizeof ss;
-    const int n =
-        recvfrom(Sock(socket_), reinterpret_cast<char*>(buffer.data()),
-                 static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&ss), &len);
-    if (n < 0) {
-        return 0; // WSAETIMEDOUT, or an ICMP error (WSAECONNRESET): the timer decides
-    }
-    buffer.resize(static_cast<std::size_t>(n));
-    from = ToPeer(ss);
-    return 1;
-}
-
 InputFile::~InputFile() {
     if (handle_ != -1) {
         CloseHandle(Handle(handle_));
@@ -197,33 +98,18 @@ bool InputFile::Open(const std::string& path) {
     return true;
 }
 
-bool InputFile::Seek(std::uint64_t offset) {
-    ahead_.clear();
-    ahead_pos_ = 0;
+bool InputFile::SeekSystem(std::uint64_t offset) {
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(offset);
     return SetFilePointerEx(Handle(handle_), to, nullptr, FILE_BEGIN) != 0;
 }
 
-std::ptrdiff_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
-    if (ahead_pos_ == ahead_.size()) {
-        ahead_.resize(64 * 1024);
-        ahead_pos_ = 0;
-        DWORD got = 0;
-        if (!ReadFile(Handle(handle_), ahead_.data(), static_cast<DWORD>(ahead_.size()), &got,
-                      nullptr)) {
-            ahead_.clear();
-            return -1;
-        }
-        ahead_.resize(got);
-        if (got == 0) {
-            return 0;
-        }
+std::ptrdiff_t InputFile::ReadSystem(std::uint8_t* buffer, std::size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(Handle(handle_), buffer, static_cast<DWORD>(size), &got, nullptr)) {
+        return -1;
     }
-    const std::size_t count = size < ahead_.size() - ahead_pos_ ? size : ahead_.size() - ahead_pos_;
-    std::memcpy(buffer, ahead_.data() + ahead_pos_, count);
-    ahead_pos_ += count;
-    return static_cast<std::ptrdiff_t>(count);
+    return static_cast<std::ptrdiff_t>(got);
 }
 
 OutputFile::~OutputFile() {

@@ -2,75 +2,21 @@
 // exists for; the RFC numbers are those of the header.
 #include "tftp/transfer.h"
 
-#include <algorithm>
-
 namespace tftp {
 
-namespace {
-
-// Retransmission timeout bounds once round trips have been measured. The floor keeps a
-// busy unit that answers a little late from being flooded; the ceiling keeps the
-// back-off from sleeping through most of the stall limit in one step.
-constexpr Millis kMinRto = 50;
-constexpr Millis kMaxRto = 16000;
-
-std::uint16_t Get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-void Put16(std::vector<std::uint8_t>& out, std::uint64_t v) {
-    out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xff));
-    out.push_back(static_cast<std::uint8_t>(v & 0xff));
-}
-
-void PutString(std::vector<std::uint8_t>& out, const std::string& s) {
-    out.insert(out.end(), s.begin(), s.end());
-    out.push_back(0);
-}
-
-// Text from the network, made safe to print: printable ASCII only, bounded.
-std::string Printable(const std::uint8_t* p, std::size_t n, std::size_t limit) {
-    std::string s;
-    for (std::size_t i = 0; i < n && p[i] != 0 && s.size() < limit; ++i) {
-        s.push_back(p[i] >= 0x20 && p[i] < 0x7f ? static_cast<char>(p[i]) : '?');
-    }
-    return s;
-}
-
-// Decimal digits only: no sign, no blanks, no overflow.
-std::optional<std::uint64_t> ParseNumber(const std::string& s) {
-    if (s.empty() || s.size() > 19) {
-        return std::nullopt;
-    }
-    std::uint64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return v;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return s;
-}
-
-} // namespace
-
 Transfer::Transfer(const Settings& settings, DataSource* source, DataSink* sink)
-    : settings_(settings), source_(source), sink_(sink) {}
+    : settings_(settings), timer_(settings.initialTimeout), sender_(settings.mode, source),
+      receiver_(settings.mode, sink) {}
 
-Outcome Transfer::outcome() const {
-    if (phase_ == Phase::kFailed) {
-        return Outcome::kFailed;
+Outcome Transfer::Result() const {
+    if (phase_ == Phase::Failed) {
+        return Outcome::Failed;
     }
-    return complete_ ? Outcome::kSucceeded : Outcome::kRunning;
+    return complete_ ? Outcome::Succeeded : Outcome::Running;
+}
+
+std::uint64_t Transfer::LocalBytes() const {
+    return settings_.direction == Direction::Put ? sender_.LocalBytes() : receiver_.LocalBytes();
 }
 
 std::vector<Datagram> Transfer::TakeOutgoing() {
@@ -85,56 +31,24 @@ std::vector<std::string> Transfer::TakeNotes() {
     return notes;
 }
 
-bool Transfer::OptionsWanted() const {
-    return settings_.blksize != 0 || settings_.windowsize != 0 ||
-           (settings_.tsize && settings_.mode == Mode::kOctet);
-}
-
-std::vector<std::uint8_t> Transfer::BuildRequest(bool with_options) const {
-    std::vector<std::uint8_t> p;
-    Put16(p, settings_.direction == Direction::kPut ? kWrq : kRrq);
-    PutString(p, settings_.remote_name);
-    PutString(p, settings_.mode == Mode::kOctet ? "octet" : "netascii");
-    if (with_options) {
-        if (settings_.blksize != 0) {
-            PutString(p, "blksize");
-            PutString(p, std::to_string(settings_.blksize));
-        }
-        if (settings_.tsize && settings_.mode == Mode::kOctet) {
-            PutString(p, "tsize");
-            // A reader asks with 0 and learns the size; a writer announces it.
-            PutString(p, std::to_string(
-                             settings_.direction == Direction::kPut ? settings_.local_size : 0));
-        }
-        if (settings_.windowsize != 0) {
-            PutString(p, "windowsize");
-            PutString(p, std::to_string(settings_.windowsize));
-        }
-    }
-    return p;
-}
-
 void Transfer::Start(Millis now) {
-    if (BuildRequest(false).size() > kMaxRequestSize) {
+    if (RequestPacket(settings_, false).size() > kMaxRequestSize) {
         Fail("Remote file name too long");
         return;
     }
-    options_sent_ = OptionsWanted();
-    if (options_sent_ && BuildRequest(true).size() > kMaxRequestSize) {
+    optionsSent_ = OptionsWanted(settings_);
+    if (optionsSent_ && RequestPacket(settings_, true).size() > kMaxRequestSize) {
         // Servers may drop requests beyond 512 bytes; the plain request still works.
-        options_sent_ = false;
+        optionsSent_ = false;
         notes_.push_back("options dropped: the request would exceed 512 bytes");
     }
     SendRequest(now);
 }
 
 void Transfer::SendRequest(Millis now) {
-    Send(settings_.server, BuildRequest(options_sent_));
-    request_sent_at_ = now;
-    request_resent_ = false;
-    give_up_at_ = now + settings_.stall_limit;
-    rto_ = settings_.initial_timeout;
-    ArmTimer(now);
+    Send(settings_.server, RequestPacket(settings_, optionsSent_));
+    requestSent_ = {now, false};
+    timer_.Progress(now, settings_.stallLimit);
 }
 
 void Transfer::Send(const Peer& to, std::vector<std::uint8_t> bytes) {
@@ -142,92 +56,50 @@ void Transfer::Send(const Peer& to, std::vector<std::uint8_t> bytes) {
 }
 
 void Transfer::SendError(const Peer& to, std::uint16_t code, const std::string& message) {
-    std::vector<std::uint8_t> p;
-    Put16(p, kError);
-    Put16(p, code);
-    // Within the negotiated block size too: a peer that asked for 8-byte blocks may read
-    // no more than 12 bytes per datagram.
-    PutString(p, message.substr(0, blksize_ - 1));
-    Send(to, std::move(p));
+    Send(to, ErrorPacket(code, message, options_.blockSize));
 }
 
 void Transfer::SendAck(std::uint64_t block) {
-    std::vector<std::uint8_t> p;
-    Put16(p, kAck);
-    Put16(p, block);
-    Send(tid_, std::move(p));
-    acked_ = block;
+    Send(tid_, AckPacket(block));
+}
+
+void Transfer::Reacknowledge() {
+    SendAck(receiver_.LastStored());
+    receiver_.AckResent();
 }
 
 void Transfer::Fail(std::string message) {
     error_ = std::move(message);
-    phase_ = Phase::kFailed;
-}
-
-void Transfer::Sample(Millis rtt) {
-    rtt = std::max<Millis>(rtt, 0);
-    if (!have_sample_) {
-        srtt_ = rtt;
-        rttvar_ = rtt / 2;
-        have_sample_ = true;
-    } else {
-        const Millis delta = srtt_ > rtt ? srtt_ - rtt : rtt - srtt_;
-        rttvar_ = (3 * rttvar_ + delta) / 4;
-        srtt_ = (7 * srtt_ + rtt) / 8;
-    }
-}
-
-void Transfer::Progress(Millis now, Millis limit) {
-    give_up_at_ = now + limit;
-    rto_ = have_sample_ ? std::clamp(srtt_ + std::max<Millis>(10, 4 * rttvar_), kMinRto, kMaxRto)
-                        : settings_.initial_timeout;
-    ArmTimer(now);
-}
-
-void Transfer::ArmTimer(Millis now) {
-    deadline_ = std::min(now + rto_, give_up_at_);
+    phase_ = Phase::Failed;
 }
 
 void Transfer::Tick(Millis now) {
-    if (Finished() || now < deadline_) {
+    if (Finished() || !timer_.Due(now)) {
         return;
     }
-    if (phase_ == Phase::kLingering) {
-        phase_ = Phase::kDone;
+    if (phase_ == Phase::Lingering) {
+        phase_ = Phase::Done;
         return;
     }
-    if (now >= give_up_at_) {
-        Fail(phase_ == Phase::kRequesting ? "Timeout: no answer from host"
-                                          : "Timeout: host stopped answering");
+    if (timer_.GivenUp(now)) {
+        Fail(phase_ == Phase::Requesting ? "Timeout: no answer from host"
+                                         : "Timeout: host stopped answering");
         return;
     }
     // Only a timeout resends (RFC 1123 4.2.3.1), and each one doubles the wait.
-    rto_ = std::min(rto_ * 2, std::max(kMaxRto, settings_.initial_timeout));
-    ++retransmissions_;
-    switch (phase_) {
-    case Phase::kRequesting:
-        Send(settings_.server, BuildRequest(options_sent_));
-        request_resent_ = true;
-        break;
-    case Phase::kAwaitingFirstData:
-        SendAck(0);
-        ack_resent_ = true;
-        break;
-    case Phase::kTransferring:
-        if (settings_.direction == Direction::kPut) {
-            SendWindow(now, base_ + 1);
-        } else {
-            // The sender starts its next window after the block acknowledged here.
-            SendAck(expected_ - 1);
-            in_window_ = 0;
-            ack_resent_ = true;
-        }
-        break;
-    default:
-        break;
+    timer_.BackOff();
+    if (phase_ == Phase::Requesting) {
+        Send(settings_.server, RequestPacket(settings_, optionsSent_));
+        requestSent_.resent = true;
+    } else if (settings_.direction == Direction::Put) {
+        SendWindow(now);
+    } else {
+        // ACK 0 again, or the last block received: the sender starts its next window
+        // after the block acknowledged here.
+        Reacknowledge();
     }
     if (!Finished()) {
-        ArmTimer(now);
+        timer_.Rearm(now);
     }
 }
 
@@ -235,27 +107,28 @@ void Transfer::Receive(Millis now, const Peer& from, const std::uint8_t* data, s
     if (Finished()) {
         return;
     }
-    const bool is_error = size >= 2 && Get16(data) == kError;
-    if (phase_ == Phase::kRequesting) {
+    const bool isError = OpcodeOf(data, size) == kError;
+    if (phase_ == Phase::Requesting) {
         HandleFirstReply(now, from, data, size);
         return;
     }
     if (!(from == tid_)) {
         // RFC 1350: a stray packet gets ERROR 5 and the transfer goes on. An ERROR is
         // never answered, or two confused peers could bounce errors forever.
-        if (!is_error) {
+        if (!isError) {
             SendError(from, kUnknownTid, "Unknown transfer ID");
         }
         return;
     }
-    if (phase_ == Phase::kLingering) {
+    if (phase_ == Phase::Lingering) {
         // Our final ACK was lost if the last DATA comes again.
-        if (size >= 4 && Get16(data) == kData && Get16(data + 2) == (acked_ & 0xffff)) {
-            SendAck(acked_);
+        const std::uint64_t last = receiver_.LastStored();
+        if (IsBlock(data, size, kData, static_cast<std::uint16_t>(last & 0xffff))) {
+            SendAck(last);
         }
         return;
     }
-    if (is_error) {
+    if (isError) {
         HandleServerError(data, size);
         return;
     }
@@ -264,7 +137,7 @@ void Transfer::Receive(Millis now, const Peer& from, const std::uint8_t* data, s
         Fail("Malformed packet from server");
         return;
     }
-    if (settings_.direction == Direction::kPut) {
+    if (settings_.direction == Direction::Put) {
         HandlePutPacket(now, data, size);
     } else {
         HandleGetPacket(now, data, size);
@@ -272,377 +145,205 @@ void Transfer::Receive(Millis now, const Peer& from, const std::uint8_t* data, s
 }
 
 void Transfer::HandleServerError(const std::uint8_t* data, std::size_t size) {
-    const std::uint16_t code = size >= 4 ? Get16(data + 2) : 0;
-    std::string message = size > 4 ? Printable(data + 4, size - 4, 200) : std::string();
-    if (message.empty()) {
-        message = "error code " + std::to_string(code);
-    }
-    Fail("Error on server: " + message);
+    Fail("Error on server: " + ErrorMessageOf(data, size));
+}
+
+void Transfer::RefuseUnexpected(std::uint16_t opcode) {
+    SendError(tid_, kIllegalOperation, "Illegal TFTP operation");
+    Fail("Server sent an unexpected packet (opcode " + std::to_string(opcode) + ")");
 }
 
 void Transfer::HandleFirstReply(Millis now, const Peer& from, const std::uint8_t* data,
                                 std::size_t size) {
+    const std::uint16_t op = OpcodeOf(data, size);
     // The first reply fixes the server's transfer ID, and must come from the host asked.
     if (!from.SameHost(settings_.server)) {
-        if (!(size >= 2 && Get16(data) == kError)) {
+        if (op != kError) {
             SendError(from, kUnknownTid, "Unknown transfer ID");
         }
         return;
     }
-    if (size < 2) {
-        return;
-    }
-    const std::uint16_t op = Get16(data);
-    const bool put = settings_.direction == Direction::kPut;
     if (op == kError) {
-        const std::uint16_t code = size >= 4 ? Get16(data + 2) : std::uint16_t{kNotDefined};
-        // RFC 2347 servers refuse options with ERROR 8; older ones answer an unknown
-        // request with 0 or 4. Either way one plain retry tells a real refusal apart.
-        if (options_sent_ && !retried_plain_ &&
-            (code == kOptionRefused || code == kNotDefined || code == kIllegalOperation)) {
-            notes_.push_back("server refused the options; retrying without them");
-            options_sent_ = false;
-            retried_plain_ = true;
-            SendRequest(now);
-            return;
-        }
-        HandleServerError(data, size);
+        HandleFirstError(now, data, size);
         return;
     }
-    const bool first_ack = put && op == kAck && size >= 4 && Get16(data + 2) == 0;
-    const bool first_data = !put && op == kData && size >= 4 && Get16(data + 2) == 1;
-    if (op != kOack && !first_ack && !first_data) {
+    const bool put = settings_.direction == Direction::Put;
+    const bool firstAck = put && IsBlock(data, size, kAck, 0);
+    const bool firstData = !put && IsBlock(data, size, kData, 1);
+    if (op != kOack && !firstAck && !firstData) {
         return; // nothing this request could have caused; keep waiting
     }
     tid_ = from;
-    if (!request_resent_) {
-        Sample(now - request_sent_at_);
-    }
+    timer_.Answered(requestSent_, now);
     if (op == kOack) {
-        std::string why;
-        if (!AcceptOack(data, size, why)) {
-            SendError(tid_, kOptionRefused, "Option negotiation failed");
-            Fail("Option negotiation failed: " + why);
-            return;
-        }
-        options_accepted_ = true;
-        notes_.push_back("options accepted: blksize " + std::to_string(blksize_) + ", windowsize " +
-                         std::to_string(windowsize_) +
-                         (tsize_ ? ", tsize " + std::to_string(*tsize_) : std::string()));
-        if (put) {
-            phase_ = Phase::kTransferring;
-            BeginSending(now);
-        } else {
-            // RFC 2347: a reader acknowledges the OACK with ACK 0.
-            phase_ = Phase::kAwaitingFirstData;
-            SendAck(0);
-            ack_sent_at_ = now;
-            ack_resent_ = false;
-            Progress(now, settings_.stall_limit);
-        }
+        TakeOack(now, data, size);
         return;
     }
-    if (options_sent_) {
+    if (optionsSent_) {
         // A server without option support answers as if none were asked: defaults.
         notes_.push_back("server ignored the options; using blksize 512, windowsize 1");
     }
-    phase_ = Phase::kTransferring;
+    phase_ = Phase::Transferring;
     if (put) {
         BeginSending(now);
     } else {
-        ack_resent_ = true; // no ACK to time yet
+        receiver_.AckResent(); // no ACK to time yet
         HandleGetPacket(now, data, size);
     }
 }
 
-bool Transfer::AcceptOack(const std::uint8_t* data, std::size_t size, std::string& why) {
-    bool seen_blksize = false, seen_windowsize = false, seen_tsize = false;
-    std::size_t pos = 2;
-    while (pos < size) {
-        const std::uint8_t* name_end =
-            static_cast<const std::uint8_t*>(std::find(data + pos, data + size, 0));
-        if (name_end == data + size) {
-            why = "malformed OACK";
-            return false;
-        }
-        const std::string name(data + pos, name_end);
-        pos = static_cast<std::size_t>(name_end - data) + 1;
-        const std::uint8_t* value_end =
-            static_cast<const std::uint8_t*>(std::find(data + pos, data + size, 0));
-        if (value_end == data + size) {
-            why = "malformed OACK";
-            return false;
-        }
-        const std::string text(data + pos, value_end);
-        pos = static_cast<std::size_t>(value_end - data) + 1;
-        const std::optional<std::uint64_t> value = ParseNumber(text);
-        const std::string key = Lower(name);
-        const std::string shown =
-            Printable(reinterpret_cast<const std::uint8_t*>(name.data()), name.size(), 32);
-        bool* seen = nullptr;
-        std::uint64_t low = 0, high = 0;
-        if (key == "blksize" && settings_.blksize != 0) {
-            seen = &seen_blksize;
-            low = kMinBlockSize;
-            high = settings_.blksize; // RFC 2348: never more than asked
-        } else if (key == "windowsize" && settings_.windowsize != 0) {
-            seen = &seen_windowsize;
-            low = 1;
-            high = settings_.windowsize;
-        } else if (key == "tsize" && settings_.tsize && settings_.mode == Mode::kOctet) {
-            seen = &seen_tsize;
-            high = std::uint64_t{1} << 62;
-        } else {
-            why = "option '" + shown + "' was not requested";
-            return false;
-        }
-        if (*seen) {
-            why = "option '" + shown + "' given twice";
-            return false;
-        }
-        *seen = true;
-        if (!value || *value < low || *value > high) {
-            why = "value out of range for '" + shown + "'";
-            return false;
-        }
-        if (seen == &seen_blksize) {
-            blksize_ = static_cast<std::size_t>(*value);
-        } else if (seen == &seen_windowsize) {
-            windowsize_ = static_cast<std::size_t>(*value);
-        } else {
-            tsize_ = *value;
-        }
+void Transfer::HandleFirstError(Millis now, const std::uint8_t* data, std::size_t size) {
+    const std::uint16_t code = ErrorCodeOf(data, size);
+    // RFC 2347 servers refuse options with ERROR 8; older ones answer an unknown
+    // request with 0 or 4. Either way one plain retry tells a real refusal apart.
+    if (optionsSent_ && !retriedPlain_ &&
+        (code == kOptionRefused || code == kNotDefined || code == kIllegalOperation)) {
+        notes_.push_back("server refused the options; retrying without them");
+        optionsSent_ = false;
+        retriedPlain_ = true;
+        SendRequest(now);
+        return;
     }
-    return true;
+    HandleServerError(data, size);
+}
+
+void Transfer::TakeOack(Millis now, const std::uint8_t* data, std::size_t size) {
+    std::string why;
+    if (!ReadOack(settings_, data, size, options_, why)) {
+        SendError(tid_, kOptionRefused, "Option negotiation failed");
+        Fail("Option negotiation failed: " + why);
+        return;
+    }
+    optionsAccepted_ = true;
+    notes_.push_back(
+        "options accepted: blksize " + std::to_string(options_.blockSize) + ", windowsize " +
+        std::to_string(options_.windowSize) +
+        (options_.tsize ? ", tsize " + std::to_string(*options_.tsize) : std::string()));
+    if (settings_.direction == Direction::Put) {
+        phase_ = Phase::Transferring;
+        BeginSending(now);
+        return;
+    }
+    // RFC 2347: a reader acknowledges the OACK with ACK 0.
+    phase_ = Phase::AwaitingFirstData;
+    SendAck(0);
+    receiver_.AckSent(now);
+    timer_.Progress(now, settings_.stallLimit);
 }
 
 // ---- PUT -------------------------------------------------------------------------------
 
 void Transfer::BeginSending(Millis now) {
-    base_ = 0;
-    sent_end_ = 0;
-    next_ = 1;
-    checkpoints_.assign(1, Checkpoint{});
-    SendWindow(now, 1);
-    if (!Finished()) {
-        Progress(now, final_ != 0 && sent_end_ == final_ ? settings_.last_ack_limit
-                                                         : settings_.stall_limit);
-    }
+    sender_.Begin(options_.blockSize, options_.windowSize);
+    SendNextWindow(now);
 }
 
-bool Transfer::Fill(std::vector<std::uint8_t>& payload) {
-    payload.clear();
-    const std::size_t capacity = blksize_;
-    if (settings_.mode == Mode::kOctet) {
-        while (payload.size() < capacity && !source_end_) {
-            const std::size_t have = payload.size();
-            payload.resize(capacity);
-            const std::ptrdiff_t n = source_->Read(payload.data() + have, capacity - have);
-            payload.resize(have + static_cast<std::size_t>(std::max<std::ptrdiff_t>(n, 0)));
-            if (n < 0) {
-                return false;
-            }
-            source_end_ = n == 0;
-            offset_ += static_cast<std::uint64_t>(n);
-        }
+// The window from the first block not acknowledged; false when the file could not be read.
+bool Transfer::SendWindow(Millis now) {
+    if (sender_.SendWindow(now, tid_, out_)) {
         return true;
     }
-    while (encoder_.Flush(payload, capacity) && payload.size() < capacity) {
-        if (raw_pos_ == raw_.size()) {
-            if (source_end_) {
-                break;
-            }
-            raw_.resize(4096);
-            raw_pos_ = 0;
-            const std::ptrdiff_t n = source_->Read(raw_.data(), raw_.size());
-            raw_.resize(static_cast<std::size_t>(std::max<std::ptrdiff_t>(n, 0)));
-            if (n < 0) {
-                return false;
-            }
-            source_end_ = n == 0;
-            continue;
-        }
-        const std::size_t used =
-            encoder_.Encode(raw_.data() + raw_pos_, raw_.size() - raw_pos_, payload, capacity);
-        raw_pos_ += used;
-        offset_ += used;
-    }
-    return true;
+    SendError(tid_, kNotDefined, "Read error on client");
+    Fail("Cannot read local file");
+    return false;
 }
 
-bool Transfer::ProduceBlock(std::uint64_t block, std::vector<std::uint8_t>& payload) {
-    if (block != next_) {
-        // Going back: rewind the reader to where this block began.
-        const Checkpoint cp = checkpoints_[block - base_ - 1];
-        if (!source_->Seek(cp.offset)) {
-            return false;
-        }
-        offset_ = cp.offset;
-        encoder_.set_state(cp.encoder);
-        raw_.clear();
-        raw_pos_ = 0;
-        source_end_ = false;
-        checkpoints_.resize(block - base_);
-        next_ = block;
-    }
-    if (!Fill(payload)) {
-        return false;
-    }
-    if (payload.size() < blksize_) {
-        // The short block ends the file, even a 0-byte one after a full last block.
-        final_ = block;
-        local_bytes_ = offset_;
-    }
-    next_ = block + 1;
-    checkpoints_.push_back({offset_, encoder_.state()});
-    return true;
-}
-
-void Transfer::SendWindow(Millis now, std::uint64_t from) {
-    const std::uint64_t old_end = sent_end_;
-    std::vector<std::uint8_t> payload;
-    for (std::uint64_t b = from; b <= base_ + windowsize_ && (final_ == 0 || b <= final_); ++b) {
-        if (!ProduceBlock(b, payload)) {
-            SendError(tid_, kNotDefined, "Read error on client");
-            Fail("Cannot read local file");
-            return;
-        }
-        std::vector<std::uint8_t> p;
-        p.reserve(4 + payload.size());
-        Put16(p, kData);
-        Put16(p, b);
-        p.insert(p.end(), payload.begin(), payload.end());
-        Send(tid_, std::move(p));
-        const std::size_t index = static_cast<std::size_t>(b - base_ - 1);
-        const Sent record{now, b <= old_end};
-        if (index < sent_.size()) {
-            sent_[index] = record;
-        } else {
-            sent_.push_back(record);
-        }
-        sent_end_ = std::max(sent_end_, b);
+void Transfer::SendNextWindow(Millis now) {
+    if (SendWindow(now)) {
+        timer_.Progress(now,
+                        sender_.LastBlockSent() ? settings_.lastAckLimit : settings_.stallLimit);
     }
 }
 
 void Transfer::HandlePutPacket(Millis now, const std::uint8_t* data, std::size_t size) {
-    const std::uint16_t op = Get16(data);
+    const std::uint16_t op = OpcodeOf(data, size);
     if (op == kOack) {
         return; // a repeated OACK is a repeated ACK 0: our timer resends, not this
     }
     if (op != kAck) {
-        SendError(tid_, kIllegalOperation, "Illegal TFTP operation");
-        Fail("Server sent an unexpected packet (opcode " + std::to_string(op) + ")");
+        RefuseUnexpected(op);
         return;
     }
-    (void)size;
-    // Blocks are numbered modulo 65536; an ACK counts only if it lies in the window.
-    const std::uint64_t ahead = static_cast<std::uint16_t>(Get16(data + 2) - base_);
-    if (ahead == 0 || ahead > sent_end_ - base_) {
+    const std::optional<SendStamp> answered = sender_.Acknowledge(BlockOf(data));
+    if (!answered) {
         // A duplicate or stale ACK. Answering it with DATA is the Sorcerer's Apprentice
         // bug (RFC 1123 4.2.3.1): every later block would then travel twice.
         return;
     }
-    const Sent acked = sent_[ahead - 1];
-    if (!acked.resent) {
-        Sample(now - acked.at); // Karn: only blocks sent once give a clean sample
-    }
-    base_ += ahead;
-    sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(ahead));
-    checkpoints_.erase(checkpoints_.begin(),
-                       checkpoints_.begin() + static_cast<std::ptrdiff_t>(ahead));
-    if (final_ != 0 && base_ == final_) {
+    timer_.Answered(*answered, now); // Karn: only blocks sent once give a clean sample
+    if (sender_.AllAcknowledged()) {
         complete_ = true;
-        phase_ = Phase::kDone;
+        phase_ = Phase::Done;
         return;
     }
     // A whole window acknowledged: the next one. Part of it (RFC 7440): the receiver saw
     // a gap, so go back and send on from the first block it lacks.
-    SendWindow(now, base_ + 1);
-    if (!Finished()) {
-        Progress(now, final_ != 0 && sent_end_ == final_ ? settings_.last_ack_limit
-                                                         : settings_.stall_limit);
-    }
+    SendNextWindow(now);
 }
 
 // ---- GET -------------------------------------------------------------------------------
 
 void Transfer::HandleGetPacket(Millis now, const std::uint8_t* data, std::size_t size) {
-    const std::uint16_t op = Get16(data);
+    const std::uint16_t op = OpcodeOf(data, size);
     if (op == kOack) {
-        if (phase_ == Phase::kAwaitingFirstData) {
-            SendAck(0); // the server never saw our ACK 0
-            ack_resent_ = true;
+        if (phase_ == Phase::AwaitingFirstData) {
+            Reacknowledge(); // the server never saw our ACK 0
         }
         return;
     }
     if (op != kData) {
-        SendError(tid_, kIllegalOperation, "Illegal TFTP operation");
-        Fail("Server sent an unexpected packet (opcode " + std::to_string(op) + ")");
+        RefuseUnexpected(op);
         return;
     }
-    if (size > 4 + blksize_) {
+    if (size > 4 + options_.blockSize) {
         SendError(tid_, kIllegalOperation, "Block larger than negotiated");
-        Fail("Server sent a block larger than " + std::to_string(blksize_) + " bytes");
+        Fail("Server sent a block larger than " + std::to_string(options_.blockSize) + " bytes");
         return;
     }
-    if (Get16(data + 2) != (expected_ & 0xffff)) {
+    if (BlockOf(data) != receiver_.Wanted()) {
         // A repeat (our ACK was lost) or a gap (a block was lost). Either way the sender
         // needs our last good block; one ACK per window's worth of such packets is
         // enough and keeps a resent window from drawing a burst of ACKs.
-        if (out_of_place_++ % windowsize_ == 0) {
-            SendAck(expected_ - 1);
-            in_window_ = 0;
-            ack_resent_ = true;
+        if (receiver_.OutOfPlace(options_.windowSize)) {
+            Reacknowledge();
         }
         return;
     }
-    if (in_window_ == 0 && !ack_resent_) {
-        Sample(now - ack_sent_at_);
+    if (const std::optional<SendStamp> ack = receiver_.AnsweredAck()) {
+        timer_.Answered(*ack, now);
     }
-    AcceptData(now, data + 4, size - 4, size - 4 < blksize_);
+    AcceptData(now, data + 4, size - 4, size - 4 < options_.blockSize);
 }
 
 void Transfer::AcceptData(Millis now, const std::uint8_t* payload, std::size_t size, bool last) {
-    const std::uint8_t* bytes = payload;
-    std::size_t count = size;
-    if (settings_.mode == Mode::kNetascii) {
-        decoded_.clear();
-        decoder_.Decode(payload, size, decoded_);
-        if (last) {
-            decoder_.Finish(decoded_);
-        }
-        bytes = decoded_.data();
-        count = decoded_.size();
-    }
-    if (count != 0 && !sink_->Write(bytes, count)) {
+    if (!receiver_.Store(payload, size, last)) {
         SendError(tid_, kDiskFull, "Disk full or write error on client");
         Fail("Cannot write local file");
         return;
     }
-    local_bytes_ += count;
-    ++expected_;
-    ++in_window_;
-    out_of_place_ = 0;
-    phase_ = Phase::kTransferring;
+    phase_ = Phase::Transferring;
     if (last) {
-        SendAck(expected_ - 1);
-        if (tsize_ && settings_.mode == Mode::kOctet && *tsize_ != local_bytes_) {
-            Fail("Size mismatch: server announced " + std::to_string(*tsize_) + " bytes, sent " +
-                 std::to_string(local_bytes_));
-            return;
-        }
-        complete_ = true;
-        phase_ = Phase::kLingering;
-        deadline_ = now + settings_.linger;
+        FinishReceiving(now);
         return;
     }
-    if (in_window_ >= windowsize_) {
-        SendAck(expected_ - 1);
-        in_window_ = 0;
-        ack_sent_at_ = now;
-        ack_resent_ = false;
+    if (receiver_.WindowFull(options_.windowSize)) {
+        SendAck(receiver_.LastStored());
+        receiver_.AckSent(now);
     }
-    Progress(now, settings_.stall_limit);
+    timer_.Progress(now, settings_.stallLimit);
+}
+
+void Transfer::FinishReceiving(Millis now) {
+    SendAck(receiver_.LastStored());
+    const std::uint64_t bytes = receiver_.LocalBytes();
+    if (options_.tsize && settings_.mode == Mode::Octet && *options_.tsize != bytes) {
+        Fail("Size mismatch: server announced " + std::to_string(*options_.tsize) +
+             " bytes, sent " + std::to_string(bytes));
+        return;
+    }
+    complete_ = true;
+    phase_ = Phase::Lingering;
+    timer_.WakeAt(now + settings_.linger);
 }
 
 } // namespace tftp

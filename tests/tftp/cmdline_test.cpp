@@ -17,72 +17,72 @@ TEST(CommandLine, AcceptedForms) {
     } cases[] = {
         {{"-i", "10.0.0.5", "PUT", "C:\\fw\\unit.bin"},
          true,
-         Mode::kOctet,
-         Direction::kPut,
+         Mode::Octet,
+         Direction::Put,
          "10.0.0.5",
          "C:\\fw\\unit.bin",
          "unit.bin"},
         {{"-i", "10.0.0.5", "put", "C:unit.bin"},
          true,
-         Mode::kOctet,
-         Direction::kPut,
+         Mode::Octet,
+         Direction::Put,
          "10.0.0.5",
          "C:unit.bin",
          "unit.bin"},
         {{"host", "Get", "dir/sub/file.txt"},
          false,
-         Mode::kNetascii,
-         Direction::kGet,
+         Mode::Netascii,
+         Direction::Get,
          "host",
          "dir/sub/file.txt",
          "file.txt"},
         {{"host", "GET", "dir\\file.txt"},
          false,
-         Mode::kNetascii,
-         Direction::kGet,
+         Mode::Netascii,
+         Direction::Get,
          "host",
          "dir\\file.txt",
          "file.txt"}, // a remote path may use either separator
         {{"host", "PUT", "a\\b"},
          false,
-         Mode::kNetascii,
-         Direction::kPut,
+         Mode::Netascii,
+         Direction::Put,
          "host",
          "a\\b",
          "a\\b"}, // a POSIX file name may hold a backslash
         {{"[::1]", "PUT", "a", "remote/b"},
          false,
-         Mode::kNetascii,
-         Direction::kPut,
+         Mode::Netascii,
+         Direction::Put,
          "::1",
          "a",
          "remote/b"},
         {{"-i", "10.0.0.5", "PUT", "-h"},
          true,
-         Mode::kOctet,
-         Direction::kPut,
+         Mode::Octet,
+         Direction::Put,
          "10.0.0.5",
          "-h",
          "-h"},
-        {{"-i", "h", "PUT", "-b", "8"}, true, Mode::kOctet, Direction::kPut, "h", "-b", "8"},
+        {{"-i", "h", "PUT", "-b", "8"}, true, Mode::Octet, Direction::Put, "h", "-b", "8"},
         {{"fe80::1%2", "get", "x", "y", "-i"},
          false,
-         Mode::kOctet,
-         Direction::kGet,
+         Mode::Octet,
+         Direction::Get,
          "fe80::1%2",
          "x",
          "y"},
         {{"-b1468", "-w", "16", "-t", "0.5", "-T", "-v", "h", "PUT", "/tmp/f"},
          false,
-         Mode::kNetascii,
-         Direction::kPut,
+         Mode::Netascii,
+         Direction::Put,
          "h",
          "/tmp/f",
          "f"},
     };
     for (const auto& c : cases) {
         const CommandLine cl = ParseCommandLine(c.args, c.windows);
-        EXPECT_EQ(cl.usage_error, "") << c.args[0];
+        EXPECT_EQ(cl.usageError, "") << c.args[0];
         EXPECT_FALSE(cl.help);
         EXPECT_EQ(cl.mode, c.mode) << c.host;
         EXPECT_EQ(cl.direction, c.direction) << c.host;
@@ -92,8 +92,8 @@ TEST(CommandLine, AcceptedForms) {
     }
     const CommandLine cl =
         ParseCommandLine({"-b1468", "-w", "16", "-t", "0.5", "-T", "h", "PUT", "f"}, false);
-    EXPECT_EQ(cl.blksize, 1468);
-    EXPECT_EQ(cl.windowsize, 16);
+    EXPECT_EQ(cl.blockSize, 1468);
+    EXPECT_EQ(cl.windowSize, 16);
     EXPECT_EQ(cl.timeout, 500);
     EXPECT_TRUE(cl.tsize);
 }
@@ -119,7 +119,7 @@ TEST(CommandLine, UsageErrors) {
         {"h", "PUT", ""},
     };
     for (const auto& args : cases) {
-        EXPECT_NE(ParseCommandLine(args, false).usage_error, "") << args[0] << " " << args[1];
+        EXPECT_NE(ParseCommandLine(args, false).usageError, "") << args[0] << " " << args[1];
     }
 }
 

@@ -63,7 +63,7 @@ void Check(bool ok) {
 
 // The transfer ID is whichever port of the server first drew a non-error answer; from
 // then on everything but ERROR 5 must go there.
-void CheckOutgoing(const Transfer& t, const std::vector<Datagram>& out, bool repeated_ack,
+void CheckOutgoing(const Transfer& t, const std::vector<Datagram>& out, bool repeatedAck,
                    std::optional<Peer>& tid) {
     const Peer server = At(1, 69);
     for (const Datagram& d : out) {
@@ -74,7 +74,7 @@ void CheckOutgoing(const Transfer& t, const std::vector<Datagram>& out, bool rep
             Check(d.bytes.size() <= kMaxRequestSize);
             continue;
         }
-        Check(d.bytes.size() <= 4 + t.blksize());
+        Check(d.bytes.size() <= 4 + t.BlockSize());
         const bool error5 = op == kError && d.bytes[2] == 0 && d.bytes[3] == kUnknownTid;
         if (!error5) {
             Check(d.to.SameHost(server));
@@ -84,7 +84,7 @@ void CheckOutgoing(const Transfer& t, const std::vector<Datagram>& out, bool rep
             Check(d.to == *tid);
         }
         if (op == kData) {
-            Check(!repeated_ack);
+            Check(!repeatedAck);
         }
     }
 }
@@ -96,20 +96,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Settings s;
-    s.direction = (data[0] & 1) ? Direction::kPut : Direction::kGet;
-    s.mode = (data[0] & 2) ? Mode::kNetascii : Mode::kOctet;
-    s.remote_name = "fuzz.bin";
+    s.direction = (data[0] & 1) ? Direction::Put : Direction::Get;
+    s.mode = (data[0] & 2) ? Mode::Netascii : Mode::Octet;
+    s.remoteName = "fuzz.bin";
     s.server = At(1, 69);
     if (data[0] & 4) {
-        s.blksize = static_cast<std::uint16_t>(
+        s.blockSize = static_cast<std::uint16_t>(
             std::clamp<int>((data[1] << 8) | data[2], kMinBlockSize, kMaxBlockSize));
     }
     if (data[0] & 8) {
-        s.windowsize = static_cast<std::uint16_t>(std::max<int>(data[3], 1));
+        s.windowSize = static_cast<std::uint16_t>(std::max<int>(data[3], 1));
     }
     s.tsize = (data[0] & 16) != 0;
     const std::size_t file = static_cast<std::size_t>((data[4] << 8) | data[5]);
-    s.local_size = file;
+    s.localSize = file;
     Source source(file);
     Sink sink;
     Transfer t(s, &source, &sink);
@@ -118,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     t.Start(now);
     CheckOutgoing(t, t.TakeOutgoing(), false, tid);
 
-    std::string last_datagram;
-    int last_kind = -1;
+    std::string lastDatagram;
+    int lastKind = -1;
     std::size_t pos = 6;
     while (pos < size && !t.Finished()) {
         const int kind = data[pos++] % 5;
@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             now = std::max(now, t.Deadline());
             t.Tick(now);
             CheckOutgoing(t, t.TakeOutgoing(), false, tid);
-            last_kind = -1;
+            lastKind = -1;
             continue;
         }
         if (kind == 4) {
@@ -147,12 +147,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Peer from = kind == 1 ? At(1, 3000) : kind == 2 ? At(1, 3001) : At(2, 3000);
         const std::string bytes(reinterpret_cast<const char*>(packet), length);
         // The same ACK twice in a row from one port may never draw DATA the second time.
-        const bool repeated_ack = s.direction == Direction::kPut && length >= 4 && packet[0] == 0 &&
-                                  packet[1] == kAck && kind == last_kind && bytes == last_datagram;
+        const bool repeatedAck = s.direction == Direction::Put && length >= 4 && packet[0] == 0 &&
+                                 packet[1] == kAck && kind == lastKind && bytes == lastDatagram;
         t.Receive(now, from, packet, length);
-        CheckOutgoing(t, t.TakeOutgoing(), repeated_ack, tid);
-        last_kind = kind;
-        last_datagram = bytes;
+        CheckOutgoing(t, t.TakeOutgoing(), repeatedAck, tid);
+        lastKind = kind;
+        lastDatagram = bytes;
     }
     // Left alone, every transfer ends: the stall limits bound it.
     for (int ticks = 0; !t.Finished(); ++ticks) {

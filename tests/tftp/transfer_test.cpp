@@ -12,9 +12,9 @@ namespace {
 using namespace tftp;
 using Bytes = std::vector<std::uint8_t>;
 
-Peer At(std::uint8_t last_octet, std::uint16_t port) {
+Peer At(std::uint8_t lastOctet, std::uint16_t port) {
     Peer p;
-    p.address = {10, 0, 0, last_octet};
+    p.address = {10, 0, 0, lastOctet};
     p.port = port;
     return p;
 }
@@ -94,13 +94,15 @@ struct Rig {
     std::unique_ptr<Transfer> t;
     Millis now = 0;
 
-    explicit Rig(Direction d, std::string content = "", Mode m = Mode::kOctet) {
+    explicit Rig(Direction d, std::string content = "", Mode m = Mode::Octet) {
         settings.direction = d;
         settings.mode = m;
-        settings.remote_name = "f";
+        // From a string, not the literal: MinGW's g++ 12 warns (-Wrestrict) about the
+        // literal's assignment inlined here, wrongly.
+        settings.remoteName = std::string("f");
         settings.server = kServer;
         source.data = std::move(content);
-        settings.local_size = source.data.size();
+        settings.localSize = source.data.size();
     }
     std::vector<Datagram> Start() {
         t = std::make_unique<Transfer>(settings, &source, &sink);
@@ -132,23 +134,23 @@ TEST(Request, BytesOnTheWire) {
     const struct {
         Direction direction;
         Mode mode;
-        std::uint16_t blksize, windowsize;
+        std::uint16_t blockSize, windowSize;
         bool tsize;
         const char* expected; // '|' stands for NUL, after the opcode
         int opcode;
     } cases[] = {
-        {Direction::kPut, Mode::kOctet, 0, 0, false, "f|octet|", 2},
-        {Direction::kGet, Mode::kNetascii, 0, 0, false, "f|netascii|", 1},
-        {Direction::kPut, Mode::kOctet, 1468, 16, true,
-         "f|octet|blksize|1468|tsize|3|windowsize|16|", 2},
-        {Direction::kGet, Mode::kOctet, 0, 0, true, "f|octet|tsize|0|", 1},
+        {Direction::Put, Mode::Octet, 0, 0, false, "f|octet|", 2},
+        {Direction::Get, Mode::Netascii, 0, 0, false, "f|netascii|", 1},
+        {Direction::Put, Mode::Octet, 1468, 16, true, "f|octet|blksize|1468|tsize|3|windowsize|16|",
+         2},
+        {Direction::Get, Mode::Octet, 0, 0, true, "f|octet|tsize|0|", 1},
         // tsize means nothing for netascii: not asked for there
-        {Direction::kGet, Mode::kNetascii, 0, 0, true, "f|netascii|", 1},
+        {Direction::Get, Mode::Netascii, 0, 0, true, "f|netascii|", 1},
     };
     for (const auto& c : cases) {
         Rig rig(c.direction, "abc", c.mode);
-        rig.settings.blksize = c.blksize;
-        rig.settings.windowsize = c.windowsize;
+        rig.settings.blockSize = c.blockSize;
+        rig.settings.windowSize = c.windowSize;
         rig.settings.tsize = c.tsize;
         Bytes expected = B({0, c.opcode});
         const Bytes rest = Text(c.expected);
@@ -158,17 +160,17 @@ TEST(Request, BytesOnTheWire) {
 }
 
 TEST(Request, NeverLongerThan512Bytes) {
-    Rig fits(Direction::kPut), too_long(Direction::kPut);
-    fits.settings.remote_name = std::string(491, 'n'); // 2+492+6 = 500; 13 more for blksize
-    fits.settings.blksize = 1024;
+    Rig fits(Direction::Put), tooLong(Direction::Put);
+    fits.settings.remoteName = std::string(491, 'n'); // 2+492+6 = 500; 13 more for blksize
+    fits.settings.blockSize = 1024;
     EXPECT_EQ(Only(fits.Start(), kServer).size(), 500u);
-    too_long.settings.remote_name = std::string(504, 'n');
-    EXPECT_TRUE(too_long.Start().empty());
-    EXPECT_EQ(too_long.t->outcome(), Outcome::kFailed);
+    tooLong.settings.remoteName = std::string(504, 'n');
+    EXPECT_TRUE(tooLong.Start().empty());
+    EXPECT_EQ(tooLong.t->Result(), Outcome::Failed);
 }
 
 TEST(Tid, LocksOntoFirstReplyAndAnswersStrangersWithError5) {
-    Rig rig(Direction::kPut, std::string(1000, 'x'));
+    Rig rig(Direction::Put, std::string(1000, 'x'));
     rig.Start();
     // Not the server's host: refused, and still waiting for the real answer.
     EXPECT_EQ(Only(rig.Feed(kOtherHost, Ack(0)), kOtherHost), Error(5, "Unknown transfer ID"));
@@ -178,7 +180,7 @@ TEST(Tid, LocksOntoFirstReplyAndAnswersStrangersWithError5) {
     EXPECT_TRUE(rig.Feed(kOtherPort, Error(0, "x")).empty()); // an ERROR is never answered
     EXPECT_EQ(Only(rig.Feed(kTid, Ack(1)), kTid), Data(2, std::string(488, 'x')));
     rig.Feed(kTid, Ack(2));
-    EXPECT_EQ(rig.t->outcome(), Outcome::kSucceeded);
+    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
 }
 
 TEST(Tid, ServerErrorEndsTransferWithoutAnswer) {
@@ -193,10 +195,10 @@ TEST(Tid, ServerErrorEndsTransferWithoutAnswer) {
         {B({0, 5}), "Error on server: error code 0"},
     };
     for (const auto& c : cases) {
-        Rig rig(Direction::kGet);
+        Rig rig(Direction::Get);
         rig.Start();
         EXPECT_TRUE(rig.Feed(kTid, c.packet).empty());
-        EXPECT_EQ(rig.t->error(), c.message);
+        EXPECT_EQ(rig.t->Error(), c.message);
         EXPECT_TRUE(rig.t->Finished());
         EXPECT_TRUE(rig.Expire().empty());
     }
@@ -210,7 +212,7 @@ TEST(Put, LastBlockIsTheShortOne) {
         {0, {0}}, {511, {511}}, {512, {512, 0}}, {513, {512, 1}}, {1024, {512, 512, 0}},
     };
     for (const auto& c : cases) {
-        Rig rig(Direction::kPut, std::string(c.size, 'z'));
+        Rig rig(Direction::Put, std::string(c.size, 'z'));
         rig.Start();
         auto out = rig.Feed(kTid, Ack(0));
         for (std::size_t i = 0; i < c.blocks.size(); ++i) {
@@ -220,13 +222,13 @@ TEST(Put, LastBlockIsTheShortOne) {
             out = rig.Feed(kTid, Ack(unsigned(i + 1)));
         }
         EXPECT_TRUE(out.empty());
-        EXPECT_EQ(rig.t->outcome(), Outcome::kSucceeded) << c.size;
-        EXPECT_EQ(rig.t->local_bytes(), c.size);
+        EXPECT_EQ(rig.t->Result(), Outcome::Succeeded) << c.size;
+        EXPECT_EQ(rig.t->LocalBytes(), c.size);
     }
 }
 
 TEST(Put, DuplicateAckNeverResendsButTimeoutDoes) {
-    Rig rig(Direction::kPut, std::string(2000, 'd'));
+    Rig rig(Direction::Put, std::string(2000, 'd'));
     rig.Start();
     rig.Feed(kTid, Ack(0));
     const Bytes block2 = Only(rig.Feed(kTid, Ack(1)), kTid);
@@ -247,25 +249,25 @@ TEST(Timeouts, BackOffAndBounds) {
         std::size_t file;
         int acks; // ACKs the server gives (0, 1, ...) before falling silent
         std::vector<Millis> sends;
-        Millis gives_up;
+        Millis givesUp;
         const char* message;
     } cases[] = {
         {"request to a silent host",
-         Direction::kPut,
+         Direction::Put,
          0,
          -1,
          {1000, 3000, 7000},
          15000,
          "Timeout: no answer from host"},
         {"GET request",
-         Direction::kGet,
+         Direction::Get,
          0,
          -1,
          {1000, 3000, 7000},
          15000,
          "Timeout: no answer from host"},
         {"stall in the middle",
-         Direction::kPut,
+         Direction::Put,
          5000,
          1,
          {50, 150, 350, 750, 1550, 3150, 6350, 12750},
@@ -273,7 +275,7 @@ TEST(Timeouts, BackOffAndBounds) {
          "Timeout: host stopped answering"},
         // The last ACK may wait on the unit writing its flash: a minute, not 15 s.
         {"last block",
-         Direction::kPut,
+         Direction::Put,
          600,
          1,
          {50, 150, 350, 750, 1550, 3150, 6350, 12750, 25550, 41550, 57550},
@@ -294,13 +296,13 @@ TEST(Timeouts, BackOffAndBounds) {
             }
         }
         EXPECT_EQ(sends, c.sends) << c.what;
-        EXPECT_EQ(rig.now - begin, c.gives_up) << c.what;
-        EXPECT_EQ(rig.t->error(), c.message) << c.what;
+        EXPECT_EQ(rig.now - begin, c.givesUp) << c.what;
+        EXPECT_EQ(rig.t->Error(), c.message) << c.what;
     }
 }
 
 TEST(Timeouts, AdaptToMeasuredRoundTrips) {
-    Rig rig(Direction::kPut, std::string(512 * 20, 'r'));
+    Rig rig(Direction::Put, std::string(512 * 20, 'r'));
     rig.Start();
     rig.now += 2;
     rig.Feed(kTid, Ack(0));
@@ -315,7 +317,7 @@ TEST(Timeouts, AdaptToMeasuredRoundTrips) {
 }
 
 TEST(Get, WritesInOrderLingersAndReacknowledges) {
-    Rig rig(Direction::kGet);
+    Rig rig(Direction::Get);
     rig.Start();
     EXPECT_EQ(Only(rig.Feed(kTid, Data(1, std::string(512, 'a'))), kTid), Ack(1));
     EXPECT_EQ(Only(rig.Feed(kTid, Data(1, std::string(512, 'a'))), kTid), Ack(1)); // repeat
@@ -325,12 +327,12 @@ TEST(Get, WritesInOrderLingersAndReacknowledges) {
     EXPECT_FALSE(rig.t->Finished());
     EXPECT_EQ(Only(rig.Feed(kTid, Data(2, "end")), kTid), Ack(2)); // our ACK was lost
     EXPECT_TRUE(rig.Expire().empty());
-    EXPECT_EQ(rig.t->outcome(), Outcome::kSucceeded);
+    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
     EXPECT_EQ(rig.sink.data, std::string(512, 'a') + "end");
 }
 
 TEST(Get, EmptyBlockAfterFullOneEndsTheFile) {
-    Rig rig(Direction::kGet);
+    Rig rig(Direction::Get);
     rig.Start();
     rig.Feed(kTid, Data(1, std::string(512, 'b')));
     EXPECT_FALSE(rig.t->Complete());
@@ -341,7 +343,7 @@ TEST(Get, EmptyBlockAfterFullOneEndsTheFile) {
 TEST(Get, BadPacketsFromTheServerStopTheTransfer) {
     const struct {
         Bytes packet;
-        int error_code;
+        int errorCode;
     } cases[] = {
         {Data(1, std::string(513, 'x')), 4}, // longer than the block size
         {Ack(1), 4},
@@ -349,31 +351,31 @@ TEST(Get, BadPacketsFromTheServerStopTheTransfer) {
         {B({0, 3, 0}), 4},
     };
     for (const auto& c : cases) {
-        Rig rig(Direction::kGet);
+        Rig rig(Direction::Get);
         rig.Start();
         rig.Feed(kTid, Data(1, std::string(512, 'x')));
         const Bytes sent = Only(rig.Feed(kTid, c.packet), kTid);
         ASSERT_GE(sent.size(), 4u);
         EXPECT_EQ(sent[1], 5);
-        EXPECT_EQ(sent[3], c.error_code);
-        EXPECT_EQ(rig.t->outcome(), Outcome::kFailed);
+        EXPECT_EQ(sent[3], c.errorCode);
+        EXPECT_EQ(rig.t->Result(), Outcome::Failed);
     }
 }
 
 TEST(Get, LocalWriteFailureTellsTheServer) {
-    Rig rig(Direction::kGet);
+    Rig rig(Direction::Get);
     rig.sink.fail = true;
     rig.Start();
     EXPECT_EQ(Only(rig.Feed(kTid, Data(1, "abc")), kTid),
               Error(3, "Disk full or write error on client"));
-    EXPECT_EQ(rig.t->error(), "Cannot write local file");
+    EXPECT_EQ(rig.t->Error(), "Cannot write local file");
 }
 
 TEST(Options, OackAcceptance) {
     const struct {
         Bytes oack;
         bool accepted;
-        std::size_t blksize, windowsize;
+        std::size_t blockSize, windowSize;
     } cases[] = {
         {Oack("blksize|1024|windowsize|4|"), true, 1024, 4},
         {Oack("BLKSIZE|1468|"), true, 1468, 1}, // names are case-insensitive
@@ -391,34 +393,34 @@ TEST(Options, OackAcceptance) {
         {Oack("blksize"), false, 0, 0},
     };
     for (const auto& c : cases) {
-        Rig rig(Direction::kPut, std::string(3000, 'o'));
-        rig.settings.blksize = 1468;
-        rig.settings.windowsize = 16;
+        Rig rig(Direction::Put, std::string(3000, 'o'));
+        rig.settings.blockSize = 1468;
+        rig.settings.windowSize = 16;
         rig.settings.tsize = true;
         rig.Start();
         const auto out = rig.Feed(kTid, c.oack);
         if (!c.accepted) {
             EXPECT_EQ(Only(out, kTid), Error(8, "Option negotiation failed"));
-            EXPECT_EQ(rig.t->outcome(), Outcome::kFailed);
+            EXPECT_EQ(rig.t->Result(), Outcome::Failed);
             continue;
         }
-        EXPECT_EQ(rig.t->blksize(), c.blksize);
-        EXPECT_EQ(rig.t->windowsize(), c.windowsize);
-        const std::size_t blocks = std::min<std::size_t>(c.windowsize, 3000 / c.blksize + 1);
+        EXPECT_EQ(rig.t->BlockSize(), c.blockSize);
+        EXPECT_EQ(rig.t->WindowSize(), c.windowSize);
+        const std::size_t blocks = std::min<std::size_t>(c.windowSize, 3000 / c.blockSize + 1);
         ASSERT_EQ(out.size(), blocks);
-        EXPECT_EQ(out[0].bytes.size(), 4 + c.blksize);
+        EXPECT_EQ(out[0].bytes.size(), 4 + c.blockSize);
     }
 }
 
 TEST(Options, IgnoredOptionsMeanDefaults) {
-    Rig put(Direction::kPut, std::string(3000, 'i'));
-    put.settings.blksize = 1468;
-    put.settings.windowsize = 8;
+    Rig put(Direction::Put, std::string(3000, 'i'));
+    put.settings.blockSize = 1468;
+    put.settings.windowSize = 8;
     put.Start();
     EXPECT_EQ(Only(put.Feed(kTid, Ack(0)), kTid).size(), 4u + 512);
 
-    Rig get(Direction::kGet);
-    get.settings.blksize = 1468;
+    Rig get(Direction::Get);
+    get.settings.blockSize = 1468;
     get.Start();
     get.Feed(kTid, Data(1, std::string(512, 'g')));
     EXPECT_FALSE(get.t->Complete()); // 512 bytes is a full default block
@@ -426,7 +428,7 @@ TEST(Options, IgnoredOptionsMeanDefaults) {
 
 TEST(Options, RefusedOptionsAreRetriedOnceWithout) {
     const struct {
-        Bytes first_error;
+        Bytes firstError;
         bool retried;
     } cases[] = {
         {Error(8, "no"), true},
@@ -436,24 +438,24 @@ TEST(Options, RefusedOptionsAreRetriedOnceWithout) {
         {Error(2, "Access violation"), false},
     };
     for (const auto& c : cases) {
-        Rig rig(Direction::kGet);
-        rig.settings.blksize = 1024;
+        Rig rig(Direction::Get);
+        rig.settings.blockSize = 1024;
         rig.Start();
-        const auto out = rig.Feed(At(1, 4000), c.first_error);
+        const auto out = rig.Feed(At(1, 4000), c.firstError);
         if (!c.retried) {
             EXPECT_TRUE(out.empty());
-            EXPECT_EQ(rig.t->outcome(), Outcome::kFailed);
+            EXPECT_EQ(rig.t->Result(), Outcome::Failed);
             continue;
         }
         EXPECT_EQ(Only(out, kServer), B({0, 1, 'f', 0, 'o', 'c', 't', 'e', 't', 0}));
         EXPECT_TRUE(rig.Feed(At(1, 4001), Error(8, "still no")).empty());
-        EXPECT_EQ(rig.t->outcome(), Outcome::kFailed); // only once
+        EXPECT_EQ(rig.t->Result(), Outcome::Failed); // only once
     }
 }
 
 TEST(Options, GetAcknowledgesOackWithAck0) {
-    Rig rig(Direction::kGet);
-    rig.settings.blksize = 1024;
+    Rig rig(Direction::Get);
+    rig.settings.blockSize = 1024;
     rig.settings.tsize = true;
     rig.Start();
     EXPECT_EQ(Only(rig.Feed(kTid, Oack("blksize|1024|tsize|1030|")), kTid), Ack(0));
@@ -461,23 +463,23 @@ TEST(Options, GetAcknowledgesOackWithAck0) {
     EXPECT_EQ(Only(rig.Expire(), kTid), Ack(0));
     EXPECT_EQ(Only(rig.Feed(kTid, Data(1, std::string(1024, 'k'))), kTid), Ack(1));
     EXPECT_EQ(Only(rig.Feed(kTid, Data(2, "abcdef")), kTid), Ack(2));
-    EXPECT_EQ(rig.t->outcome(), Outcome::kSucceeded);
+    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
 }
 
 TEST(Options, GetFailsWhenTheAnnouncedSizeIsWrong) {
-    Rig rig(Direction::kGet);
+    Rig rig(Direction::Get);
     rig.settings.tsize = true;
     rig.Start();
     rig.Feed(kTid, Oack("tsize|100|"));
     rig.Feed(kTid, Data(1, "short"));
-    EXPECT_EQ(rig.t->outcome(), Outcome::kFailed);
+    EXPECT_EQ(rig.t->Result(), Outcome::Failed);
 }
 
 TEST(Rollover, BlockNumbersWrapFrom65535ToZero) {
     const std::size_t blocks = 65540;
-    Rig put(Direction::kPut, std::string(blocks * 8 - 3, 'r'));
-    Rig get(Direction::kGet);
-    put.settings.blksize = get.settings.blksize = 8;
+    Rig put(Direction::Put, std::string(blocks * 8 - 3, 'r'));
+    Rig get(Direction::Get);
+    put.settings.blockSize = get.settings.blockSize = 8;
     put.Start();
     get.Start();
     auto out = put.Feed(kTid, Oack("blksize|8|"));
@@ -490,8 +492,8 @@ TEST(Rollover, BlockNumbersWrapFrom65535ToZero) {
         ASSERT_EQ(Only(acks, kTid), Ack(unsigned(n & 0xffff)));
         out = put.Feed(kTid, acks[0].bytes);
     }
-    EXPECT_EQ(put.t->outcome(), Outcome::kSucceeded);
-    EXPECT_EQ(get.t->outcome(), Outcome::kSucceeded);
+    EXPECT_EQ(put.t->Result(), Outcome::Succeeded);
+    EXPECT_EQ(get.t->Result(), Outcome::Succeeded);
     EXPECT_EQ(get.sink.data, put.source.data);
 }
 
@@ -504,8 +506,8 @@ std::vector<unsigned> BlockNumbers(const std::vector<Datagram>& out) {
 }
 
 TEST(Window, SenderGoesBackToTheFirstMissingBlock) {
-    Rig rig(Direction::kPut, std::string(512 * 10 + 100, 'w'));
-    rig.settings.windowsize = 4;
+    Rig rig(Direction::Put, std::string(512 * 10 + 100, 'w'));
+    rig.settings.windowSize = 4;
     rig.Start();
     using V = std::vector<unsigned>;
     EXPECT_EQ(BlockNumbers(rig.Feed(kTid, Oack("windowsize|4|"))), (V{1, 2, 3, 4}));
@@ -515,12 +517,12 @@ TEST(Window, SenderGoesBackToTheFirstMissingBlock) {
     EXPECT_EQ(BlockNumbers(rig.Expire()), (V{7, 8, 9, 10}));
     EXPECT_EQ(BlockNumbers(rig.Feed(kTid, Ack(10))), (V{11}));
     rig.Feed(kTid, Ack(11));
-    EXPECT_EQ(rig.t->outcome(), Outcome::kSucceeded);
+    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
 }
 
 TEST(Window, ReceiverAcknowledgesWindowsAndGaps) {
-    Rig rig(Direction::kGet);
-    rig.settings.windowsize = 3;
+    Rig rig(Direction::Get);
+    rig.settings.windowSize = 3;
     rig.Start();
     const std::string full(512, 'v');
     EXPECT_EQ(Only(rig.Feed(kTid, Oack("windowsize|3|")), kTid), Ack(0));
