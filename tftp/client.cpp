@@ -78,7 +78,7 @@ int Drive(Transfer& transfer, sys::UdpSocket& socket, sys::OutputFile* output,
     if (verbose && transfer.Retransmissions() != 0) {
         sys::PrintLine(true, std::to_string(transfer.Retransmissions()) + " timeouts");
     }
-    if (transfer.Result() != Outcome::Succeeded) {
+    if (transfer.Result() != TransferResult::Succeeded) {
         sys::PrintLine(true, transfer.Error());
         return 1;
     }

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "win32/console_line.h"
+
 #include <cstdlib>
 
 #if defined(__GLIBCXX__)
@@ -56,25 +58,7 @@ Millis Now() {
 }
 
 void PrintLine(bool error, const std::string& text) {
-    HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    if (out == nullptr || out == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            line.push_back('\r');
-        }
-        line.push_back(c);
-    }
-    line += "\r\n";
-    DWORD mode = 0, written = 0;
-    if (GetConsoleMode(out, &mode)) {
-        const std::wstring wide = Wide(line);
-        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else {
-        WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    }
+    WriteConsoleLine(GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), text);
 }
 
 InputFile::~InputFile() {

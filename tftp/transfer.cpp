@@ -8,11 +8,11 @@ Transfer::Transfer(const Settings& settings, DataSource* source, DataSink* sink)
     : settings_(settings), timer_(settings.initialTimeout), sender_(settings.mode, source),
       receiver_(settings.mode, sink) {}
 
-Outcome Transfer::Result() const {
+TransferResult Transfer::Result() const {
     if (phase_ == Phase::Failed) {
-        return Outcome::Failed;
+        return TransferResult::Failed;
     }
-    return complete_ ? Outcome::Succeeded : Outcome::Running;
+    return complete_ ? TransferResult::Succeeded : TransferResult::Running;
 }
 
 std::uint64_t Transfer::LocalBytes() const {

@@ -23,7 +23,7 @@
 
 namespace tftp {
 
-enum class Outcome { Running, Succeeded, Failed };
+enum class TransferResult { Running, Succeeded, Failed };
 
 class Transfer {
 public:
@@ -42,7 +42,7 @@ public:
     // A GET is complete (the file whole) before it is finished: it lingers.
     bool Complete() const { return complete_; }
     bool Finished() const { return phase_ == Phase::Done || phase_ == Phase::Failed; }
-    Outcome Result() const;
+    TransferResult Result() const;
     const std::string& Error() const { return error_; }
 
     std::uint64_t LocalBytes() const;

@@ -2,6 +2,7 @@
 #include "win32/console.h"
 
 #include "core/text.h"
+#include "win32/console_line.h"
 
 namespace {
 
@@ -52,22 +53,5 @@ void Console::AttachParent() {
 }
 
 void Console::Write(HANDLE to, const std::wstring& line) {
-    if (!to) {
-        return;
-    }
-    std::wstring text;
-    for (const wchar_t c : line + L"\n") {
-        if (c == L'\n') {
-            text += L'\r'; // a console and Notepad alike want CR LF
-        }
-        text += c;
-    }
-    DWORD mode = 0;
-    DWORD written = 0;
-    if (::GetConsoleMode(to, &mode)) {
-        ::WriteConsoleW(to, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
-    }
-    const std::string bytes = ToUtf8(text);
-    ::WriteFile(to, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteConsoleLine(to, ToUtf8(line));
 }

@@ -166,7 +166,7 @@ TEST(Request, NeverLongerThan512Bytes) {
     EXPECT_EQ(Only(fits.Start(), kServer).size(), 500u);
     tooLong.settings.remoteName = std::string(504, 'n');
     EXPECT_TRUE(tooLong.Start().empty());
-    EXPECT_EQ(tooLong.t->Result(), Outcome::Failed);
+    EXPECT_EQ(tooLong.t->Result(), TransferResult::Failed);
 }
 
 TEST(Tid, LocksOntoFirstReplyAndAnswersStrangersWithError5) {
@@ -180,7 +180,7 @@ TEST(Tid, LocksOntoFirstReplyAndAnswersStrangersWithError5) {
     EXPECT_TRUE(rig.Feed(kOtherPort, Error(0, "x")).empty()); // an ERROR is never answered
     EXPECT_EQ(Only(rig.Feed(kTid, Ack(1)), kTid), Data(2, std::string(488, 'x')));
     rig.Feed(kTid, Ack(2));
-    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
+    EXPECT_EQ(rig.t->Result(), TransferResult::Succeeded);
 }
 
 TEST(Tid, ServerErrorEndsTransferWithoutAnswer) {
@@ -222,7 +222,7 @@ TEST(Put, LastBlockIsTheShortOne) {
             out = rig.Feed(kTid, Ack(unsigned(i + 1)));
         }
         EXPECT_TRUE(out.empty());
-        EXPECT_EQ(rig.t->Result(), Outcome::Succeeded) << c.size;
+        EXPECT_EQ(rig.t->Result(), TransferResult::Succeeded) << c.size;
         EXPECT_EQ(rig.t->LocalBytes(), c.size);
     }
 }
@@ -327,7 +327,7 @@ TEST(Get, WritesInOrderLingersAndReacknowledges) {
     EXPECT_FALSE(rig.t->Finished());
     EXPECT_EQ(Only(rig.Feed(kTid, Data(2, "end")), kTid), Ack(2)); // our ACK was lost
     EXPECT_TRUE(rig.Expire().empty());
-    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
+    EXPECT_EQ(rig.t->Result(), TransferResult::Succeeded);
     EXPECT_EQ(rig.sink.data, std::string(512, 'a') + "end");
 }
 
@@ -358,7 +358,7 @@ TEST(Get, BadPacketsFromTheServerStopTheTransfer) {
         ASSERT_GE(sent.size(), 4u);
         EXPECT_EQ(sent[1], 5);
         EXPECT_EQ(sent[3], c.errorCode);
-        EXPECT_EQ(rig.t->Result(), Outcome::Failed);
+        EXPECT_EQ(rig.t->Result(), TransferResult::Failed);
     }
 }
 
@@ -401,7 +401,7 @@ TEST(Options, OackAcceptance) {
         const auto out = rig.Feed(kTid, c.oack);
         if (!c.accepted) {
             EXPECT_EQ(Only(out, kTid), Error(8, "Option negotiation failed"));
-            EXPECT_EQ(rig.t->Result(), Outcome::Failed);
+            EXPECT_EQ(rig.t->Result(), TransferResult::Failed);
             continue;
         }
         EXPECT_EQ(rig.t->BlockSize(), c.blockSize);
@@ -444,12 +444,12 @@ TEST(Options, RefusedOptionsAreRetriedOnceWithout) {
         const auto out = rig.Feed(At(1, 4000), c.firstError);
         if (!c.retried) {
             EXPECT_TRUE(out.empty());
-            EXPECT_EQ(rig.t->Result(), Outcome::Failed);
+            EXPECT_EQ(rig.t->Result(), TransferResult::Failed);
             continue;
         }
         EXPECT_EQ(Only(out, kServer), B({0, 1, 'f', 0, 'o', 'c', 't', 'e', 't', 0}));
         EXPECT_TRUE(rig.Feed(At(1, 4001), Error(8, "still no")).empty());
-        EXPECT_EQ(rig.t->Result(), Outcome::Failed); // only once
+        EXPECT_EQ(rig.t->Result(), TransferResult::Failed); // only once
     }
 }
 
@@ -463,7 +463,7 @@ TEST(Options, GetAcknowledgesOackWithAck0) {
     EXPECT_EQ(Only(rig.Expire(), kTid), Ack(0));
     EXPECT_EQ(Only(rig.Feed(kTid, Data(1, std::string(1024, 'k'))), kTid), Ack(1));
     EXPECT_EQ(Only(rig.Feed(kTid, Data(2, "abcdef")), kTid), Ack(2));
-    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
+    EXPECT_EQ(rig.t->Result(), TransferResult::Succeeded);
 }
 
 TEST(Options, GetFailsWhenTheAnnouncedSizeIsWrong) {
@@ -472,7 +472,7 @@ TEST(Options, GetFailsWhenTheAnnouncedSizeIsWrong) {
     rig.Start();
     rig.Feed(kTid, Oack("tsize|100|"));
     rig.Feed(kTid, Data(1, "short"));
-    EXPECT_EQ(rig.t->Result(), Outcome::Failed);
+    EXPECT_EQ(rig.t->Result(), TransferResult::Failed);
 }
 
 TEST(Rollover, BlockNumbersWrapFrom65535ToZero) {
@@ -492,8 +492,8 @@ TEST(Rollover, BlockNumbersWrapFrom65535ToZero) {
         ASSERT_EQ(Only(acks, kTid), Ack(unsigned(n & 0xffff)));
         out = put.Feed(kTid, acks[0].bytes);
     }
-    EXPECT_EQ(put.t->Result(), Outcome::Succeeded);
-    EXPECT_EQ(get.t->Result(), Outcome::Succeeded);
+    EXPECT_EQ(put.t->Result(), TransferResult::Succeeded);
+    EXPECT_EQ(get.t->Result(), TransferResult::Succeeded);
     EXPECT_EQ(get.sink.data, put.source.data);
 }
 
@@ -517,7 +517,7 @@ TEST(Window, SenderGoesBackToTheFirstMissingBlock) {
     EXPECT_EQ(BlockNumbers(rig.Expire()), (V{7, 8, 9, 10}));
     EXPECT_EQ(BlockNumbers(rig.Feed(kTid, Ack(10))), (V{11}));
     rig.Feed(kTid, Ack(11));
-    EXPECT_EQ(rig.t->Result(), Outcome::Succeeded);
+    EXPECT_EQ(rig.t->Result(), TransferResult::Succeeded);
 }
 
 TEST(Window, ReceiverAcknowledgesWindowsAndGaps) {
