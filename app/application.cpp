@@ -14,8 +14,11 @@
 #include "app/notices_win32.h"
 #include "app/tab_container.h"
 #include "core/command.h"
+#include "core/outcome.h"
 #include "core/setup.h"
+#include "core/text.h"
 #include "res/string_ids.h"
+#include "win32/com.h"
 #include "win32/console.h"
 #include "win32/data_store.h"
 #include "win32/registry_settings.h"
@@ -87,6 +90,12 @@ private:
 
 // The window, until it closes. A second start changes nothing: it shows the first one's
 // window and ends.
+// After an error of Varnok's own: the PC's tables as they were, and a word on what happened.
+void RecoverFrom(const std::exception& error, Services& services) {
+    UndoPendingChange(services.tables, services.changes, services.lock, services.log);
+    services.log.Write(InternalErrorText(FromUtf8(error.what())));
+}
+
 int RunWindow(Services& services) {
     SingleInstance instance;
     if (!instance.First() && !instance.TakeOverOrShow(L"Varnok 2.6")) {
@@ -112,13 +121,17 @@ int RunWindow(Services& services) {
 // the two from changing them at once.
 int RunWithoutWindow(const Command& command, Services& services) {
     Console console;
+    // COM on this thread as on the window's workers: the firewall rule needs it.
+    const ComScope com;
     const SocketsSession sockets;
     if (!sockets.ok()) {
         console.Error(LoadStringText(IDS_WINSOCK_FAILED));
         return kExitSomeFailed;
     }
     UndoPendingChange(services.tables, services.changes, services.lock, services.log);
-    return RunCommand(command, services, console);
+    const int exitCode = RunCommand(command, services, console);
+    console.Finished();
+    return exitCode;
 }
 
 } // namespace
@@ -127,7 +140,18 @@ int Application::InitInstance() {
     const Command command = ParseCommand(CommandLineArguments());
     ProcessServices services(command.debug);
     // Both paths first undo what a run killed halfway (ended from the task manager, power
-    // lost) left in the PC's tables.
-    return command.kind == Command::Window ? RunWindow(services.Get())
-                                           : RunWithoutWindow(command, services.Get());
+    // lost) left in the PC's tables. No error of Varnok's own ends it without a word.
+    try {
+        return command.kind == Command::Window ? RunWindow(services.Get())
+                                               : RunWithoutWindow(command, services.Get());
+    } catch (const std::exception& error) {
+        RecoverFrom(error, services.Get());
+        const std::wstring text = InternalErrorText(FromUtf8(error.what()));
+        if (command.kind == Command::Window) {
+            ::MessageBoxW(nullptr, text.c_str(), L"Varnok", MB_OK | MB_ICONERROR);
+            return 1;
+        }
+        Console().Error(text);
+        return kExitNotUnderstood;
+    }
 }

@@ -42,7 +42,7 @@ int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& co
         const std::wstring why = plan.adapterUnclear
                                      ? L"Which adapter leads to the unit is not clear: choose it "
                                        L"once in Varnok's window."
-                                     : AddressFaultText(plan.fault);
+                                     : ListProblemText(*plan.problem);
         for (const UnitRow& row : rows) {
             console.Out(UnitLine(row, false, why));
         }
@@ -111,22 +111,34 @@ bool AwaitFixedWait(Clock& clock, std::uint64_t answeredAt, unsigned fixedWaitMs
     return !interrupted.stop_requested();
 }
 
-// The upload's request, or nothing when the address is none (told).
-std::optional<IPv4Address> UploadAddress(const std::wstring& typed, Console& console) {
+// The unit's address and the netmask and gateway its check echo carries, checked as the
+// address page checks an address: nothing when it may not be used (told).
+std::optional<std::pair<IPv4Address, UnitSettings>>
+UploadTarget(const std::wstring& typed, Services& services, Console& console) {
     const std::optional<IPv4Address> address = ParseIPv4(TrimBlanks(typed));
     if (!address || *address == IPv4Address{}) {
         NotUnderstood(console, L"Not an IPv4 address: " + typed);
         return std::nullopt;
     }
-    return address;
+    const UnitSettings settings =
+        UploadSettingsFor(*address, KeptAddressPageValues(services.settings),
+                          services.record.LastSettingsOf(*address), services.tables.Adapters());
+    const AddressFault fault =
+        CheckUnitAddress(*address, settings.netmask, services.tables.OwnAddresses());
+    if (fault != AddressFault::None) {
+        NotUnderstood(console, address->ToText() + L": " + AddressFaultText(fault));
+        return std::nullopt;
+    }
+    return std::pair{*address, settings};
 }
 
 int Upload(const std::vector<std::wstring>& values, Services& services, Console& console) {
-    const std::optional<IPv4Address> address = UploadAddress(values[0], console);
-    if (!address) {
+    const auto target = UploadTarget(values[0], services, console);
+    if (!target) {
         return kExitNotUnderstood;
     }
-    const std::wstring head = address->ToText() + L" " + CleanPath(values[1]) + L" ";
+    const auto& [address, settings] = *target;
+    const std::wstring head = address.ToText() + L" " + CleanPath(values[1]) + L" ";
     const std::optional<std::wstring> path = services.store.ExistingFile(values[1]);
     if (!path) {
         console.Out(head + L"FAILED File not found");
@@ -135,22 +147,18 @@ int Upload(const std::vector<std::wstring>& values, Services& services, Console&
     // A firmware image takes the unit longer to write than web pages: the same fixed wait
     // as on the update page before "SUCCESS" is true.
     const unsigned fixedWaitMs = FixedWaitTicks(ImageKindOf(CleanPath(values[1]))) * 1000;
-    const UnitSettings settings =
-        UploadSettingsFor(*address, KeptAddressPageValues(services.settings),
-                          services.record.LastSettingsOf(*address), services.tables.Adapters());
-    const UploadRequest request{*address, settings.netmask, settings.gateway, *path, fixedWaitMs};
+    const UploadRequest request{address, settings.netmask, settings.gateway, *path, fixedWaitMs};
     std::optional<std::uint64_t> answeredAt;
-    const Done done = UploadAndRecord(
-        services.Upload(), services.store, services.record, request,
+    const SentImage sent = SendImage(
+        services.Upload(), services.store, request,
         [&] { answeredAt = services.clock.Milliseconds(); }, console.Interruption());
     // Sent, but the unit's time to write it was cut short: not yet a success.
-    const bool succeeded =
-        done.outcome.Succeeded() && answeredAt &&
+    const bool waited =
+        sent.outcome.Succeeded() && answeredAt &&
         AwaitFixedWait(services.clock, *answeredAt, fixedWaitMs, console.Interruption());
-    const std::wstring reason = done.outcome.Succeeded()
-                                    ? L"Interrupted before the unit had written the image."
-                                    : OutcomeReason(done.outcome);
-    console.Out(head + (succeeded ? L"SUCCESS" : L"FAILED " + reason));
+    const Done done = RecordUpload(services.record, sent, waited);
+    const bool succeeded = done.outcome.Succeeded();
+    console.Out(head + (succeeded ? L"SUCCESS" : L"FAILED " + OutcomeReason(done.outcome)));
     if (done.recordFailure) {
         console.Error(*done.recordFailure);
     }

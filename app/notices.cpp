@@ -10,6 +10,13 @@ void Notices::Message(const std::wstring& text) {
     ShowBox(shown);
 }
 
+void ShowAssignmentOutcome(Notices& notices, const Outcome& outcome) {
+    const bool says = outcome.failure == Failure::RouteNotMade ||
+                      outcome.failure == Failure::ArpEntryNotMade ||
+                      outcome.failure == Failure::InternalError;
+    ShowOutcome(notices, outcome, says ? outcome.detail : std::wstring());
+}
+
 void ShowOutcome(Notices& notices, const Outcome& outcome, const std::wstring& reason) {
     if (outcome.failure == Failure::AddressInUse) {
         // Nothing was tried on the unit: the message says all there is.

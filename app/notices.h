@@ -41,3 +41,6 @@ constexpr std::size_t kMaxMessageChars = 1023;
 // 109) first, then "SUCCESS!" or "FAILED!!!", with `reason` on a second line when given;
 // an address already in use gets its own message alone.
 void ShowOutcome(Notices& notices, const Outcome& outcome, const std::wstring& reason = {});
+// An "Apply"'s outcome as boxes: a step that ran but did not change the PC's tables, or an
+// error of Varnok's own, says why on the second line.
+void ShowAssignmentOutcome(Notices& notices, const Outcome& outcome);

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "core/setup.h"
+
 BOOL Page::OnInitDialog() {
     Dialog::OnInitDialog();
     brush_.reset(::CreateSolidBrush(RGB(255, 255, 255)));
@@ -18,6 +20,11 @@ void Page::SetBusy(Busy busy) {
 void Page::StartWork(std::function<void(std::stop_token)> work, std::function<void()> done) {
     task_.Start(hwnd(), std::move(work), [this, done = std::move(done)] {
         task_.Wait(); // it has returned: this only joins
+        if (!task_.Failure().empty()) {
+            // What the sequence had changed in the PC's tables, its record says: undone.
+            UndoPendingChange(services_.tables, services_.changes, services_.lock, services_.log);
+            services_.log.Write(InternalErrorText(task_.Failure()));
+        }
         done();
         if (recordFailure_ && !stopping_) { // closing: the log has it, no box holds the end up
             notices_.Message(*std::exchange(recordFailure_, std::nullopt));

@@ -30,6 +30,7 @@ public:
     void StopWork() {
         stopping_ = true;
         task_.RequestStop();
+        OnStopping();
     }
     // Returns once the work, if any, has ended.
     void WaitForWork() { task_.Wait(); }
@@ -45,13 +46,25 @@ protected:
     // Tells the main window that work starts or is over.
     void SetBusy(Busy busy);
     // Runs `work` off the window's thread; `done` follows on the window's thread, once the
-    // work has returned. From the work, Post reaches the window's thread.
+    // work has returned (or ended with an error of its own: what it had changed in the
+    // PC's tables is undone first, and `done` finds the results it was given to fill as
+    // they were). From the work, Post reaches the window's thread.
     void StartWork(std::function<void(std::stop_token)> work, std::function<void()> done);
     void Post(std::function<void()> callable) { task_.Post(std::move(callable)); }
+    // In `done`: what ended the work early, when an error of Varnok's own did.
+    const std::wstring& WorkFailure() const { return task_.Failure(); }
+    // The outcome the work left, or the internal error that ended it.
+    Outcome Final(const Outcome& left) const {
+        return WorkFailure().empty()
+                   ? left
+                   : Outcome{Failure::InternalError, InternalErrorText(WorkFailure())};
+    }
     // From the work: the commissioning record could not be written. Told once the work
     // is over, unless the program is closing (the log has it).
     void NoteRecordFailure(const std::optional<std::wstring>& failure);
     bool Stopping() const { return stopping_; }
+    // The program is closing; the page may end what only it runs.
+    virtual void OnStopping() {}
     // The main window, owner of the page's questions.
     HWND Owner() const { return ::GetAncestor(hwnd(), GA_ROOT); }
 

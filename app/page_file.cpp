@@ -157,7 +157,8 @@ void PageFile::RunUpdate(ImageKind kind) {
     transferKind_ = kind;
     transferRunning_ = false;
     uploadRunning_ = true;
-    outcome_.reset();
+    waitDone_ = false;
+    sent_.reset();
     EnableControls(false);
     HWND picture = Item(IDC_FLASHING);
     ::ShowWindow(picture, SW_SHOW);
@@ -168,16 +169,17 @@ void PageFile::RunUpdate(ImageKind kind) {
 void PageFile::StartUpload(const UploadRequest& request) {
     // The ping, the client's start and the wait for its end run off the window's thread;
     // the fixed wait is the page's own timer, armed when the unit answered.
-    auto outcome = std::make_shared<Outcome>();
+    auto sent = std::make_shared<SentImage>();
     StartWork(
-        [this, request, outcome](std::stop_token stop) {
-            const Done done = UploadAndRecord(
-                services_.Upload(), services_.store, services_.record, request,
+        [this, request, sent](std::stop_token stop) {
+            *sent = SendImage(
+                services_.Upload(), services_.store, request,
                 [this] { Post([this] { OnUnitAnswered(); }); }, stop);
-            NoteRecordFailure(done.recordFailure);
-            *outcome = done.outcome;
         },
-        [this, outcome] { OnUploadDone(*outcome); });
+        [this, sent] {
+            sent->outcome = Final(sent->outcome);
+            OnUploadDone(*sent);
+        });
 }
 
 void PageFile::OnUnitAnswered() {
@@ -191,10 +193,18 @@ void PageFile::OnUnitAnswered() {
     ArmTimer();
 }
 
-void PageFile::OnUploadDone(const Outcome& outcome) {
-    outcome_ = outcome;
+void PageFile::OnUploadDone(const SentImage& sent) {
+    sent_ = sent;
     if (!transferRunning_ || Stopping()) {
         FinishUpdate(); // no wait had begun, or it no longer matters
+    }
+}
+
+void PageFile::OnStopping() {
+    // Closed while the unit writes the image: the outcome is final now, and the record
+    // says the wait was cut short.
+    if (uploadRunning_ && sent_) {
+        FinishUpdate();
     }
 }
 
@@ -207,8 +217,13 @@ void PageFile::FinishUpdate() {
     }
     transferRunning_ = false;
     uploadRunning_ = false;
+    // The record's line is written now that the outcome is final.
+    const Done done = RecordUpload(services_.record, *sent_, waitDone_);
     if (!Stopping()) {
-        ShowOutcome(notices_, *outcome_, UploadFailureReason(*outcome_));
+        ShowOutcome(notices_, done.outcome, UploadFailureReason(done.outcome));
+        if (done.recordFailure) {
+            notices_.Message(*done.recordFailure);
+        }
     }
     ::ShowWindow(Item(IDC_FLASHING), SW_HIDE);
     EnableControls(true);
@@ -232,7 +247,8 @@ void PageFile::OnTransferTick(UINT_PTR id) {
     case TickOutcome::Done:
         timerId_ = 0;
         transferRunning_ = false;
-        if (outcome_) {
+        waitDone_ = true;
+        if (sent_) {
             slot.progress.SetPos(0);
             FinishUpdate();
         } else {

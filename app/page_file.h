@@ -9,6 +9,7 @@
 
 #include "app/page.h"
 #include "core/address.h"
+#include "core/commissioning.h"
 #include "core/upload.h"
 #include "win32/controls.h"
 
@@ -52,7 +53,8 @@ private:
     std::optional<std::wstring> ImageToSend(ImageKind kind);
     void StartUpload(const UploadRequest& request);
     void OnUnitAnswered();
-    void OnUploadDone(const Outcome& outcome);
+    void OnUploadDone(const SentImage& sent);
+    void OnStopping() override;
     void ArmTimer();
     void KillTimer();
     void FinishUpdate();
@@ -65,7 +67,8 @@ private:
     ImageKind transferKind_ = ImageKind::WebPages; // the kind of the upload under way
     bool transferRunning_ = false;                 // the fixed wait runs
     bool uploadRunning_ = false;                   // from the click to the outcome box
-    std::optional<Outcome> outcome_;               // the upload's, once it has returned
+    bool waitDone_ = false;                        // the fixed wait ran to its end
+    std::optional<SentImage> sent_;                // the upload's, once it has returned
     UINT_PTR timerId_ = 0;
     unsigned ticksLeft_ = 0;
     UINT tickMs_ = 1000;

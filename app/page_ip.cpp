@@ -172,12 +172,12 @@ void PageIP::OnApply() {
             NoteRecordFailure(done.recordFailure);
             *outcome = done.outcome;
         },
-        [this, outcome] { OnWorkDone(*outcome); });
+        [this, outcome] { OnWorkDone(Final(*outcome)); });
 }
 
 void PageIP::OnWorkDone(const Outcome& outcome) {
     if (!Stopping()) {
-        ShowOutcome(notices_, outcome);
+        ShowAssignmentOutcome(notices_, outcome);
     }
     applyButton_.Enable(true);
     showButton_.Enable(true);

@@ -55,9 +55,7 @@ BOOL PageList::OnInitDialog() {
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         list_.AddColumn(i, kColumns[i].title, kColumns[i].width);
     }
-    if (const std::optional<std::string> kept = services_.store.Read(kListFile)) {
-        units_ = ReadListFile(*kept);
-    }
+    LoadKept();
     ShowUnits();
     EnableControls(true);
     return TRUE;
@@ -170,10 +168,31 @@ void PageList::ShowUnit(std::size_t index) {
     list_.SetCell(row, kTime, unit.time);
 }
 
+void PageList::LoadKept() {
+    if (const std::optional<std::string> waiting = services_.store.Read(kPendingListFile)) {
+        units_ = ReadListFile(*waiting);
+        Keep();
+    } else if (const std::optional<std::string> kept = services_.store.Read(kListFile)) {
+        units_ = ReadListFile(*kept);
+    }
+}
+
 void PageList::Keep() {
-    if (!services_.store.Replace(kListFile, ListFileText(units_))) {
-        services_.log.Write(L"the list of units could not be kept in " +
-                            services_.store.PathOf(kListFile));
+    DataStore& store = services_.store;
+    const std::string text = ListFileText(units_);
+    if (store.Replace(kListFile, text)) {
+        store.Remove(kPendingListFile);
+        return;
+    }
+    const bool waits = store.Replace(kPendingListFile, text);
+    const std::wstring message =
+        L"The list of units cannot be kept in " + store.PathOf(kListFile) +
+        (waits ? L". Its newest state waits in " + store.PathOf(kPendingListFile) +
+                     L" and takes its place as soon as it can be written."
+               : L", nor in " + store.PathOf(kPendingListFile) + L".");
+    services_.log.Write(message);
+    if (!std::exchange(keepFailureTold_, true) && !Stopping()) {
+        notices_.Message(message);
     }
 }
 
@@ -226,10 +245,11 @@ std::optional<UnitPlan> PageList::Plan(const std::vector<std::size_t>& indices) 
     const UnitPlan plan = PlanUnits(rows, indices, services_.tables.OwnAddresses(), adapters, [&] {
         return AskAdapter(adapters, Owner(), services_.settings);
     });
-    if (plan.faultyRow) {
+    if (plan.problem) {
+        const ListProblem& problem = *plan.problem;
         notices_.Beep();
-        notices_.Warn(L"Unit " + std::to_wstring(rows[*plan.faultyRow].serial) + L": " +
-                      AddressFaultText(plan.fault));
+        notices_.Warn(L"Unit " + std::to_wstring(rows[problem.line - 1].serial) + L": " +
+                      ListProblemText({0, problem.fault, problem.text}));
     }
     // A cancelled adapter question needs no word: nothing runs.
     return plan.Runs() ? std::optional<UnitPlan>(plan) : std::nullopt;
@@ -290,7 +310,8 @@ void PageList::OnRunDone(const std::vector<DeferredUnit>& deferred) {
     }
     EnableControls(true);
     if (!Stopping()) {
-        notices_.Message(Summary(deferred.size()));
+        notices_.Message(WorkFailure().empty() ? Summary(deferred.size())
+                                               : InternalErrorText(WorkFailure()));
     }
 }
 

@@ -20,6 +20,10 @@
 #include "win32/controls.h"
 
 constexpr wchar_t kListFile[] = L"units.csv";
+// Beside it: the newest state, while the list itself cannot be written (a spreadsheet
+// holding it open); it takes the list's place as soon as it can, at the latest at the
+// next start.
+constexpr wchar_t kPendingListFile[] = L"units.pending.csv";
 
 class PageList : public Page {
 public:
@@ -46,6 +50,8 @@ private:
     void ShowUnits();
     void ShowUnit(std::size_t index);
     void Keep();
+    // The kept list: the newest state that waits, if one does, else the list.
+    void LoadKept();
     // The plan for the rows at `indices`: nothing when it cannot run (and told).
     std::optional<UnitPlan> Plan(const std::vector<std::size_t>& indices);
     void Run(const std::vector<std::size_t>& indices);
@@ -63,4 +69,5 @@ private:
     std::atomic<bool> stopAfterUnit_{false};
     std::size_t finished_ = 0;  // units of the run under way that have an outcome
     std::size_t succeeded_ = 0; // of those, the ones that took their address
+    bool keepFailureTold_ = false;
 };

@@ -22,11 +22,12 @@ AddressField FieldOf(AddressFault fault) {
     }
 }
 
-AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
-                            const IPv4Address& gateway,
-                            const std::vector<IPv4Address>& ownAddresses) {
-    const std::uint32_t address = ValueOf(ip);
-    if (address == 0) {
+namespace {
+
+// The faults of the address alone.
+AddressFault CheckAddressAlone(const IPv4Address& ip,
+                               const std::vector<IPv4Address>& ownAddresses) {
+    if (ValueOf(ip) == 0) {
         return AddressFault::IpMissing;
     }
     if (ip.octet[0] == 127) {
@@ -39,14 +40,13 @@ AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
                     [&](const IPv4Address& own) { return own == ip; })) {
         return AddressFault::IpOwn;
     }
-    const std::uint32_t mask = ValueOf(netmask);
-    if (mask == 0) {
-        return AddressFault::NetmaskMissing;
-    }
-    if (!IsContiguousNetmask(netmask)) {
-        return AddressFault::NetmaskNotContiguous;
-    }
-    const std::uint32_t hostBits = ~mask;
+    return AddressFault::None;
+}
+
+// The address's place in its subnet, under a contiguous netmask.
+AddressFault CheckHostPart(const IPv4Address& ip, const IPv4Address& netmask) {
+    const std::uint32_t address = ValueOf(ip);
+    const std::uint32_t hostBits = ~ValueOf(netmask);
     if (hostBits >= 3) { // a /31 or /32 has no network or broadcast address of its own
         if ((address & hostBits) == 0) {
             return AddressFault::IpIsNetworkAddress;
@@ -54,6 +54,27 @@ AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
         if ((address & hostBits) == hostBits) {
             return AddressFault::IpIsBroadcastAddress;
         }
+    }
+    return AddressFault::None;
+}
+
+} // namespace
+
+AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
+                            const IPv4Address& gateway,
+                            const std::vector<IPv4Address>& ownAddresses) {
+    if (const AddressFault fault = CheckAddressAlone(ip, ownAddresses);
+        fault != AddressFault::None) {
+        return fault;
+    }
+    if (ValueOf(netmask) == 0) {
+        return AddressFault::NetmaskMissing;
+    }
+    if (!IsContiguousNetmask(netmask)) {
+        return AddressFault::NetmaskNotContiguous;
+    }
+    if (const AddressFault fault = CheckHostPart(ip, netmask); fault != AddressFault::None) {
+        return fault;
     }
     if (ValueOf(gateway) != 0) {
         if (gateway == ip) {
@@ -64,4 +85,14 @@ AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
         }
     }
     return AddressFault::None;
+}
+
+AddressFault CheckUnitAddress(const IPv4Address& ip, const IPv4Address& netmask,
+                              const std::vector<IPv4Address>& ownAddresses) {
+    if (const AddressFault fault = CheckAddressAlone(ip, ownAddresses);
+        fault != AddressFault::None) {
+        return fault;
+    }
+    const bool netmaskKnown = ValueOf(netmask) != 0 && IsContiguousNetmask(netmask);
+    return netmaskKnown ? CheckHostPart(ip, netmask) : AddressFault::None;
 }

@@ -32,5 +32,10 @@ AddressFault CheckAddresses(const IPv4Address& ip, const IPv4Address& netmask,
                             const IPv4Address& gateway,
                             const std::vector<IPv4Address>& ownAddresses);
 
+// The checks of an address a unit already holds (an upload's): the address's own, and,
+// when `netmask` is known (contiguous, not 0.0.0.0), no network or broadcast address.
+AddressFault CheckUnitAddress(const IPv4Address& ip, const IPv4Address& netmask,
+                              const std::vector<IPv4Address>& ownAddresses);
+
 // A netmask of contiguous leading ones (0.0.0.0 and 255.255.255.255 included).
 bool IsContiguousNetmask(const IPv4Address& netmask);

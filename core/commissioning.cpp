@@ -19,7 +19,12 @@ std::wstring OutcomeReason(const Outcome& outcome) {
         return L"route.exe did not start: " + outcome.detail;
     case Failure::ArpNotStarted:
         return L"arp.exe did not start: " + outcome.detail;
+    case Failure::RouteNotMade:
+    case Failure::ArpEntryNotMade:
     case Failure::AddressInUse:
+    case Failure::ImageUnreadable:
+    case Failure::Interrupted:
+    case Failure::InternalError:
         return outcome.detail;
     case Failure::EchoLibraryMissing:
         return L"Failed to load ICMP.DLL";
@@ -37,12 +42,47 @@ std::wstring OutcomeReason(const Outcome& outcome) {
 }
 
 std::optional<std::wstring> CommissioningRecord::Append(const RecordEntry& entry) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string line = RecordLine(entry);
     std::wstring failure;
-    if (store_.Append(kRecordFile, RecordHeader(), RecordLine(entry), failure)) {
+    if (AppendAfterWaiting(line, failure)) {
         return std::nullopt;
     }
-    const std::wstring text = L"The commissioning record " + Path() + L" cannot be written (" +
-                              failure + L"). Commissioning goes on without it.";
+    return KeepWaiting(line, failure);
+}
+
+void CommissioningRecord::Flush() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::wstring failure;
+    AppendAfterWaiting("", failure);
+}
+
+bool CommissioningRecord::AppendAfterWaiting(const std::string& lines, std::wstring& failure) {
+    const std::string waiting = store_.Take(kPendingRecordFile).value_or("");
+    if (waiting.empty() && lines.empty()) {
+        return true;
+    }
+    if (store_.Append(kRecordFile, RecordHeader(), waiting + lines, failure)) {
+        return true;
+    }
+    // Back where they waited, still before the line that follows.
+    std::wstring ignored;
+    if (!waiting.empty()) {
+        store_.Append(kPendingRecordFile, "", waiting, ignored);
+    }
+    return false;
+}
+
+std::optional<std::wstring> CommissioningRecord::KeepWaiting(const std::string& line,
+                                                             const std::wstring& failure) {
+    std::wstring keptFailure;
+    const bool kept = store_.Append(kPendingRecordFile, "", line, keptFailure);
+    const std::wstring text =
+        L"The commissioning record " + Path() + L" cannot be written (" + failure + L")" +
+        (kept ? L". Its lines wait in " + store_.PathOf(kPendingRecordFile) +
+                    L" and are added to it as soon as it can be written."
+              : L", nor its line kept in " + store_.PathOf(kPendingRecordFile) + L" (" +
+                    keptFailure + L"). Commissioning goes on without it.");
     log_.Write(text);
     if (failureTold_.exchange(true)) {
         return std::nullopt;
@@ -86,27 +126,40 @@ RecordEntry AssignmentEntry(const LocalTime& when, const Assignment& unit, const
     return entry;
 }
 
-Done UploadAndRecord(const UploadRoles& roles, DataStore& store, CommissioningRecord& record,
-                     const UploadRequest& request, const std::function<void()>& unitAnswered,
-                     std::stop_token stop) {
-    const LocalTime when = roles.clock.Now();
+SentImage SendImage(const UploadRoles& roles, DataStore& store, const UploadRequest& request,
+                    const std::function<void()>& unitAnswered, std::stop_token stop) {
+    SentImage sent;
+    RecordEntry& entry = sent.entry;
+    entry.when = roles.clock.Now();
     const std::uint64_t start = roles.clock.Milliseconds();
-    Done done;
-    done.outcome = RunUpload(roles, request, unitAnswered, stop);
-    done.durationMs = roles.clock.Milliseconds() - start;
-    RecordEntry entry;
-    entry.when = when;
     entry.address = request.address.ToText();
     entry.netmask = request.netmask.ToText();
     entry.gateway = request.gateway.ToText();
+    entry.file = request.path.substr(request.path.find_last_of(L"\\/") + 1);
+    const ImageOpening image = store.OpenImage(request.path);
+    if (!image.held) {
+        sent.outcome = {Failure::ImageUnreadable,
+                        L"The image " + request.path + L" cannot be read: " + image.failure};
+    } else {
+        entry.size = image.facts.size;
+        entry.sha256 = image.facts.sha256;
+        sent.outcome = RunUpload(roles, request, unitAnswered, stop);
+    }
+    entry.durationMs = roles.clock.Milliseconds() - start;
+    return sent;
+}
+
+Done RecordUpload(CommissioningRecord& record, const SentImage& sent, bool waited) {
+    Done done;
+    done.outcome = sent.outcome;
+    if (done.outcome.Succeeded() && !waited) {
+        done.outcome = {Failure::Interrupted,
+                        L"Interrupted before the unit had written the image."};
+    }
+    RecordEntry entry = sent.entry;
     entry.succeeded = done.outcome.Succeeded();
     entry.reason = OutcomeReason(done.outcome);
-    entry.durationMs = done.durationMs;
-    entry.file = request.path.substr(request.path.find_last_of(L"\\/") + 1);
-    if (const std::optional<FileFacts> facts = store.DescribeFile(request.path)) {
-        entry.size = facts->size;
-        entry.sha256 = facts->sha256;
-    }
+    done.durationMs = entry.durationMs;
     done.recordFailure = record.Append(entry);
     return done;
 }

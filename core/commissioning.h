@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -22,6 +23,9 @@
 #include "core/upload.h"
 
 constexpr wchar_t kRecordFile[] = L"record.csv";
+// Beside it: the lines that could not be appended yet (a spreadsheet holding the record
+// open), appended in order before the next line as soon as the record can be written.
+constexpr wchar_t kPendingRecordFile[] = L"record.pending.csv";
 
 // Why an assignment or upload failed, in one line; empty when it succeeded.
 std::wstring OutcomeReason(const Outcome& outcome);
@@ -48,23 +52,32 @@ struct Done {
 // bytes): the upload's check echo carries them, and must not give a unit other ones.
 std::optional<UnitSettings> LastSettingsOf(std::string_view record, const IPv4Address& address);
 
-// The commissioning record of this run of the program: lines are only ever appended. A
-// record that cannot be written is told once per run, whoever meets it first.
+// The commissioning record of this run of the program: lines are only ever appended, and
+// none is lost while the disk can hold it. A record that cannot be written is told once
+// per run, whoever meets it first.
 class CommissioningRecord {
 public:
     CommissioningRecord(DataStore& store, Log& log) : store_(store), log_(log) {}
 
-    // Appends a line; the failure, the first time in this run of the program that the
-    // record could not be written (and logged every time).
+    // Appends a line after any that wait; one that cannot be appended waits beside the
+    // record. The failure, the first time in this run of the program that the record could
+    // not be written (and logged every time).
     std::optional<std::wstring> Append(const RecordEntry& entry);
+    // Appends the lines that wait, if it can.
+    void Flush();
     // What the record says a unit at `address` last took.
     std::optional<UnitSettings> LastSettingsOf(const IPv4Address& address);
     // Its full path, for the technician.
     std::wstring Path();
 
 private:
+    // Appends `lines` after those that wait, in one write; false (and why) when it cannot.
+    bool AppendAfterWaiting(const std::string& lines, std::wstring& failure);
+    std::optional<std::wstring> KeepWaiting(const std::string& line, const std::wstring& failure);
+
     DataStore& store_;
     Log& log_;
+    std::mutex mutex_; // one append at a time, so that lines keep their order
     std::atomic<bool> failureTold_{false};
 };
 
@@ -73,12 +86,22 @@ Done AssignAndRecord(const AssignmentRoles& roles, CommissioningRecord& record,
                      const Assignment& unit, std::stop_token stop = {},
                      HolderCheck check = HolderCheck::Ask);
 
-// Runs the upload and appends its record line, with the image's name, size and SHA-256
-// (read from `store`). `unitAnswered` as for RunUpload; the fixed wait, which the caller
-// shows, is not part of the duration.
-Done UploadAndRecord(const UploadRoles& roles, DataStore& store, CommissioningRecord& record,
-                     const UploadRequest& request, const std::function<void()>& unitAnswered,
-                     std::stop_token stop = {});
+// An image sent, or not: the outcome of the ping and the transfer, and the record line it
+// will have, but for the outcome.
+struct SentImage {
+    Outcome outcome;
+    RecordEntry entry;
+};
+
+// Holds the image open (others may only read it) and reads its name, size and SHA-256
+// from that handle, then runs the upload; the image is let go once the client has ended.
+// `unitAnswered` as for RunUpload; the fixed wait, which the caller shows, is not part of
+// the duration.
+SentImage SendImage(const UploadRoles& roles, DataStore& store, const UploadRequest& request,
+                    const std::function<void()>& unitAnswered, std::stop_token stop = {});
+// The upload's outcome once it is final, its record line appended: a sent image whose
+// fixed wait was cut short (`waited` false) was not yet written by the unit.
+Done RecordUpload(CommissioningRecord& record, const SentImage& sent, bool waited);
 
 // The record line of an assignment begun at `when`.
 RecordEntry AssignmentEntry(const LocalTime& when, const Assignment& unit, const Done& done);

@@ -7,8 +7,28 @@
 
 namespace {
 
-// The characters with which a spreadsheet starts a formula.
-constexpr std::wstring_view kFormulaStarts = L"=+-@\t\r";
+// The characters with which a spreadsheet starts a formula, or that would hide one: a
+// quote that a spreadsheet takes away, an apostrophe that reading would.
+constexpr std::wstring_view kGuarded = L"=+-@\t\r\"'";
+
+// Where a spreadsheet may start a cell within a field's text: at its beginning, and after
+// a comma or a semicolon.
+bool StartsCell(const std::wstring& text, std::size_t at) {
+    return at == 0 || text[at - 1] == L',' || text[at - 1] == L';';
+}
+
+// The text with an apostrophe before each character that could begin a formula cell.
+std::wstring Guarded(const std::wstring& text) {
+    std::wstring guarded;
+    guarded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (StartsCell(text, i) && kGuarded.find(text[i]) != std::wstring_view::npos) {
+            guarded += L'\'';
+        }
+        guarded += text[i];
+    }
+    return guarded;
+}
 
 } // namespace
 
@@ -54,18 +74,15 @@ std::vector<std::wstring> SplitCsvLine(const std::wstring& line, wchar_t separat
         const std::size_t end = std::min(line.find(separator, i), line.size());
         field += TrimBlanks(line.substr(i, end - i));
         fields.push_back(field);
-        if (end == line.size()) {
-            return fields;
+        if (end == line.size() || fields.size() > kMostCsvFields) {
+            return fields; // one more than a caller takes tells it the line has too many
         }
         i = end + 1;
     }
 }
 
 std::wstring CsvField(const std::wstring& text, wchar_t separator) {
-    std::wstring field = text;
-    if (!field.empty() && kFormulaStarts.find(field[0]) != std::wstring_view::npos) {
-        field.insert(0, 1, L'\'');
-    }
+    const std::wstring field = Guarded(text);
     const wchar_t needingQuotes[] = {separator, L'"', L'\r', L'\n'};
     if (field.find_first_of(needingQuotes, 0, std::size(needingQuotes)) == std::wstring::npos &&
         (field.empty() || (!IsBlank(field.front()) && !IsBlank(field.back())))) {
@@ -82,9 +99,15 @@ std::wstring CsvField(const std::wstring& text, wchar_t separator) {
 }
 
 std::wstring CsvText(const std::wstring& field) {
-    if (field.size() >= 2 && field[0] == L'\'' &&
-        kFormulaStarts.find(field[1]) != std::wstring_view::npos) {
-        return field.substr(1);
+    std::wstring text;
+    text.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const bool guard = field[i] == L'\'' && StartsCell(field, i) && i + 1 < field.size() &&
+                           kGuarded.find(field[i + 1]) != std::wstring_view::npos;
+        if (guard) {
+            ++i; // the guarded character follows as it is
+        }
+        text += field[i];
     }
-    return field;
+    return text;
 }

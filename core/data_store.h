@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,19 @@
 struct FileFacts {
     std::uint64_t size = 0;
     std::string sha256;
+};
+
+// An image held open while it is sent: nobody can change, replace or delete it meanwhile,
+// so the record names exactly what was sent. Let go when destroyed.
+class HeldImage {
+public:
+    virtual ~HeldImage() = default;
+};
+
+struct ImageOpening {
+    std::unique_ptr<HeldImage> held; // null when it cannot be opened so
+    FileFacts facts;                 // read from the held file
+    std::wstring failure;            // why not
 };
 
 class DataStore {
@@ -27,6 +41,11 @@ public:
     virtual bool Append(const std::wstring& name, const std::string& header,
                         const std::string& bytes, std::wstring& failure) = 0;
     virtual bool Exists(const std::wstring& name) = 0;
+    // Removes it; true when it is gone (or was never there).
+    virtual bool Remove(const std::wstring& name) = 0;
+    // Reads it and removes it in one step against other Varnoks: what one takes, no other
+    // reads; nothing when it is missing or cannot be taken.
+    virtual std::optional<std::string> Take(const std::wstring& name) = 0;
     virtual bool CopyOut(const std::wstring& name, const std::wstring& destination,
                          std::wstring& failure) = 0;
     virtual std::wstring PathOf(const std::wstring& name) = 0;
@@ -36,8 +55,9 @@ public:
     virtual std::optional<std::wstring> ExistingFile(const std::wstring& typed) = 0;
     // A file the technician named, read whole; nothing when it cannot be read.
     virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
-    // An image's size and SHA-256; nothing when it cannot be read (or is a folder).
-    virtual std::optional<FileFacts> DescribeFile(const std::wstring& path) = 0;
+    // Opens an image for reading, others may only read it too, and reads its size and
+    // SHA-256 from that handle; fails for a folder, a missing file or one being written.
+    virtual ImageOpening OpenImage(const std::wstring& path) = 0;
 
     // Appends one entry's bytes to the diagnostic log; an entry that cannot be written is
     // dropped.

@@ -9,14 +9,17 @@ bool AllowClientThroughFirewall(Firewall& firewall, const std::wstring& clientPa
     wanted.enabled = true;
     wanted.allowsUdpIn = true;
     wanted.allProfiles = true;
-    if (firewall.FindRule(kClientRuleName) == wanted) {
-        return true;
+    if (firewall.FindRule(kClientRuleName) != wanted &&
+        !firewall.PutRule(kClientRuleName, wanted)) {
+        log.Write(L"the firewall rule for " + wanted.program + L" could not be made");
+        return false;
     }
-    if (firewall.PutRule(kClientRuleName, wanted)) {
-        return true;
+    if (firewall.LocalRulesHeeded() == RulesHeeded::No) {
+        log.Write(L"the firewall ignores the rules made on this PC (group policy, or all "
+                  L"incoming connections blocked)");
+        return false;
     }
-    log.Write(L"the firewall rule for " + wanted.program + L" could not be made");
-    return false;
+    return true;
 }
 
 std::wstring WithFirewallHint(const std::wstring& reason, const std::wstring& clientPath) {

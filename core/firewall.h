@@ -10,6 +10,8 @@ class Log;
 
 constexpr wchar_t kClientRuleName[] = L"Varnok TFTP client";
 
+enum class RulesHeeded { Yes, No, Unknown };
+
 // An inbound firewall rule for one program.
 struct FirewallRule {
     std::wstring program; // its full path
@@ -28,11 +30,15 @@ public:
     virtual std::optional<FirewallRule> FindRule(const std::wstring& name) = 0;
     // Creates the rule called `name`, or makes it `rule`; false when the firewall refused.
     virtual bool PutRule(const std::wstring& name, const FirewallRule& rule) = 0;
+    // Whether it heeds the PC's own rules at all: a domain's group policy may override
+    // them, or "block all incoming connections" ignore them.
+    virtual RulesHeeded LocalRulesHeeded() = 0;
 };
 
 // Makes the rule exist as it should, for the client at `clientPath`: inbound UDP allowed,
 // all profiles, enabled. Creates it once, corrects it when it differs (the path changed).
-// False when the firewall refused (and logged); an upload goes on regardless.
+// False (and logged) when the firewall refused, or ignores the PC's own rules; an upload
+// goes on regardless.
 bool AllowClientThroughFirewall(Firewall& firewall, const std::wstring& clientPath, Log& log);
 
 // The second line of a failed upload: `reason`, and when the server never answered

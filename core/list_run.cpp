@@ -15,12 +15,17 @@ bool AskedTogether(const UnitPath& path) {
     return path.adapter && !path.hostRoute;
 }
 
+// Who holds an address, as asked together with the others; not asked, its own run asks.
+struct Holder {
+    bool asked = false;
+    std::optional<std::wstring> mac;
+};
+
 // Who holds each address, asked together: every older entry removed, then one plain echo
 // to each address at once, then the neighbour table read. Addresses reached through a
-// host route are not asked here (nothing; their own run asks). Holds the tables' lock.
-std::vector<std::optional<std::wstring>> AddressHolders(const AssignmentRoles& roles,
-                                                        const std::vector<ListJob>& jobs) {
-    std::vector<std::optional<std::wstring>> holders(jobs.size());
+// host route are not asked here (their own run asks). Holds the tables' lock.
+std::vector<Holder> AddressHolders(const AssignmentRoles& roles, const std::vector<ListJob>& jobs) {
+    std::vector<Holder> holders(jobs.size());
     const std::unique_ptr<TablesLock::Held> lock = roles.lock.Acquire();
     for (const ListJob& job : jobs) {
         if (AskedTogether(job.unit.path)) {
@@ -37,8 +42,14 @@ std::vector<std::optional<std::wstring>> AddressHolders(const AssignmentRoles& r
             const Assignment& unit = jobs[i].unit;
             if (AskedTogether(unit.path)) {
                 askers.emplace_back([&roles, &unit, &holders, i] {
-                    holders[i] = AddressHolder(roles.echoes, roles.tables, roles.clock, roles.log,
-                                               unit.path, unit.address);
+                    // An error here must not end the program: the unit's own run asks then.
+                    try {
+                        holders[i].mac = AddressHolder(roles.echoes, roles.tables, roles.clock,
+                                                       roles.log, unit.path, unit.address);
+                        holders[i].asked = true;
+                    } catch (const std::exception&) {
+                        holders[i] = {};
+                    }
                 });
             }
         }
@@ -48,15 +59,15 @@ std::vector<std::optional<std::wstring>> AddressHolders(const AssignmentRoles& r
 
 // One unit of the run, its holder already asked (or to be asked by its own sequence).
 Done RunUnit(const AssignmentRoles& roles, CommissioningRecord& record, const Assignment& unit,
-             const std::optional<std::wstring>& holder, std::stop_token closing) {
-    if (holder && !SameMac(*holder, unit.mac)) {
+             const Holder& holder, std::stop_token closing) {
+    if (holder.mac && !SameMac(*holder.mac, unit.mac)) {
         Done done;
-        done.outcome = {Failure::AddressInUse, AddressInUseText(unit.address, *holder)};
+        done.outcome = {Failure::AddressInUse, AddressInUseText(unit.address, *holder.mac)};
         done.recordFailure = record.Append(AssignmentEntry(roles.clock.Now(), unit, done));
         return done;
     }
     return AssignAndRecord(roles, record, unit, closing,
-                           AskedTogether(unit.path) ? HolderCheck::AlreadyAsked : HolderCheck::Ask);
+                           holder.asked ? HolderCheck::AlreadyAsked : HolderCheck::Ask);
 }
 
 } // namespace
@@ -66,15 +77,13 @@ UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size
                    const std::vector<Adapter>& adapters,
                    const std::function<std::optional<Adapter>()>& choose) {
     UnitPlan plan;
+    plan.problem = CheckUnitRows(rows, ownAddresses);
+    if (plan.problem) {
+        return plan;
+    }
     std::vector<IPv4Address> addresses;
     for (std::size_t index : indices) {
-        const UnitRow& row = rows[index];
-        plan.fault = CheckAddresses(row.address, row.netmask, row.gateway, ownAddresses);
-        if (plan.fault != AddressFault::None) {
-            plan.faultyRow = index;
-            return plan;
-        }
-        addresses.push_back(row.address);
+        addresses.push_back(rows[index].address);
     }
     const std::optional<std::vector<UnitPath>> paths = PathsTo(adapters, addresses, choose);
     if (!paths) {
@@ -101,7 +110,7 @@ UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size
 std::size_t RunList(const AssignmentRoles& roles, CommissioningRecord& record,
                     const std::vector<ListJob>& jobs, const ListEvents& events,
                     std::stop_token closing) {
-    const std::vector<std::optional<std::wstring>> holders = AddressHolders(roles, jobs);
+    const std::vector<Holder> holders = AddressHolders(roles, jobs);
     std::size_t succeeded = 0;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (closing.stop_requested() || (events.stopAfterUnit && events.stopAfterUnit())) {

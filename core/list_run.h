@@ -32,19 +32,19 @@ struct DeferredUnit {
 struct UnitPlan {
     std::vector<ListJob> jobs;
     std::vector<DeferredUnit> deferred;
-    // Set when nothing may run: a row whose addresses fail the checks (the kept list is a
-    // file anyone may edit, and the PC's own addresses change), with the fault...
-    std::optional<std::size_t> faultyRow;
-    AddressFault fault = AddressFault::None;
+    // Set when nothing may run: the rows fail the checks of an import (the kept list is a
+    // file anyone may edit, and the PC's own addresses change); its line is the row's
+    // number...
+    std::optional<ListProblem> problem;
     // ...or no adapter was chosen where one had to be.
     bool adapterUnclear = false;
 
-    bool Runs() const { return !faultyRow && !adapterUnclear; }
+    bool Runs() const { return !problem && !adapterUnclear; }
 };
 
-// The plan for the rows of `rows` at `indices`, in that order. `choose` is asked for the
-// adapter (at most once) where the way to a unit is not clear; nothing from it leaves the
-// plan without jobs.
+// The plan for the rows of `rows` at `indices`, in that order, all rows checked first as an
+// import checks them. `choose` is asked for the adapter (at most once) where the way to a
+// unit is not clear; nothing from it leaves the plan without jobs.
 UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size_t>& indices,
                    const std::vector<IPv4Address>& ownAddresses,
                    const std::vector<Adapter>& adapters,

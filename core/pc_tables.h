@@ -29,4 +29,13 @@ public:
     // nobody answered for it.
     virtual std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
                                                      unsigned long interfaceIndex) = 0;
+
+    // Read back after a change, since a started arp.exe or route.exe may have changed
+    // nothing (access denied, an adapter that takes no static entries): the neighbour
+    // table holds a permanent entry for `address` with `mac` (either form, any case) on the
+    // adapter with `interfaceIndex` (0: any)...
+    virtual bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
+                                unsigned long interfaceIndex) = 0;
+    // ...and the route table a route to `address` alone (a /32) on that adapter (0: any).
+    virtual bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) = 0;
 };

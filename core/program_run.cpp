@@ -41,9 +41,9 @@ const wchar_t* StartFailureText(long long result) {
 
 ProgramRun ReportStartResult(long long result, Log& log) {
     if (result > 32) {
-        return {true, L""};
+        return {true, L"", L""};
     }
     const wchar_t* text = StartFailureText(result);
     log.Write(text);
-    return {false, text};
+    return {false, text, L""};
 }

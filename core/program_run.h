@@ -10,6 +10,7 @@ class Log;
 struct ProgramRun {
     bool started = false;
     std::wstring failure; // why it did not start
+    std::wstring output;  // the last line it printed, when it is known
 };
 
 // The English text for a shell start result of 32 or less.

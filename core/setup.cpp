@@ -9,6 +9,17 @@
 #include "core/ping.h"
 #include "core/route.h"
 
+namespace {
+
+// "The host route to 10.0.0.5 was not made (route.exe: Access is denied.)."
+std::wstring NotMadeText(const std::wstring& what, const wchar_t* program, const ProgramRun& run) {
+    return what + L" was not made" +
+           (run.output.empty() ? L"" : L" (" + std::wstring(program) + L": " + run.output + L")") +
+           L".";
+}
+
+} // namespace
+
 Setup::Setup(const AssignmentRoles& roles, const std::wstring& mac, const IPv4Address& address,
              const IPv4Address& netmask, const IPv4Address& gateway, UnitPath path)
     : roles_(roles), mac_(DashForm(mac)), address_(address), netmask_(netmask), gateway_(gateway),
@@ -34,15 +45,19 @@ Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
     // next start; forgotten once the clean-up is done.
     roles_.changes.Write({address_, needsRoute});
     Route route(roles_.tables);
+    Outcome outcome;
     if (needsRoute) {
-        if (const ProgramRun added = route.Add(address_, interfaceIndex_); !added.started) {
-            roles_.changes.Clear();
-            return {Failure::RouteNotStarted, added.failure};
+        outcome = AddRoute(route);
+        if (outcome.failure == Failure::RouteNotStarted) {
+            roles_.changes.Clear(); // nothing was changed
+            return outcome;
         }
     }
     // The echo channel is released once the tables are clean again.
     std::optional<Ping> ping;
-    const Outcome outcome = AddressUnit(stop, check, ping);
+    if (outcome.Succeeded()) {
+        outcome = AddressUnit(stop, check, ping);
+    }
     if (needsRoute) {
         // Whatever happened with the unit, the PC's tables are left as they were.
         route.Delete(address_);
@@ -50,6 +65,18 @@ Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
     ping.reset();
     roles_.changes.Clear();
     return outcome;
+}
+
+Outcome Setup::AddRoute(Route& route) {
+    const ProgramRun added = route.Add(address_, interfaceIndex_);
+    if (!added.started) {
+        return {Failure::RouteNotStarted, added.failure};
+    }
+    if (!roles_.tables.HasHostRoute(address_, interfaceIndex_.value_or(0))) {
+        return {Failure::RouteNotMade,
+                NotMadeText(L"The host route to " + address_.ToText(), L"route.exe", added)};
+    }
+    return {};
 }
 
 Outcome Setup::AddressUnit(std::stop_token stop, HolderCheck check, std::optional<Ping>& ping) {
@@ -66,8 +93,15 @@ Outcome Setup::AddressUnit(std::stop_token stop, HolderCheck check, std::optiona
         // Nothing more is changed.
         return {Failure::AddressInUse, AddressInUseText(address_, *holder)};
     }
-    if (const ProgramRun added = arp.Add(); !added.started) {
+    const ProgramRun added = arp.Add();
+    if (!added.started) {
         return {Failure::ArpNotStarted, added.failure};
+    }
+    if (!roles_.tables.HasStaticEntry(address_, mac_, interfaceIndex_.value_or(0))) {
+        arp.Delete(); // whatever it did make goes
+        return {Failure::ArpEntryNotMade,
+                NotMadeText(L"The static ARP entry for " + address_.ToText() + L" (" + mac_ + L")",
+                            L"arp.exe", added)};
     }
     ping.emplace(roles_.echoes, roles_.clock, roles_.log, interfaceAddress_);
     const Outcome outcome = ConfigurationOutcome(*ping, address_, netmask_, gateway_, stop);

@@ -16,6 +16,7 @@
 #include "core/outcome.h"
 #include "core/pc_tables.h"
 #include "core/ping.h"
+#include "core/route.h"
 #include "core/tables_lock.h"
 
 // What one assignment uses of the system.
@@ -41,14 +42,17 @@ public:
 
     // Host route when needed, a check that no other device holds the address, static ARP
     // entry, configuration ping, clean-up, all while holding the lock on the PC's tables
-    // (waiting for any other Varnok's sequence first). A stop request skips the echoes not
-    // yet sent; the clean-up always runs.
+    // (waiting for any other Varnok's sequence first). The route and the entry are read
+    // back from the PC's tables: one that was not made fails the run there. A stop request
+    // skips the echoes not yet sent; the clean-up always runs.
     Outcome Run(std::stop_token stop = {}, HolderCheck check = HolderCheck::Ask);
 
     // The MAC as arp.exe takes it: every ':' turned into '-'.
     static std::wstring DashForm(const std::wstring& mac);
 
 private:
+    // The host route, read back once route.exe has ended.
+    Outcome AddRoute(Route& route);
     // With the host route (if any) in place: the holder's check, the static entry and the
     // configuration ping through `ping` (opened here), and the static entry's removal.
     Outcome AddressUnit(std::stop_token stop, HolderCheck check, std::optional<Ping>& ping);

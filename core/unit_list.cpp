@@ -121,10 +121,62 @@ bool IsEmptyRow(const std::vector<std::wstring>& fields) {
                        [](const std::wstring& field) { return field.empty(); });
 }
 
+// A header names its first column; any other first line is a unit, checked as such.
+bool IsHeader(const std::vector<std::wstring>& fields) {
+    static constexpr const wchar_t* kSerialColumns[] = {
+        L"serial",   L"serial number", L"serialnumber", L"serial no", L"serial no.",
+        L"serialno", L"serial_no",     L"s/n",          L"sn"};
+    return std::any_of(std::begin(kSerialColumns), std::end(kSerialColumns),
+                       [&](const wchar_t* name) { return SameAsciiWord(fields[0], name); });
+}
+
+// One line's unit; its line number and why not when it cannot be taken.
+std::optional<ListProblem> ReadUnitLine(std::vector<std::wstring> fields, std::size_t line,
+                                        UnitRow& row) {
+    if (fields.size() > kMostCsvFields) {
+        return ListProblem{line, AddressFault::None, L"far more fields than a unit has"};
+    }
+    while (fields.size() > 4 && fields.back().empty()) {
+        fields.pop_back();
+    }
+    if (fields.size() != 4) {
+        return ListProblem{line, AddressFault::None,
+                           fields.size() < 4
+                               ? L"expected serial, address, netmask and gateway"
+                               : L"expected only serial, address, netmask and gateway"};
+    }
+    std::wstring refusal = ReadSerialColumn(fields[0], row.serial);
+    if (refusal.empty()) {
+        refusal = ReadAddressColumns(fields, row);
+    }
+    if (!refusal.empty()) {
+        return ListProblem{line, AddressFault::None, refusal};
+    }
+    return std::nullopt;
+}
+
+// A file too large, or with a line too long, to be a list of units.
+std::optional<ListProblem> OutOfBounds(std::string_view bytes,
+                                       const std::vector<std::wstring>& lines) {
+    if (bytes.size() > kMostListBytes) {
+        return ListProblem{0, AddressFault::None, L"the file is too large for a list of units"};
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() > kMostCsvLineChars) {
+            return ListProblem{i + 1, AddressFault::None, L"the line is too long for a unit"};
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ListReading ReadUnitList(std::string_view bytes, const std::vector<IPv4Address>& ownAddresses) {
-    const std::vector<std::wstring> lines = SplitLines(bytes);
+    const std::vector<std::wstring> lines =
+        SplitLines(bytes.substr(0, std::min(bytes.size(), kMostListBytes + 1)));
+    if (std::optional<ListProblem> problem = OutOfBounds(bytes, lines)) {
+        return {{}, std::move(problem)};
+    }
     const auto first = std::find_if(lines.begin(), lines.end(), [](const std::wstring& line) {
         return !IsEmptyRow(TrimmedFields(line, SeparatorOf(line)));
     });
@@ -132,28 +184,16 @@ ListReading ReadUnitList(std::string_view bytes, const std::vector<IPv4Address>&
     UnitCollector units(ownAddresses);
     for (auto it = first; it != lines.end(); ++it) {
         const std::size_t line = static_cast<std::size_t>(it - lines.begin()) + 1;
-        std::vector<std::wstring> fields = TrimmedFields(*it, separator);
-        const bool header = it == first && (fields[0].empty() || !IsDigit(fields[0][0]));
-        if (header || IsEmptyRow(fields)) {
+        const std::vector<std::wstring> fields = TrimmedFields(*it, separator);
+        if ((it == first && IsHeader(fields)) || IsEmptyRow(fields)) {
             continue;
         }
-        while (fields.size() > 4 && fields.back().empty()) {
-            fields.pop_back();
-        }
-        if (fields.size() != 4) {
-            return Refused(line, fields.size() < 4
-                                     ? L"expected serial, address, netmask and gateway"
-                                     : L"expected only serial, address, netmask and gateway");
-        }
         UnitRow row;
-        std::wstring refusal = ReadSerialColumn(fields[0], row.serial);
-        if (refusal.empty()) {
-            refusal = ReadAddressColumns(fields, row);
+        std::optional<ListProblem> problem = ReadUnitLine(fields, line, row);
+        if (!problem) {
+            problem = units.Add(row, line);
         }
-        if (!refusal.empty()) {
-            return Refused(line, refusal);
-        }
-        if (std::optional<ListProblem> problem = units.Add(row, line)) {
+        if (problem) {
             return {{}, std::move(problem)};
         }
     }
@@ -162,6 +202,17 @@ ListReading ReadUnitList(std::string_view bytes, const std::vector<IPv4Address>&
         return Refused(0, L"no units in the file");
     }
     return {std::move(rows), std::nullopt};
+}
+
+std::optional<ListProblem> CheckUnitRows(const std::vector<UnitRow>& rows,
+                                         const std::vector<IPv4Address>& ownAddresses) {
+    UnitCollector units(ownAddresses);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (std::optional<ListProblem> problem = units.Add(rows[i], i + 1)) {
+            return problem;
+        }
+    }
+    return std::nullopt;
 }
 
 ListReading FillUnits(std::uint32_t firstSerial, const IPv4Address& firstAddress, std::size_t count,
@@ -204,9 +255,12 @@ std::string ListFileText(const std::vector<ListedUnit>& units) {
 
 std::vector<ListedUnit> ReadListFile(std::string_view bytes) {
     std::vector<ListedUnit> units;
-    for (const std::wstring& line : SplitLines(bytes)) {
-        std::vector<std::wstring> fields = SplitCsvLine(line, L',');
-        if (fields.size() < 5) {
+    for (const std::wstring& line :
+         SplitLines(bytes.substr(0, std::min(bytes.size(), kMostListBytes)))) {
+        std::vector<std::wstring> fields = line.size() > kMostCsvLineChars
+                                               ? std::vector<std::wstring>{}
+                                               : SplitCsvLine(line, L',');
+        if (fields.size() < 5 || fields.size() > kMostCsvFields) {
             continue;
         }
         fields.resize(std::max<std::size_t>(fields.size(), 7)); // time and reason may be cut off

@@ -15,6 +15,8 @@
 
 constexpr std::uint32_t kHighestSerial = 99999; // the serial field holds five digits
 constexpr std::size_t kMostFilledUnits = 1000;
+// More than any list of units a technician brings (tens of thousands of lines).
+constexpr std::size_t kMostListBytes = 4 * 1024 * 1024;
 
 struct UnitRow {
     std::uint32_t serial = 0;
@@ -38,11 +40,18 @@ struct ListReading {
 // Lines "serial,address,netmask,gateway", comma- or semicolon-separated as spreadsheets
 // write them in different countries (a semicolon outside quotes in the first line that
 // is not blank makes it semicolons). That first line is a header when its first field
-// does not begin with a digit. Blank lines, lines of empty fields and empty fields after
-// the fourth are passed over. Each unit is checked as the address page checks it (the
-// serial 4 or 5 digits from 1000, the addresses as CheckAddresses sees them), and no two
-// may share a serial or an address. The first problem stops the reading.
+// names the serial column ("serial", "serial number", "S/N"...); any other is a unit.
+// Blank lines, lines of empty fields and empty fields after the fourth are passed over.
+// Each unit is checked as the address page checks it (the serial 4 or 5 digits from
+// 1000, the addresses as CheckAddresses sees them), and no two may share a serial or an
+// address. A file larger than kMostListBytes, or with a line longer than
+// kMostCsvLineChars, is no list. The first problem stops the reading.
 ListReading ReadUnitList(std::string_view bytes, const std::vector<IPv4Address>& ownAddresses);
+
+// The checks ReadUnitList makes of each unit, made of rows already taken (the kept list,
+// which anyone may edit); a problem's line is the row's number.
+std::optional<ListProblem> CheckUnitRows(const std::vector<UnitRow>& rows,
+                                         const std::vector<IPv4Address>& ownAddresses);
 
 // `count` units (1 to kMostFilledUnits) from `firstSerial` and `firstAddress` on, both
 // counting up by one (an address carries into the next octet: x.x.x.255, x.x.x+1.0), all

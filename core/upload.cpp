@@ -10,6 +10,8 @@
 namespace {
 // The client is looked at this often, so that a stop request is noticed soon.
 constexpr unsigned kAwaitSliceMs = 250;
+// How long an ended client is given to be gone.
+constexpr unsigned kClientEndMs = 5000;
 } // namespace
 
 std::wstring PutParameters(const IPv4Address& address, const std::wstring& path) {
@@ -94,6 +96,10 @@ std::wstring UploadFailureReason(const Outcome& outcome) {
                    : outcome.detail;
     case Failure::ClientTimedOut:
         return L"The TFTP client did not finish in time and was ended.";
+    case Failure::ImageUnreadable:
+    case Failure::Interrupted:
+    case Failure::InternalError:
+        return outcome.detail;
     default:
         return L"";
     }
@@ -152,9 +158,13 @@ Outcome RunUpload(const UploadRoles& roles, const UploadRequest& request,
                     end->exitCode};
         }
     }
-    if (!stop.stop_requested()) {
-        start.client->End();
-        roles.log.Write(L"tftp client ended after " + std::to_wstring(limitMs / 1000) + L" s");
+    // Ended, and given a moment to let go of the image before the caller does.
+    start.client->End();
+    start.client->Await(kClientEndMs);
+    if (stop.stop_requested()) {
+        roles.log.Write(L"tftp client ended: the upload was interrupted");
+        return {Failure::Interrupted, L"Interrupted while the image was being sent."};
     }
+    roles.log.Write(L"tftp client ended after " + std::to_wstring(limitMs / 1000) + L" s");
     return {Failure::ClientTimedOut};
 }

@@ -78,7 +78,8 @@ struct UploadRequest {
 constexpr unsigned kClientGraceMs = 90'000;
 
 // Pings the unit; when it answers, calls `unitAnswered` (the page starts its fixed wait
-// then) and starts the client, and waits for it to end. A stop request ends the wait for
-// the client (which runs on by itself) with the outcome ClientTimedOut.
+// then) and starts the client, and waits for it to end: 90 s past the fixed wait at most,
+// then it is ended (ClientTimedOut). A stop request (the program closing, Ctrl+C) ends the
+// client too, and the upload is Interrupted.
 Outcome RunUpload(const UploadRoles& roles, const UploadRequest& request,
                   const std::function<void()>& unitAnswered, std::stop_token stop = {});

@@ -12,15 +12,15 @@ HANDLE HandedDown(DWORD which) {
 }
 
 // A console's control handler gets no context of its own: the one Console of the process
-// leaves its stop source here while it lives.
-std::stop_source* interruptedConsole = nullptr;
+// leaves itself here while it lives.
+Console* interruptedConsole = nullptr;
 
-BOOL WINAPI OnConsoleControl(DWORD) {
-    if (interruptedConsole) {
-        interruptedConsole->request_stop();
-    }
-    return TRUE; // the work ends itself, after its clean-up
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    return interruptedConsole && interruptedConsole->HandleControl(event) ? TRUE : FALSE;
 }
+
+// Less than the five seconds Windows gives a closing console's handler.
+constexpr DWORD kCleanUpWaitMs = 4500;
 
 } // namespace
 
@@ -34,8 +34,16 @@ Console::Console() : out_(HandedDown(STD_OUTPUT_HANDLE)), error_(HandedDown(STD_
         AttachParent();
     }
     // Registered once attached: the handler is for whichever console the process has.
-    interruptedConsole = &interrupted_;
+    interruptedConsole = this;
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+bool Console::HandleControl(unsigned long event) {
+    interrupted_.request_stop();
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        ::WaitForSingleObject(finished_.get(), kCleanUpWaitMs);
+    }
+    return true; // the work ends itself, after its clean-up
 }
 
 void Console::AttachParent() {

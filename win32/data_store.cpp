@@ -68,9 +68,10 @@ bool ReplaceWholeFile(const std::wstring& path, const std::string& bytes) {
 
 bool AppendToFile(const std::wstring& path, const std::string& header, const std::string& bytes,
                   std::wstring& failure) {
-    const UniqueHandle file = OwnFile(::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Reading its size needs FILE_READ_ATTRIBUTES besides the right to append.
+    const UniqueHandle file = OwnFile(::CreateFileW(
+        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         failure = SystemErrorText(::GetLastError());
         return false;
@@ -124,6 +125,24 @@ bool Win32DataStore::Exists(const std::wstring& name) {
     return ::GetFileAttributesW(PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool Win32DataStore::Remove(const std::wstring& name) {
+    return ::DeleteFileW(PathOf(name).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+std::optional<std::string> Win32DataStore::Take(const std::wstring& name) {
+    // Moved aside under a name of this process's own first: the move is one step, so two
+    // Varnoks never both take the same lines.
+    const std::wstring path = PathOf(name);
+    const std::wstring aside = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+                               std::to_wstring(::GetTickCount64()) + L".taken";
+    if (path.empty() || !::MoveFileExW(path.c_str(), aside.c_str(), 0)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> bytes = ReadWholeFile(aside);
+    ::DeleteFileW(aside.c_str());
+    return bytes;
+}
+
 bool Win32DataStore::CopyOut(const std::wstring& name, const std::wstring& destination,
                              std::wstring& failure) {
     if (::CopyFileW(PathOf(name).c_str(), destination.c_str(), FALSE)) {
@@ -156,21 +175,24 @@ std::optional<std::string> Win32DataStore::ReadFile(const std::wstring& path) {
     return ReadWholeFile(path);
 }
 
-std::optional<FileFacts> Win32DataStore::DescribeFile(const std::wstring& path) {
-    const UniqueHandle file =
-        OwnFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        return std::nullopt; // a folder lands here too: it opens only with backup semantics
-    }
+namespace {
+
+class OpenImageFile : public HeldImage {
+public:
+    explicit OpenImageFile(UniqueHandle file) : file_(std::move(file)) {}
+
+private:
+    UniqueHandle file_;
+};
+
+// The size and SHA-256 of the open `file`, from its beginning.
+bool ReadFacts(HANDLE file, FileFacts& facts) {
     Sha256 hash;
-    FileFacts facts;
     std::vector<std::uint8_t> buffer(64 * 1024);
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
-                        nullptr)) {
-            return std::nullopt;
+        if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            return false;
         }
         if (got == 0) {
             break;
@@ -179,7 +201,26 @@ std::optional<FileFacts> Win32DataStore::DescribeFile(const std::wstring& path) 
         facts.size += got;
     }
     facts.sha256 = HexDigest(hash.Finish());
-    return facts;
+    return true;
+}
+
+} // namespace
+
+ImageOpening Win32DataStore::OpenImage(const std::wstring& path) {
+    // Others may read it (the client does), nobody may write, rename or delete it.
+    UniqueHandle file = OwnFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ImageOpening opening;
+    if (!file) { // a folder lands here too: it opens only with backup semantics
+        opening.failure = SystemErrorText(::GetLastError());
+        return opening;
+    }
+    if (!ReadFacts(file.get(), opening.facts)) {
+        opening.failure = SystemErrorText(::GetLastError());
+        return opening;
+    }
+    opening.held = std::make_unique<OpenImageFile>(std::move(file));
+    return opening;
 }
 
 void Win32DataStore::AppendLog(const std::string& bytes) {

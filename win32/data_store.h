@@ -17,12 +17,14 @@ public:
     bool Append(const std::wstring& name, const std::string& header, const std::string& bytes,
                 std::wstring& failure) override;
     bool Exists(const std::wstring& name) override;
+    bool Remove(const std::wstring& name) override;
+    std::optional<std::string> Take(const std::wstring& name) override;
     bool CopyOut(const std::wstring& name, const std::wstring& destination,
                  std::wstring& failure) override;
     std::wstring PathOf(const std::wstring& name) override;
     std::optional<std::wstring> ExistingFile(const std::wstring& typed) override;
     std::optional<std::string> ReadFile(const std::wstring& path) override;
-    std::optional<FileFacts> DescribeFile(const std::wstring& path) override;
+    ImageOpening OpenImage(const std::wstring& path) override;
     // "varnok.log" in the current folder, opened and closed per entry with sharing that
     // denies nothing, so another program may read it while Varnok runs.
     void AppendLog(const std::string& bytes) override;

@@ -1,7 +1,11 @@
 // The dialog layer over plain Win32 dialogs.
 #include "win32/dialog.h"
 
+#include <exception>
 #include <utility>
+
+#include "core/outcome.h"
+#include "core/text.h"
 
 Dialog::~Dialog() {
     if (hwnd_) {
@@ -20,7 +24,29 @@ Dialog* DialogFromWindow(HWND window) {
     return reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
 }
 
+namespace {
+
+// An exception must not cross the system's code into the message loop: it ends only the
+// step at hand, and says so.
+void TellFailure(HWND window, const char* what) {
+    ::MessageBoxW(window, InternalErrorText(FromUtf8(what)).c_str(), L"Varnok",
+                  MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
 INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Dispatch(window, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        TellFailure(window, error.what());
+    } catch (...) {
+        TellFailure(window, "unknown");
+    }
+    return FALSE;
+}
+
+INT_PTR Dialog::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<Dialog*>(lParam);
         ::SetWindowLongPtrW(window, DWLP_USER, lParam);

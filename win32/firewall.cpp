@@ -11,13 +11,14 @@ UniqueBstr Bstr(const std::wstring& text) {
     return UniqueBstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
+bool OpenPolicy(ComOwner<INetFwPolicy2>& policy) {
+    return SUCCEEDED(::CoCreateInstance(__uuidof(NetFwPolicy2), nullptr, CLSCTX_INPROC_SERVER,
+                                        __uuidof(INetFwPolicy2), policy.put_void()));
+}
+
 bool OpenRules(ComOwner<INetFwRules>& rules) {
     ComOwner<INetFwPolicy2> policy;
-    if (FAILED(::CoCreateInstance(__uuidof(NetFwPolicy2), nullptr, CLSCTX_INPROC_SERVER,
-                                  __uuidof(INetFwPolicy2), policy.put_void()))) {
-        return false;
-    }
-    return SUCCEEDED(policy->get_Rules(rules.put())) && rules;
+    return OpenPolicy(policy) && SUCCEEDED(policy->get_Rules(rules.put())) && rules;
 }
 
 bool FindRule(INetFwRules* rules, const std::wstring& name, ComOwner<INetFwRule>& rule) {
@@ -44,6 +45,7 @@ bool Shape(INetFwRule* rule, const std::wstring& name, const FirewallRule& wante
 } // namespace
 
 std::optional<FirewallRule> FindWindowsFirewallRule(const std::wstring& name) {
+    const ComScope com; // whichever thread asks: the command line's too
     ComOwner<INetFwRules> rules;
     ComOwner<INetFwRule> rule;
     if (!OpenRules(rules) || !FindRule(rules.get(), name, rule)) {
@@ -71,6 +73,7 @@ std::optional<FirewallRule> FindWindowsFirewallRule(const std::wstring& name) {
 }
 
 bool PutWindowsFirewallRule(const std::wstring& name, const FirewallRule& wanted) {
+    const ComScope com;
     ComOwner<INetFwRules> rules;
     if (!OpenRules(rules)) {
         return false;
@@ -85,4 +88,16 @@ bool PutWindowsFirewallRule(const std::wstring& name, const FirewallRule& wanted
         return false;
     }
     return Shape(rule.get(), name, wanted) && SUCCEEDED(rules->Add(rule.get()));
+}
+
+RulesHeeded WindowsFirewallHeedsLocalRules() {
+    const ComScope com;
+    ComOwner<INetFwPolicy2> policy;
+    NET_FW_MODIFY_STATE state = NET_FW_MODIFY_STATE_OK;
+    if (!OpenPolicy(policy) || FAILED(policy->get_LocalPolicyModifyState(&state))) {
+        return RulesHeeded::Unknown;
+    }
+    // A group policy over the PC's own rules, or all incoming traffic blocked whatever
+    // the rules say.
+    return state == NET_FW_MODIFY_STATE_OK ? RulesHeeded::Yes : RulesHeeded::No;
 }

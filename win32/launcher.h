@@ -14,16 +14,18 @@
 ProgramRun RunProgram(const std::wstring& operation, const std::wstring& file,
                       const std::wstring& parameters, bool show, Log& log);
 
-// Runs one of the operating system's own programs (arp.exe, route.exe) with its window
-// hidden. It is started by its full path in the system directory, so that a program of
+// Runs one of the operating system's own programs (arp.exe, route.exe) without a console
+// window. It is started by its full path in the system directory, so that a program of
 // the same name in the current or the program's folder never runs in its place (Varnok
 // runs elevated), and awaited for at most 10 s, so that one change to the PC's tables
-// has ended before the next begins. How it ended is not looked at.
+// has ended before the next begins. Whether it changed them is for the caller to read
+// back; what it printed last comes with the answer.
 ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters, Log& log);
 
-// Starts `path` hidden through the shell and waits for it to end, at most `timeoutMs`.
-// Returns the shell's start result (above 32 means started), as ShellExecuteW would.
-long long StartAndWait(const std::wstring& path, const std::wstring& parameters, DWORD timeoutMs);
+// Starts the program at `path` without a console window and waits for its end, at most
+// `timeoutMs`; the last line it printed when it ended in time.
+ProgramRun RunAwaited(const std::wstring& path, const std::wstring& parameters, unsigned timeoutMs,
+                      Log& log);
 
 // The shell's start result as a signed number (above 32 means started).
 long long StartResult(HINSTANCE result);
@@ -35,7 +37,8 @@ long long StartResultOfError(DWORD error);
 std::wstring SystemProgramPath(const std::wstring& file);
 
 // Starts the program at `path` with `parameters` without a console window, its output
-// and errors going to a file of its own that is read when it ends. A failed start is
-// logged.
-ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters,
-                                 Log& log);
+// and errors going to a file of its own that is read when it ends (the only handle it
+// inherits). With `endsWithVarnok` it is ended when Varnok ends, however that happens. A
+// failed start is logged.
+ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters, Log& log,
+                                 bool endsWithVarnok);

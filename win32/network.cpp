@@ -16,6 +16,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/address_holder.h"
+
 namespace {
 
 IPv4Address FromSocketAddress(const sockaddr* address) {
@@ -70,7 +72,9 @@ std::vector<Adapter> UpAdapters() {
         adapter.name = each->FriendlyName ? each->FriendlyName : adapter.id;
         adapter.index = each->IfIndex;
         for (auto* unicast = each->FirstUnicastAddress; unicast; unicast = unicast->Next) {
-            if (unicast->Address.lpSockaddr && unicast->Address.lpSockaddr->sa_family == AF_INET) {
+            // A tentative, duplicate or deprecated address must not speak for the PC.
+            if (unicast->Address.lpSockaddr && unicast->Address.lpSockaddr->sa_family == AF_INET &&
+                unicast->DadState == IpDadStatePreferred) {
                 adapter.addresses.push_back({FromSocketAddress(unicast->Address.lpSockaddr),
                                              NetmaskOf(unicast->OnLinkPrefixLength)});
             }
@@ -82,34 +86,82 @@ std::vector<Adapter> UpAdapters() {
     return adapters;
 }
 
-std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
-                                              unsigned long interfaceIndex) {
+namespace {
+
+// Calls `visit` with each IPv4 row of the neighbour table for `address` on `interfaceIndex`
+// (0: any) until it answers true; true when one did.
+template <typename Visit>
+bool AnyNeighbourRow(const IPv4Address& address, unsigned long interfaceIndex, Visit visit) {
     MIB_IPNET_TABLE2* table = nullptr;
     if (::GetIpNetTable2(AF_INET, &table) != NO_ERROR || !table) {
-        return std::nullopt;
+        return false;
     }
     const std::unique_ptr<MIB_IPNET_TABLE2, decltype(&::FreeMibTable)> owner(table,
                                                                              &::FreeMibTable);
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPNET_ROW2& row = table->Table[i];
-        if (row.Address.si_family != AF_INET ||
-            std::memcmp(&row.Address.Ipv4.sin_addr, address.octet.data(), 4) != 0 ||
-            (interfaceIndex != 0 && row.InterfaceIndex != interfaceIndex)) {
-            continue;
+        if (row.Address.si_family == AF_INET &&
+            std::memcmp(&row.Address.Ipv4.sin_addr, address.octet.data(), 4) == 0 &&
+            (interfaceIndex == 0 || row.InterfaceIndex == interfaceIndex) && visit(row)) {
+            return true;
         }
+    }
+    return false;
+}
+
+// "00-50-c2-11-8b-b8"; nothing for an address that is not six bytes or all zero (an entry
+// still being resolved, or given up).
+std::optional<std::wstring> MacOf(const MIB_IPNET_ROW2& row) {
+    const unsigned char* mac = row.PhysicalAddress;
+    if (row.PhysicalAddressLength != 6 ||
+        std::all_of(mac, mac + 6, [](unsigned char b) { return b == 0; })) {
+        return std::nullopt;
+    }
+    wchar_t text[18];
+    std::swprintf(text, 18, L"%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3],
+                  mac[4], mac[5]);
+    return std::wstring(text);
+}
+
+} // namespace
+
+std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
+                                              unsigned long interfaceIndex) {
+    std::optional<std::wstring> found;
+    AnyNeighbourRow(address, interfaceIndex, [&found](const MIB_IPNET_ROW2& row) {
         // Only an entry some device answered for: not one still being resolved or given up.
         const bool answered = row.State == NlnsReachable || row.State == NlnsStale ||
                               row.State == NlnsDelay || row.State == NlnsProbe ||
                               row.State == NlnsPermanent;
-        const unsigned char* mac = row.PhysicalAddress;
-        const bool zero = std::all_of(mac, mac + 6, [](unsigned char b) { return b == 0; });
-        if (!answered || row.PhysicalAddressLength != 6 || zero) {
-            continue;
-        }
-        wchar_t text[18];
-        std::swprintf(text, 18, L"%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3],
-                      mac[4], mac[5]);
-        return std::wstring(text);
+        found = answered ? MacOf(row) : std::nullopt;
+        return found.has_value();
+    });
+    return found;
+}
+
+bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,
+                           unsigned long interfaceIndex) {
+    return AnyNeighbourRow(address, interfaceIndex, [&mac](const MIB_IPNET_ROW2& row) {
+        const std::optional<std::wstring> rowMac = MacOf(row);
+        return row.State == NlnsPermanent && rowMac && SameMac(*rowMac, mac);
+    });
+}
+
+bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex) {
+    MIB_IPFORWARD_TABLE2* table = nullptr;
+    if (::GetIpForwardTable2(AF_INET, &table) != NO_ERROR || !table) {
+        return false;
     }
-    return std::nullopt;
+    const std::unique_ptr<MIB_IPFORWARD_TABLE2, decltype(&::FreeMibTable)> owner(table,
+                                                                                 &::FreeMibTable);
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IPFORWARD_ROW2& row = table->Table[i];
+        const IP_ADDRESS_PREFIX& prefix = row.DestinationPrefix;
+        if (prefix.Prefix.si_family == AF_INET && prefix.PrefixLength == 32 &&
+            std::memcmp(&prefix.Prefix.Ipv4.sin_addr, address.octet.data(), 4) == 0 &&
+            (interfaceIndex == 0 || row.InterfaceIndex == interfaceIndex)) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -8,10 +8,17 @@
 #include "core/adapter.h"
 #include "core/address.h"
 
-// The IPv4 adapters that are up, loopback left out, in the system's order.
+// The IPv4 adapters that are up, loopback left out, in the system's order, with their
+// preferred addresses only.
 std::vector<Adapter> UpAdapters();
 
 // The MAC the neighbour table holds for `address` on interface `interfaceIndex` (0: any),
 // when a device answered for it.
 std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
                                               unsigned long interfaceIndex);
+
+// Read-backs after arp.exe and route.exe: a permanent neighbour entry for `address` with
+// `mac` (either form) on `interfaceIndex` (0: any), and a route to `address`/32 there.
+bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,
+                           unsigned long interfaceIndex);
+bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex);

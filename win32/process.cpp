@@ -1,5 +1,6 @@
-// The TFTP client as a process of its own: started without a console window, its output
-// kept in a temporary file that goes away with the last handle.
+// Programs started as processes of their own, without a console window: their output kept
+// in a temporary file that goes away with the last handle, and that file the only handle
+// they inherit.
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,10 +44,23 @@ std::string ReadAll(HANDLE file) {
     return bytes;
 }
 
+// A job that ends every process in it when its last handle closes: when Varnok ends,
+// however it ends, what it started in the job ends too.
+UniqueHandle EndingJob() {
+    UniqueHandle job(::CreateJobObjectW(nullptr, nullptr)); // unnamed: nobody else can open it
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job && !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                          sizeof limits)) {
+        job.reset();
+    }
+    return job;
+}
+
 class CapturedProgram : public RunningClient {
 public:
-    CapturedProgram(UniqueHandle process, UniqueHandle output)
-        : process_(std::move(process)), output_(std::move(output)) {}
+    CapturedProgram(UniqueHandle process, UniqueHandle output, UniqueHandle job)
+        : process_(std::move(process)), output_(std::move(output)), job_(std::move(job)) {}
 
     std::optional<ClientEnd> Await(unsigned milliseconds) override {
         if (::WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0) {
@@ -63,32 +77,84 @@ public:
 private:
     UniqueHandle process_;
     UniqueHandle output_;
+    UniqueHandle job_; // last: closing it ends the program (when it is in one)
+};
+
+// The attribute list that hands the child `inherited` and nothing else.
+class InheritOnly {
+public:
+    explicit InheritOnly(HANDLE& inherited) {
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        buffer_.resize(size);
+        list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        ready_ = ::InitializeProcThreadAttributeList(list_, 1, 0, &size) &&
+                 ::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                             &inherited, sizeof inherited, nullptr, nullptr);
+    }
+    ~InheritOnly() {
+        if (ready_) {
+            ::DeleteProcThreadAttributeList(list_);
+        }
+    }
+    InheritOnly(const InheritOnly&) = delete;
+    InheritOnly& operator=(const InheritOnly&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return ready_ ? list_ : nullptr; }
+
+private:
+    std::vector<unsigned char> buffer_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+    bool ready_ = false;
 };
 
 } // namespace
 
-ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters,
-                                 Log& log) {
+ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters, Log& log,
+                                 bool endsWithVarnok) {
     UniqueHandle output = OutputFile();
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (output) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = nullptr;
-        startup.hStdOutput = output.get();
-        startup.hStdError = output.get();
+    HANDLE inherited = output.get();
+    const InheritOnly only(inherited);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    if (output && only.get()) {
+        startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdOutput = output.get();
+        startup.StartupInfo.hStdError = output.get();
+        startup.lpAttributeList = only.get();
     }
     // The program's own name first, quoted, as a C runtime splits the line.
     std::wstring line = L"\"" + path + L"\" " + parameters;
     std::vector<wchar_t> writable(line.begin(), line.end());
     writable.push_back(L'\0');
+    UniqueHandle job = endsWithVarnok ? EndingJob() : UniqueHandle();
+    const DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED |
+                        (startup.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0);
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(path.c_str(), writable.data(), nullptr, nullptr, output ? TRUE : FALSE,
-                          CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
+    if (!::CreateProcessW(path.c_str(), writable.data(), nullptr, nullptr,
+                          startup.lpAttributeList ? TRUE : FALSE, flags, nullptr, nullptr,
+                          &startup.StartupInfo, &started)) {
         const ProgramRun run = ReportStartResult(StartResultOfError(::GetLastError()), log);
         return {nullptr, run.failure};
     }
-    UniqueHandle thread(started.hThread);
-    return {std::make_unique<CapturedProgram>(UniqueHandle(started.hProcess), std::move(output)),
-            L""};
+    UniqueHandle process(started.hProcess);
+    const UniqueHandle thread(started.hThread);
+    if (job && !::AssignProcessToJobObject(job.get(), process.get())) {
+        log.Write(L"the program could not be tied to Varnok's end (error " +
+                  std::to_wstring(::GetLastError()) + L")");
+        job.reset();
+    }
+    ::ResumeThread(thread.get());
+    return {
+        std::make_unique<CapturedProgram>(std::move(process), std::move(output), std::move(job)),
+        L""};
+}
+
+ProgramRun RunAwaited(const std::wstring& path, const std::wstring& parameters, unsigned timeoutMs,
+                      Log& log) {
+    const ClientStart start = StartCapturedProgram(path, parameters, log, false);
+    if (!start.client) {
+        return {false, start.failure, L""};
+    }
+    const std::optional<ClientEnd> end = start.client->Await(timeoutMs);
+    return {true, L"", end ? end->lastLine : L""};
 }

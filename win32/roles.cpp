@@ -43,6 +43,15 @@ std::optional<std::wstring> Win32Tables::NeighbourMac(const IPv4Address& address
     return ResolvedNeighbour(address, interfaceIndex);
 }
 
+bool Win32Tables::HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
+                                 unsigned long interfaceIndex) {
+    return HasPermanentNeighbour(address, mac, interfaceIndex);
+}
+
+bool Win32Tables::HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
+    return HasRouteToAddress(address, interfaceIndex);
+}
+
 EchoOpening Win32Echoes::Open(const std::optional<IPv4Address>& source) {
     return OpenIcmpEcho(source);
 }
@@ -85,7 +94,7 @@ ClientStart Win32Client::Start(const std::wstring& parameters) {
         log_.Write(client.failure);
         return {nullptr, client.failure};
     }
-    return StartCapturedProgram(client.path, parameters, log_);
+    return StartCapturedProgram(client.path, parameters, log_, true);
 }
 
 std::wstring Win32Client::Path() {
@@ -98,6 +107,10 @@ std::optional<FirewallRule> WindowsFirewall::FindRule(const std::wstring& name) 
 
 bool WindowsFirewall::PutRule(const std::wstring& name, const FirewallRule& rule) {
     return PutWindowsFirewallRule(name, rule);
+}
+
+RulesHeeded WindowsFirewall::LocalRulesHeeded() {
+    return WindowsFirewallHeedsLocalRules();
 }
 
 void SettingsChangeRecord::Write(const PendingChange& change) {

@@ -26,6 +26,9 @@ public:
     std::vector<IPv4Address> OwnAddresses() override;
     std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
                                              unsigned long interfaceIndex) override;
+    bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
+                        unsigned long interfaceIndex) override;
+    bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
 
 private:
     Log& log_;
@@ -60,12 +63,12 @@ private:
     std::wstring folder_;
 };
 
-// Windows Firewall's rules through INetFwPolicy2; COM must be started on the calling
-// thread.
+// Windows Firewall's rules through INetFwPolicy2, from any thread.
 class WindowsFirewall : public Firewall {
 public:
     std::optional<FirewallRule> FindRule(const std::wstring& name) override;
     bool PutRule(const std::wstring& name, const FirewallRule& rule) override;
+    RulesHeeded LocalRulesHeeded() override;
 };
 
 // The record of a change under way, in the settings' section "Pending".

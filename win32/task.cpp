@@ -3,7 +3,10 @@
 
 #include <objbase.h>
 
+#include <exception>
 #include <utility>
+
+#include "core/text.h"
 
 UINT BackgroundTask::Message() {
     static const UINT message = ::RegisterWindowMessageW(L"Varnok.RunPosted");
@@ -13,13 +16,21 @@ UINT BackgroundTask::Message() {
 void BackgroundTask::Start(HWND window, std::function<void(std::stop_token)> work,
                            std::function<void()> done) {
     Wait();
+    failure_.clear();
     window_ = window;
     thread_ = std::jthread(
         [this, work = std::move(work), done = std::move(done)](std::stop_token stop) mutable {
             // The shell starts arp.exe and route.exe, and the shell wants COM on its threads.
             const HRESULT com =
                 ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-            work(stop);
+            // No exception may end the program from here: it is told, and the page cleans up.
+            try {
+                work(stop);
+            } catch (const std::exception& error) {
+                failure_ = FromUtf8(error.what());
+            } catch (...) {
+                failure_ = L"unknown";
+            }
             if (SUCCEEDED(com)) {
                 ::CoUninitialize();
             }

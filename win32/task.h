@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <stop_token>
+#include <string>
 #include <thread>
 
 #include "win32/win32.h"
@@ -31,6 +32,9 @@ public:
     // The message that tells a window that closures wait; registered once per session.
     static UINT Message();
 
+    // Once waited for: what ended the work early, when an error did (empty otherwise).
+    const std::wstring& Failure() const { return failure_; }
+
     // Started and not yet waited for.
     bool Running() const { return thread_.joinable(); }
     // Asks the work to end early; it decides what it still must do.
@@ -43,6 +47,7 @@ public:
 
 private:
     HWND window_ = nullptr;
+    std::wstring failure_; // written by the work, read once it has been waited for
     std::mutex mutex_;
     std::deque<std::function<void()>> posted_;
     std::jthread thread_; // last: joined before the queue goes

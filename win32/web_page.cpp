@@ -125,7 +125,7 @@ ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& param
     const ComScope com; // the shell wants COM on the thread for the direct open as well
     const std::optional<std::wstring> failure = OpenThroughDesktopShell(file, parameters);
     if (!failure) {
-        return {true, L""};
+        return {true, L"", L""};
     }
     log.Write(L"The desktop's shell did not open it (" + *failure + L"); opened directly.");
     return RunProgram(L"open", file, parameters, true, log);
@@ -136,7 +136,7 @@ ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& a
     if (!IsFullPath(program)) {
         const std::wstring failure = L"The program is not named by a full path: " + program;
         log.Write(failure);
-        return {false, failure};
+        return {false, failure, L""};
     }
     // A path cannot hold a double quote, so quoting it keeps its blanks inside.
     std::wstring commandLine = L"\"" + program + L"\"";
@@ -154,5 +154,5 @@ ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& a
     }
     const UniqueHandle process(started.hProcess);
     const UniqueHandle thread(started.hThread);
-    return {true, L""};
+    return {true, L"", L""};
 }

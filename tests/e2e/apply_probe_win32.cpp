@@ -88,7 +88,7 @@ int wmain(int argc, wchar_t** argv) {
         path = PathThrough(adapters.at(chosen), address);
     }
     const AssignmentRoles roles{tables, echoes, clock, changes, lock, log};
-    ShowOutcome(boxes, Setup(roles, argv[1], address, netmask, gateway, *path).Run());
+    ShowAssignmentOutcome(boxes, Setup(roles, argv[1], address, netmask, gateway, *path).Run());
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     ::WSACleanup();

@@ -295,12 +295,30 @@ NO_UNIT_MS=$ELAPSED_MS
 NO_UNIT_RESPONSE_MS=${RESPONSE_MS:-}
 
 # Without the static entry the unit cannot be reached: it answers no ARP before it has an
-# address. An "arp -s" that changes nothing must therefore fail the run.
+# address. An "arp -s" that changes nothing (access denied, say) fails the run at that
+# step, says which entry is missing and why, and leaves the tables clean.
 begin without-the-static-arp-entry
 IGNORE="arp -s"
 apply $SERIAL 10.77.0.53 255.255.255.0 10.77.0.1
 expect "boxes" "$BOXES" "FAILED!!!"
+expect "why" "$(grep -F 'was not made' "$dir/out" | tr -d '\r')" \
+    "The static ARP entry for 10.77.0.53 ($(mac_of $SERIAL | tr : -)) was not made (arp.exe: The arp change was refused.)."
 expect "configurations received" "$(cat "$dir/unit.jsonl")" ""
+expect "arp and route" "$(cut -d' ' -f1-2 "$dir/programs" | paste -sd ' ')" "arp -d arp -s arp -d"
+expect "static entries left" "$(ip -n "$SEG_PC" neigh show 10.77.0.53 nud permanent)" ""
+end
+
+# The same for a host route that route.exe did not make: nothing more is tried.
+begin without-the-host-route
+CHOOSE=$SEG_PC_IF
+IGNORE="route ADD"
+apply $SERIAL 10.88.0.61 255.255.255.0 10.88.0.1
+expect "boxes" "$BOXES" "FAILED!!!"
+expect "why" "$(grep -F 'was not made' "$dir/out" | tr -d '\r')" \
+    "The host route to 10.88.0.61 was not made (route.exe: The route change was refused.)."
+expect "arp and route" "$(cut -d' ' -f1-2 "$dir/programs" | paste -sd ' ')" "route ADD route DELETE"
+expect "configurations received" "$(cat "$dir/unit.jsonl")" ""
+expect "routes left" "$(ip -n "$SEG_PC" route show 10.88.0.61)" ""
 end
 
 # Another device (a PLC) already holds the address: nothing is bound and the unit is sent
@@ -569,7 +587,7 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     # ends) through the real Open dialog; "Apply all" gives each its own address.
     fresh list-of-twenty-all-answering
     seg_rack_units_stop
-    rm -f "$kept/units.csv" "$kept/record.csv"
+    rm -f "$kept/units.csv" "$kept/record.csv" "$kept/record.pending.csv"
     printf 'serial,ip,netmask,gateway\r\n' >"$dir/units.csv"
     want_list='' want_record='' want_held=''
     for ((k = 0; k < RACK; k++)); do
@@ -604,7 +622,11 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     # which runs only that row.
     fresh list-with-an-absent-and-a-late-unit
     seg_rack_units_stop
-    rm -f "$kept/units.csv" "$kept/record.csv"
+    rm -f "$kept/units.csv" "$kept/record.csv" "$kept/record.pending.csv"
+    # A spreadsheet holds the record open during "Apply all": its lines wait, and follow,
+    # in order, with the next one.
+    printf 'time,serial,mac,address,netmask,gateway,adapter,outcome,reason,seconds,file,size,sha256\r\n' \
+        >"$kept/record.csv"
     LATE=3 ABSENT=7
     : >"$dir/units.csv"
     want_first='' want_final='' want_record='' want_held=''
@@ -626,14 +648,25 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     window_open
     drive tab=2
     import_units "$dir/units.csv"
-    drive click=1063 box=90
+    in_pc timeout 150 wine "$bin/file_holder.exe" "Z:${kept//\//\\}\\record.csv" \
+        "Z:${dir//\//\\}\\spreadsheet closed" >"$dir/holder.out" 2>>"$dir/err" &
+    holder=$!
+    for _ in $(seq 100); do grep -q held "$dir/holder.out" 2>/dev/null && break; sleep 0.1; done
+    expect "record held open" "$(tr -d '\r' <"$dir/holder.out")" "held"
+    drive click=1063 box=90 box=10
+    touch "$dir/spreadsheet closed"
+    wait "$holder" 2>/dev/null
     # Kept as it changes, not only when the window closes.
     expect "the list kept after Apply all" "$(list_states)" "${want_first%$'\n'}"
+    [ -s "$kept/record.pending.csv" ] || expect "lines waiting beside the record" "none" "some"
     rack_on $ABSENT
     drive click=1064 box=30 no-box=2
     window_close
-    expect "boxes" "$(boxes_shown)" \
+    expect "boxes" "$(boxes_shown | sed 2d)" \
         "10 of 11 units took their address"$'\n'"1 of 1 units took their address"
+    [[ $(boxes_shown | sed -n 2p) == "The commissioning record "*"cannot be written"*"wait in "* ]] ||
+        expect "the record held open, told" "$(boxes_shown | sed -n 2p)" "... cannot be written ... wait in ..."
+    [ -e "$kept/record.pending.csv" ] && expect "lines waiting at the end" "some" "none"
     expect "each unit's address and answers" \
         "$(for ((k = 0; k <= 10; k++)); do held_and_answers $k; done)" "${want_held%$'\n'}"
     expect "the list kept at the end" "$(list_states)" "${want_final%$'\n'}"
@@ -646,7 +679,7 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     # it does not know. One line per unit on stdout; exit status 0, 1 or 2.
     fresh command-line
     seg_rack_units_stop
-    rm -f "$kept/record.csv"
+    rm -f "$kept/record.csv" "$kept/record.pending.csv"
     [ ${#VARNOK_PIDS[@]} -gt 0 ] && wait "${VARNOK_PIDS[@]}" 2>/dev/null
     rack_on 0
     rack_on 1
@@ -701,6 +734,17 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
         "10.77.0.140 SUCCESS pages.ROM 100000 $(sha256sum "$dir/my files/pages.ROM" | cut -d' ' -f1)"
     check_record_form
     ELAPSED_MS="$APPLY_CLI_MS $UPLOAD_CLI_MS"
+    end
+
+    # Closed while the unit writes the image (its fixed wait of 15 s under way): the window
+    # ends at once, and the record says the upload was cut short, not that it succeeded.
+    fresh upload-closed-while-the-unit-writes
+    varnok -- serial=1000 address=10.77.0.140 netmask=255.255.255.0 gateway=10.77.0.1 apply \
+        box=30 tab=1 web-path="$image" update-web sleep=5000
+    expect "boxes" "$(boxes_shown)" "SUCCESS!"
+    expect "the upload's record line: address, outcome, reason" \
+        "$(csv_rows "$kept/record.csv" | sed 1d | awk -F'|' '$11 != "" { print $4, $8, $9 }' | tail -1)" \
+        "10.77.0.140 FAILED Interrupted before the unit had written the image."
     end
 
     # Two command lines at once, three units each. Every Varnok takes the lock on the

@@ -101,7 +101,47 @@ void FakeClock::Advance(std::uint64_t milliseconds) {
 
 ProgramRun FakeTables::RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
     trace_.Record(L"sys " + file + L"|" + parameters);
-    return Started(starts(parameters), log_);
+    ProgramRun run = Started(starts(parameters), log_);
+    if (run.started && ignores(parameters)) {
+        run.output = ignoredOutput;
+    } else if (run.started) {
+        Apply(file, parameters);
+    }
+    return run;
+}
+
+void FakeTables::Apply(const std::wstring& file, const std::wstring& parameters) {
+    std::vector<std::wstring> words;
+    for (std::size_t at = 0; at < parameters.size();) {
+        const std::size_t end = std::min(parameters.find(L' ', at), parameters.size());
+        words.push_back(parameters.substr(at, end - at));
+        at = end + 1;
+    }
+    if (words.size() < 2) {
+        return;
+    }
+    if (file == L"arp.exe" && words[0] == L"-s" && words.size() >= 3) {
+        staticEntries[words[1]] = words[2];
+    } else if (file == L"arp.exe" && words[0] == L"-d") {
+        staticEntries.erase(words[1]);
+    } else if (file == L"route.exe" && words[0] == L"ADD") {
+        hostRoutes.insert(words[1]);
+    } else if (file == L"route.exe" && words[0] == L"DELETE") {
+        hostRoutes.erase(words[1]);
+    }
+}
+
+bool FakeTables::HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
+                                unsigned long interfaceIndex) {
+    trace_.Record(L"has entry " + address.ToText() + L" " + mac + L" on " +
+                  std::to_wstring(interfaceIndex));
+    const auto found = staticEntries.find(address.ToText());
+    return found != staticEntries.end() && found->second == mac;
+}
+
+bool FakeTables::HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
+    trace_.Record(L"has route " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
+    return hostRoutes.count(address.ToText()) != 0;
 }
 
 std::optional<std::wstring> FakeTables::NeighbourMac(const IPv4Address& address,
@@ -186,17 +226,19 @@ std::optional<std::string> FakeStore::Read(const std::wstring& name) {
 
 bool FakeStore::Replace(const std::wstring& name, const std::string& bytes) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (writable) {
+    if (Writable(name)) {
         files[name] = bytes;
     }
-    return writable;
+    return Writable(name);
 }
 
 bool FakeStore::Append(const std::wstring& name, const std::string& header,
                        const std::string& bytes, std::wstring& failure) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (!writable) {
-        failure = L"Access is denied";
+    if (!Writable(name)) {
+        failure = writable ? L"The process cannot access the file because it is being used by "
+                             L"another process"
+                           : L"Access is denied";
         return false;
     }
     std::string& file = files[name];
@@ -207,6 +249,23 @@ bool FakeStore::Append(const std::wstring& name, const std::string& header,
 bool FakeStore::Exists(const std::wstring& name) {
     const std::lock_guard<std::mutex> lock(mutex_);
     return files.count(name) != 0;
+}
+
+bool FakeStore::Remove(const std::wstring& name) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    files.erase(name);
+    return true;
+}
+
+std::optional<std::string> FakeStore::Take(const std::wstring& name) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = files.find(name);
+    if (found == files.end()) {
+        return std::nullopt;
+    }
+    std::string bytes = std::move(found->second);
+    files.erase(found);
+    return bytes;
 }
 
 bool FakeStore::CopyOut(const std::wstring& name, const std::wstring& destination,
@@ -235,12 +294,12 @@ std::optional<std::string> FakeStore::ReadFile(const std::wstring& path) {
     return found->second;
 }
 
-std::optional<FileFacts> FakeStore::DescribeFile(const std::wstring& path) {
+ImageOpening FakeStore::OpenImage(const std::wstring& path) {
     const std::optional<std::string> bytes = ReadFile(path);
     if (!bytes) {
-        return std::nullopt;
+        return {nullptr, {}, L"The system cannot find the file specified"};
     }
-    return FileFacts{bytes->size(), std::string(64, '0')};
+    return {std::make_unique<HeldImage>(), FileFacts{bytes->size(), std::string(64, '0')}, L""};
 }
 
 void FakeStore::AppendLog(const std::string& bytes) {

@@ -71,17 +71,33 @@ public:
     std::vector<IPv4Address> OwnAddresses() override { return ownAddresses; }
     std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
                                              unsigned long interfaceIndex) override;
+    bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
+                        unsigned long interfaceIndex) override;
+    bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
 
     // Decides each start's answer by its parameters; all starts succeed by default.
     std::function<bool(const std::wstring& parameters)> starts = [](const std::wstring&) {
         return true;
     };
+    // A program that started but changes nothing (access denied, say): by its parameters.
+    std::function<bool(const std::wstring& parameters)> ignores = [](const std::wstring&) {
+        return false;
+    };
+    // What a program that ignores its command prints.
+    std::wstring ignoredOutput;
+    // The static entries (address text -> MAC as given) and host routes (address text)
+    // that arp.exe and route.exe made and have not removed.
+    std::map<std::wstring, std::wstring> staticEntries;
+    std::set<std::wstring> hostRoutes;
     std::vector<Adapter> adapters;
     std::vector<IPv4Address> ownAddresses;
     // The neighbour table: address text -> MAC, as resolved by an echo.
     std::map<std::wstring, std::wstring> neighbours;
 
 private:
+    // What arp.exe or route.exe would do to the tables with `parameters`.
+    void Apply(const std::wstring& file, const std::wstring& parameters);
+
     Trace& trace_;
     Log& log_;
 };
@@ -133,10 +149,13 @@ public:
     explicit FakeFirewall(Trace& trace) : trace_(trace) {}
     std::optional<FirewallRule> FindRule(const std::wstring& name) override;
     bool PutRule(const std::wstring& name, const FirewallRule& rule) override;
+    RulesHeeded LocalRulesHeeded() override { return heedsLocalRules; }
 
-    // The rule for the client, and whether the firewall takes a new one.
+    // The rule for the client, whether the firewall takes a new one, and whether it heeds
+    // the PC's own rules.
     std::optional<FirewallRule> rule;
     bool accepts = true;
+    RulesHeeded heedsLocalRules = RulesHeeded::Yes;
 
 private:
     Trace& trace_;
@@ -150,12 +169,14 @@ public:
     bool Append(const std::wstring& name, const std::string& header, const std::string& bytes,
                 std::wstring& failure) override;
     bool Exists(const std::wstring& name) override;
+    bool Remove(const std::wstring& name) override;
+    std::optional<std::string> Take(const std::wstring& name) override;
     bool CopyOut(const std::wstring& name, const std::wstring& destination,
                  std::wstring& failure) override;
     std::wstring PathOf(const std::wstring& name) override { return folder + L"\\" + name; }
     std::optional<std::wstring> ExistingFile(const std::wstring& typed) override;
     std::optional<std::string> ReadFile(const std::wstring& path) override;
-    std::optional<FileFacts> DescribeFile(const std::wstring& path) override;
+    ImageOpening OpenImage(const std::wstring& path) override;
     void AppendLog(const std::string& bytes) override;
 
     std::string File(const std::wstring& name);
@@ -164,9 +185,13 @@ public:
     std::map<std::wstring, std::string> files;     // Varnok's own, by name
     std::map<std::wstring, std::string> userFiles; // the technician's, by full path
     bool writable = true;
+    // Files another program holds open without sharing writes: appends and replaces fail.
+    std::set<std::wstring> heldOpen;
     std::wstring folder = L"C:\\Users\\tech\\AppData\\Roaming\\Varnok";
 
 private:
+    bool Writable(const std::wstring& name) const { return writable && !heldOpen.count(name); }
+
     std::mutex mutex_;
     std::string log_;
 };

@@ -91,6 +91,36 @@ TEST(ListRun, OfUnitsThatShareAMacOnlyTheFirstRuns) {
               static_cast<std::ptrdiff_t>(trace.size()));
 }
 
+// The kept list is a file anyone may edit: before a run it is checked as an import is,
+// duplicates included, and nothing runs when it fails.
+TEST(ListRun, TheKeptListIsCheckedAsAnImportIsBeforeARun) {
+    const auto row = [](std::uint32_t serial, const char* address) {
+        return UnitRow{serial, Addr(address), Addr("255.255.255.0"), Addr("0.0.0.0")};
+    };
+    const struct {
+        std::vector<UnitRow> rows;
+        std::size_t line;
+        const wchar_t* text;
+    } cases[] = {
+        {{row(1000, "10.0.0.101"), row(1001, "10.0.0.101")},
+         2,
+         L"address 10.0.0.101 is already on line 1"},
+        {{row(1000, "10.0.0.101"), row(1000, "10.0.0.102")},
+         2,
+         L"serial 1000 is already on line 1"},
+        {{row(1000, "10.0.0.101"), row(1001, "10.0.0.20")}, 2, L""}, // the PC's own address
+    };
+    for (const auto& c : cases) {
+        const UnitPlan plan =
+            PlanUnits(c.rows, {1}, {Addr("10.0.0.20")}, {kEthernet}, [] { return std::nullopt; });
+        ASSERT_TRUE(plan.problem);
+        EXPECT_FALSE(plan.Runs());
+        EXPECT_EQ(plan.problem->line, c.line);
+        EXPECT_EQ(plan.problem->text, c.text);
+        EXPECT_TRUE(plan.jobs.empty());
+    }
+}
+
 TEST(ListRun, TheAdapterIsAskedOnceForTheUnitsThatNeedIt) {
     const std::vector<Adapter> adapters{kWifi, kEthernet};
     int asked = 0;

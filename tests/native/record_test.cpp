@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/commissioning.h"
+#include "tests/fakes/fakes.h"
+
 #include "tests/support.h"
 
 namespace {
@@ -28,11 +31,72 @@ TEST(RecordField, QuotesWhatWouldSplitAndGuardsFormulas) {
         {L"-cmd", L',', L"'-cmd"},
         {L"@SUM(A1)", L',', L"'@SUM(A1)"},
         {L"2026-12-09T14:03:22+01:00", L',', L"2026-12-09T14:03:22+01:00"},
+        // A spreadsheet that splits at semicolons starts cells inside the field too.
+        {L"x;=HYPERLINK(\"http://x\")", L',', L"\"x;'=HYPERLINK(\"\"http://x\"\")\""},
+        {L"a,+1;-2", L',', L"\"a,'+1;'-2\""},
+        {L"x;\"=cmd\"", L',', L"\"x;'\"\"=cmd\"\"\""},
+        // An apostrophe where one could have been put is doubled, so reading takes one.
+        {L"'=kept", L',', L"''=kept"},
+        {L"a;'b", L',', L"a;''b"},
+        {L"a; =b", L',', L"a; =b"}, // a cell beginning with a blank is text
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CsvField(c.text, c.separator), c.field) << testing::PrintToString(c.text);
-        EXPECT_EQ(CsvText(SplitCsvLine(c.field, c.separator).at(0)), c.text);
+        const std::wstring field = CsvField(c.text, c.separator);
+        EXPECT_EQ(field, c.field) << testing::PrintToString(c.text);
+        EXPECT_EQ(CsvText(SplitCsvLine(field, c.separator).at(0)), c.text);
+        // Split at either separator, quotes or not, no cell begins a formula.
+        std::wstring cell;
+        for (const wchar_t ch : field + L",") {
+            if (ch != L',' && ch != L';') {
+                cell += ch;
+                continue;
+            }
+            const std::wstring shown = !cell.empty() && cell[0] == L'"' ? cell.substr(1) : cell;
+            EXPECT_TRUE(shown.empty() || std::wstring(L"=+-@").find(shown[0]) == std::wstring::npos)
+                << testing::PrintToString(field);
+            cell.clear();
+        }
     }
+}
+
+RecordEntry EntryOf(const wchar_t* serial) {
+    RecordEntry entry;
+    entry.serial = serial;
+    entry.succeeded = true;
+    return entry;
+}
+
+// A spreadsheet holding the record open: the lines wait beside it, the technician is told
+// once where, and they follow in order as soon as the record can be written again.
+TEST(CommissioningRecordFile, LinesThatCannotBeAppendedWaitAndFollowInOrder) {
+    fakes::Pc pc;
+    pc.store.heldOpen = {kRecordFile};
+    const std::optional<std::wstring> told = pc.record.Append(EntryOf(L"1000"));
+    ASSERT_TRUE(told);
+    EXPECT_NE(told->find(L"wait in C:\\Users\\tech\\AppData\\Roaming\\Varnok\\record.pending.csv"),
+              std::wstring::npos)
+        << *told;
+    EXPECT_FALSE(pc.record.Append(EntryOf(L"1001"))); // told once
+    EXPECT_EQ(pc.store.File(kRecordFile), "");
+
+    pc.store.heldOpen.clear();
+    EXPECT_FALSE(pc.record.Append(EntryOf(L"1002")));
+    const std::string record = pc.store.File(kRecordFile);
+    EXPECT_EQ(record.find(RecordHeader()), 0u);
+    const std::size_t first = record.find(",1000,");
+    const std::size_t second = record.find(",1001,");
+    const std::size_t third = record.find(",1002,");
+    EXPECT_TRUE(first < second && second < third && third != std::string::npos) << record;
+    EXPECT_FALSE(pc.store.Exists(kPendingRecordFile));
+}
+
+// Where even the waiting lines cannot be kept, the technician is told that too.
+TEST(CommissioningRecordFile, NothingWritableIsToldAsSuch) {
+    fakes::Pc pc;
+    pc.store.writable = false;
+    const std::optional<std::wstring> told = pc.record.Append(EntryOf(L"1000"));
+    ASSERT_TRUE(told);
+    EXPECT_NE(told->find(L"nor its line kept in"), std::wstring::npos) << *told;
 }
 
 TEST(RecordTime, Iso8601WithTheOffsetFromUtc) {

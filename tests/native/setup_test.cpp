@@ -16,6 +16,9 @@ constexpr wchar_t kArpDelete[] = L"sys arp.exe|-d 172.16.5.9";
 constexpr wchar_t kArpAdd[] = L"sys arp.exe|-s 172.16.5.9 00-50-c2-11-8b-b8";
 constexpr wchar_t kRouteAdd[] = L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0";
 constexpr wchar_t kRouteDelete[] = L"sys route.exe|DELETE 172.16.5.9 MASK 255.255.255.255";
+// The tables read back after each change.
+constexpr wchar_t kEntryCheck[] = L"has entry 172.16.5.9 00-50-c2-11-8b-b8 on 0";
+constexpr wchar_t kRouteCheck[] = L"has route 172.16.5.9 on 0";
 const Trace kPrepared{L"icmp load", L"icmp create"};
 const Trace kReleased{L"icmp close", L"icmp free"};
 const Trace kFirstEcho{L"echo 172.16.5.9"};
@@ -76,6 +79,15 @@ auto FailStartOf(const wchar_t* parameterPrefix) {
     };
 }
 
+auto IgnoreThe(const wchar_t* parameterPrefix) {
+    return [parameterPrefix](fakes::Pc& w) {
+        w.echoes.replies = {EchoReply{true, 0}};
+        w.tables.ignores = [parameterPrefix](const std::wstring& parameters) {
+            return parameters.rfind(parameterPrefix, 0) == 0;
+        };
+    };
+}
+
 const EchoReply kSuccess{true, 0};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,12 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Path{
             "local_answered", false, [](fakes::Pc& w) { w.echoes.replies = {kSuccess}; },
-            Join({{kArpDelete}, kProbe, {kArpAdd}, kPrepared, kFirstEcho, {kArpDelete}, kReleased}),
+            Join({{kArpDelete}, kProbe, {kArpAdd, kEntryCheck}, kPrepared, kFirstEcho, {kArpDelete},
+                  kReleased}),
             Failure::None},
         Path{"other_subnet_answered", true, [](fakes::Pc& w) { w.echoes.replies = {kSuccess}; },
-             Join({{kRouteAdd, kArpDelete},
+             Join({{kRouteAdd, kRouteCheck, kArpDelete},
                    kProbe,
-                   {kArpAdd},
+                   {kArpAdd, kEntryCheck},
                    kPrepared,
                    kFirstEcho,
                    {kArpDelete, kRouteDelete},
@@ -100,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
              },
              Join({{kArpDelete},
                    kProbe,
-                   {kArpAdd},
+                   {kArpAdd, kEntryCheck},
                    kPrepared,
                    kFirstEcho,
                    kLaterEcho,
@@ -109,9 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
                    kReleased}),
              Failure::None},
         Path{"not_answered_other_subnet", true, [](fakes::Pc&) {},
-             Join({{kRouteAdd, kArpDelete},
+             Join({{kRouteAdd, kRouteCheck, kArpDelete},
                    kProbe,
-                   {kArpAdd},
+                   {kArpAdd, kEntryCheck},
                    kPrepared,
                    kFirstEcho,
                    kLaterEcho,
@@ -120,22 +133,31 @@ INSTANTIATE_TEST_SUITE_P(
                    kReleased}),
              Failure::NoAnswer},
         Path{"icmp_library_missing", true, [](fakes::Pc& w) { w.echoes.loads = false; },
-             Trace{kRouteAdd, kArpDelete, L"icmp load", kArpAdd, L"icmp load", kArpDelete,
-                   kRouteDelete},
+             Trace{kRouteAdd, kRouteCheck, kArpDelete, L"icmp load", kArpAdd, kEntryCheck,
+                   L"icmp load", kArpDelete, kRouteDelete},
              Failure::EchoLibraryMissing},
         Path{"icmp_handle_fails", false, [](fakes::Pc& w) { w.echoes.handleCreates = false; },
              Join({{kArpDelete},
                    kPrepared,
-                   {L"icmp free", kArpAdd},
+                   {L"icmp free", kArpAdd, kEntryCheck},
                    kPrepared,
                    {L"icmp free", kArpDelete}}),
              Failure::EchoHandleFailed},
         // The host route is removed again even though the ARP entry could not be made.
         Path{"arp_add_not_started_other_subnet", true, FailStartOf(L"-s "),
-             Join({{kRouteAdd, kArpDelete}, kProbe, {kArpAdd, kRouteDelete}}),
+             Join({{kRouteAdd, kRouteCheck, kArpDelete}, kProbe, {kArpAdd, kRouteDelete}}),
              Failure::ArpNotStarted},
         Path{"arp_add_not_started_local", false, FailStartOf(L"-s "),
              Join({{kArpDelete}, kProbe, {kArpAdd}}), Failure::ArpNotStarted},
+        // Started, but the table shows nothing made (access denied, an adapter that takes no
+        // static entries): the step fails, and what was made goes again.
+        Path{"route_not_made", true, IgnoreThe(L"ADD "), Trace{kRouteAdd, kRouteCheck, kRouteDelete},
+             Failure::RouteNotMade},
+        Path{"arp_entry_not_made_other_subnet", true, IgnoreThe(L"-s "),
+             Join({{kRouteAdd, kRouteCheck, kArpDelete},
+                   kProbe,
+                   {kArpAdd, kEntryCheck, kArpDelete, kRouteDelete}}),
+             Failure::ArpEntryNotMade},
         // Nothing at all is started after a failed route add.
         Path{"route_add_not_started", true, FailStartOf(L"ADD "), Trace{kRouteAdd},
              Failure::RouteNotStarted},
@@ -148,9 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
                             parameters.rfind(L"DELETE ", 0) != 0;
                  };
              },
-             Join({{kRouteAdd, kArpDelete},
+             Join({{kRouteAdd, kRouteCheck, kArpDelete},
                    kProbe,
-                   {kArpAdd},
+                   {kArpAdd, kEntryCheck},
                    kPrepared,
                    kFirstEcho,
                    {kArpDelete, kRouteDelete},
@@ -178,20 +200,33 @@ TEST_F(Assignment, AFailureSaysWhy) {
     FailStartOf(L"ADD ")(routeFails);
     outcome = Run(routeFails);
     EXPECT_EQ(outcome.detail, L"The specified file was not found.");
+
+    // A program that ran without changing anything: which entry is missing, in its words.
+    fakes::Pc entryRefused;
+    IgnoreThe(L"-s ")(entryRefused);
+    entryRefused.tables.ignoredOutput = L"The ARP entry addition failed: Access is denied.";
+    outcome = Run(entryRefused);
+    EXPECT_EQ(outcome.detail, L"The static ARP entry for 172.16.5.9 (00-50-c2-11-8b-b8) was not "
+                              L"made (arp.exe: The ARP entry addition failed: Access is denied.).");
+    fakes::Pc routeIgnored;
+    IgnoreThe(L"ADD ")(routeIgnored);
+    EXPECT_EQ(Run(routeIgnored).detail, L"The host route to 172.16.5.9 was not made.");
+    EXPECT_TRUE(routeIgnored.tables.hostRoutes.empty());
 }
 
 TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
     std::stop_source source;
     pc.echoes.onEcho = [&] { source.request_stop(); };
     EXPECT_EQ(Run(pc, source.get_token()).failure, Failure::NoAnswer);
-    EXPECT_EQ(pc.trace.Lines(), Join({{L"record 172.16.5.9 route", kRouteAdd, kArpDelete},
-                                      kProbe,
-                                      {kArpAdd},
-                                      kPrepared,
-                                      kFirstEcho,
-                                      {kArpDelete, kRouteDelete},
-                                      kReleased,
-                                      {L"record clear"}}));
+    EXPECT_EQ(pc.trace.Lines(),
+              Join({{L"record 172.16.5.9 route", kRouteAdd, kRouteCheck, kArpDelete},
+                    kProbe,
+                    {kArpAdd, kEntryCheck},
+                    kPrepared,
+                    kFirstEcho,
+                    {kArpDelete, kRouteDelete},
+                    kReleased,
+                    {L"record clear"}}));
 }
 
 TEST_F(Assignment, ARecordLeftByAKilledRunIsUndoneAtStart) {
@@ -233,9 +268,11 @@ TEST_F(Assignment, BindsEveryStepToTheAdapterAndStopsForAnotherHolder) {
          nullptr,
          Failure::None,
          {L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0 IF 5",
-          L"sys arp.exe|-d 172.16.5.9 10.0.0.1", L"icmp load from 10.0.0.1", L"icmp create",
-          L"echo 172.16.5.9 wait 1000", L"icmp close", L"icmp free", L"neighbour 172.16.5.9 on 5",
-          L"sys arp.exe|-s 172.16.5.9 00-50-c2-11-8b-b8 10.0.0.1", L"icmp load from 10.0.0.1",
+          L"has route 172.16.5.9 on 5", L"sys arp.exe|-d 172.16.5.9 10.0.0.1",
+          L"icmp load from 10.0.0.1", L"icmp create", L"echo 172.16.5.9 wait 1000", L"icmp close",
+          L"icmp free", L"neighbour 172.16.5.9 on 5",
+          L"sys arp.exe|-s 172.16.5.9 00-50-c2-11-8b-b8 10.0.0.1",
+          L"has entry 172.16.5.9 00-50-c2-11-8b-b8 on 5", L"icmp load from 10.0.0.1",
           L"icmp create", L"echo 172.16.5.9", L"sys arp.exe|-d 172.16.5.9 10.0.0.1", kRouteDelete,
           L"icmp close", L"icmp free"}},
         // Re-addressing the same unit: its own MAC answers (in whatever case).
@@ -244,9 +281,9 @@ TEST_F(Assignment, BindsEveryStepToTheAdapterAndStopsForAnotherHolder) {
          L"02-aa-bb-cc-dd-ee",
          Failure::AddressInUse,
          {L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0 IF 5",
-          L"sys arp.exe|-d 172.16.5.9 10.0.0.1", L"icmp load from 10.0.0.1", L"icmp create",
-          L"echo 172.16.5.9 wait 1000", L"icmp close", L"icmp free", L"neighbour 172.16.5.9 on 5",
-          kRouteDelete}},
+          L"has route 172.16.5.9 on 5", L"sys arp.exe|-d 172.16.5.9 10.0.0.1",
+          L"icmp load from 10.0.0.1", L"icmp create", L"echo 172.16.5.9 wait 1000", L"icmp close",
+          L"icmp free", L"neighbour 172.16.5.9 on 5", kRouteDelete}},
     };
     for (const auto& c : cases) {
         fakes::Pc each;

@@ -105,6 +105,15 @@ TEST(UnitList, RefusesTheWholeFileAtTheFirstBadLine) {
          L"serial 1234 is already on line 1"},
         {good + "\n1235,10.0.0.5,255.255.255.0,0.0.0.0\n", 3, AddressFault::None,
          L"address 10.0.0.5 is already on line 1"},
+        // A first line is a header only by its column names: any other is a unit.
+        {"abc1,10.0.0.5,255.255.255.0,0.0.0.0\n" + good, 1, AddressFault::None,
+         L"serial \"abc1\" is not 4 or 5 digits"},
+        // Bounded: no file of commas can take all memory.
+        {std::string(5 * 1024 * 1024, ','), 0, AddressFault::None,
+         L"the file is too large for a list of units"},
+        {good + std::string(5000, ','), 2, AddressFault::None, L"the line is too long for a unit"},
+        {good + "1235" + std::string(100, ',') + "x\n", 2, AddressFault::None,
+         L"far more fields than a unit has"},
     };
     for (const auto& c : cases) {
         const ListReading reading = ReadUnitList(c.bytes, kOwn);

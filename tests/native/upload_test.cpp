@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/address_check.h"
 #include "core/command.h"
+#include "core/commissioning.h"
 #include "core/firewall.h"
 #include "core/log.h"
 #include "core/ticks.h"
@@ -261,6 +263,104 @@ TEST(Upload, WithTheLogOnTheClientsOutputIsLogged) {
     RunUpload(pc.Upload(), {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"C:\\a", 0},
               nullptr);
     EXPECT_EQ(pc.store.LogBytes(), "tftp: sent 3 blocks\r\ntftp: Error: refused\r\n");
+}
+
+} // namespace
+
+namespace {
+
+const UploadRequest kFirmware{Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"),
+                              LR"(C:\fw\unit.bin)", 30000};
+
+// The record tells what happened: the line is written once the outcome is final, and an
+// upload cut short says so, whether the client was still sending or the unit writing.
+TEST(Upload, TheRecordLineWaitsForTheFinalOutcome) {
+    const struct {
+        const char* name;
+        bool clientEnds;
+        bool stopWhenAnswered;
+        bool waited;
+        Failure failure;
+        const char* reason;
+    } cases[] = {
+        {"written", true, false, true, Failure::None, ",SUCCESS,,"},
+        {"closed while the unit wrote", true, false, false, Failure::Interrupted,
+         ",FAILED,Interrupted before the unit had written the image.,"},
+        {"closed while it was sent", false, true, false, Failure::Interrupted,
+         ",FAILED,Interrupted while the image was being sent.,"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::Pc pc;
+        pc.echoes.replies = {EchoReply{true, 0}};
+        pc.store.userFiles[kFirmware.path] = "image";
+        if (!c.clientEnds) {
+            pc.client.exitCode.reset();
+        }
+        std::stop_source stop;
+        const SentImage sent = SendImage(
+            pc.Upload(), pc.store, kFirmware,
+            [&] {
+                if (c.stopWhenAnswered) {
+                    stop.request_stop();
+                }
+            },
+            stop.get_token());
+        EXPECT_EQ(pc.store.File(kRecordFile), ""); // not yet
+        EXPECT_EQ(pc.trace.Last(), c.clientEnds
+                                       ? LR"(start C:\work\tftp.exe|-i 10.0.0.5 PUT C:\fw\unit.bin)"
+                                       : L"client ended");
+        const Done done = RecordUpload(pc.record, sent, c.waited);
+        EXPECT_EQ(done.outcome.failure, c.failure);
+        const std::string record = pc.store.File(kRecordFile);
+        EXPECT_NE(record.find(c.reason), std::string::npos) << record;
+        EXPECT_NE(record.find(",unit.bin,5,"), std::string::npos)
+            << record; // size from the held file
+    }
+}
+
+TEST(Upload, AnImageThatCannotBeHeldIsNotSent) {
+    fakes::Pc pc;
+    pc.echoes.replies = {EchoReply{true, 0}};
+    const SentImage sent = SendImage(pc.Upload(), pc.store, kFirmware, nullptr);
+    EXPECT_EQ(sent.outcome.failure, Failure::ImageUnreadable);
+    EXPECT_EQ(sent.outcome.detail, LR"(The image C:\fw\unit.bin cannot be read: )"
+                                   L"The system cannot find the file specified");
+    EXPECT_EQ(pc.trace.Lines(), std::vector<std::wstring>{}); // no ping, no client
+}
+
+// A firewall that ignores the PC's own rules (a domain's policy, "block all incoming"):
+// a rule that was made does not make an upload that never heard from the server plain.
+TEST(Upload, AFirewallThatIgnoresLocalRulesGetsTheHint) {
+    for (const RulesHeeded heeded : {RulesHeeded::Yes, RulesHeeded::No, RulesHeeded::Unknown}) {
+        fakes::Pc pc;
+        pc.firewall.heedsLocalRules = heeded;
+        pc.echoes.replies = {EchoReply{true, 0}};
+        pc.client.exitCode = 1ul;
+        pc.client.lastLine = L"Timeout: no answer from host";
+        const Outcome outcome = RunUpload(pc.Upload(), kFirmware, nullptr);
+        EXPECT_EQ(outcome.detail.find(L"A firewall may be blocking") != std::wstring::npos,
+                  heeded == RulesHeeded::No);
+    }
+}
+
+TEST(Upload, TheAddressOfAnUploadIsCheckedAsTheAddressPagesIs) {
+    const std::vector<IPv4Address> own{Addr("10.0.0.20"), Addr("127.0.0.1")};
+    const struct {
+        const char *address, *netmask;
+        AddressFault fault;
+    } cases[] = {
+        {"10.0.0.5", "255.255.255.0", AddressFault::None},
+        {"10.0.0.255", "255.255.255.0", AddressFault::IpIsBroadcastAddress},
+        {"10.0.0.0", "255.255.255.0", AddressFault::IpIsNetworkAddress},
+        {"10.0.0.255", "0.0.0.0", AddressFault::None}, // the unit's netmask is not known
+        {"127.0.0.5", "255.0.0.0", AddressFault::IpLoopback},
+        {"224.0.0.1", "255.255.255.0", AddressFault::IpNotUnicast},
+        {"10.0.0.20", "255.255.255.0", AddressFault::IpOwn},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckUnitAddress(Addr(c.address), Addr(c.netmask), own), c.fault) << c.address;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "tests/support.h"
+#include "win32/win32.h"
 
 namespace {
 
@@ -67,12 +68,60 @@ TEST(Image, DescribedAcrossReadBlocks) {
     const std::filesystem::path image = dir.path() / "million a.bin";
     std::ofstream(image, std::ios::binary) << std::string(1000000, 'a');
     Win32DataStore store;
-    const std::optional<FileFacts> facts = store.DescribeFile(image.wstring());
-    ASSERT_TRUE(facts);
-    EXPECT_EQ(facts->size, 1000000u);
-    EXPECT_EQ(facts->sha256, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-    EXPECT_FALSE(store.DescribeFile((dir.path() / "missing.bin").wstring()));
-    EXPECT_FALSE(store.DescribeFile(dir.path().wstring()));
+    const ImageOpening opened = store.OpenImage(image.wstring());
+    ASSERT_TRUE(opened.held);
+    EXPECT_EQ(opened.facts.size, 1000000u);
+    EXPECT_EQ(opened.facts.sha256,
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_FALSE(store.OpenImage((dir.path() / "missing.bin").wstring()).held);
+    EXPECT_FALSE(store.OpenImage(dir.path().wstring()).held);
+}
+
+// While it is sent, the image can be read (by the client) but not changed, replaced or
+// removed; afterwards it can.
+TEST(Image, HeldAgainstChangesWhileSent) {
+    const ScopedTempDir dir;
+    const std::filesystem::path path = dir.path() / "unit.bin";
+    std::ofstream(path, std::ios::binary) << "image";
+    const std::wstring image = path.wstring();
+    Win32DataStore store;
+    ImageOpening opened = store.OpenImage(image);
+    ASSERT_TRUE(opened.held);
+    const auto opens = [&](DWORD access, DWORD share) {
+        return static_cast<bool>(OwnFile(
+            ::CreateFileW(image.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)));
+    };
+    EXPECT_TRUE(opens(GENERIC_READ, FILE_SHARE_READ));
+    EXPECT_FALSE(opens(GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    EXPECT_FALSE(::DeleteFileW(image.c_str()));
+    opened.held.reset();
+    EXPECT_TRUE(opens(GENERIC_WRITE, FILE_SHARE_READ));
+}
+
+} // namespace
+
+namespace {
+
+// A spreadsheet holding a file open (reading it, letting others only read): appending
+// fails, and the file's lines can still be taken aside and removed.
+TEST(VarnoksFiles, AFileHeldOpenRefusesAppendsAndTakingIsOneStep) {
+    Win32DataStore store;
+    const std::wstring name = L"test-held-file.csv";
+    store.Remove(name);
+    std::wstring failure;
+    ASSERT_TRUE(store.Append(name, "h\r\n", "a\r\n", failure));
+    {
+        const UniqueHandle spreadsheet =
+            OwnFile(::CreateFileW(store.PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(spreadsheet);
+        EXPECT_FALSE(store.Append(name, "h\r\n", "b\r\n", failure));
+        EXPECT_FALSE(failure.empty());
+    }
+    EXPECT_EQ(store.Take(name), "h\r\na\r\n");
+    EXPECT_FALSE(store.Exists(name));
+    EXPECT_FALSE(store.Take(name));  // taken once only
+    EXPECT_TRUE(store.Remove(name)); // gone already: fine
 }
 
 } // namespace

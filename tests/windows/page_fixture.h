@@ -39,9 +39,7 @@ public:
     std::optional<std::string> ReadFile(const std::wstring& path) override {
         return disk_.ReadFile(path);
     }
-    std::optional<FileFacts> DescribeFile(const std::wstring& path) override {
-        return disk_.DescribeFile(path);
-    }
+    ImageOpening OpenImage(const std::wstring& path) override { return disk_.OpenImage(path); }
 
 private:
     Win32DataStore disk_;

@@ -188,14 +188,14 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
     Click(IDC_APPLY);
     PumpUntil([&] { return !page_->Working(); });
 
-    EXPECT_EQ(
-        pc.trace.Lines(),
-        (Trace{L"record 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
-               L"icmp load from 10.0.0.20", L"icmp create", L"echo 10.0.0.5 wait 1000",
-               L"icmp close", L"icmp free", L"neighbour 10.0.0.5 on 4",
-               L"sys arp.exe|-s 10.0.0.5 00-50-c2-11-8c-a2 10.0.0.20", L"icmp load from 10.0.0.20",
-               L"icmp create", L"echo 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
-               L"icmp close", L"icmp free", L"record clear", L"msg 108"}));
+    EXPECT_EQ(pc.trace.Lines(),
+              (Trace{L"record 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
+                     L"icmp load from 10.0.0.20", L"icmp create", L"echo 10.0.0.5 wait 1000",
+                     L"icmp close", L"icmp free", L"neighbour 10.0.0.5 on 4",
+                     L"sys arp.exe|-s 10.0.0.5 00-50-c2-11-8c-a2 10.0.0.20",
+                     L"has entry 10.0.0.5 00-50-c2-11-8c-a2 on 4", L"icmp load from 10.0.0.20",
+                     L"icmp create", L"echo 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
+                     L"icmp close", L"icmp free", L"record clear", L"msg 108"}));
     EXPECT_EQ(TextOf(Item(IDC_ADAPTER)), L"Adapter: Ethernet (10.0.0.20)");
     EXPECT_TRUE(mainThreadFree); // the window's thread answered while the echo was out
     EXPECT_EQ(TextOf(Item(IDC_SERIAL)), L"1234");
@@ -269,9 +269,10 @@ TEST_F(AddressPage, AsksWhichAdapterLeadsToTheUnitAndRemembersTheAnswer) {
             EXPECT_EQ(trace, Trace{}); // cancelled: nothing runs
             continue;
         }
-        ASSERT_GE(trace.size(), 3u);
+        ASSERT_GE(trace.size(), 4u);
         EXPECT_EQ(trace[1], L"sys route.exe|ADD 10.88.0.50 MASK 255.255.255.255 0.0.0.0 IF 5");
-        EXPECT_EQ(trace[2], L"sys arp.exe|-d 10.88.0.50 10.77.0.1");
+        EXPECT_EQ(trace[2], L"has route 10.88.0.50 on 5"); // read back
+        EXPECT_EQ(trace[3], L"sys arp.exe|-d 10.88.0.50 10.77.0.1");
         EXPECT_EQ(trace.back(), L"msg 108");
         EXPECT_EQ(GetValue(L"Adapter", L"Chosen").bytes, WideBytes(L"{e}"));
         EXPECT_EQ(TextOf(Item(IDC_ADAPTER)), L"Adapter: Ethernet (10.77.0.1), host route");
@@ -586,7 +587,7 @@ class BrowserStartingDesktop : public Desktop {
 public:
     explicit BrowserStartingDesktop(Log& log) : log_(log) {}
     ProgramRun ShellOpen(const std::wstring&, const std::wstring&) override {
-        return {false, L"no association"};
+        return {false, L"no association", L""};
     }
     ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override {
         return StartProgramByPath(program, arguments, log_);

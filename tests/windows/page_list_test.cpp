@@ -206,3 +206,31 @@ TEST_F(ListPage, ExportCopiesTheRecord) {
 }
 
 } // namespace
+
+namespace {
+
+// A spreadsheet holding units.csv open: the newest state waits beside it, the technician
+// is told once, and it takes the list's place as soon as it can (here: at the next start).
+TEST_F(ListPage, AListThatCannotBeKeptWaitsBesideIt) {
+    PageList& page = OpenPage();
+    pc.store.heldOpen = {kListFile};
+    ASSERT_TRUE(page.Fill({1000, Addr("10.0.0.101"), 2, Addr("255.255.255.0"), Addr("0.0.0.0")}));
+    ASSERT_TRUE(page.Fill({2000, Addr("10.0.0.111"), 3, Addr("255.255.255.0"), Addr("0.0.0.0")}));
+    const Trace trace = pc.trace.Lines();
+    EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
+                            [](const std::wstring& line) {
+                                return line.find(L"cannot be kept") != std::wstring::npos;
+                            }),
+              1);
+    EXPECT_EQ(ReadListFile(pc.store.File(kPendingListFile)).size(), 3u);
+
+    pc.store.heldOpen.clear();
+    TearDown();
+    PageList& again = OpenPage();
+    ASSERT_EQ(again.Units().size(), 3u); // the newest state
+    EXPECT_EQ(again.Units()[0].row.serial, 2000u);
+    EXPECT_EQ(ReadListFile(pc.store.File(kListFile)).size(), 3u);
+    EXPECT_EQ(pc.store.files.count(kPendingListFile), 0u);
+}
+
+} // namespace

@@ -8,6 +8,7 @@
 #include "core/arp.h"
 #include "core/log.h"
 #include "tests/support.h"
+#include "win32/console.h"
 #include "win32/data_store.h"
 #include "win32/launcher.h"
 #include "win32/registry_settings.h"
@@ -53,40 +54,85 @@ TEST_F(SystemPrograms, AMissingSystemProgramIsNotStartedAndLogged) {
 
 TEST_F(SystemPrograms, EachRunIsAwaitedBeforeTheNextStep) {
     const std::wstring marker = (dir.path() / "finished").wstring();
-    EXPECT_GT(StartAndWait(HelperProgram().wstring(), L"--sleep 300 --touch " + marker, 10000), 32);
+    EXPECT_TRUE(RunAwaited(HelperProgram().wstring(), L"--sleep 300 --touch " + marker, 10000, off)
+                    .started);
     EXPECT_TRUE(std::filesystem::exists(marker)); // it had ended when the call returned
 }
 
 TEST_F(SystemPrograms, TheWaitEndsAfterItsLimit) {
     const std::wstring marker = (dir.path() / "late").wstring();
     const auto start = Clock::now();
-    EXPECT_GT(StartAndWait(HelperProgram().wstring(), L"--sleep 4000 --touch " + marker, 200), 32);
+    EXPECT_TRUE(
+        RunAwaited(HelperProgram().wstring(), L"--sleep 4000 --touch " + marker, 200, off).started);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
 TEST_F(SystemPrograms, TheStartCountsEvenWhenTheProgramFails) {
-    EXPECT_GT(StartAndWait(HelperProgram().wstring(), L"--exit 1", 10000), 32);
+    const ProgramRun run = RunAwaited(HelperProgram().wstring(),
+                                      L"--say \"The entry was refused.\" --exit 1", 10000, off);
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.output, L"The entry was refused."); // for the reason when nothing changed
 }
 
 TEST_F(SystemPrograms, TheClientsExitCodeAndLastLineAreKept) {
-    ClientStart start = StartCapturedProgram(HelperProgram().wstring(),
-                                             L"--say \"Error code 2: refused\" --exit 3", off);
+    ClientStart start = StartCapturedProgram(
+        HelperProgram().wstring(), L"--say \"Error code 2: refused\" --exit 3", off, false);
     ASSERT_TRUE(start.client);
     const std::optional<ClientEnd> end = start.client->Await(10000);
     ASSERT_TRUE(end);
     EXPECT_EQ(end->exitCode, 3u);
     EXPECT_EQ(end->lastLine, L"Error code 2: refused");
 
-    start = StartCapturedProgram(HelperProgram().wstring(), L"--sleep 20000", off);
+    start = StartCapturedProgram(HelperProgram().wstring(), L"--sleep 20000", off, false);
     ASSERT_TRUE(start.client);
     EXPECT_FALSE(start.client->Await(100));
     start.client->End();
     EXPECT_TRUE(start.client->Await(5000));
 
-    start = StartCapturedProgram((dir.path() / "missing.exe").wstring(), L"", off);
+    start = StartCapturedProgram((dir.path() / "missing.exe").wstring(), L"", off, false);
     EXPECT_FALSE(start.client);
     EXPECT_EQ(start.failure, L"The specified file was not found.");
+}
+
+// A client started to end with Varnok goes when its owner lets go of it (or Varnok ends):
+// it never outlives the program. Another program started the same way without it runs on.
+TEST_F(SystemPrograms, AClientTiedToVarnokEndsWithIt) {
+    for (const bool tied : {true, false}) {
+        SCOPED_TRACE(tied);
+        const std::wstring marker = (dir.path() / (tied ? "tied" : "free")).wstring();
+        ClientStart start = StartCapturedProgram(
+            HelperProgram().wstring(), L"--sleep 800 --touch \"" + marker + L"\"", off, tied);
+        ASSERT_TRUE(start.client);
+        start.client.reset();
+        ::Sleep(1800);
+        EXPECT_EQ(std::filesystem::exists(marker), !tied);
+    }
+}
+
+// Windows ends the process as soon as a closing console's handler returns: it first asks
+// the work to stop and waits for its clean-up. Ctrl+C only asks.
+TEST(ConsoleControl, AClosingConsoleWaitsForTheCleanUp) {
+    Console console;
+    std::atomic<bool> returned{false};
+    std::thread handler([&] {
+        console.HandleControl(CTRL_CLOSE_EVENT);
+        returned = true;
+    });
+    while (!console.Interruption().stop_requested()) {
+        std::this_thread::yield();
+    }
+    ::Sleep(200);
+    EXPECT_FALSE(returned); // the work is still cleaning up
+    console.Finished();
+    handler.join();
+    EXPECT_TRUE(returned);
+
+    Console pressed;
+    const auto start = Clock::now();
+    EXPECT_TRUE(pressed.HandleControl(CTRL_C_EVENT));
+    EXPECT_TRUE(pressed.Interruption().stop_requested());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 TEST(PendingChangeRecord, SurvivesInTheSettingsUntilCleared) {

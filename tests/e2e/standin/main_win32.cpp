@@ -7,8 +7,8 @@
 //   VARNOK_E2E_RECORDS      file that gets one line per start: "arp -s 10.77.0.50 00-50-..."
 //   VARNOK_E2E_INTERFACE    the PC's side of the segment, for commands that name no interface
 //   VARNOK_E2E_LINKS        "10.77.0.1=pc0 5=pc0 ...": the links commands name by address or index
-//   VARNOK_E2E_IGNORE       "arp -s" or similar: record such a start but change nothing,
-//                           to show that the scenarios notice a missing step
+//   VARNOK_E2E_IGNORE       "arp -s" or similar: record such a start but change nothing
+//                           (saying so on its output), to show that Varnok notices
 #include <windows.h>
 
 #include <cstdio>
@@ -122,6 +122,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::string ignore = Environment("VARNOK_E2E_IGNORE");
     if (!ignore.empty() && line.rfind(ignore, 0) == 0) {
+        // As the system's own programs say it when they change nothing, on their output.
+        std::printf("The %s change was refused.\n", tool.c_str());
         return 0;
     }
     return RunIp(*command, records.empty() ? "/tmp/varnok-standin" : records);
