@@ -24,6 +24,7 @@
 #include "win32/registry_settings.h"
 #include "win32/roles.h"
 #include "win32/single_instance.h"
+#include "win32/system_library.h"
 #include "win32/win32.h"
 
 namespace {
@@ -80,7 +81,7 @@ private:
     Win32Clock clock_;
     Win32Client client_{log_};
     WindowsFirewall firewall_;
-    SettingsChangeRecord changes_{settings_};
+    MachineChangeRecord changes_{L"Strandel", settings_};
     NamedTablesLock lock_;
     Win32Desktop desktop_{log_};
     CommissioningRecord record_{store_, log_};
@@ -101,8 +102,14 @@ int RunWindow(Services& services) {
     if (!instance.First() && !instance.TakeOverOrShow(L"Varnok 2.6")) {
         return 0;
     }
+    // The common controls' version 6 (the manifest names it), loaded at run time.
+    const SystemLibrary commonControls(L"comctl32.dll");
+    const auto initialise =
+        commonControls.Find<decltype(&::InitCommonControlsEx)>("InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
-    ::InitCommonControlsEx(&controls);
+    if (initialise) {
+        initialise(&controls);
+    }
     Win32Notices notices(services.log);
     const SocketsSession sockets;
     if (!sockets.ok()) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <stop_token>
+#include <utility>
 #include <vector>
 
 #include "app/wording.h"
@@ -55,8 +56,15 @@ int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& co
             console.Error(*done.recordFailure);
         }
     };
+    AssignmentRoles roles = services.Assignment();
+    bool told = false;
+    roles.waitingForTables = [&console, &told] {
+        if (!std::exchange(told, true)) {
+            console.Error(L"Waiting for another Varnok to finish with the PC's tables...");
+        }
+    };
     const std::size_t succeeded =
-        RunList(services.Assignment(), services.record, plan.jobs, events, console.Interruption());
+        RunList(roles, services.record, plan.jobs, events, console.Interruption());
     for (const DeferredUnit& unit : plan.deferred) {
         console.Out(UnitLine(rows[unit.index], false,
                              L"It shares its MAC with serial " +

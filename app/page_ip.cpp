@@ -38,12 +38,46 @@ BOOL PageIP::OnInitDialog() {
     values_ = KeptAddressPageValues(services_.settings);
     values_.serial = std::max(values_.serial, kLowestSerial);
     ShowValues();
-    // An entry a previous run may have left for the stored address goes now.
-    Arp(services_.tables, values_.ip, L"").Delete();
     ShowAdapterLine();
     applyButton_.Enable(true);
     showButton_.Enable(true);
+    RemoveStoredEntry();
     return TRUE;
+}
+
+void PageIP::RemoveStoredEntry() {
+    // An entry a previous run may have left for the stored address goes now: off the
+    // window's thread, and under the tables' lock like every other change.
+    SetBusy(Busy::Whole);
+    StartWork(
+        [this, stored = values_.ip](std::stop_token stop) {
+            const TablesLock::Acquisition lock =
+                services_.lock.Acquire(stop, [this] { Post([this] { ShowWaiting(); }); });
+            if (lock.held) {
+                Arp(services_.tables, stored, L"").Delete();
+            }
+        },
+        [this] {
+            EndWaiting();
+            SetBusy(Busy::No);
+        });
+}
+
+void PageIP::ShowWaiting() {
+    if (!lineBeforeWaiting_) {
+        wchar_t line[256] = {};
+        ::GetDlgItemTextW(hwnd(), IDC_ADAPTER, line, 256);
+        lineBeforeWaiting_ = line;
+    }
+    ::SetDlgItemTextW(hwnd(), IDC_ADAPTER,
+                      L"Waiting for another Varnok to finish with the PC's tables...");
+}
+
+void PageIP::EndWaiting() {
+    if (lineBeforeWaiting_) {
+        ::SetDlgItemTextW(hwnd(), IDC_ADAPTER, lineBeforeWaiting_->c_str());
+        lineBeforeWaiting_.reset();
+    }
 }
 
 INT_PTR PageIP::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
@@ -168,7 +202,9 @@ void PageIP::OnApply() {
     auto outcome = std::make_shared<Outcome>();
     StartWork(
         [this, unit, outcome](std::stop_token stop) {
-            const Done done = AssignAndRecord(services_.Assignment(), services_.record, unit, stop);
+            AssignmentRoles roles = services_.Assignment();
+            roles.waitingForTables = [this] { Post([this] { ShowWaiting(); }); };
+            const Done done = AssignAndRecord(roles, services_.record, unit, stop);
             NoteRecordFailure(done.recordFailure);
             *outcome = done.outcome;
         },
@@ -176,6 +212,7 @@ void PageIP::OnApply() {
 }
 
 void PageIP::OnWorkDone(const Outcome& outcome) {
+    EndWaiting();
     if (!Stopping()) {
         ShowAssignmentOutcome(notices_, outcome);
     }
@@ -187,7 +224,11 @@ void PageIP::OnWorkDone(const Outcome& outcome) {
 void PageIP::OnShow() {
     TypedSerial(); // a serial that reads as no number is reported, and Show goes on
     values_.ip = ipControl_.GetAddress();
-    OpenWebPage(services_.desktop, values_.ip);
+    if (!OpenWebPage(services_.desktop, values_.ip)) {
+        notices_.Message(L"The unit's web page could not be opened for you. Open it in your "
+                         L"browser: " +
+                         WebAddress(values_.ip));
+    }
 }
 
 void PageIP::SetupToolTips() {

@@ -48,6 +48,10 @@ private:
     // nothing when the question was cancelled.
     std::optional<UnitPath> ChoosePath(const IPv4Address& ip);
     void OnWorkDone(const Outcome& outcome);
+    void RemoveStoredEntry();
+    // In the adapter's line: the sequence waits for another Varnok's; and its end.
+    void ShowWaiting();
+    void EndWaiting();
 
     KeptUnitValues values_;
     Edit serialEdit_;
@@ -58,4 +62,5 @@ private:
     Button applyButton_;
     Button showButton_;
     ToolTip toolTips_;
+    std::optional<std::wstring> lineBeforeWaiting_;
 };

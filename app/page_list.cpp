@@ -269,6 +269,17 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     EnableControls(false);
     StartWork(
         [this, jobs = plan->jobs](std::stop_token stop) {
+            AssignmentRoles roles = services_.Assignment();
+            roles.waitingForTables = [this, jobs] {
+                Post([this, jobs] {
+                    for (const ListJob& job : jobs) {
+                        if (units_[job.index].state != UnitState::Running) {
+                            list_.SetCell(static_cast<int>(job.index), kStatus,
+                                          L"waits for another Varnok");
+                        }
+                    }
+                });
+            };
             ListEvents events;
             events.started = [this](std::size_t index) {
                 Post([this, index] { OnUnitStarted(index); });
@@ -278,7 +289,7 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
                 Post([this, index, done] { OnUnitFinished(index, done); });
             };
             events.stopAfterUnit = [this] { return stopAfterUnit_.load(); };
-            RunList(services_.Assignment(), services_.record, jobs, events, stop);
+            RunList(roles, services_.record, jobs, events, stop);
         },
         [this, deferred = plan->deferred] { OnRunDone(deferred); });
 }

@@ -68,23 +68,21 @@ bool IsFullPath(const std::wstring& path) {
     return drive || unc;
 }
 
-void OpenWebPage(Desktop& desktop, const IPv4Address& address) {
+bool OpenWebPage(Desktop& desktop, const IPv4Address& address) {
     const std::wstring webAddress = WebAddress(address);
-    // The shell opens it as the desktop's user where it can: a browser must not inherit
+    // The desktop's shell opens it as the desktop's user: a browser must not inherit
     // Varnok's administrator rights.
     if (desktop.ShellOpen(webAddress, L"").started) {
-        return;
+        return true;
     }
-    // Web addresses have no association of their own here: the browser registered for
-    // ".htm" pages is started by its path with the address, never with its whole command
-    // handed to the shell as a document's name.
+    // The machine's browser for ".htm" pages is started by its path with the address,
+    // never with its whole command handed to the shell as a document's name, and only from
+    // a folder no standard user can change.
     const std::optional<std::wstring> htmClass = desktop.ClassDefault(L".htm");
     const std::optional<std::wstring> openCommand =
         htmClass ? desktop.ClassDefault(*htmClass + L"\\shell\\open\\command") : std::nullopt;
-    if (!openCommand) {
-        return;
-    }
-    if (const std::optional<BrowserStart> browser = BrowserStartFor(*openCommand, webAddress)) {
-        desktop.StartProgram(browser->program, browser->arguments);
-    }
+    const std::optional<BrowserStart> browser =
+        openCommand ? BrowserStartFor(*openCommand, webAddress) : std::nullopt;
+    return browser && desktop.IsProtectedProgram(browser->program) &&
+           desktop.StartProgram(browser->program, browser->arguments).started;
 }

@@ -1,5 +1,5 @@
-// What "Show" opens: the unit's web address, and, when the shell cannot open that, the
-// browser named by the ".htm" class's open command, started with the address.
+// What "Show" opens: the unit's web address, through the desktop's shell, and when that
+// cannot be done, the machine's browser for ".htm" pages started with the address.
 #pragma once
 
 #include <optional>
@@ -28,6 +28,8 @@ std::optional<BrowserStart> BrowserStartFor(const std::wstring& openCommand,
 // A path that does not depend on the current folder or drive: "C:\..." or "\\server\...".
 bool IsFullPath(const std::wstring& path);
 
-// Opens the unit's web page: through the shell (as the desktop's user where it can), else
-// with the browser the ".htm" class's open command names, started by its path.
-void OpenWebPage(Desktop& desktop, const IPv4Address& address);
+// Opens the unit's web page: through the desktop's shell, as the desktop's user; else with
+// the browser the machine's ".htm" class names, when its program lies in a folder only
+// administrators can change. False when neither could be done: the caller shows the
+// address, to be opened by hand.
+bool OpenWebPage(Desktop& desktop, const IPv4Address& address);

@@ -1,9 +1,10 @@
-// The record of a change to the PC's tables that is under way, kept where a crash cannot
-// lose it, so that the next start can undo what a run killed halfway left behind.
-// Windows keeps it in the settings store (win32/roles.h).
+// The record of the changes to the PC's tables that are under way, kept where a crash
+// cannot lose it and only administrators can write, so that the next start can undo what
+// a run killed halfway left behind, and nothing else. Windows keeps it under HKEY_LOCAL_
+// MACHINE (win32/roles.h).
 #pragma once
 
-#include <optional>
+#include <vector>
 
 #include "core/address.h"
 
@@ -16,7 +17,10 @@ struct PendingChange {
 class ChangeRecord {
 public:
     virtual ~ChangeRecord() = default;
-    virtual void Write(const PendingChange& change) = 0;
-    virtual std::optional<PendingChange> Read() = 0;
-    virtual void Clear() = 0;
+    // Before the tables change: the entry (and route) for `change.address` may be left.
+    virtual void Add(const PendingChange& change) = 0;
+    // Once its clean-up is done.
+    virtual void Remove(const IPv4Address& address) = 0;
+    // Every change on record.
+    virtual std::vector<PendingChange> All() = 0;
 };

@@ -25,6 +25,7 @@ std::wstring OutcomeReason(const Outcome& outcome) {
     case Failure::ImageUnreadable:
     case Failure::Interrupted:
     case Failure::InternalError:
+    case Failure::TablesUnavailable:
         return outcome.detail;
     case Failure::EchoLibraryMissing:
         return L"Failed to load ICMP.DLL";

@@ -24,9 +24,13 @@ struct Holder {
 // Who holds each address, asked together: every older entry removed, then one plain echo
 // to each address at once, then the neighbour table read. Addresses reached through a
 // host route are not asked here (their own run asks). Holds the tables' lock.
-std::vector<Holder> AddressHolders(const AssignmentRoles& roles, const std::vector<ListJob>& jobs) {
+std::vector<Holder> AddressHolders(const AssignmentRoles& roles, const std::vector<ListJob>& jobs,
+                                   const std::function<bool()>& stopped, std::stop_token closing) {
     std::vector<Holder> holders(jobs.size());
-    const std::unique_ptr<TablesLock::Held> lock = roles.lock.Acquire();
+    const TablesLock::Acquisition lock = roles.lock.Acquire(closing, roles.waitingForTables);
+    if (!lock.held) {
+        return holders; // not asked: each unit's run asks, and meets the lock itself
+    }
     for (const ListJob& job : jobs) {
         if (AskedTogether(job.unit.path)) {
             Arp(roles.tables, job.unit.address, L"", job.unit.path.source).Delete();
@@ -36,7 +40,7 @@ std::vector<Holder> AddressHolders(const AssignmentRoles& roles, const std::vect
     // would take twenty times as long. A long list is asked in groups, not with a thread
     // for each of a thousand units.
     constexpr std::size_t kAskedAtOnce = 32;
-    for (std::size_t first = 0; first < jobs.size(); first += kAskedAtOnce) {
+    for (std::size_t first = 0; first < jobs.size() && !stopped(); first += kAskedAtOnce) {
         std::vector<std::jthread> askers;
         for (std::size_t i = first; i < jobs.size() && i < first + kAskedAtOnce; ++i) {
             const Assignment& unit = jobs[i].unit;
@@ -110,10 +114,13 @@ UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size
 std::size_t RunList(const AssignmentRoles& roles, CommissioningRecord& record,
                     const std::vector<ListJob>& jobs, const ListEvents& events,
                     std::stop_token closing) {
-    const std::vector<Holder> holders = AddressHolders(roles, jobs);
+    const auto stopped = [&] {
+        return closing.stop_requested() || (events.stopAfterUnit && events.stopAfterUnit());
+    };
+    const std::vector<Holder> holders = AddressHolders(roles, jobs, stopped, closing);
     std::size_t succeeded = 0;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (closing.stop_requested() || (events.stopAfterUnit && events.stopAfterUnit())) {
+        if (stopped()) {
             break;
         }
         if (events.started) {

@@ -2,6 +2,8 @@
 #include "core/mac_rule.h"
 
 #include <cwchar>
+#include <cwctype>
+#include <string_view>
 
 std::optional<std::wstring> MacOfSerial(std::uint32_t serial) {
     if (serial < kLowestSerial) {
@@ -15,4 +17,22 @@ std::optional<std::wstring> MacOfSerial(std::uint32_t serial) {
                   static_cast<wint_t>(hex[0]), static_cast<wint_t>(hex[1]),
                   static_cast<wint_t>(hex[2]));
     return std::wstring(mac);
+}
+
+bool IsUnitMac(const std::wstring& mac) {
+    constexpr std::wstring_view kBlock = L"00:50:c2:11:8"; // then "x:xx"
+    if (mac.size() != 17) {
+        return false;
+    }
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        const wchar_t c = mac[i] == L'-' ? L':' : static_cast<wchar_t>(std::towlower(mac[i]));
+        if (i < kBlock.size()) {
+            if (c != kBlock[i]) {
+                return false;
+            }
+        } else if (i % 3 == 2 ? c != L':' : !std::iswxdigit(c)) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -12,3 +12,6 @@ constexpr std::uint32_t kLowestSerial = 1000;
 // than three hex digits and only the leading three count, so neighbouring serials share
 // a MAC (16 of them from 2096, 256 from 63536): the units are built that way.
 std::optional<std::wstring> MacOfSerial(std::uint32_t serial);
+
+// A MAC that the rule gives some serial: 00:50:c2:11:8x:xx, with ':' or '-', any case.
+bool IsUnitMac(const std::wstring& mac);

@@ -21,6 +21,7 @@ enum class Failure {
     ImageUnreadable,    // the image could not be opened and read; detail: why
     Interrupted,        // the program was closed or Ctrl+C pressed; detail: what was cut short
     InternalError,      // the work ended with an error of Varnok's own; detail: which
+    TablesUnavailable,  // the lock on the PC's tables was not had; detail: why (nothing done)
 };
 
 struct Outcome {

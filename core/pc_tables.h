@@ -36,6 +36,10 @@ public:
     // adapter with `interfaceIndex` (0: any)...
     virtual bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
                                 unsigned long interfaceIndex) = 0;
-    // ...and the route table a route to `address` alone (a /32) on that adapter (0: any).
+    // ...and the route table a route to `address` alone (a /32) on the link, through no
+    // gateway, on that adapter (0: any): the kind Varnok makes.
     virtual bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) = 0;
+    // The MAC of a permanent neighbour entry for `address` on any adapter; nothing when
+    // there is none.
+    virtual std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) = 0;
 };

@@ -6,10 +6,34 @@
 
 #include "core/address_holder.h"
 #include "core/arp.h"
+#include "core/mac_rule.h"
 #include "core/ping.h"
 #include "core/route.h"
 
 namespace {
+
+// The sequence could not start: the reason why, nothing changed.
+Outcome NotLocked(const TablesLock::Acquisition& lock) {
+    if (lock.refusal == TablesLock::Acquisition::Refusal::Stopped) {
+        return {Failure::Interrupted, L"Stopped while waiting for another Varnok to finish with "
+                                      L"the PC's tables; nothing was changed."};
+    }
+    return {Failure::TablesUnavailable, lock.reason};
+}
+
+// What a run killed halfway may have left at `change.address`, if it is of Varnok's kind.
+void UndoChange(PcTables& tables, const PendingChange& change, Log& log) {
+    const std::wstring address = change.address.ToText();
+    if (const std::optional<std::wstring> mac = tables.StaticEntryMac(change.address);
+        mac && IsUnitMac(*mac)) {
+        log.Write(L"undoing a change left by an earlier run: the ARP entry for " + address);
+        Arp(tables, change.address, L"").Delete();
+    }
+    if (change.hostRoute && tables.HasHostRoute(change.address, 0)) {
+        log.Write(L"undoing a change left by an earlier run: the host route to " + address);
+        Route(tables).Delete(change.address);
+    }
+}
 
 // "The host route to 10.0.0.5 was not made (route.exe: Access is denied.)."
 std::wstring NotMadeText(const std::wstring& what, const wchar_t* program, const ProgramRun& run) {
@@ -37,19 +61,22 @@ std::wstring Setup::DashForm(const std::wstring& mac) {
 }
 
 Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
-    const std::unique_ptr<TablesLock::Held> lock = roles_.lock.Acquire();
+    const TablesLock::Acquisition lock = roles_.lock.Acquire(stop, roles_.waitingForTables);
+    if (!lock.held) {
+        return NotLocked(lock);
+    }
     // Off the adapter's subnets the unit is reached through a host route of its own. The
     // decision is taken once, so the route that was added is the route that goes.
     const bool needsRoute = path_.hostRoute;
     // Written before the tables change, so that a run killed halfway is undone at the
     // next start; forgotten once the clean-up is done.
-    roles_.changes.Write({address_, needsRoute});
+    roles_.changes.Add({address_, needsRoute});
     Route route(roles_.tables);
     Outcome outcome;
     if (needsRoute) {
         outcome = AddRoute(route);
         if (outcome.failure == Failure::RouteNotStarted) {
-            roles_.changes.Clear(); // nothing was changed
+            roles_.changes.Remove(address_); // nothing was changed
             return outcome;
         }
     }
@@ -63,7 +90,7 @@ Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
         route.Delete(address_);
     }
     ping.reset();
-    roles_.changes.Clear();
+    roles_.changes.Remove(address_);
     return outcome;
 }
 
@@ -112,16 +139,12 @@ Outcome Setup::AddressUnit(std::stop_token stop, HolderCheck check, std::optiona
 void UndoPendingChange(PcTables& tables, ChangeRecord& changes, TablesLock& lock, Log& log) {
     // A record while another Varnok holds the lock is that one's change under way: it
     // clears the record itself.
-    const std::unique_ptr<TablesLock::Held> held = lock.Acquire(false);
-    const std::optional<PendingChange> pending = changes.Read();
-    if (!held || !pending) {
+    const TablesLock::Acquisition held = lock.TryAcquire();
+    if (!held.held) {
         return;
     }
-    log.Write(L"undoing a change left by an earlier run: ARP entry for " +
-              pending->address.ToText() + (pending->hostRoute ? L" and its host route" : L""));
-    Arp(tables, pending->address, L"").Delete();
-    if (pending->hostRoute) {
-        Route(tables).Delete(pending->address);
+    for (const PendingChange& change : changes.All()) {
+        UndoChange(tables, change, log);
+        changes.Remove(change.address);
     }
-    changes.Clear();
 }

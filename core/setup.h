@@ -3,6 +3,7 @@
 // run it alike, on any thread.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -27,6 +28,8 @@ struct AssignmentRoles {
     ChangeRecord& changes;
     TablesLock& lock;
     Log& log;
+    // Told (from the work's thread) when the sequence waits for another Varnok's.
+    std::function<void()> waitingForTables = {};
 };
 
 // Whether the run asks the segment who holds the address, or a list has just asked it for
@@ -67,8 +70,10 @@ private:
     std::optional<unsigned long> interfaceIndex_;
 };
 
-// Undoes a change that a run killed halfway left in the PC's tables (its record says
-// which), then forgets the record. Start-up calls it before anything else runs. While
-// another Varnok holds the lock on the tables, the record is that one's change under way,
-// and is left alone.
+// Undoes the changes that a run killed halfway left in the PC's tables (the record says
+// which addresses), then forgets them. Start-up calls it before anything else runs. Only
+// what Varnok makes is removed: a static entry whose MAC lies in the units' block, a /32
+// host route on the link; anything else at those addresses (a VPN's route, another
+// program's entry) stays. While another Varnok holds the lock on the tables, the record is
+// that one's changes under way, and is left alone.
 void UndoPendingChange(PcTables& tables, ChangeRecord& changes, TablesLock& lock, Log& log);

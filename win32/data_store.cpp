@@ -7,14 +7,47 @@
 
 #include "core/sha256.h"
 #include "core/upload.h"
+#include "win32/plain_file.h"
 #include "win32/win32.h"
 
 namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
     return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
+}
+
+// The whole of an open file, when it is not unreasonably large.
+std::optional<std::string> ReadAll(HANDLE file) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart > 64 * 1024 * 1024) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// %APPDATA%\Varnok, checked.
+PlainFolder VarnoksFolder() {
+    return CheckFolder(DataFolder());
+}
+
+// `name` in Varnok's folder, read whole; nothing when missing, unreadable or not plain.
+std::optional<std::string> ReadPlain(const std::wstring& name) {
+    std::wstring failure;
+    const UniqueHandle file =
+        OpenPlainFile(VarnoksFolder(), name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      OPEN_EXISTING, failure);
+    return file ? ReadAll(file.get()) : std::nullopt;
 }
 
 } // namespace
@@ -26,66 +59,8 @@ std::wstring DataFolder() {
     if (FAILED(result) || !found) {
         return L"";
     }
-    const std::wstring folder = std::wstring(found) + L"\\Varnok";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
+    return std::wstring(found) + L"\\Varnok";
 }
-
-namespace {
-
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    const UniqueHandle file =
-        OwnFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) {
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-bool ReplaceWholeFile(const std::wstring& path, const std::string& bytes) {
-    const std::wstring fresh = path + L".new";
-    {
-        const UniqueHandle file =
-            OwnFile(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file || !WriteAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
-            ::DeleteFileW(fresh.c_str());
-            return false;
-        }
-    }
-    return ::MoveFileExW(fresh.c_str(), path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool AppendToFile(const std::wstring& path, const std::string& header, const std::string& bytes,
-                  std::wstring& failure) {
-    // Reading its size needs FILE_READ_ATTRIBUTES besides the right to append.
-    const UniqueHandle file = OwnFile(::CreateFileW(
-        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        failure = SystemErrorText(::GetLastError());
-        return false;
-    }
-    LARGE_INTEGER size{};
-    ::GetFileSizeEx(file.get(), &size);
-    if (!WriteAll(file.get(), size.QuadPart == 0 ? header + bytes : bytes)) {
-        failure = SystemErrorText(::GetLastError());
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 std::wstring SystemErrorText(unsigned long code) {
     wchar_t* text = nullptr;
@@ -109,16 +84,47 @@ std::wstring Win32DataStore::PathOf(const std::wstring& name) {
 }
 
 std::optional<std::string> Win32DataStore::Read(const std::wstring& name) {
-    return ReadWholeFile(PathOf(name));
+    return ReadPlain(name);
 }
 
 bool Win32DataStore::Replace(const std::wstring& name, const std::string& bytes) {
-    return ReplaceWholeFile(PathOf(name), bytes);
+    // Written beside it first, then moved over it, so that a crash or a full disk leaves the
+    // old content whole. A move renames a link itself, never what it points to.
+    const PlainFolder folder = VarnoksFolder();
+    const std::wstring fresh = name + L".new";
+    {
+        std::wstring failure;
+        const UniqueHandle file =
+            OpenPlainFile(folder, fresh, GENERIC_WRITE, 0, CREATE_ALWAYS, failure);
+        if (!file || !WriteAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
+            return false;
+        }
+    }
+    return ::MoveFileExW((folder.path + L"\\" + fresh).c_str(),
+                         (folder.path + L"\\" + name).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool Win32DataStore::Append(const std::wstring& name, const std::string& header,
                             const std::string& bytes, std::wstring& failure) {
-    return AppendToFile(PathOf(name), header, bytes, failure);
+    // In one write, so that two Varnoks appending at once never mix their lines. Reading
+    // its size needs FILE_READ_ATTRIBUTES besides the right to append.
+    const UniqueHandle file =
+        OpenPlainFile(VarnoksFolder(), name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, failure);
+    if (!file) {
+        if (failure.rfind(L"error ", 0) == 0) {
+            failure = SystemErrorText(std::stoul(failure.substr(6)));
+        }
+        return false;
+    }
+    LARGE_INTEGER size{};
+    ::GetFileSizeEx(file.get(), &size);
+    if (!WriteAll(file.get(), size.QuadPart == 0 ? header + bytes : bytes)) {
+        failure = SystemErrorText(::GetLastError());
+        return false;
+    }
+    return true;
 }
 
 bool Win32DataStore::Exists(const std::wstring& name) {
@@ -126,30 +132,39 @@ bool Win32DataStore::Exists(const std::wstring& name) {
 }
 
 bool Win32DataStore::Remove(const std::wstring& name) {
+    // A link is removed as itself, never what it points to.
     return ::DeleteFileW(PathOf(name).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 std::optional<std::string> Win32DataStore::Take(const std::wstring& name) {
     // Moved aside under a name of this process's own first: the move is one step, so two
     // Varnoks never both take the same lines.
-    const std::wstring path = PathOf(name);
-    const std::wstring aside = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+    const std::wstring aside = name + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
                                std::to_wstring(::GetTickCount64()) + L".taken";
-    if (path.empty() || !::MoveFileExW(path.c_str(), aside.c_str(), 0)) {
+    const std::wstring path = PathOf(name);
+    if (path.empty() || !::MoveFileExW(path.c_str(), PathOf(aside).c_str(), 0)) {
         return std::nullopt;
     }
-    std::optional<std::string> bytes = ReadWholeFile(aside);
-    ::DeleteFileW(aside.c_str());
+    std::optional<std::string> bytes = ReadPlain(aside);
+    ::DeleteFileW(PathOf(aside).c_str());
     return bytes;
 }
 
 bool Win32DataStore::CopyOut(const std::wstring& name, const std::wstring& destination,
                              std::wstring& failure) {
-    if (::CopyFileW(PathOf(name).c_str(), destination.c_str(), FALSE)) {
-        return true;
+    const std::optional<std::string> bytes = ReadPlain(name);
+    if (!bytes) {
+        failure = L"the record cannot be read";
+        return false;
     }
-    failure = SystemErrorText(::GetLastError());
-    return false;
+    // Where the technician chose to save it, in the Save As dialog.
+    const UniqueHandle file = OwnFile(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !WriteAll(file.get(), *bytes)) {
+        failure = SystemErrorText(::GetLastError());
+        return false;
+    }
+    return true;
 }
 
 std::optional<std::wstring> Win32DataStore::ExistingFile(const std::wstring& typed) {
@@ -172,7 +187,10 @@ std::optional<std::wstring> Win32DataStore::ExistingFile(const std::wstring& typ
 }
 
 std::optional<std::string> Win32DataStore::ReadFile(const std::wstring& path) {
-    return ReadWholeFile(path);
+    const UniqueHandle file =
+        OwnFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file ? ReadAll(file.get()) : std::nullopt;
 }
 
 namespace {
@@ -224,10 +242,11 @@ ImageOpening Win32DataStore::OpenImage(const std::wstring& path) {
 }
 
 void Win32DataStore::AppendLog(const std::string& bytes) {
+    // In the current folder, which may be anybody's: never through a link.
+    std::wstring failure;
     const UniqueHandle file =
-        OwnFile(::CreateFileW(L".\\varnok.log", FILE_APPEND_DATA | SYNCHRONIZE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        OpenPlainFile(CheckFolder(L"."), L"varnok.log", FILE_APPEND_DATA | SYNCHRONIZE, kShareAll,
+                      OPEN_ALWAYS, failure);
     if (file) {
         WriteAll(file.get(), bytes);
     }

@@ -30,7 +30,8 @@ public:
     void AppendLog(const std::string& bytes) override;
 };
 
-// The folder's full path, made when missing; empty when the user has none.
+// The folder's full path (%APPDATA%\Varnok); empty when the user has none. It is made,
+// and checked to be a plain folder there, each time a file in it is used.
 std::wstring DataFolder();
 
 // The system's text for an error code, without its line end.

@@ -19,13 +19,6 @@ std::wstring SystemProgramPath(const std::wstring& file) {
     return std::wstring(directory, n) + L"\\" + file;
 }
 
-ProgramRun RunProgram(const std::wstring& operation, const std::wstring& file,
-                      const std::wstring& parameters, bool show, Log& log) {
-    const HINSTANCE result = ::ShellExecuteW(nullptr, operation.c_str(), file.c_str(),
-                                             parameters.c_str(), nullptr, show ? SW_SHOW : SW_HIDE);
-    return ReportStartResult(StartResult(result), log);
-}
-
 ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters, Log& log) {
     return RunAwaited(SystemProgramPath(file), parameters, 10000, log);
 }

@@ -9,11 +9,6 @@
 #include "core/program_run.h"
 #include "win32/win32.h"
 
-// Starts `file` with `parameters` through the shell verb `operation`; `show` false hides
-// the program's window. A failed start is logged.
-ProgramRun RunProgram(const std::wstring& operation, const std::wstring& file,
-                      const std::wstring& parameters, bool show, Log& log);
-
 // Runs one of the operating system's own programs (arp.exe, route.exe) without a console
 // window. It is started by its full path in the system directory, so that a program of
 // the same name in the current or the program's folder never runs in its place (Varnok

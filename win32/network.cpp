@@ -17,8 +17,45 @@
 #include <vector>
 
 #include "core/address_holder.h"
+#include "win32/system_library.h"
 
 namespace {
+
+// IP Helper's functions, loaded for each use (see system_library.h).
+class IpHelper {
+public:
+    IpHelper()
+        : getAdapters(library_.Find<decltype(&::GetAdaptersAddresses)>("GetAdaptersAddresses")),
+          getNeighbours(library_.Find<decltype(&::GetIpNetTable2)>("GetIpNetTable2")),
+          getRoutes(library_.Find<decltype(&::GetIpForwardTable2)>("GetIpForwardTable2")),
+          freeTable(library_.Find<decltype(&::FreeMibTable)>("FreeMibTable")) {}
+
+private:
+    SystemLibrary library_{L"iphlpapi.dll"}; // first: the pointers below come from it
+
+public:
+    decltype(&::GetAdaptersAddresses) getAdapters;
+    decltype(&::GetIpNetTable2) getNeighbours;
+    decltype(&::GetIpForwardTable2) getRoutes;
+    decltype(&::FreeMibTable) freeTable;
+};
+
+// A table IP Helper handed out, freed by it.
+template <typename Table> class MibTable {
+public:
+    MibTable(const IpHelper& helper, Table* table) : helper_(helper), table_(table) {}
+    ~MibTable() {
+        if (table_) {
+            helper_.freeTable(table_);
+        }
+    }
+    MibTable(const MibTable&) = delete;
+    MibTable& operator=(const MibTable&) = delete;
+
+private:
+    const IpHelper& helper_;
+    Table* table_;
+};
 
 IPv4Address FromSocketAddress(const sockaddr* address) {
     IPv4Address result;
@@ -49,14 +86,14 @@ std::vector<Adapter> UpAdapters() {
     constexpr ULONG kFlags =
         GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     // The list may grow between the size query and the read: asked again then.
+    const IpHelper helper;
     std::vector<unsigned char> buffer(16 * 1024);
     ULONG size = static_cast<ULONG>(buffer.size());
-    ULONG status = ERROR_BUFFER_OVERFLOW;
+    ULONG status = helper.getAdapters ? ERROR_BUFFER_OVERFLOW : ERROR_PROC_NOT_FOUND;
     for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
         buffer.resize(size);
-        status =
-            ::GetAdaptersAddresses(AF_INET, kFlags, nullptr,
-                                   reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+        status = helper.getAdapters(AF_INET, kFlags, nullptr,
+                                    reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     std::vector<Adapter> adapters;
     if (status != NO_ERROR) {
@@ -92,12 +129,13 @@ namespace {
 // (0: any) until it answers true; true when one did.
 template <typename Visit>
 bool AnyNeighbourRow(const IPv4Address& address, unsigned long interfaceIndex, Visit visit) {
+    const IpHelper helper;
     MIB_IPNET_TABLE2* table = nullptr;
-    if (::GetIpNetTable2(AF_INET, &table) != NO_ERROR || !table) {
+    if (!helper.getNeighbours || !helper.freeTable ||
+        helper.getNeighbours(AF_INET, &table) != NO_ERROR || !table) {
         return false;
     }
-    const std::unique_ptr<MIB_IPNET_TABLE2, decltype(&::FreeMibTable)> owner(table,
-                                                                             &::FreeMibTable);
+    const MibTable<MIB_IPNET_TABLE2> owner(helper, table);
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPNET_ROW2& row = table->Table[i];
         if (row.Address.si_family == AF_INET &&
@@ -147,17 +185,29 @@ bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,
     });
 }
 
+std::optional<std::wstring> PermanentNeighbourMac(const IPv4Address& address) {
+    std::optional<std::wstring> found;
+    AnyNeighbourRow(address, 0, [&found](const MIB_IPNET_ROW2& row) {
+        found = row.State == NlnsPermanent ? MacOf(row) : std::nullopt;
+        return found.has_value();
+    });
+    return found;
+}
+
 bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex) {
+    const IpHelper helper;
     MIB_IPFORWARD_TABLE2* table = nullptr;
-    if (::GetIpForwardTable2(AF_INET, &table) != NO_ERROR || !table) {
+    if (!helper.getRoutes || !helper.freeTable || helper.getRoutes(AF_INET, &table) != NO_ERROR ||
+        !table) {
         return false;
     }
-    const std::unique_ptr<MIB_IPFORWARD_TABLE2, decltype(&::FreeMibTable)> owner(table,
-                                                                                 &::FreeMibTable);
+    const MibTable<MIB_IPFORWARD_TABLE2> owner(helper, table);
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPFORWARD_ROW2& row = table->Table[i];
         const IP_ADDRESS_PREFIX& prefix = row.DestinationPrefix;
-        if (prefix.Prefix.si_family == AF_INET && prefix.PrefixLength == 32 &&
+        const bool onLink =
+            row.NextHop.si_family == AF_INET && row.NextHop.Ipv4.sin_addr.s_addr == 0;
+        if (prefix.Prefix.si_family == AF_INET && prefix.PrefixLength == 32 && onLink &&
             std::memcmp(&prefix.Prefix.Ipv4.sin_addr, address.octet.data(), 4) == 0 &&
             (interfaceIndex == 0 || row.InterfaceIndex == interfaceIndex)) {
             return true;

@@ -18,7 +18,10 @@ std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
                                               unsigned long interfaceIndex);
 
 // Read-backs after arp.exe and route.exe: a permanent neighbour entry for `address` with
-// `mac` (either form) on `interfaceIndex` (0: any), and a route to `address`/32 there.
+// `mac` (either form) on `interfaceIndex` (0: any), and an on-link route to `address`/32
+// there (no gateway).
 bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,
                            unsigned long interfaceIndex);
 bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex);
+// The MAC of a permanent neighbour entry for `address` on any interface.
+std::optional<std::wstring> PermanentNeighbourMac(const IPv4Address& address);

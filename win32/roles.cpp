@@ -6,12 +6,13 @@
 #include "win32/icmp.h"
 #include "win32/launcher.h"
 #include "win32/network.h"
+#include "win32/registry_settings.h"
 #include "win32/tables_lock.h"
 #include "win32/web_page.h"
 #include "win32/win32.h"
 
 namespace {
-// Where a change under way is recorded: its own section, apart from the page's values.
+// Where an earlier version recorded a change under way, in the user's settings.
 constexpr wchar_t kPendingSection[] = L"Pending";
 constexpr wchar_t kPendingAddress[] = L"IP";
 constexpr wchar_t kPendingRoute[] = L"HostRoute";
@@ -50,6 +51,10 @@ bool Win32Tables::HasStaticEntry(const IPv4Address& address, const std::wstring&
 
 bool Win32Tables::HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
     return HasRouteToAddress(address, interfaceIndex);
+}
+
+std::optional<std::wstring> Win32Tables::StaticEntryMac(const IPv4Address& address) {
+    return PermanentNeighbourMac(address);
 }
 
 EchoOpening Win32Echoes::Open(const std::optional<IPv4Address>& source) {
@@ -113,30 +118,82 @@ RulesHeeded WindowsFirewall::LocalRulesHeeded() {
     return WindowsFirewallHeedsLocalRules();
 }
 
-void SettingsChangeRecord::Write(const PendingChange& change) {
-    // The route flag first: a record is only read back once its address is there.
-    settings_.PutInt(kPendingSection, kPendingRoute, change.hostRoute ? 1 : 0);
-    settings_.PutAddress(kPendingSection, kPendingAddress, change.address);
+namespace {
+
+UniqueKey OpenMachineKey(const std::wstring& path, REGSAM access) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          access | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return UniqueKey();
+    }
+    return UniqueKey(key);
 }
 
-std::optional<PendingChange> SettingsChangeRecord::Read() {
-    const std::vector<std::uint8_t> bytes = settings_.Bytes(kPendingSection, kPendingAddress);
+} // namespace
+
+void MachineChangeRecord::Add(const PendingChange& change) {
+    const UniqueKey key = OpenMachineKey(key_, KEY_SET_VALUE);
+    const DWORD route = change.hostRoute ? 1 : 0;
+    if (key) {
+        ::RegSetValueExW(key.get(), change.address.ToText().c_str(), 0, REG_DWORD,
+                         reinterpret_cast<const BYTE*>(&route), sizeof route);
+    }
+}
+
+void MachineChangeRecord::Remove(const IPv4Address& address) {
+    if (const UniqueKey key = OpenMachineKey(key_, KEY_SET_VALUE)) {
+        ::RegDeleteValueW(key.get(), address.ToText().c_str());
+    }
+    if (const std::optional<PendingChange> earlier = EarlierVersionsRecord();
+        earlier && earlier->address == address) {
+        userSettings_.Remove(kPendingSection, kPendingAddress);
+        userSettings_.Remove(kPendingSection, kPendingRoute);
+    }
+}
+
+std::vector<PendingChange> MachineChangeRecord::All() {
+    std::vector<PendingChange> changes;
+    const UniqueKey key = OpenMachineKey(key_, KEY_QUERY_VALUE);
+    for (DWORD i = 0; key; ++i) {
+        wchar_t name[64];
+        DWORD nameLength = 64;
+        DWORD type = 0;
+        DWORD route = 0;
+        DWORD size = sizeof route;
+        const LSTATUS status = ::RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type,
+                                               reinterpret_cast<BYTE*>(&route), &size);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (const std::optional<IPv4Address> address = ParseIPv4(name);
+            status == ERROR_SUCCESS && type == REG_DWORD && address) {
+            changes.push_back({*address, route != 0});
+        }
+    }
+    if (const std::optional<PendingChange> earlier = EarlierVersionsRecord()) {
+        changes.push_back(*earlier);
+    }
+    return changes;
+}
+
+std::optional<PendingChange> MachineChangeRecord::EarlierVersionsRecord() {
+    const std::vector<std::uint8_t> bytes = userSettings_.Bytes(kPendingSection, kPendingAddress);
     if (bytes.size() != 4) {
         return std::nullopt;
     }
     PendingChange change;
     std::copy(bytes.begin(), bytes.end(), change.address.octet.begin());
-    change.hostRoute = settings_.Int(kPendingSection, kPendingRoute, 1) != 0;
+    change.hostRoute = userSettings_.Int(kPendingSection, kPendingRoute, 1) != 0;
     return change;
 }
 
-void SettingsChangeRecord::Clear() {
-    settings_.Remove(kPendingSection, kPendingAddress);
-    settings_.Remove(kPendingSection, kPendingRoute);
+TablesLock::Acquisition NamedTablesLock::Acquire(std::stop_token stop,
+                                                 const std::function<void()>& waiting) {
+    return TakeTablesLock(patienceMs_, stop, waiting);
 }
 
-std::unique_ptr<TablesLock::Held> NamedTablesLock::Acquire(bool wait) {
-    return WaitForTablesLock(wait);
+TablesLock::Acquisition NamedTablesLock::TryAcquire() {
+    return TakeTablesLock(0, {}, {});
 }
 
 ProgramRun Win32Desktop::ShellOpen(const std::wstring& file, const std::wstring& parameters) {
@@ -147,14 +204,20 @@ ProgramRun Win32Desktop::StartProgram(const std::wstring& program, const std::ws
     return StartProgramByPath(program, arguments, log_);
 }
 
+bool Win32Desktop::IsProtectedProgram(const std::wstring& program) {
+    return IsUnderProtectedFolder(program);
+}
+
 std::optional<std::wstring> Win32Desktop::ClassDefault(const std::wstring& keyName) {
-    // Text of any length; RegGetValueW ends it in a NUL even where the stored value lacks
-    // one. An expandable value comes with its environment variables filled in: an open
-    // command may name its program as "%ProgramFiles%\...", and it is started by that path.
+    // The machine's classes, never the merged view (HKEY_CLASSES_ROOT), whose per-user part
+    // any program of the user's can write. Text of any length; RegGetValueW ends it in a
+    // NUL even where the stored value lacks one. An expandable value comes with its
+    // environment variables filled in (the program's folder is checked afterwards).
+    const std::wstring key = L"Software\\Classes\\" + keyName;
     std::wstring value(260, L'\0');
     for (int attempt = 0; attempt < 3; ++attempt) { // the value may grow between two reads
         DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-        const LSTATUS status = ::RegGetValueW(HKEY_CLASSES_ROOT, keyName.c_str(), nullptr,
+        const LSTATUS status = ::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr,
                                               RRF_RT_REG_SZ, nullptr, value.data(), &size);
         if (status == ERROR_MORE_DATA) {
             value.assign(size / sizeof(wchar_t) + 1, L'\0');

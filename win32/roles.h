@@ -29,6 +29,7 @@ public:
     bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
                         unsigned long interfaceIndex) override;
     bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
+    std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) override;
 
 private:
     Log& log_;
@@ -71,22 +72,35 @@ public:
     RulesHeeded LocalRulesHeeded() override;
 };
 
-// The record of a change under way, in the settings' section "Pending".
-class SettingsChangeRecord : public ChangeRecord {
+// The record of the changes under way, where only administrators can write:
+// HKEY_LOCAL_MACHINE\Software\<company>\Varnok\Pending, one value per address (1 when a
+// host route goes with the entry). A record an earlier version kept in the user's settings
+// ("Pending": IP, HostRoute) is read too, by the same rules, until it is removed.
+class MachineChangeRecord : public ChangeRecord {
 public:
-    explicit SettingsChangeRecord(Settings& settings) : settings_(settings) {}
-    void Write(const PendingChange& change) override;
-    std::optional<PendingChange> Read() override;
-    void Clear() override;
+    MachineChangeRecord(std::wstring company, Settings& userSettings)
+        : key_(L"Software\\" + company + L"\\Varnok\\Pending"), userSettings_(userSettings) {}
+    void Add(const PendingChange& change) override;
+    void Remove(const IPv4Address& address) override;
+    std::vector<PendingChange> All() override;
 
 private:
-    Settings& settings_;
+    std::optional<PendingChange> EarlierVersionsRecord();
+
+    std::wstring key_;
+    Settings& userSettings_;
 };
 
-// A named mutex every Varnok on the PC shares.
+// A named mutex every Varnok on the PC shares; a wait for it lasts two minutes at most
+// (tests shorten it).
 class NamedTablesLock : public TablesLock {
 public:
-    std::unique_ptr<Held> Acquire(bool wait) override;
+    explicit NamedTablesLock(unsigned patienceMs = 120'000) : patienceMs_(patienceMs) {}
+    Acquisition Acquire(std::stop_token stop, const std::function<void()>& waiting) override;
+    Acquisition TryAcquire() override;
+
+private:
+    unsigned patienceMs_;
 };
 
 // The desktop's shell, the class registry's ".htm" browser, and programs started by path.
@@ -96,6 +110,7 @@ public:
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
     std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override;
+    bool IsProtectedProgram(const std::wstring& program) override;
 
 private:
     Log& log_;

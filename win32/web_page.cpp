@@ -6,6 +6,7 @@
 #include <oleauto.h>
 #include <servprov.h>
 #include <shldisp.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <cwchar>
@@ -122,13 +123,40 @@ std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
 }
 
 ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters, Log& log) {
-    const ComScope com; // the shell wants COM on the thread for the direct open as well
     const std::optional<std::wstring> failure = OpenThroughDesktopShell(file, parameters);
     if (!failure) {
         return {true, L"", L""};
     }
-    log.Write(L"The desktop's shell did not open it (" + *failure + L"); opened directly.");
-    return RunProgram(L"open", file, parameters, true, log);
+    // Never opened by Varnok's own shell call instead: which program would open it is
+    // for the per-user class registry to say, and it would run elevated.
+    const std::wstring text = L"The desktop's shell did not open it (" + *failure + L").";
+    log.Write(text);
+    return {false, text, L""};
+}
+
+bool IsUnderProtectedFolder(const std::wstring& program) {
+    const DWORD length = ::GetFullPathNameW(program.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    full.resize(length ? ::GetFullPathNameW(program.c_str(), length, full.data(), nullptr) : 0);
+    if (full.empty() || full != program) { // relative, or with "." or ".." in it
+        return false;
+    }
+    for (const KNOWNFOLDERID& id :
+         {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86, FOLDERID_Windows}) {
+        wchar_t* found = nullptr;
+        const HRESULT result = ::SHGetKnownFolderPath(id, 0, nullptr, &found);
+        const UniqueTaskString owner(found);
+        if (FAILED(result) || !found) {
+            continue;
+        }
+        const std::wstring folder = std::wstring(found) + L"\\";
+        if (full.size() > folder.size() &&
+            ::CompareStringOrdinal(full.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                   static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL) {
+            return ::GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
+    }
+    return false;
 }
 
 ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments,

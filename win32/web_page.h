@@ -18,9 +18,13 @@
 std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
                                                     const std::wstring& parameters);
 
-// Opens `file` through the desktop's shell as above; when that fails, logs why and opens
-// it with the shell directly (ShellExecuteW "open", shown), with Varnok's own rights.
+// Opens `file` through the desktop's shell as above; when that fails, logs why and says
+// so. It is never opened with Varnok's own rights instead.
 ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters, Log& log);
+
+// `program` is a full path (nothing relative, no "." or "..") to an existing file under
+// Program Files (either) or the Windows folder, which only administrators can change.
+bool IsUnderProtectedFolder(const std::wstring& program);
 
 // Starts the program at `program` with `arguments` as a process of its own (shown, not
 // awaited), never through the shell. `program` must be a full path: a name relative to

@@ -70,7 +70,7 @@ int wmain(int argc, wchar_t** argv) {
     Win32Echoes echoes;
     Win32Clock clock;
     RegistrySettings settings(L"Strandel");
-    SettingsChangeRecord changes(settings);
+    MachineChangeRecord changes(L"Strandel", settings);
     NamedTablesLock lock;
     RecordedBoxes boxes(log);
     const auto start = std::chrono::steady_clock::now();

@@ -112,6 +112,7 @@ varnok() { # [debug] -- STEPS...
     local pid=$!
     in_pc timeout 40 wine "$bin/ui_driver.exe" read=1002 >/dev/null 2>>"$dir/err"
     stamp "window shown"
+    started_up
     cat "$dir/programs" >>"$dir/programs.start"
     : >"$dir/programs"
     if ! in_pc timeout 140 wine "$bin/ui_driver.exe" "$@" close >"$dir/out" 2>>"$dir/err"; then
@@ -151,6 +152,14 @@ apply_ui() {
 apply() {
     "apply_$front" "$@"
     BOXES=$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')
+}
+
+# The window's start removes the stored address's entry off the window's thread, the
+# window disabled meanwhile: done once that arp.exe run is recorded and the window has
+# taken its end.
+started_up() {
+    for _ in $(seq 100); do grep -q '^arp -d' "$dir/programs" 2>/dev/null && break; sleep 0.1; done
+    sleep 0.5
 }
 
 # --- checks -------------------------------------------------------------------------
@@ -552,6 +561,7 @@ window_open() { # Varnok started apart for `drive`, its window shown
     in_pc timeout 300 wine "$program" >"$dir/varnok.out" 2>&1 &
     running=$!
     drive read=1002
+    started_up
 }
 window_close() { # closed as its close box does; whatever went wrong, it does not outlive the scenario
     drive close

@@ -144,6 +144,15 @@ bool FakeTables::HasHostRoute(const IPv4Address& address, unsigned long interfac
     return hostRoutes.count(address.ToText()) != 0;
 }
 
+std::optional<std::wstring> FakeTables::StaticEntryMac(const IPv4Address& address) {
+    trace_.Record(L"static entry " + address.ToText());
+    const auto found = staticEntries.find(address.ToText());
+    if (found == staticEntries.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
 std::optional<std::wstring> FakeTables::NeighbourMac(const IPv4Address& address,
                                                      unsigned long interfaceIndex) {
     trace_.Record(L"neighbour " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
@@ -356,21 +365,51 @@ bool FakeSettings::Remove(const wchar_t* section, const wchar_t* name) {
     return true;
 }
 
-void FakeChanges::Write(const PendingChange& change) {
+void FakeChanges::Add(const PendingChange& change) {
     trace_.Record(L"record " + change.address.ToText() + (change.hostRoute ? L" route" : L""));
-    pending = change;
+    pending.push_back(change);
 }
 
-void FakeChanges::Clear() {
+void FakeChanges::Remove(const IPv4Address& address) {
     trace_.Record(L"record clear");
-    pending.reset();
+    std::erase_if(pending, [&](const PendingChange& change) { return change.address == address; });
 }
 
-std::unique_ptr<TablesLock::Held> FakeLock::Acquire(bool wait) {
-    if (!wait && lockedElsewhere) {
-        return nullptr;
+std::vector<PendingChange> FakeChanges::All() {
+    return pending;
+}
+
+TablesLock::Acquisition FakeLock::Take() {
+    return {std::make_unique<RecordingLock>(*this), Acquisition::Refusal::None, L""};
+}
+
+TablesLock::Acquisition FakeLock::Acquire(std::stop_token stop,
+                                          const std::function<void()>& waiting) {
+    if (!lockedElsewhere) {
+        return Take();
     }
-    return std::make_unique<RecordingLock>(*this);
+    trace_.Record(L"lock waits");
+    if (waiting) {
+        waiting();
+    }
+    if (stop.stop_requested()) {
+        return {nullptr, Acquisition::Refusal::Stopped, L""};
+    }
+    switch (elsewhere) {
+    case Acquisition::Refusal::None:
+        return Take();
+    case Acquisition::Refusal::Foreign:
+        return {nullptr, elsewhere, L"The lock belongs to another program."};
+    default:
+        return {nullptr, elsewhere, L"Another Varnok has been changing the PC's tables."};
+    }
+}
+
+TablesLock::Acquisition FakeLock::TryAcquire() {
+    if (lockedElsewhere) {
+        return {nullptr, Acquisition::Refusal::Busy, L""};
+    }
+    return Take();
 }
 
 ProgramRun FakeDesktop::ShellOpen(const std::wstring& file, const std::wstring& parameters) {

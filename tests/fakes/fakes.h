@@ -74,6 +74,7 @@ public:
     bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
                         unsigned long interfaceIndex) override;
     bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
+    std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) override;
 
     // Decides each start's answer by its parameters; all starts succeed by default.
     std::function<bool(const std::wstring& parameters)> starts = [](const std::wstring&) {
@@ -217,25 +218,33 @@ public:
 class FakeChanges : public ChangeRecord {
 public:
     explicit FakeChanges(Trace& trace) : trace_(trace) {}
-    void Write(const PendingChange& change) override;
-    std::optional<PendingChange> Read() override { return pending; }
-    void Clear() override;
+    void Add(const PendingChange& change) override;
+    void Remove(const IPv4Address& address) override;
+    std::vector<PendingChange> All() override;
 
-    std::optional<PendingChange> pending;
+    std::vector<PendingChange> pending;
 
 private:
     Trace& trace_;
 };
 
-// The lock on the PC's tables: held now, held by another Varnok (Acquire without waiting
-// then gives nothing), and how often it was taken.
+// The lock on the PC's tables: held now, held by another Varnok (a try then gives
+// nothing; a wait is told and ends as `elsewhere` says), and how often it was taken.
 class FakeLock : public TablesLock {
 public:
-    std::unique_ptr<Held> Acquire(bool wait) override;
+    explicit FakeLock(Trace& trace) : trace_(trace) {}
+    Acquisition Acquire(std::stop_token stop, const std::function<void()>& waiting) override;
+    Acquisition TryAcquire() override;
 
     bool locked = false;
     bool lockedElsewhere = false;
+    // What a wait for a lock held elsewhere comes to: taken after all (None), or refused.
+    Acquisition::Refusal elsewhere = Acquisition::Refusal::None;
     int count = 0;
+
+private:
+    Acquisition Take();
+    Trace& trace_;
 };
 
 class FakeDesktop : public Desktop {
@@ -244,10 +253,14 @@ public:
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
     ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
     std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override;
+    bool IsProtectedProgram(const std::wstring& program) override {
+        return protectedPrograms.count(program) != 0;
+    }
 
-    bool opens = true;  // the shell's answer
-    bool starts = true; // a program's start
-    std::map<std::wstring, std::wstring> classes;
+    bool opens = true;                            // the shell's answer
+    bool starts = true;                           // a program's start
+    std::map<std::wstring, std::wstring> classes; // the machine's
+    std::set<std::wstring> protectedPrograms;     // in folders only administrators change
 
 private:
     Trace& trace_;
@@ -299,7 +312,7 @@ public:
     FakeFirewall firewall{trace};
     FakeSettings settings;
     FakeChanges changes{trace};
-    FakeLock lock;
+    FakeLock lock{trace};
     FakeDesktop desktop{trace, log};
     CommissioningRecord record{store, log};
     RecordingNotices notices{trace, log};

@@ -2,6 +2,7 @@
 
 #include "core/browser.h"
 #include "core/serial.h"
+#include "tests/fakes/fakes.h"
 #include "tests/support.h"
 
 namespace {
@@ -106,6 +107,55 @@ TEST(Browser, OnlyPathsIndependentOfTheCurrentFolderAreFull) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsFullPath(c.path), c.full) << testing::PrintToString(std::wstring(c.path));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// "Show": the desktop's shell first; else only the machine's browser for ".htm" pages, and
+// only from a folder no standard user can change; else nothing is started (the page shows
+// the address).
+TEST(Show, OnlyAProtectedMachineWideBrowserIsStartedInsteadOfTheDesktopsShell) {
+    const std::wstring browser = LR"(C:\Program Files\Browser\b.exe)";
+    const std::wstring open = L"run open|http://10.0.0.5||show";
+    const struct {
+        const char* name;
+        bool shellOpens;
+        const wchar_t* command; // the machine's ".htm" open command
+        bool isProtected;
+        bool opened;
+        std::vector<std::wstring> trace;
+    } cases[] = {
+        {"the desktop's shell", true, nullptr, false, true, {open}},
+        {"a protected browser",
+         false,
+         LR"("C:\Program Files\Browser\b.exe" -url "%1")",
+         true,
+         true,
+         {open, LR"(program C:\Program Files\Browser\b.exe|-url "http://10.0.0.5")"}},
+        {"a browser anyone could replace",
+         false,
+         LR"("C:\Program Files\Browser\b.exe" %1)",
+         false,
+         false,
+         {open}},
+        {"no browser for the machine", false, nullptr, true, false, {open}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::Pc pc;
+        pc.desktop.opens = c.shellOpens;
+        if (c.command) {
+            pc.desktop.classes[L".htm"] = L"BrowserHTML";
+            pc.desktop.classes[L"BrowserHTML\\shell\\open\\command"] = c.command;
+        }
+        if (c.isProtected) {
+            pc.desktop.protectedPrograms.insert(browser);
+        }
+        EXPECT_EQ(OpenWebPage(pc.desktop, testing_support::Addr("10.0.0.5")), c.opened);
+        EXPECT_EQ(pc.trace.Lines(), c.trace);
     }
 }
 

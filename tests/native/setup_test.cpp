@@ -64,7 +64,7 @@ TEST_P(AssignmentPath, RunsItsStepsInOrder) {
     expected.insert(expected.end(), GetParam().trace.begin(), GetParam().trace.end());
     expected.push_back(L"record clear");
     EXPECT_EQ(pc.trace.Lines(), expected);
-    EXPECT_FALSE(pc.changes.pending);
+    EXPECT_TRUE(pc.changes.pending.empty());
     for (const EchoPayload& payload : pc.echoes.payloads) {
         EXPECT_EQ(payload, (EchoPayload{0,    0,    0,   0,   0,   0, 0,   0,  0, 0,
                                         0x98, 0x76, 255, 255, 255, 0, 172, 16, 5, 1}));
@@ -229,28 +229,97 @@ TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
                     {L"record clear"}}));
 }
 
-TEST_F(Assignment, ARecordLeftByAKilledRunIsUndoneAtStart) {
-    // Another Varnok (the command line) holding the lock: the record is its change under
-    // way, not a dead run's.
+// What a killed run left is undone at the next start, and only what Varnok makes: a
+// static entry with a unit's MAC, a host route on the link. Another program's entry or
+// route at that address stays; a record while another Varnok holds the lock is that one's
+// change under way.
+TEST(UndoAtStart, OnlyVarnoksOwnKindOfEntryAndRouteGo) {
+    const PendingChange withRoute{Addr("172.16.5.9"), true};
+    const wchar_t* const kUnitMac = L"00-50-c2-11-8b-b8";
+    const wchar_t* const kVpnMac = L"00-aa-bb-cc-dd-ee";
+    const wchar_t* const kLookEntry = L"static entry 172.16.5.9";
+    const Trace kClear{L"record clear"};
     const struct {
-        std::optional<PendingChange> pending;
+        const char* name;
+        std::vector<PendingChange> pending;
+        const wchar_t* entryMac; // a permanent entry there, with this MAC
+        bool route;              // an on-link host route there
         bool lockedElsewhere;
         Trace trace;
     } cases[] = {
-        {std::nullopt, false, {}},
-        {PendingChange{Addr("172.16.5.9"), true},
+        {"nothing on record", {}, nullptr, false, false, {}},
+        {"entry and route",
+         {withRoute},
+         kUnitMac,
+         true,
          false,
-         {kArpDelete, kRouteDelete, L"record clear"}},
-        {PendingChange{Addr("172.16.5.9"), false}, false, {kArpDelete, L"record clear"}},
-        {PendingChange{Addr("172.16.5.9"), true}, true, {}},
+         Join({{kLookEntry, kArpDelete, kRouteCheck, kRouteDelete}, kClear})},
+        {"entry only",
+         {PendingChange{Addr("172.16.5.9"), false}},
+         kUnitMac,
+         false,
+         false,
+         Join({{kLookEntry, kArpDelete}, kClear})},
+        {"another program's entry, a route that is gone",
+         {withRoute},
+         kVpnMac,
+         false,
+         false,
+         Join({{kLookEntry, kRouteCheck}, kClear})},
+        {"another Varnok's change under way", {withRoute}, kUnitMac, true, true, {}},
     };
     for (const auto& c : cases) {
-        fakes::Pc each;
-        each.changes.pending = c.pending;
-        each.lock.lockedElsewhere = c.lockedElsewhere;
-        UndoPendingChange(each.tables, each.changes, each.lock, each.log);
-        EXPECT_EQ(each.trace.Lines(), c.trace);
-        EXPECT_EQ(each.changes.pending.has_value(), c.lockedElsewhere);
+        SCOPED_TRACE(c.name);
+        fakes::Pc pc;
+        pc.changes.pending = c.pending;
+        pc.lock.lockedElsewhere = c.lockedElsewhere;
+        if (c.entryMac) {
+            pc.tables.staticEntries[L"172.16.5.9"] = c.entryMac;
+        }
+        if (c.route) {
+            pc.tables.hostRoutes.insert(L"172.16.5.9");
+        }
+        UndoPendingChange(pc.tables, pc.changes, pc.lock, pc.log);
+        EXPECT_EQ(pc.trace.Lines(), c.trace);
+        EXPECT_EQ(pc.changes.pending.empty(), !c.lockedElsewhere || c.pending.empty());
+    }
+}
+
+// The lock on the tables, when another sequence holds it: the run waits and is told so,
+// and when it cannot have it (another Varnok for too long, a program that is not Varnok's,
+// or a stop), nothing is changed and it says why.
+TEST(TablesLockWait, NothingChangesWithoutTheLock) {
+    using Refusal = TablesLock::Acquisition::Refusal;
+    const struct {
+        Refusal elsewhere;
+        bool stop;
+        Failure failure;
+    } cases[] = {
+        {Refusal::None, false, Failure::NoAnswer}, // had after the wait: the run goes on
+        {Refusal::Busy, false, Failure::TablesUnavailable},
+        {Refusal::Foreign, false, Failure::TablesUnavailable},
+        {Refusal::None, true, Failure::Interrupted},
+    };
+    for (const auto& c : cases) {
+        fakes::Pc pc;
+        pc.lock.lockedElsewhere = true;
+        pc.lock.elsewhere = c.elsewhere;
+        int told = 0;
+        AssignmentRoles roles = pc.Assignment();
+        roles.waitingForTables = [&told] { ++told; };
+        std::stop_source source;
+        if (c.stop) {
+            source.request_stop();
+        }
+        const Outcome outcome = ::Setup(roles, L"00:50:c2:11:8b:b8", Addr("172.16.5.9"),
+                                        Addr("255.255.255.0"), Addr("0.0.0.0"), {})
+                                    .Run(source.get_token());
+        EXPECT_EQ(outcome.failure, c.failure);
+        EXPECT_EQ(told, 1);
+        if (c.failure != Failure::NoAnswer) {
+            EXPECT_EQ(pc.trace.Lines(), Trace{L"lock waits"}); // nothing else
+            EXPECT_FALSE(outcome.detail.empty());
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "tests/support.h"
+#include "win32/plain_file.h"
 #include "win32/win32.h"
 
 namespace {
@@ -122,6 +123,96 @@ TEST(VarnoksFiles, AFileHeldOpenRefusesAppendsAndTakingIsOneStep) {
     EXPECT_FALSE(store.Exists(name));
     EXPECT_FALSE(store.Take(name));  // taken once only
     EXPECT_TRUE(store.Remove(name)); // gone already: fine
+}
+
+} // namespace
+
+namespace {
+
+// A folder of the Linux side (Z:), where a Linux symbolic link can be made: Wine makes
+// none itself, but starts a Linux program given by its path.
+class UnixFolder {
+public:
+    UnixFolder() : unix_("/tmp/varnok-links-" + std::to_string(::GetCurrentProcessId())) {
+        std::filesystem::create_directories(Windows(unix_));
+    }
+    // Removed by the Linux side too: through Wine, a walk of the folder would follow its
+    // links.
+    ~UnixFolder() { Run(L"rm -rf " + Wide(unix_), L"Z:\\bin\\rm", unix_, false); }
+    std::filesystem::path Windows(const std::string& unix) const { return "Z:" + unix; }
+    std::string Unix(const std::string& name) const { return unix_ + "/" + name; }
+    std::filesystem::path At(const std::string& name) const { return Windows(Unix(name)); }
+
+    // `name` made a link to `target`; false when it did not appear.
+    bool Link(const std::string& target, const std::string& name) const {
+        return Run(L"ln -s " + Wide(Unix(target)) + L" " + Wide(Unix(name)), L"Z:\\bin\\ln",
+                   Unix(name), true);
+    }
+
+private:
+    // Starts a Linux program (Wine gives no handle to wait on) and waits until `path` is
+    // there (or gone), two seconds at most.
+    static bool Run(std::wstring line, const wchar_t* program, const std::string& path,
+                    bool appears) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (!::CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &started)) {
+            return false;
+        }
+        const UniqueHandle process(started.hProcess);
+        const UniqueHandle thread(started.hThread);
+        const std::wstring windows = L"Z:" + Wide(path);
+        for (int i = 0; i < 100; ++i) {
+            const bool there = ::GetFileAttributesW(windows.c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (there == appears) {
+                return true;
+            }
+            ::Sleep(20);
+        }
+        return false;
+    }
+
+    static std::wstring Wide(const std::string& text) { return {text.begin(), text.end()}; }
+    std::string unix_;
+};
+
+// A link in place of Varnok's folder, or of a file in it (or of the log): refused, and
+// nothing written where it leads.
+TEST(PlainFiles, NothingIsWrittenThroughALink) {
+    const UnixFolder base;
+    std::filesystem::create_directories(base.At("elsewhere"));
+    std::ofstream(base.At("elsewhere/victim.csv"), std::ios::binary) << "kept\n";
+    std::filesystem::create_directories(base.At("Varnok"));
+    if (!base.Link("elsewhere", "Linked") ||
+        !base.Link("elsewhere/victim.csv", "Varnok/record.csv") ||
+        !base.Link("elsewhere/victim.csv", "Varnok/varnok.log")) {
+        GTEST_SKIP() << "no Linux link could be made here";
+    }
+    const PlainFolder linked = CheckFolder(base.At("Linked").wstring());
+    EXPECT_TRUE(linked.resolved.empty());
+    EXPECT_NE(linked.failure.find(L"not a plain folder"), std::wstring::npos) << linked.failure;
+    std::wstring failure;
+    EXPECT_FALSE(OpenPlainFile(linked, L"units.csv.new", GENERIC_WRITE, 0, CREATE_ALWAYS, failure));
+
+    const PlainFolder plain = CheckFolder(base.At("Varnok").wstring());
+    EXPECT_FALSE(plain.resolved.empty()) << plain.failure;
+    EXPECT_FALSE(OpenPlainFile(plain, L"record.csv", FILE_APPEND_DATA | SYNCHRONIZE,
+                               FILE_SHARE_READ, OPEN_ALWAYS, failure));
+    EXPECT_NE(failure.find(L"not a plain file"), std::wstring::npos) << failure;
+    EXPECT_TRUE(OpenPlainFile(plain, L"units.csv", GENERIC_WRITE, 0, CREATE_ALWAYS, failure))
+        << failure;
+
+    // The log in the current folder: never through a link.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(base.At("Varnok"));
+    Win32DataStore store;
+    Log(store).Write(L"written elsewhere?");
+    std::filesystem::current_path(before);
+
+    EXPECT_FALSE(std::filesystem::exists(base.At("elsewhere/units.csv.new")));
+    EXPECT_EQ(ReadFileBytes(base.At("elsewhere/victim.csv")), "kept\n");
 }
 
 } // namespace

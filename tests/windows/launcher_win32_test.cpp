@@ -29,17 +29,17 @@ std::wstring SystemProgram(const wchar_t* name) {
 }
 
 TEST_F(Launcher, AnExistingProgramStartsAndNothingIsLogged) {
-    EXPECT_TRUE(RunProgram(L"open", SystemProgram(L"cmd.exe"), L"/c exit 0", false, log).started);
+    EXPECT_TRUE(RunAwaited(SystemProgram(L"cmd.exe"), L"/c exit 0", 5000, log).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
 TEST_F(Launcher, AMissingProgramFailsAndLogsWhy) {
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false, log).started);
+    EXPECT_FALSE(RunAwaited(L"no-such-program-here.exe", L"", 5000, log).started);
     EXPECT_EQ(ReadFileBytes("varnok.log"), "The specified file was not found.\r\n");
 }
 
 TEST_F(Launcher, AMissingProgramWithTheLogOffLeavesNoFile) {
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false, off).started);
+    EXPECT_FALSE(RunAwaited(L"no-such-program-here.exe", L"", 5000, off).started);
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 }
 
@@ -48,7 +48,7 @@ TEST_F(Launcher, LogsIntoTheCurrentDirectoryNotTheProgramsFolder) {
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::filesystem::path programFolder = std::filesystem::path(self).parent_path();
     ASSERT_NE(programFolder, std::filesystem::current_path());
-    RunProgram(L"open", L"no-such-program-here.exe", L"", false, log);
+    RunAwaited(L"no-such-program-here.exe", L"", 5000, log);
     EXPECT_TRUE(std::filesystem::exists("varnok.log"));
     EXPECT_FALSE(std::filesystem::exists(programFolder / "varnok.log"));
 }
@@ -63,7 +63,7 @@ TEST_F(Launcher, ALockedLogDropsTheEntryAndChangesNothingElse) {
     UniqueHandle lock = OwnFile(::CreateFileW(L"varnok.log", GENERIC_READ, 0, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(lock);
-    EXPECT_FALSE(RunProgram(L"open", L"no-such-program-here.exe", L"", false, log).started);
+    EXPECT_FALSE(RunAwaited(L"no-such-program-here.exe", L"", 5000, log).started);
     lock.reset();
     EXPECT_EQ(ReadFileBytes("varnok.log"), "kept\r\n");
 }

@@ -75,6 +75,7 @@ protected:
         page_ = MakePage();
         EXPECT_TRUE(page_->CreateChild(host_));
         ::ShowWindow(page_->hwnd(), SW_SHOW);
+        PumpUntil([this] { return !page_->Working(); }); // what its start does off the thread
         return *page_;
     }
     HWND Item(int id) const { return page_->Item(id); }

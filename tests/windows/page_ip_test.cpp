@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,9 @@ public:
     std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override {
         Log off;
         return Win32Desktop(off).ClassDefault(keyName);
+    }
+    bool IsProtectedProgram(const std::wstring& program) override {
+        return IsUnderProtectedFolder(program);
     }
 };
 
@@ -368,10 +372,13 @@ TEST_F(AddressPage, ToolTipsCoverTheTenControls) {
     }
 }
 
-// The ".htm" association of the test's Wine prefix, set for one test and restored.
+// The ".htm" association of the test's Wine prefix, the machine's own (or only the
+// user's, which any program of the user's can write), set for one test and restored.
 class HtmAssociation {
 public:
-    explicit HtmAssociation(const std::optional<std::wstring>& openCommand, DWORD type = REG_SZ) {
+    explicit HtmAssociation(const std::optional<std::wstring>& openCommand, DWORD type = REG_SZ,
+                            HKEY root = HKEY_LOCAL_MACHINE)
+        : root_(root) {
         saved_ = Read(L".htm");
         Write(L".htm", L"VarnokTestPage");
         if (openCommand) {
@@ -379,20 +386,46 @@ public:
         }
     }
     ~HtmAssociation() {
-        Write(L".htm", saved_);
-        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"VarnokTestPage");
+        if (saved_.empty()) {
+            ::RegDeleteKeyValueW(root_, L"Software\\Classes\\.htm", nullptr);
+        } else {
+            Write(L".htm", saved_);
+        }
+        ::RegDeleteTreeW(root_, L"Software\\Classes\\VarnokTestPage");
     }
 
 private:
-    static std::wstring Read(const wchar_t* key) {
-        Log off;
-        return Win32Desktop(off).ClassDefault(key).value_or(L"");
+    std::wstring Read(const wchar_t* key) const {
+        wchar_t text[512] = {};
+        DWORD size = sizeof text;
+        ::RegGetValueW(root_, (L"Software\\Classes\\" + std::wstring(key)).c_str(), nullptr,
+                       RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, text, &size);
+        return text;
     }
-    static void Write(const wchar_t* key, const std::wstring& text, DWORD type = REG_SZ) {
-        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, type, text.c_str(),
+    void Write(const wchar_t* key, const std::wstring& text, DWORD type = REG_SZ) const {
+        ::RegSetKeyValueW(root_, (L"Software\\Classes\\" + std::wstring(key)).c_str(), nullptr,
+                          type, text.c_str(),
                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
+    HKEY root_;
     std::wstring saved_;
+};
+
+// A browser in a folder only administrators can change: a file under Program Files.
+class ProtectedBrowser {
+public:
+    ProtectedBrowser() {
+        wchar_t folder[MAX_PATH] = {};
+        ::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Varnok Test Browser", folder, MAX_PATH);
+        folder_ = folder;
+        std::filesystem::create_directories(folder_);
+        std::ofstream(folder_ / "b.exe") << "browser";
+    }
+    ~ProtectedBrowser() { std::filesystem::remove_all(folder_); }
+    std::wstring Program() const { return (folder_ / "b.exe").wstring(); }
+
+private:
+    std::filesystem::path folder_;
 };
 
 TEST_F(AddressPage, ShowOpensTheUnitsPageWithoutTouchingTheRegistry) {
@@ -411,48 +444,48 @@ TEST_F(AddressPage, ShowOpensTheUnitsPageWithoutTouchingTheRegistry) {
     EXPECT_EQ(pc.trace.Lines(), Trace{L"run open|http://0.0.0.0||show"});
 }
 
-TEST_F(AddressPage, ShowFallsBackToTheBrowserOfTheHtmClassStartedByItsPath) {
+// Where the desktop's shell cannot open the page, only the machine's browser for ".htm"
+// pages may be started, by its path, and only from a folder only administrators can
+// change; otherwise the page shows the address, to be opened by hand. A browser named by
+// the user's own classes (which any program of theirs can write) is never started.
+TEST_F(AddressPage, ShowStartsOnlyAProtectedMachineWideBrowser) {
+    const ProtectedBrowser browser;
     const std::wstring open = L"run open|http://10.0.0.5||show";
-    wchar_t systemRoot[MAX_PATH] = {};
-    ::GetEnvironmentVariableW(L"SystemRoot", systemRoot, MAX_PATH);
+    const std::wstring byHand = L"box The unit's web page could not be opened for you. Open it "
+                                L"in your browser: http://10.0.0.5";
     const std::wstring longOptions(300, L'x');
     const struct {
         const char* name;
         std::optional<std::wstring> openCommand; // nothing: the class has no open command
-        DWORD type;
+        HKEY root;
         Trace trace;
     } cases[] = {
-        {"quoted program and placeholder",
-         LR"("C:\Program Files\Browser\b.exe" -osint -url "%1")",
-         REG_SZ,
-         {open, LR"(program C:\Program Files\Browser\b.exe|-osint -url "http://10.0.0.5")"}},
-        {"bare placeholder with options after it",
+        {"protected, placeholder quoted",
+         L"\"" + browser.Program() + L"\" -osint -url \"%1\"",
+         HKEY_LOCAL_MACHINE,
+         {open, L"program " + browser.Program() + L"|-osint -url \"http://10.0.0.5\""}},
+        {"protected, longer than 259 characters",
+         L"\"" + browser.Program() + L"\" " + longOptions + L" %1",
+         HKEY_LOCAL_MACHINE,
+         {open, L"program " + browser.Program() + L"|" + longOptions + L" http://10.0.0.5"}},
+        {"a program anyone could put there",
          LR"(C:\b.exe -new %1 -tab)",
-         REG_SZ,
-         {open, L"program C:\\b.exe|-new http://10.0.0.5 -tab"}},
-        {"no placeholder",
-         LR"(C:\b.exe -new)",
-         REG_SZ,
-         {open, L"program C:\\b.exe|-new http://10.0.0.5"}},
-        {"program named through the environment",
-         LR"("%SystemRoot%\b.exe" %1)",
-         REG_EXPAND_SZ,
-         {open, L"program " + std::wstring(systemRoot) + L"\\b.exe|http://10.0.0.5"}},
-        {"longer than 259 characters",
-         L"C:\\b.exe " + longOptions + L" %1",
-         REG_SZ,
-         {open, L"program C:\\b.exe|" + longOptions + L" http://10.0.0.5"}},
-        {"empty command", L"", REG_SZ, {open}},
-        {"no command", std::nullopt, REG_SZ, {open}},
+         HKEY_LOCAL_MACHINE,
+         {open, byHand}},
+        {"only the user's own class",
+         L"\"" + browser.Program() + L"\" %1",
+         HKEY_CURRENT_USER,
+         {open, byHand}},
+        {"empty command", L"", HKEY_LOCAL_MACHINE, {open, byHand}},
+        {"no command", std::nullopt, HKEY_LOCAL_MACHINE, {open, byHand}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HtmAssociation association(c.openCommand, c.type);
+        HtmAssociation association(c.openCommand, REG_SZ, c.root);
         Open();
         SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
         pc.trace.Clear();
         registryDesktop.opens = false;
-        registryDesktop.starts = false;
         Click(IDC_SHOW);
         EXPECT_EQ(pc.trace.Lines(), c.trace);
         TearDown();
@@ -565,8 +598,9 @@ TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
     EXPECT_FALSE(std::filesystem::exists("varnok.log")); // the desktop's shell took it
 }
 
-// Wine's desktop shell answers S_FALSE for a document it cannot open.
-TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsOpenedDirectlyAndLogged) {
+// Wine's desktop shell answers S_FALSE for a document it cannot open: it is not opened
+// with Varnok's own rights instead, and the log says why.
+TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsNotOpenedElevated) {
     const ScopedTempDir dir;
     if (const std::string missing = DesktopShellMissing(); !missing.empty()) {
         GTEST_SKIP() << missing;
@@ -577,8 +611,7 @@ TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsOpenedDirectlyAndLogged) {
     EXPECT_EQ(OpenThroughDesktopShell(missing, L""), L"ShellExecute: 0x00000001");
     EXPECT_FALSE(OpenAsDesktopUser(missing, L"", log).started);
     EXPECT_EQ(ReadFileBytes("varnok.log"),
-              "The desktop's shell did not open it (ShellExecute: 0x00000001); opened directly.\r\n"
-              "The specified file was not found.\r\n");
+              "The desktop's shell did not open it (ShellExecute: 0x00000001).\r\n");
 }
 
 // The address page with the real start of the ".htm" class's browser; the shell itself
@@ -595,6 +628,8 @@ public:
     std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override {
         return Win32Desktop(log_).ClassDefault(keyName);
     }
+    // Here the start itself is the subject, wherever the program lies.
+    bool IsProtectedProgram(const std::wstring&) override { return true; }
 
 private:
     Log& log_;

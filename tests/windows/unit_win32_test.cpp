@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "core/arp.h"
@@ -13,6 +15,9 @@
 #include "win32/launcher.h"
 #include "win32/registry_settings.h"
 #include "win32/roles.h"
+#include "win32/win32.h"
+
+#include <sddl.h>
 
 namespace {
 
@@ -135,46 +140,102 @@ TEST(ConsoleControl, AClosingConsoleWaitsForTheCleanUp) {
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
 }
 
-TEST(PendingChangeRecord, SurvivesInTheSettingsUntilCleared) {
-    RegistrySettings settings(L"Strandel");
-    SettingsChangeRecord record(settings);
-    record.Clear();
-    EXPECT_FALSE(record.Read());
-    for (bool route : {true, false}) {
-        record.Write({Addr("172.16.5.9"), route});
-        RegistrySettings again(L"Strandel");
-        const std::optional<PendingChange> read = SettingsChangeRecord(again).Read();
-        ASSERT_TRUE(read);
-        EXPECT_EQ(read->address.ToText(), L"172.16.5.9");
-        EXPECT_EQ(read->hostRoute, route);
+// The record of changes under way is kept for the machine, where only administrators can
+// write; an earlier version's record in the user's settings is read too, and goes with it.
+TEST(PendingChangeRecord, KeptForTheMachineUntilRemoved) {
+    const wchar_t* const kCompany = L"VarnokTestCompany";
+    RegistrySettings settings(kCompany);
+    MachineChangeRecord record(kCompany, settings);
+    for (const PendingChange& change : record.All()) {
+        record.Remove(change.address);
     }
-    record.Clear();
-    EXPECT_FALSE(record.Read());
+    ASSERT_TRUE(record.All().empty());
+    record.Add({Addr("172.16.5.9"), true});
+    record.Add({Addr("172.16.5.10"), false});
+    DWORD route = 0;
+    DWORD size = sizeof route;
+    EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\VarnokTestCompany\\Varnok\\Pending",
+                             L"172.16.5.9", RRF_RT_REG_DWORD, nullptr, &route, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(route, 1u);
+    settings.PutAddress(L"Pending", L"IP", Addr("10.1.2.3"));
+    settings.PutInt(L"Pending", L"HostRoute", 0);
+    RegistrySettings again(kCompany);
+    std::vector<std::wstring> read;
+    for (const PendingChange& change : MachineChangeRecord(kCompany, again).All()) {
+        read.push_back(change.address.ToText() + (change.hostRoute ? L" route" : L""));
+    }
+    std::sort(read.begin(), read.end());
+    EXPECT_EQ(read, (std::vector<std::wstring>{L"10.1.2.3", L"172.16.5.10", L"172.16.5.9 route"}));
+    record.Remove(Addr("172.16.5.9"));
+    record.Remove(Addr("172.16.5.10"));
+    record.Remove(Addr("10.1.2.3"));
+    EXPECT_TRUE(record.All().empty());
+    EXPECT_TRUE(settings.Bytes(L"Pending", L"IP").empty());
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VarnokTestCompany");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnokTestCompany");
 }
 
 // The tables' lock is one for every Varnok: while one sequence holds it, another neither
-// takes it without waiting nor gets past a wait until it is released.
-TEST(TablesLock, IsHeldByOneSequenceAtATime) {
-    NamedTablesLock lock;
-    std::unique_ptr<TablesLock::Held> held = lock.Acquire(true);
-    ASSERT_TRUE(held);
+// takes it without waiting nor gets past a wait until it is released; a wait is told once,
+// bounded, and ends on a stop.
+TEST(TablesLock, IsHeldByOneSequenceAtATimeAndEveryWaitIsBounded) {
+    using Refusal = TablesLock::Acquisition::Refusal;
+    NamedTablesLock lock(5000);
+    TablesLock::Acquisition held = lock.Acquire({}, {});
+    ASSERT_TRUE(held.held);
     std::atomic<int> stage{0};
+    std::atomic<int> told{0};
     std::thread other([&] {
-        EXPECT_FALSE(lock.Acquire(false));
+        EXPECT_EQ(lock.TryAcquire().refusal, Refusal::Busy);
         stage = 1;
-        const std::unique_ptr<TablesLock::Held> waited = lock.Acquire(true);
-        EXPECT_TRUE(waited);
+        const TablesLock::Acquisition waited = lock.Acquire({}, [&told] { ++told; });
+        EXPECT_TRUE(waited.held);
         stage = 2;
     });
     while (stage == 0) {
         std::this_thread::yield();
     }
-    ::Sleep(100);
+    ::Sleep(400);
     EXPECT_EQ(stage, 1); // still waiting
-    held.reset();
+    EXPECT_EQ(told, 1);
+    held.held.reset();
     other.join();
     EXPECT_EQ(stage, 2);
-    EXPECT_TRUE(lock.Acquire(false));
+
+    held = lock.Acquire({}, {});
+    std::thread impatient([] {
+        NamedTablesLock shortWait(300);
+        const auto start = Clock::now();
+        const TablesLock::Acquisition busy = shortWait.Acquire({}, {});
+        EXPECT_EQ(busy.refusal, Refusal::Busy);
+        EXPECT_NE(busy.reason.find(L"Another Varnok"), std::wstring::npos);
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2000));
+        std::stop_source stop;
+        stop.request_stop();
+        EXPECT_EQ(shortWait.Acquire(stop.get_token(), {}).refusal, Refusal::Stopped);
+    });
+    impatient.join();
+    held.held.reset();
+    EXPECT_TRUE(lock.TryAcquire().held);
+}
+
+// A mutex of that name that is not administrators' own (another program took the name
+// first) is refused with a clear word, whoever holds it.
+TEST(TablesLock, ANameSomeoneElseTookIsRefused) {
+    PSECURITY_DESCRIPTOR foreign = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"O:WDD:(A;;GA;;;WD)", SDDL_REVISION_1, &foreign, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, foreign, FALSE};
+    const UniqueHandle taken(::CreateMutexW(&attributes, FALSE, L"Global\\Varnok.Tables"));
+    ::LocalFree(foreign);
+    ASSERT_TRUE(taken);
+    const TablesLock::Acquisition refused = NamedTablesLock(300).Acquire({}, {});
+    if (refused.held) {
+        GTEST_SKIP() << "this system keeps no other owner for a mutex made by this process";
+    }
+    EXPECT_EQ(refused.refusal, TablesLock::Acquisition::Refusal::Foreign);
+    EXPECT_NE(refused.reason.find(L"Global\\Varnok.Tables"), std::wstring::npos) << refused.reason;
 }
 
 // Files of its own in the application-data folder: replaced whole, appended to with the
