@@ -16,6 +16,9 @@ namespace {
 
 enum Column { kSerial, kMac, kAddress, kNetmask, kGateway, kStatus, kTime };
 
+// The run's elapsed time and counts, shown twice a second.
+constexpr UINT_PTR kElapsedTimer = 2;
+
 constexpr wchar_t kCsvFilter[] = L"CSV files (*.csv)\0*.csv\0Text files (*.txt)\0*.txt\0All "
                                  L"files\0*.*\0";
 
@@ -39,13 +42,14 @@ PageList::PageList(Services& services, Notices& notices) : Page(IDD_PAGE_LIST, s
     OnControl(IDC_LIST_FILL, [this] { AskFill(); });
     OnControl(IDC_LIST_APPLY_ALL, [this] { ApplyAll(); });
     OnControl(IDC_LIST_APPLY_AGAIN, [this] { ApplyAgain(); });
-    OnControl(IDC_LIST_STOP, [this] { StopAfterUnit(); });
+    OnControl(IDC_LIST_STOP, [this] { StopRun(); });
     OnControl(IDC_LIST_EXPORT, [this] { AskExport(); });
 }
 
 BOOL PageList::OnInitDialog() {
     Page::OnInitDialog();
     list_.Attach(Item(IDC_UNIT_LIST));
+    progress_.Attach(Item(IDC_LIST_PROGRESS));
     list_.FullRowSelect();
     static constexpr struct {
         const wchar_t* title;
@@ -178,22 +182,19 @@ void PageList::LoadKept() {
 }
 
 void PageList::Keep() {
-    DataStore& store = services_.store;
-    const std::string text = ListFileText(units_);
-    if (store.Replace(kListFile, text)) {
-        store.Remove(kPendingListFile);
+    keeper_.Flush(); // no older state may land after this one
+    const std::optional<std::wstring> failure = KeepList(services_.store, ListFileText(units_));
+    if (!failure) {
         return;
     }
-    const bool waits = store.Replace(kPendingListFile, text);
-    const std::wstring message =
-        L"The list of units cannot be kept in " + store.PathOf(kListFile) +
-        (waits ? L". Its newest state waits in " + store.PathOf(kPendingListFile) +
-                     L" and takes its place as soon as it can be written."
-               : L", nor in " + store.PathOf(kPendingListFile) + L".");
-    services_.log.Write(message);
+    services_.log.Write(*failure);
     if (!std::exchange(keepFailureTold_, true) && !Stopping()) {
-        notices_.Message(message);
+        notices_.Message(*failure);
     }
+}
+
+void PageList::KeepSoon() {
+    keeper_.KeepSoon(ListFileText(units_));
 }
 
 void PageList::ApplyAll() {
@@ -231,8 +232,8 @@ void PageList::ApplyOne(std::size_t index) {
     }
 }
 
-void PageList::StopAfterUnit() {
-    stopAfterUnit_ = true;
+void PageList::StopRun() {
+    runStop_.request_stop(); // every unit in flight skips its remaining echoes, cleans up
     ::EnableWindow(Item(IDC_LIST_STOP), FALSE);
 }
 
@@ -263,15 +264,18 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     if (!plan) {
         return;
     }
-    finished_ = 0;
-    succeeded_ = 0;
-    stopAfterUnit_ = false;
+    StartProgress(plan->jobs.size());
+    runStop_ = std::stop_source();
     EnableControls(false);
     StartWork(
-        [this, jobs = plan->jobs](std::stop_token stop) {
+        [this, jobs = plan->jobs](std::stop_token closing) {
+            // Closing stops the run as "Stop" does.
+            const std::stop_callback closes(closing, [this] { runStop_.request_stop(); });
             AssignmentRoles roles = services_.Assignment();
             roles.waitingForTables = [this, jobs] {
                 Post([this, jobs] {
+                    waitingForTables_ = true;
+                    ShowProgress();
                     for (const ListJob& job : jobs) {
                         if (units_[job.index].state != UnitState::Running) {
                             list_.SetCell(static_cast<int>(job.index), kStatus,
@@ -288,17 +292,52 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
                 NoteRecordFailure(done.recordFailure);
                 Post([this, index, done] { OnUnitFinished(index, done); });
             };
-            events.stopAfterUnit = [this] { return stopAfterUnit_.load(); };
-            RunList(roles, services_.record, jobs, events, stop);
+            RunList(roles, services_.record, jobs, events, runStop_.get_token());
         },
         [this, deferred = plan->deferred] { OnRunDone(deferred); });
 }
 
+void PageList::StartProgress(std::size_t units) {
+    runUnits_ = units;
+    started_ = 0;
+    finished_ = 0;
+    succeeded_ = 0;
+    waitingForTables_ = false;
+    runStartMs_ = services_.clock.Milliseconds();
+    progress_.SetRange(0, static_cast<int>(units));
+    progress_.SetPos(0);
+    ::SetTimer(hwnd(), kElapsedTimer, 500, nullptr);
+    ShowProgress();
+}
+
+void PageList::ShowProgress() {
+    const std::uint64_t seconds = (services_.clock.Milliseconds() - runStartMs_) / 1000;
+    const std::wstring twoDigits = (seconds % 60 < 10 ? L"0" : L"") + std::to_wstring(seconds % 60);
+    const std::size_t failed = finished_ - succeeded_;
+    progress_.SetPos(static_cast<int>(finished_));
+    const std::wstring counts = waitingForTables_ && started_ == 0
+                                    ? L"waits for another Varnok"
+                                    : std::to_wstring(succeeded_) + L" took their address, " +
+                                          std::to_wstring(failed) + L" failed, " +
+                                          std::to_wstring(started_ - finished_) +
+                                          L" in flight, of " + std::to_wstring(runUnits_);
+    ::SetDlgItemTextW(hwnd(), IDC_LIST_COUNTS,
+                      (std::to_wstring(seconds / 60) + L":" + twoDigits + L"   " + counts).c_str());
+}
+
+void PageList::OnTimer(UINT_PTR id) {
+    if (id == kElapsedTimer) {
+        ShowProgress();
+    }
+}
+
+// A cabinet's units start and finish together: each event changes only its row's cells
+// that change, and the counts follow with the timer.
 void PageList::OnUnitStarted(std::size_t index) {
+    ++started_;
     units_[index].state = UnitState::Running;
-    list_.EnsureVisible(static_cast<int>(index));
-    ShowUnit(index);
-    Keep();
+    list_.SetCell(static_cast<int>(index), kStatus, StatusOf(units_[index]));
+    KeepSoon();
 }
 
 void PageList::OnUnitFinished(std::size_t index, const Done& done) {
@@ -309,16 +348,20 @@ void PageList::OnUnitFinished(std::size_t index, const Done& done) {
     unit.time = ClockText(services_.clock.Now());
     ++finished_;
     succeeded_ += took ? 1 : 0;
-    ShowUnit(index);
-    Keep();
+    list_.SetCell(static_cast<int>(index), kStatus, StatusOf(unit));
+    list_.SetCell(static_cast<int>(index), kTime, unit.time);
+    KeepSoon();
 }
 
 void PageList::OnRunDone(const std::vector<DeferredUnit>& deferred) {
+    ::KillTimer(hwnd(), kElapsedTimer);
+    ShowProgress();
     for (const DeferredUnit& unit : deferred) {
         list_.SetCell(static_cast<int>(unit.index), kStatus,
                       L"waits: shares its MAC with " +
                           std::to_wstring(units_[unit.with].row.serial));
     }
+    Keep();
     EnableControls(true);
     if (!Stopping()) {
         notices_.Message(WorkFailure().empty() ? Summary(deferred.size())

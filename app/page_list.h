@@ -6,24 +6,20 @@
 // folder after every change, so neither closing the program nor a crash loses them.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "app/fill_dialog.h"
 #include "app/page.h"
 #include "core/commissioning.h"
+#include "core/list_keeper.h"
 #include "core/list_run.h"
 #include "core/unit_list.h"
 #include "win32/controls.h"
-
-constexpr wchar_t kListFile[] = L"units.csv";
-// Beside it: the newest state, while the list itself cannot be written (a spreadsheet
-// holding it open); it takes the list's place as soon as it can, at the latest at the
-// next start.
-constexpr wchar_t kPendingListFile[] = L"units.pending.csv";
 
 class PageList : public Page {
 public:
@@ -37,24 +33,33 @@ public:
     void ApplyAll();   // every unit not yet done
     void ApplyAgain(); // the units that failed
     void ApplyOne(std::size_t index);
-    void StopAfterUnit();
+    // "Stop": every unit in flight skips its remaining echoes and cleans up; no further
+    // unit starts.
+    void StopRun();
     void ExportRecord(const std::wstring& path);
 
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnNotify(const NMHDR& header) override;
+    void OnTimer(UINT_PTR id) override;
 
 private:
     void Take(const std::vector<UnitRow>& rows);
     void TellSharedMacs(const std::vector<UnitRow>& rows);
     void ShowUnits();
     void ShowUnit(std::size_t index);
+    // The list written now, a failure told (once); or, while units are in flight, handed
+    // to the keeper's thread.
     void Keep();
+    void KeepSoon();
     // The kept list: the newest state that waits, if one does, else the list.
     void LoadKept();
     // The plan for the rows at `indices`: nothing when it cannot run (and told).
     std::optional<UnitPlan> Plan(const std::vector<std::size_t>& indices);
     void Run(const std::vector<std::size_t>& indices);
+    // The run's progress: units finished of the run's, elapsed time, and the counts.
+    void StartProgress(std::size_t units);
+    void ShowProgress();
     void OnUnitStarted(std::size_t index);
     void OnUnitFinished(std::size_t index, const Done& done);
     void OnRunDone(const std::vector<DeferredUnit>& deferred);
@@ -66,8 +71,14 @@ private:
 
     std::vector<ListedUnit> units_;
     ListView list_;
-    std::atomic<bool> stopAfterUnit_{false};
-    std::size_t finished_ = 0;  // units of the run under way that have an outcome
+    ProgressBar progress_;
+    std::stop_source runStop_;
+    std::size_t runUnits_ = 0;  // units of the run under way
+    std::size_t started_ = 0;   // of those, the ones that started
+    std::size_t finished_ = 0;  // and the ones that have an outcome
     std::size_t succeeded_ = 0; // of those, the ones that took their address
+    std::uint64_t runStartMs_ = 0;
+    bool waitingForTables_ = false; // another Varnok's sequences hold the PC's tables
     bool keepFailureTold_ = false;
+    ListKeeper keeper_{services_.store};
 };

@@ -101,12 +101,12 @@ std::wstring CommissioningRecord::Path() {
 }
 
 Done AssignAndRecord(const AssignmentRoles& roles, CommissioningRecord& record,
-                     const Assignment& unit, std::stop_token stop, HolderCheck check) {
+                     const Assignment& unit, std::stop_token stop) {
     const LocalTime when = roles.clock.Now();
     const std::uint64_t start = roles.clock.Milliseconds();
     Done done;
-    done.outcome = Setup(roles, unit.mac, unit.address, unit.netmask, unit.gateway, unit.path)
-                       .Run(stop, check);
+    done.outcome =
+        Setup(roles, unit.mac, unit.address, unit.netmask, unit.gateway, unit.path).Run(stop);
     done.durationMs = roles.clock.Milliseconds() - start;
     done.recordFailure = record.Append(AssignmentEntry(when, unit, done));
     return done;

@@ -83,8 +83,7 @@ private:
 
 // Runs the assignment sequence for `unit` and appends its record line.
 Done AssignAndRecord(const AssignmentRoles& roles, CommissioningRecord& record,
-                     const Assignment& unit, std::stop_token stop = {},
-                     HolderCheck check = HolderCheck::Ask);
+                     const Assignment& unit, std::stop_token stop = {});
 
 // An image sent, or not: the outcome of the ping and the transfer, and the record line it
 // will have, but for the outcome.

@@ -2,77 +2,79 @@
 #include "core/list_run.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <thread>
 #include <utility>
 
 #include "core/address_holder.h"
-#include "core/arp.h"
 #include "core/mac_rule.h"
+#include "core/text.h"
 
 namespace {
 
-bool AskedTogether(const UnitPath& path) {
-    return path.adapter && !path.hostRoute;
-}
+// The lock as the units of a batch meet it: the batch took it (or was refused it) once,
+// for all of them.
+class BatchLock : public TablesLock {
+public:
+    explicit BatchLock(const Acquisition& batch) : batch_(batch) {}
+    Acquisition Acquire(std::stop_token, const std::function<void()>&) override { return Share(); }
+    Acquisition TryAcquire() override { return Share(); }
 
-// Who holds an address, as asked together with the others; not asked, its own run asks.
-struct Holder {
-    bool asked = false;
-    std::optional<std::wstring> mac;
+private:
+    Acquisition Share() const {
+        if (batch_.held) {
+            return {std::make_unique<Held>(), Acquisition::Refusal::None, L""};
+        }
+        return {nullptr, batch_.refusal, batch_.reason};
+    }
+    const Acquisition& batch_;
 };
 
-// Who holds each address, asked together: every older entry removed, then one plain echo
-// to each address at once, then the neighbour table read. Addresses reached through a
-// host route are not asked here (their own run asks). Holds the tables' lock.
-std::vector<Holder> AddressHolders(const AssignmentRoles& roles, const std::vector<ListJob>& jobs,
-                                   const std::function<bool()>& stopped, std::stop_token closing) {
-    std::vector<Holder> holders(jobs.size());
-    const TablesLock::Acquisition lock = roles.lock.Acquire(closing, roles.waitingForTables);
-    if (!lock.held) {
-        return holders; // not asked: each unit's run asks, and meets the lock itself
-    }
-    for (const ListJob& job : jobs) {
-        if (AskedTogether(job.unit.path)) {
-            Arp(roles.tables, job.unit.address, L"", job.unit.path.source).Delete();
-        }
-    }
-    // A free address costs the whole wait of its echo: asked one by one, twenty of them
-    // would take twenty times as long. A long list is asked in groups, not with a thread
-    // for each of a thousand units.
-    constexpr std::size_t kAskedAtOnce = 32;
-    for (std::size_t first = 0; first < jobs.size() && !stopped(); first += kAskedAtOnce) {
-        std::vector<std::jthread> askers;
-        for (std::size_t i = first; i < jobs.size() && i < first + kAskedAtOnce; ++i) {
-            const Assignment& unit = jobs[i].unit;
-            if (AskedTogether(unit.path)) {
-                askers.emplace_back([&roles, &unit, &holders, i] {
-                    // An error here must not end the program: the unit's own run asks then.
-                    try {
-                        holders[i].mac = AddressHolder(roles.echoes, roles.tables, roles.clock,
-                                                       roles.log, unit.path, unit.address);
-                        holders[i].asked = true;
-                    } catch (const std::exception&) {
-                        holders[i] = {};
-                    }
-                });
-            }
-        }
-    }
-    return holders;
-}
+// The units of a run, taken by the threads one after the other.
+class Batch {
+public:
+    Batch(const AssignmentRoles& roles, CommissioningRecord& record,
+          const std::vector<ListJob>& jobs, const ListEvents& events, std::stop_token stop)
+        : roles_(roles), record_(record), jobs_(jobs), events_(events), stop_(stop) {}
 
-// One unit of the run, its holder already asked (or to be asked by its own sequence).
-Done RunUnit(const AssignmentRoles& roles, CommissioningRecord& record, const Assignment& unit,
-             const Holder& holder, std::stop_token closing) {
-    if (holder.mac && !SameMac(*holder.mac, unit.mac)) {
-        Done done;
-        done.outcome = {Failure::AddressInUse, AddressInUseText(unit.address, *holder.mac)};
-        done.recordFailure = record.Append(AssignmentEntry(roles.clock.Now(), unit, done));
-        return done;
+    // Addresses units until none is left or the run is stopped.
+    void Work() {
+        for (std::size_t i = next_++; i < jobs_.size() && !stop_.stop_requested(); i = next_++) {
+            Tell([&] { events_.started ? events_.started(jobs_[i].index) : void(); });
+            const Done done = Address(jobs_[i].unit);
+            succeeded_ += done.outcome.Succeeded() ? 1 : 0;
+            Tell([&] { events_.finished ? events_.finished(jobs_[i].index, done) : void(); });
+        }
     }
-    return AssignAndRecord(roles, record, unit, closing,
-                           holder.asked ? HolderCheck::AlreadyAsked : HolderCheck::Ask);
-}
+    std::size_t Succeeded() const { return succeeded_; }
+
+private:
+    Done Address(const Assignment& unit) {
+        try {
+            return AssignAndRecord(roles_, record_, unit, stop_);
+        } catch (const std::exception& error) {
+            // One unit's error of Varnok's own ends that unit only; its own record says
+            // what it left, and the start-up undo removes it.
+            Done done;
+            done.outcome = {Failure::InternalError, InternalErrorText(FromUtf8(error.what()))};
+            return done;
+        }
+    }
+    template <typename Call> void Tell(Call call) {
+        const std::lock_guard<std::mutex> lock(eventsMutex_);
+        call();
+    }
+
+    const AssignmentRoles& roles_;
+    CommissioningRecord& record_;
+    const std::vector<ListJob>& jobs_;
+    const ListEvents& events_;
+    std::stop_token stop_;
+    std::mutex eventsMutex_;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<std::size_t> succeeded_{0};
+};
 
 } // namespace
 
@@ -113,24 +115,18 @@ UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size
 
 std::size_t RunList(const AssignmentRoles& roles, CommissioningRecord& record,
                     const std::vector<ListJob>& jobs, const ListEvents& events,
-                    std::stop_token closing) {
-    const auto stopped = [&] {
-        return closing.stop_requested() || (events.stopAfterUnit && events.stopAfterUnit());
-    };
-    const std::vector<Holder> holders = AddressHolders(roles, jobs, stopped, closing);
-    std::size_t succeeded = 0;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (stopped()) {
-            break;
+                    std::stop_token stop) {
+    const TablesLock::Acquisition batchLock = roles.lock.Acquire(stop, roles.waitingForTables);
+    BatchLock shared(batchLock);
+    const AssignmentRoles unitRoles{roles.tables,          roles.echoes, roles.clock,
+                                    roles.changes,         shared,       roles.log,
+                                    roles.waitingForTables};
+    Batch batch(unitRoles, record, jobs, events, stop);
+    {
+        std::vector<std::jthread> threads;
+        for (std::size_t t = 0; t < std::min(jobs.size(), kUnitsInFlight); ++t) {
+            threads.emplace_back([&batch] { batch.Work(); });
         }
-        if (events.started) {
-            events.started(jobs[i].index);
-        }
-        const Done done = RunUnit(roles, record, jobs[i].unit, holders[i], closing);
-        succeeded += done.outcome.Succeeded() ? 1 : 0;
-        if (events.finished) {
-            events.finished(jobs[i].index, done);
-        }
-    }
-    return succeeded;
+    } // every unit's clean-up done
+    return batch.Succeeded();
 }

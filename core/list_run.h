@@ -1,9 +1,10 @@
 // Commissioning a list of units, shared by the list page and the command line. First the
 // plan: which rows run (their addresses checked again, one unit of each group that shares
-// a MAC, the adapter asked at most once for all of them); then the run, one unit after
-// the other as the technician switches them on: who holds each address is asked of the
-// segment for all of them together first, then each unit gets its assignment sequence.
-// Units fail independently; a stop request ends the run after the unit under way.
+// a MAC, the adapter asked at most once for all of them); then the run. A unit takes its
+// address only within about a minute of its power reset, and a technician switches a
+// whole cabinet on at once: the units are addressed side by side, each with its own
+// sequence, so that a run takes about as long as its slowest unit however many are
+// absent. Units fail independently; a stop ends every unit in flight, clean-ups done.
 #pragma once
 
 #include <cstddef>
@@ -50,16 +51,30 @@ UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size
                    const std::vector<Adapter>& adapters,
                    const std::function<std::optional<Adapter>()>& choose);
 
+// Told from the units' threads, one call at a time, as each unit starts and finishes.
 struct ListEvents {
     std::function<void(std::size_t index)> started;
     std::function<void(std::size_t index, const Done& done)> finished;
-    // Asked before each unit: true ends the run there.
-    std::function<bool()> stopAfterUnit;
 };
 
-// Runs the jobs in order; returns how many units took their address. A unit whose address
-// another device holds fails at once, without its sequence. `closing` (the program ends)
-// also skips the echoes of the unit under way.
+// Units in flight at once. A cabinet holds up to about fifty units, all switched on
+// together: every one of them should be in flight from the start, or the last would meet
+// the end of their minute after the power reset. Each unit in flight holds a static entry
+// (and perhaps a host route) while its echoes are out, and asks the segment who holds its
+// address: 64 entries stay far below the neighbour cache's limit per interface (which
+// "netsh interface ipv4 show global" shows), so no entry of another host is pushed out. Each also
+// starts arp.exe two or three times, tens of milliseconds each; with 64 those starts take a few
+// seconds at the head of the run, far inside the minute. A longer list runs in waves as units
+// finish.
+constexpr std::size_t kUnitsInFlight = 64;
+
+// Runs the jobs side by side, kUnitsInFlight at most at once, in the jobs' order as they
+// start; returns how many units took their address. The tables' lock is held for the
+// whole batch (another Varnok's sequences wait for it, or this one for theirs; a lock not
+// had fails every unit with its reason). Each unit's own sequence is Setup::Run's, the
+// question who holds its address right before its own entry. A stop (the Stop button,
+// closing, Ctrl+C) starts no further unit and lets those in flight skip their remaining
+// echoes and clean up.
 std::size_t RunList(const AssignmentRoles& roles, CommissioningRecord& record,
                     const std::vector<ListJob>& jobs, const ListEvents& events,
-                    std::stop_token closing = {});
+                    std::stop_token stop = {});

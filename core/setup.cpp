@@ -60,7 +60,7 @@ std::wstring Setup::DashForm(const std::wstring& mac) {
     return dashed;
 }
 
-Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
+Outcome Setup::Run(std::stop_token stop) {
     const TablesLock::Acquisition lock = roles_.lock.Acquire(stop, roles_.waitingForTables);
     if (!lock.held) {
         return NotLocked(lock);
@@ -83,15 +83,41 @@ Outcome Setup::Run(std::stop_token stop, HolderCheck check) {
     // The echo channel is released once the tables are clean again.
     std::optional<Ping> ping;
     if (outcome.Succeeded()) {
-        outcome = AddressUnit(stop, check, ping);
+        outcome = AddressUnit(stop, ping);
     }
-    if (needsRoute) {
-        // Whatever happened with the unit, the PC's tables are left as they were.
-        route.Delete(address_);
-    }
+    // Whatever happened with the unit, the PC's tables are left as they were.
+    const bool routeGone = !needsRoute || RemoveRoute(route);
     ping.reset();
-    roles_.changes.Remove(address_);
+    if (entryGone_ && routeGone) {
+        roles_.changes.Remove(address_);
+    } else {
+        // Kept on record: the next start of Varnok removes what is left.
+        roles_.log.Write(L"the clean-up of " + address_.ToText() +
+                         L" was not seen to take effect; the next start removes what is left");
+    }
     return outcome;
+}
+
+bool Setup::RemoveEntry(Arp& arp) {
+    // Read back, as the entry was: an arp.exe that could not start, or changed nothing,
+    // would leave the unit's entry in the PC's table. A second run mostly succeeds.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        arp.Delete();
+        if (!roles_.tables.HasStaticEntry(address_, mac_, interfaceIndex_.value_or(0))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Setup::RemoveRoute(Route& route) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        route.Delete(address_);
+        if (!roles_.tables.HasHostRoute(address_, interfaceIndex_.value_or(0))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 Outcome Setup::AddRoute(Route& route) {
@@ -106,15 +132,14 @@ Outcome Setup::AddRoute(Route& route) {
     return {};
 }
 
-Outcome Setup::AddressUnit(std::stop_token stop, HolderCheck check, std::optional<Ping>& ping) {
+Outcome Setup::AddressUnit(std::stop_token stop, std::optional<Ping>& ping) {
     Arp arp(roles_.tables, address_, mac_, interfaceAddress_);
     // An older entry for the address would hide the unit, and would answer for a device
     // that has since left: the segment is asked afresh.
     arp.Delete();
+    // Asked right before the entry is made: an answer never older than the question.
     const std::optional<std::wstring> holder =
-        check == HolderCheck::Ask
-            ? AddressHolder(roles_.echoes, roles_.tables, roles_.clock, roles_.log, path_, address_)
-            : std::nullopt;
+        AddressHolder(roles_.echoes, roles_.tables, roles_.clock, roles_.log, path_, address_);
     if (holder && !SameMac(*holder, mac_)) {
         // Another device answers for it (the unit itself may: it is being re-addressed).
         // Nothing more is changed.
@@ -125,14 +150,14 @@ Outcome Setup::AddressUnit(std::stop_token stop, HolderCheck check, std::optiona
         return {Failure::ArpNotStarted, added.failure};
     }
     if (!roles_.tables.HasStaticEntry(address_, mac_, interfaceIndex_.value_or(0))) {
-        arp.Delete(); // whatever it did make goes
+        entryGone_ = RemoveEntry(arp); // whatever it did make goes
         return {Failure::ArpEntryNotMade,
                 NotMadeText(L"The static ARP entry for " + address_.ToText() + L" (" + mac_ + L")",
                             L"arp.exe", added)};
     }
     ping.emplace(roles_.echoes, roles_.clock, roles_.log, interfaceAddress_);
     const Outcome outcome = ConfigurationOutcome(*ping, address_, netmask_, gateway_, stop);
-    arp.Delete();
+    entryGone_ = RemoveEntry(arp);
     return outcome;
 }
 

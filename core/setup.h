@@ -32,9 +32,7 @@ struct AssignmentRoles {
     std::function<void()> waitingForTables = {};
 };
 
-// Whether the run asks the segment who holds the address, or a list has just asked it for
-// all of its addresses together.
-enum class HolderCheck { Ask, AlreadyAsked };
+class Arp;
 
 class Setup {
 public:
@@ -47,8 +45,9 @@ public:
     // entry, configuration ping, clean-up, all while holding the lock on the PC's tables
     // (waiting for any other Varnok's sequence first). The route and the entry are read
     // back from the PC's tables: one that was not made fails the run there. A stop request
-    // skips the echoes not yet sent; the clean-up always runs.
-    Outcome Run(std::stop_token stop = {}, HolderCheck check = HolderCheck::Ask);
+    // skips the echoes not yet sent; the clean-up always runs, and is read back too: what it
+    // could not remove stays on the change record for the next start.
+    Outcome Run(std::stop_token stop = {});
 
     // The MAC as arp.exe takes it: every ':' turned into '-'.
     static std::wstring DashForm(const std::wstring& mac);
@@ -58,7 +57,11 @@ private:
     Outcome AddRoute(Route& route);
     // With the host route (if any) in place: the holder's check, the static entry and the
     // configuration ping through `ping` (opened here), and the static entry's removal.
-    Outcome AddressUnit(std::stop_token stop, HolderCheck check, std::optional<Ping>& ping);
+    Outcome AddressUnit(std::stop_token stop, std::optional<Ping>& ping);
+    // The static entry, or the host route, removed and read back (tried twice): false
+    // when it is still there.
+    bool RemoveEntry(Arp& arp);
+    bool RemoveRoute(Route& route);
 
     AssignmentRoles roles_;
     std::wstring mac_; // dash form
@@ -68,6 +71,7 @@ private:
     UnitPath path_;
     std::optional<IPv4Address> interfaceAddress_; // the adapter's, when one is chosen
     std::optional<unsigned long> interfaceIndex_;
+    bool entryGone_ = true; // the static entry, once made, was seen removed
 };
 
 // Undoes the changes that a run killed halfway left in the PC's tables (the record says

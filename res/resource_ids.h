@@ -52,6 +52,8 @@
 #define IDC_LIST_STOP 1065
 #define IDC_LIST_EXPORT 1066
 #define IDC_LIST_NOTE 1067
+#define IDC_LIST_PROGRESS 1068
+#define IDC_LIST_COUNTS 1069
 
 // Filling the list, template 108.
 #define IDD_FILL 108

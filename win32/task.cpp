@@ -47,18 +47,18 @@ void BackgroundTask::Post(std::function<void()> callable) {
 }
 
 void BackgroundTask::RunPosted() {
-    for (;;) {
-        std::function<void()> next;
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            if (posted_.empty()) {
-                return;
-            }
-            next = std::move(posted_.front());
-            posted_.pop_front();
+    // One closure for each message: between them the thread takes its other messages, so
+    // a burst of closures (a cabinet's units finishing together) never holds up the window.
+    std::function<void()> next;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (posted_.empty()) {
+            return;
         }
-        if (next) {
-            next(); // may start new work, or wait for this one
-        }
+        next = std::move(posted_.front());
+        posted_.pop_front();
+    }
+    if (next) {
+        next(); // may start new work, or wait for this one
     }
 }

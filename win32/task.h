@@ -27,7 +27,8 @@ public:
     void Start(HWND window, std::function<void(std::stop_token)> work, std::function<void()> done);
     // From the work: `callable` runs on the window's thread, after what was posted before.
     void Post(std::function<void()> callable);
-    // On the window's thread, when the window receives Message(): runs what was posted.
+    // On the window's thread, when the window receives Message(): runs the oldest closure
+    // posted (each Post sends one message).
     void RunPosted();
     // The message that tells a window that closures wait; registered once per session.
     static UINT Message();

@@ -26,13 +26,17 @@
 #                                not exist. One at a time.
 #   seg_other_device_start ADDRESS MAC
 #                                another device on the segment, holding ADDRESS (a macvlan
-#                                on the unit's link, in the unit namespace)
+#                                on the unit's link, or on the rack's switch, in the unit
+#                                namespace)
 #   seg_other_device_stop
 #   seg_rack_up COUNT            the one unit gives way to COUNT rack units, all switched
 #                                off; sets SEG_RACK (their namespaces, numbered from 0)
 #   seg_rack_unit_start K MAC RECORDS [unitsim options...]
 #                                rack unit K switched on with that MAC: no address, no
 #                                route, simulator listening
+#   seg_rack_units_start RECORDS K=MAC... [-- unitsim options...]
+#                                those rack units switched on together, as with a
+#                                cabinet's power: unit K records to RECORDS with K for %d
 #   seg_rack_units_stop          every rack unit switched off: simulators and the TFTP
 #                                server stopped, links down, addresses gone
 #   seg_pc_tables                the PC's neighbour entries and routes, one per line
@@ -171,8 +175,11 @@ seg_tftpd_start() {
 }
 
 seg_other_device_start() {
-    local address=$1 mac=$2
-    ip -n "$SEG_UNIT" link add "$SEG_OTHER_IF" link "$SEG_UNIT_IF" type macvlan mode bridge ||
+    local address=$1 mac=$2 link=$SEG_UNIT_IF
+    # Once the rack is up, the unit's link is a port of the switch: the device sits on the
+    # switch itself.
+    [ ${#SEG_RACK[@]} -gt 0 ] && link=$SEG_BRIDGE
+    ip -n "$SEG_UNIT" link add "$SEG_OTHER_IF" link "$link" type macvlan mode bridge ||
         return 1
     ip -n "$SEG_UNIT" link set "$SEG_OTHER_IF" address "$mac"
     ip -n "$SEG_UNIT" addr add "$address/24" dev "$SEG_OTHER_IF"
@@ -238,6 +245,46 @@ seg_rack_unit_start() {
     status=$?
     SEG_RACK_PIDS[k]=$pid
     return $status
+}
+
+# A cabinet switched on: every link up with its unit's MAC first, then every simulator
+# started at once, then each one waited for.
+seg_rack_units_start() {
+    local pattern=$1 pair k mac ns records i
+    shift
+    local pairs=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do pairs+=("$1") && shift; done
+    [ "${1:-}" = -- ] && shift
+    for pair in "${pairs[@]}"; do
+        k=${pair%%=*} mac=${pair#*=} ns=${SEG_RACK[${pair%%=*}]:-}
+        [ -n "$ns" ] || { echo "no rack unit $k" >&2; return 1; }
+        seg_rack_unit_stop "$k"
+        ip -n "$ns" link set "$SEG_UNIT_IF" down
+        ip -n "$ns" -4 addr flush dev "$SEG_UNIT_IF"
+        ip -n "$ns" link set "$SEG_UNIT_IF" address "$mac" || return 1
+        ip -n "$ns" link set "$SEG_UNIT_IF" up
+    done
+    ip -n "$SEG_PC" neigh flush dev "$SEG_PC_IF" 2>/dev/null
+    for pair in "${pairs[@]}"; do
+        k=${pair%%=*}
+        # shellcheck disable=SC2059
+        printf -v records "$pattern" "$k"
+        : >"$records"
+        rm -f "$records.ready"
+        ip netns exec "${SEG_RACK[k]}" "$SEG_UNITSIM" --interface "$SEG_UNIT_IF" \
+            --records "$records" --ready "$records.ready" "$@" &
+        SEG_RACK_PIDS[k]=$!
+    done
+    for pair in "${pairs[@]}"; do
+        k=${pair%%=*}
+        printf -v records "$pattern" "$k"
+        for i in $(seq 100); do
+            [ -s "$records.ready" ] && break
+            kill -0 "${SEG_RACK_PIDS[k]}" 2>/dev/null || break
+            sleep 0.05
+        done
+        [ -s "$records.ready" ] || { echo "rack unit $k did not start" >&2 && return 1; }
+    done
 }
 
 # Switched off: no simulator, no link, no address; its MAC is gone from the segment.

@@ -101,6 +101,7 @@ void FakeClock::Advance(std::uint64_t milliseconds) {
 
 ProgramRun FakeTables::RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
     trace_.Record(L"sys " + file + L"|" + parameters);
+    const std::lock_guard<std::mutex> lock(mutex_);
     ProgramRun run = Started(starts(parameters), log_);
     if (run.started && ignores(parameters)) {
         run.output = ignoredOutput;
@@ -135,17 +136,20 @@ bool FakeTables::HasStaticEntry(const IPv4Address& address, const std::wstring& 
                                 unsigned long interfaceIndex) {
     trace_.Record(L"has entry " + address.ToText() + L" " + mac + L" on " +
                   std::to_wstring(interfaceIndex));
+    const std::lock_guard<std::mutex> lock(mutex_);
     const auto found = staticEntries.find(address.ToText());
     return found != staticEntries.end() && found->second == mac;
 }
 
 bool FakeTables::HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
     trace_.Record(L"has route " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
+    const std::lock_guard<std::mutex> lock(mutex_);
     return hostRoutes.count(address.ToText()) != 0;
 }
 
 std::optional<std::wstring> FakeTables::StaticEntryMac(const IPv4Address& address) {
     trace_.Record(L"static entry " + address.ToText());
+    const std::lock_guard<std::mutex> lock(mutex_);
     const auto found = staticEntries.find(address.ToText());
     if (found == staticEntries.end()) {
         return std::nullopt;
@@ -156,6 +160,7 @@ std::optional<std::wstring> FakeTables::StaticEntryMac(const IPv4Address& addres
 std::optional<std::wstring> FakeTables::NeighbourMac(const IPv4Address& address,
                                                      unsigned long interfaceIndex) {
     trace_.Record(L"neighbour " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
+    const std::lock_guard<std::mutex> lock(mutex_);
     const auto found = neighbours.find(address.ToText());
     if (found == neighbours.end()) {
         return std::nullopt;
@@ -193,12 +198,14 @@ EchoReply FakeEchoes::Answer(const IPv4Address& destination, const EchoPayload& 
     }
     const std::lock_guard<std::mutex> lock(mutex_);
     payloads.push_back(payload);
-    if (replies.empty()) {
+    const auto own = repliesTo.find(destination.ToText());
+    std::deque<EchoReply>& script = own != repliesTo.end() ? own->second : replies;
+    if (script.empty()) {
         clock_.Advance(timeoutMs);
         return EchoReply{};
     }
-    const EchoReply reply = replies.front();
-    replies.pop_front();
+    const EchoReply reply = script.front();
+    script.pop_front();
     return reply;
 }
 
@@ -367,19 +374,23 @@ bool FakeSettings::Remove(const wchar_t* section, const wchar_t* name) {
 
 void FakeChanges::Add(const PendingChange& change) {
     trace_.Record(L"record " + change.address.ToText() + (change.hostRoute ? L" route" : L""));
+    const std::lock_guard<std::mutex> lock(mutex_);
     pending.push_back(change);
 }
 
 void FakeChanges::Remove(const IPv4Address& address) {
     trace_.Record(L"record clear");
+    const std::lock_guard<std::mutex> lock(mutex_);
     std::erase_if(pending, [&](const PendingChange& change) { return change.address == address; });
 }
 
 std::vector<PendingChange> FakeChanges::All() {
+    const std::lock_guard<std::mutex> lock(mutex_);
     return pending;
 }
 
 TablesLock::Acquisition FakeLock::Take() {
+    const std::lock_guard<std::mutex> lock(mutex_);
     return {std::make_unique<RecordingLock>(*this), Acquisition::Refusal::None, L""};
 }
 

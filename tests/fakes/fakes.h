@@ -101,6 +101,7 @@ private:
 
     Trace& trace_;
     Log& log_;
+    std::mutex mutex_; // units of a list run side by side
 };
 
 // The ICMP library: what preparing it gives, and one scripted reply per echo (no reply
@@ -118,6 +119,8 @@ public:
     std::set<std::string> missingExports;
     bool handleCreates = true;
     std::deque<EchoReply> replies;
+    // The script for one address (text), taken before the shared one.
+    std::map<std::wstring, std::deque<EchoReply>> repliesTo;
     std::vector<EchoPayload> payloads;
     // Runs before each echo is answered (a test may stop the work there).
     std::function<void()> onEcho;
@@ -226,6 +229,7 @@ public:
 
 private:
     Trace& trace_;
+    std::mutex mutex_;
 };
 
 // The lock on the PC's tables: held now, held by another Varnok (a try then gives
@@ -245,6 +249,7 @@ public:
 private:
     Acquisition Take();
     Trace& trace_;
+    std::mutex mutex_;
 };
 
 class FakeDesktop : public Desktop {

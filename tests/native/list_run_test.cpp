@@ -1,12 +1,16 @@
 // A list of units against the recording system, the command line's reading, and what the
 // front ends share: the way to each unit, the lock, the record's use.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
 #include "core/command.h"
 #include "core/commissioning.h"
 #include "core/list_run.h"
+#include "core/mac_rule.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support.h"
 
@@ -18,51 +22,134 @@ using Trace = std::vector<std::wstring>;
 const Adapter kEthernet{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}};
 const Adapter kWifi{L"{w}", L"Wi-Fi", 9, {{Addr("192.168.1.7"), Addr("255.255.255.0")}}};
 
-ListJob Job(std::size_t index, std::uint32_t serial, const char* address) {
-    return {index,
-            {serial, serial == 1000 ? L"00:50:c2:11:8b:b8" : L"00:50:c2:11:8b:b9", Addr(address),
-             Addr("255.255.255.0"), Addr("0.0.0.0"), PathThrough(kEthernet, Addr(address))}};
+// The MAC as arp.exe is given it.
+std::wstring SetupDashMac(std::uint32_t serial) {
+    return Setup::DashForm(MacOfSerial(serial).value_or(L""));
 }
 
 std::ptrdiff_t Where(const Trace& trace, const std::wstring& line) {
     return std::find(trace.begin(), trace.end(), line) - trace.begin();
 }
 
-// Who holds the list's addresses is asked before the first unit runs; a unit whose address
-// another device holds fails without its sequence, and its record line says why; each
-// sequence holds the tables' lock; a stop request ends the run before the next unit.
-TEST(ListRun, AsksTogetherThenRunsEachUnitUnderTheLock) {
+// n jobs, serials from 1000 and addresses from 10.0.0.101, each its own MAC.
+std::vector<ListJob> Jobs(std::size_t n) {
+    std::vector<ListJob> jobs;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t serial = 1000 + static_cast<std::uint32_t>(i);
+        const IPv4Address address =
+            FromValue(ValueOf(Addr("10.0.0.101")) + static_cast<std::uint32_t>(i));
+        jobs.push_back({i,
+                        {serial, MacOfSerial(serial).value_or(L""), address, Addr("255.255.255.0"),
+                         Addr("0.0.0.0"), PathThrough(kEthernet, address)}});
+    }
+    return jobs;
+}
+
+// Waits until `count` echoes are out at once (5 s at most): how many units a run has in
+// flight together.
+class Gate {
+public:
+    explicit Gate(std::size_t count) : count_(count) {}
+    void Arrive() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        most_ = std::max(most_, ++inFlight_);
+        opened_ = opened_ || inFlight_ >= count_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(5), [this] { return opened_; });
+        --inFlight_;
+    }
+    std::size_t Most() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return most_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t count_;
+    std::size_t inFlight_ = 0;
+    std::size_t most_ = 0;
+    bool opened_ = false;
+};
+
+// The units run side by side, each its own sequence: the question who holds its address
+// right before its own entry, a unit whose address another device holds failing without
+// an entry (its record line says why), the others unaffected; the batch holds the lock.
+TEST(ListRun, UnitsRunSideBySideEachAskingJustBeforeItsOwnEntry) {
     fakes::Pc pc;
     pc.tables.neighbours[L"10.0.0.102"] = L"02-00-5E-10-00-99";
-    pc.echoes.replies = {{true, 0}};
-    bool lockedDuringEcho = false;
-    pc.echoes.onEcho = [&] { lockedDuringEcho = pc.lock.locked; };
+    pc.echoes.repliesTo[L"10.0.0.101"] = {{true, 0}};
+    pc.echoes.repliesTo[L"10.0.0.103"] = {{true, 0}};
+    bool lockedDuringEcho = true;
+    pc.echoes.onEcho = [&] { lockedDuringEcho = lockedDuringEcho && pc.lock.locked; };
     std::vector<std::pair<std::size_t, Failure>> finished;
     ListEvents events;
     events.finished = [&](std::size_t index, const Done& done) {
         finished.emplace_back(index, done.outcome.failure);
     };
-    const std::vector<ListJob> jobs{Job(4, 1000, "10.0.0.101"), Job(7, 1001, "10.0.0.102")};
-    EXPECT_EQ(RunList(pc.Assignment(), pc.record, jobs, events), 1u);
+    EXPECT_EQ(RunList(pc.Assignment(), pc.record, Jobs(3), events), 2u);
 
-    EXPECT_EQ(finished, (std::vector<std::pair<std::size_t, Failure>>{{4, Failure::None},
-                                                                      {7, Failure::AddressInUse}}));
+    std::sort(finished.begin(), finished.end());
+    EXPECT_EQ(finished, (std::vector<std::pair<std::size_t, Failure>>{
+                            {0, Failure::None}, {1, Failure::AddressInUse}, {2, Failure::None}}));
     EXPECT_TRUE(lockedDuringEcho);
-    EXPECT_FALSE(pc.lock.locked);
+    EXPECT_EQ(pc.lock.count, 1); // once, for the batch
     const Trace trace = pc.trace.Lines();
-    EXPECT_LT(Where(trace, L"echo 10.0.0.102 wait 1000"), Where(trace, L"echo 10.0.0.101"));
-    EXPECT_EQ(Where(trace, L"sys arp.exe|-s 10.0.0.102 00-50-c2-11-8b-b9 10.0.0.20"),
+    for (const char* address : {"10.0.0.101", "10.0.0.103"}) {
+        const std::wstring at = testing_support::Addr(address).ToText();
+        EXPECT_LT(Where(trace, L"neighbour " + at + L" on 4"),
+                  Where(trace, L"sys arp.exe|-s " + at + L" " +
+                                   SetupDashMac(at == L"10.0.0.101" ? 1000 : 1002) +
+                                   L" 10.0.0.20"));
+    }
+    EXPECT_EQ(Where(trace, L"sys arp.exe|-s 10.0.0.102 " + SetupDashMac(1001) + L" 10.0.0.20"),
               static_cast<std::ptrdiff_t>(trace.size()));
     const std::string record = pc.store.File(kRecordFile);
     EXPECT_NE(record.find("10.0.0.102,255.255.255.0,0.0.0.0,Ethernet (10.0.0.20),FAILED,The "
                           "address 10.0.0.102 is already in use"),
               std::string::npos)
         << record;
+}
 
-    finished.clear();
-    events.stopAfterUnit = [&] { return !finished.empty(); };
-    EXPECT_EQ(RunList(pc.Assignment(), pc.record, jobs, events), 0u);
-    EXPECT_EQ(finished.size(), 1u);
+// As many units in flight as the bound allows, never more; while they are, the crash
+// record holds every one of their entries.
+TEST(ListRun, UpToTheBoundInFlightAtOnceEachOnRecord) {
+    fakes::Pc pc;
+    Gate gate(kUnitsInFlight);
+    std::size_t mostOnRecord = 0;
+    pc.echoes.onEcho = [&] {
+        mostOnRecord = std::max(mostOnRecord, pc.changes.All().size());
+        gate.Arrive();
+    };
+    EXPECT_EQ(RunList(pc.Assignment(), pc.record, Jobs(kUnitsInFlight + 8), {}), 0u);
+    EXPECT_EQ(gate.Most(), kUnitsInFlight);
+    EXPECT_GE(mostOnRecord, kUnitsInFlight - 1); // each unit records before its changes
+    EXPECT_TRUE(pc.changes.All().empty());
+    EXPECT_TRUE(pc.tables.staticEntries.empty());
+}
+
+// Stop (or closing, or Ctrl+C) mid-run: every unit in flight skips its remaining echoes
+// and cleans up, and no further unit starts.
+TEST(ListRun, AStopEndsEveryUnitInFlightWithItsCleanUp) {
+    fakes::Pc pc;
+    std::stop_source stop;
+    pc.echoes.onEcho = [&] { stop.request_stop(); };
+    std::size_t started = 0;
+    std::size_t finished = 0;
+    ListEvents events;
+    events.started = [&](std::size_t) { ++started; };
+    events.finished = [&](std::size_t, const Done& done) {
+        ++finished;
+        EXPECT_EQ(done.outcome.failure, Failure::NoAnswer);
+    };
+    const std::vector<ListJob> jobs = Jobs(kUnitsInFlight + 40);
+    RunList(pc.Assignment(), pc.record, jobs, events, stop.get_token());
+    EXPECT_EQ(started, finished);
+    EXPECT_LT(started, jobs.size());
+    EXPECT_TRUE(pc.tables.staticEntries.empty());
+    EXPECT_TRUE(pc.changes.All().empty());
+    const Trace trace = pc.trace.Lines();
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), L"pause 1000"), 0); // no second echo
 }
 
 // Units that share a MAC cannot be told apart on the wire: one of them per run.
@@ -84,6 +171,7 @@ TEST(ListRun, OfUnitsThatShareAMacOnlyTheFirstRuns) {
         deferred.emplace_back(unit.index, unit.with);
     }
     EXPECT_EQ(RunList(pc.Assignment(), pc.record, plan.jobs, events), 2u);
+    std::sort(finished.begin(), finished.end()); // side by side: in any order
     EXPECT_EQ(finished, (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(deferred, (std::vector<std::pair<std::size_t, std::size_t>>{{2, 0}}));
     const Trace trace = pc.trace.Lines();

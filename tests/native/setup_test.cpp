@@ -41,6 +41,7 @@ struct Path {
     std::function<void(fakes::Pc&)> arrange;
     Trace trace; // between the record's writing and its clearing
     Failure failure;
+    bool keptOnRecord = false; // the clean-up was not seen to take effect
 };
 
 void PrintTo(const Path& path, std::ostream* out) {
@@ -62,9 +63,11 @@ TEST_P(AssignmentPath, RunsItsStepsInOrder) {
     const bool route = GetParam().trace.size() > 0 && GetParam().trace[0] == kRouteAdd;
     Trace expected{route ? L"record 172.16.5.9 route" : L"record 172.16.5.9"};
     expected.insert(expected.end(), GetParam().trace.begin(), GetParam().trace.end());
-    expected.push_back(L"record clear");
+    if (!GetParam().keptOnRecord) {
+        expected.push_back(L"record clear");
+    }
     EXPECT_EQ(pc.trace.Lines(), expected);
-    EXPECT_TRUE(pc.changes.pending.empty());
+    EXPECT_EQ(pc.changes.pending.empty(), !GetParam().keptOnRecord);
     for (const EchoPayload& payload : pc.echoes.payloads) {
         EXPECT_EQ(payload, (EchoPayload{0,    0,    0,   0,   0,   0, 0,   0,  0, 0,
                                         0x98, 0x76, 255, 255, 255, 0, 172, 16, 5, 1}));
@@ -95,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Path{
             "local_answered", false, [](fakes::Pc& w) { w.echoes.replies = {kSuccess}; },
-            Join({{kArpDelete}, kProbe, {kArpAdd, kEntryCheck}, kPrepared, kFirstEcho, {kArpDelete},
+            Join({{kArpDelete}, kProbe, {kArpAdd, kEntryCheck}, kPrepared, kFirstEcho, {kArpDelete, kEntryCheck},
                   kReleased}),
             Failure::None},
         Path{"other_subnet_answered", true, [](fakes::Pc& w) { w.echoes.replies = {kSuccess}; },
@@ -104,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {kArpAdd, kEntryCheck},
                    kPrepared,
                    kFirstEcho,
-                   {kArpDelete, kRouteDelete},
+                   {kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck},
                    kReleased}),
              Failure::None},
         Path{"answered_on_third_attempt", false,
@@ -118,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                    kFirstEcho,
                    kLaterEcho,
                    kLaterEcho,
-                   {kArpDelete},
+                   {kArpDelete, kEntryCheck},
                    kReleased}),
              Failure::None},
         Path{"not_answered_other_subnet", true, [](fakes::Pc&) {},
@@ -129,39 +132,40 @@ INSTANTIATE_TEST_SUITE_P(
                    kFirstEcho,
                    kLaterEcho,
                    kLaterEcho,
-                   {kArpDelete, kRouteDelete},
+                   {kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck},
                    kReleased}),
              Failure::NoAnswer},
         Path{"icmp_library_missing", true, [](fakes::Pc& w) { w.echoes.loads = false; },
              Trace{kRouteAdd, kRouteCheck, kArpDelete, L"icmp load", kArpAdd, kEntryCheck,
-                   L"icmp load", kArpDelete, kRouteDelete},
+                   L"icmp load", kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck},
              Failure::EchoLibraryMissing},
         Path{"icmp_handle_fails", false, [](fakes::Pc& w) { w.echoes.handleCreates = false; },
              Join({{kArpDelete},
                    kPrepared,
                    {L"icmp free", kArpAdd, kEntryCheck},
                    kPrepared,
-                   {L"icmp free", kArpDelete}}),
+                   {L"icmp free", kArpDelete, kEntryCheck}}),
              Failure::EchoHandleFailed},
         // The host route is removed again even though the ARP entry could not be made.
         Path{"arp_add_not_started_other_subnet", true, FailStartOf(L"-s "),
-             Join({{kRouteAdd, kRouteCheck, kArpDelete}, kProbe, {kArpAdd, kRouteDelete}}),
+             Join({{kRouteAdd, kRouteCheck, kArpDelete}, kProbe, {kArpAdd, kRouteDelete, kRouteCheck}}),
              Failure::ArpNotStarted},
         Path{"arp_add_not_started_local", false, FailStartOf(L"-s "),
              Join({{kArpDelete}, kProbe, {kArpAdd}}), Failure::ArpNotStarted},
         // Started, but the table shows nothing made (access denied, an adapter that takes no
         // static entries): the step fails, and what was made goes again.
-        Path{"route_not_made", true, IgnoreThe(L"ADD "), Trace{kRouteAdd, kRouteCheck, kRouteDelete},
+        Path{"route_not_made", true, IgnoreThe(L"ADD "), Trace{kRouteAdd, kRouteCheck, kRouteDelete, kRouteCheck},
              Failure::RouteNotMade},
         Path{"arp_entry_not_made_other_subnet", true, IgnoreThe(L"-s "),
              Join({{kRouteAdd, kRouteCheck, kArpDelete},
                    kProbe,
-                   {kArpAdd, kEntryCheck, kArpDelete, kRouteDelete}}),
+                   {kArpAdd, kEntryCheck, kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck}}),
              Failure::ArpEntryNotMade},
         // Nothing at all is started after a failed route add.
         Path{"route_add_not_started", true, FailStartOf(L"ADD "), Trace{kRouteAdd},
              Failure::RouteNotStarted},
-        // The deletes decide nothing: failing to start them changes no outcome.
+        // The deletes decide no outcome, but are read back: each is tried again, and what
+        // is still there stays on record for the next start to remove.
         Path{"deletes_not_started", true,
              [](fakes::Pc& w) {
                  w.echoes.replies = {kSuccess};
@@ -175,9 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {kArpAdd, kEntryCheck},
                    kPrepared,
                    kFirstEcho,
-                   {kArpDelete, kRouteDelete},
+                   {kArpDelete, kEntryCheck, kArpDelete, kEntryCheck},
+                   {kRouteDelete, kRouteCheck, kRouteDelete, kRouteCheck},
                    kReleased}),
-             Failure::None}),
+             Failure::None, true}),
     [](const ::testing::TestParamInfo<Path>& info) { return std::string(info.param.name); });
 
 class Assignment : public ::testing::Test {
@@ -224,7 +229,7 @@ TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
                     {kArpAdd, kEntryCheck},
                     kPrepared,
                     kFirstEcho,
-                    {kArpDelete, kRouteDelete},
+                    {kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck},
                     kReleased,
                     {L"record clear"}}));
 }
@@ -337,13 +342,25 @@ TEST_F(Assignment, BindsEveryStepToTheAdapterAndStopsForAnotherHolder) {
          nullptr,
          Failure::None,
          {L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0 IF 5",
-          L"has route 172.16.5.9 on 5", L"sys arp.exe|-d 172.16.5.9 10.0.0.1",
-          L"icmp load from 10.0.0.1", L"icmp create", L"echo 172.16.5.9 wait 1000", L"icmp close",
-          L"icmp free", L"neighbour 172.16.5.9 on 5",
+          L"has route 172.16.5.9 on 5",
+          L"sys arp.exe|-d 172.16.5.9 10.0.0.1",
+          L"icmp load from 10.0.0.1",
+          L"icmp create",
+          L"echo 172.16.5.9 wait 1000",
+          L"icmp close",
+          L"icmp free",
+          L"neighbour 172.16.5.9 on 5",
           L"sys arp.exe|-s 172.16.5.9 00-50-c2-11-8b-b8 10.0.0.1",
-          L"has entry 172.16.5.9 00-50-c2-11-8b-b8 on 5", L"icmp load from 10.0.0.1",
-          L"icmp create", L"echo 172.16.5.9", L"sys arp.exe|-d 172.16.5.9 10.0.0.1", kRouteDelete,
-          L"icmp close", L"icmp free"}},
+          L"has entry 172.16.5.9 00-50-c2-11-8b-b8 on 5",
+          L"icmp load from 10.0.0.1",
+          L"icmp create",
+          L"echo 172.16.5.9",
+          L"sys arp.exe|-d 172.16.5.9 10.0.0.1",
+          L"has entry 172.16.5.9 00-50-c2-11-8b-b8 on 5",
+          kRouteDelete,
+          L"has route 172.16.5.9 on 5",
+          L"icmp close",
+          L"icmp free"}},
         // Re-addressing the same unit: its own MAC answers (in whatever case).
         {"the unit holds it", L"00-50-C2-11-8B-B8", Failure::None, {}},
         {"a PLC holds it",
@@ -352,7 +369,7 @@ TEST_F(Assignment, BindsEveryStepToTheAdapterAndStopsForAnotherHolder) {
          {L"sys route.exe|ADD 172.16.5.9 MASK 255.255.255.255 0.0.0.0 IF 5",
           L"has route 172.16.5.9 on 5", L"sys arp.exe|-d 172.16.5.9 10.0.0.1",
           L"icmp load from 10.0.0.1", L"icmp create", L"echo 172.16.5.9 wait 1000", L"icmp close",
-          L"icmp free", L"neighbour 172.16.5.9 on 5", kRouteDelete}},
+          L"icmp free", L"neighbour 172.16.5.9 on 5", kRouteDelete, L"has route 172.16.5.9 on 5"}},
     };
     for (const auto& c : cases) {
         fakes::Pc each;

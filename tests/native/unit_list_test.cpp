@@ -1,11 +1,13 @@
 // Reading a technician's unit list: addresses and fields as text, the checks and
 // duplicates with their line numbers, filling by counting, and the list kept between runs.
 #include "core/csv.h"
+#include "core/list_keeper.h"
 #include "core/text.h"
 #include "core/unit_list.h"
 
 #include <gtest/gtest.h>
 
+#include "tests/fakes/fakes.h"
 #include "tests/support.h"
 
 namespace {
@@ -192,6 +194,33 @@ TEST(UnitList, UnitsThatShareAMacAreNamedWithTheEarlierOne) {
     EXPECT_EQ(filled.rows[shared[0].earlier].serial, 2096u);
     EXPECT_EQ(filled.rows[shared.back().unit].serial, 2113u);
     EXPECT_EQ(filled.rows[shared.back().earlier].serial, 2112u);
+}
+
+// The keeper writes the newest state handed over, beside the list while a spreadsheet
+// holds it, back in its place once it is free, and what still waits when it ends.
+TEST(ListKeeper, WritesTheNewestStateWhereItCan) {
+    fakes::FakeStore store;
+    {
+        ListKeeper keeper(store);
+        keeper.KeepSoon("a");
+        keeper.KeepSoon("b");
+        EXPECT_EQ(keeper.Flush(), std::nullopt);
+        EXPECT_EQ(store.File(kListFile), "b");
+
+        store.heldOpen = {kListFile};
+        keeper.KeepSoon("c");
+        const std::optional<std::wstring> failure = keeper.Flush();
+        ASSERT_TRUE(failure);
+        EXPECT_NE(failure->find(L"Its newest state waits in"), std::wstring::npos) << *failure;
+        EXPECT_EQ(store.File(kListFile), "b");
+        EXPECT_EQ(store.File(kPendingListFile), "c");
+        EXPECT_EQ(keeper.Flush(), std::nullopt); // told once
+
+        store.heldOpen.clear();
+        keeper.KeepSoon("d");
+    } // ended with "d" still handed over: written before the keeper goes
+    EXPECT_EQ(store.File(kListFile), "d");
+    EXPECT_EQ(store.files.count(kPendingListFile), 0u);
 }
 
 } // namespace

@@ -216,7 +216,7 @@ TEST_F(MainWindow, ClosingDuringApplyEndsOnlyAfterTheCleanUp) {
     const Trace trace = pc.trace.Lines();
     EXPECT_EQ(std::count(trace.begin(), trace.end(), L"echo 10.0.0.5"), 1); // no more echoes
     EXPECT_EQ(trace.back(), L"record clear"); // the clean-up ran; no box was shown
-    EXPECT_EQ(trace[trace.size() - 4], L"sys arp.exe|-d 10.0.0.5 10.0.0.20");
+    EXPECT_EQ(trace[trace.size() - 5], L"sys arp.exe|-d 10.0.0.5 10.0.0.20");
 }
 
 } // namespace

@@ -83,6 +83,12 @@ protected:
     void Type(int id, const std::wstring& text) const {
         ::SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
+    std::wstring ItemText(int id) const {
+        std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(Item(id))) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            ::GetWindowTextW(Item(id), text.data(), static_cast<int>(text.size()))));
+        return text;
+    }
     DWORD AddressOf(int id) const {
         DWORD value = 0;
         ::SendMessageW(Item(id), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&value));

@@ -199,7 +199,8 @@ TEST_F(AddressPage, ApplyStoresEverythingThenRunsTheSequenceWithButtonsDisabled)
                      L"sys arp.exe|-s 10.0.0.5 00-50-c2-11-8c-a2 10.0.0.20",
                      L"has entry 10.0.0.5 00-50-c2-11-8c-a2 on 4", L"icmp load from 10.0.0.20",
                      L"icmp create", L"echo 10.0.0.5", L"sys arp.exe|-d 10.0.0.5 10.0.0.20",
-                     L"icmp close", L"icmp free", L"record clear", L"msg 108"}));
+                     L"has entry 10.0.0.5 00-50-c2-11-8c-a2 on 4", L"icmp close", L"icmp free",
+                     L"record clear", L"msg 108"}));
     EXPECT_EQ(TextOf(Item(IDC_ADAPTER)), L"Adapter: Ethernet (10.0.0.20)");
     EXPECT_TRUE(mainThreadFree); // the window's thread answered while the echo was out
     EXPECT_EQ(TextOf(Item(IDC_SERIAL)), L"1234");

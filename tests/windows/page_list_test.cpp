@@ -67,24 +67,32 @@ std::size_t Position(const Trace& trace, const std::wstring& line) {
 }
 
 // One unit answers, one is absent, a PLC holds the third's address: each row its own
-// outcome, one summary, the addresses asked about together before the first unit, a
-// record line per unit, and the list kept for the next start.
+// outcome, one summary, each unit asking who holds its address right before its own
+// entry, a record line per unit, and the list kept for the next start.
 TEST_F(ListPage, ApplyAllThenApplyAgainRunsEachUnitOnItsOwn) {
     PageList& page = OpenPage();
     ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
     pc.tables.neighbours[L"10.0.0.103"] = L"02-00-5E-10-00-99";
-    pc.echoes.replies = {{true, 0}};
+    pc.echoes.repliesTo[L"10.0.0.101"] = {{true, 0}};
 
     EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 1 of 3 units took their address");
     EXPECT_EQ(States(), (std::vector{UnitState::Succeeded, UnitState::Failed, UnitState::Failed}));
     EXPECT_EQ(page.Units()[1].reason, L"The unit did not answer.");
     EXPECT_EQ(page.Units()[2].reason, L"The address 10.0.0.103 is already in use by the device "
                                       L"with MAC 02-00-5e-10-00-99.");
+    EXPECT_NE(ItemText(IDC_LIST_COUNTS).find(L"1 took their address, 2 failed, 0 in flight, of 3"),
+              std::wstring::npos)
+        << ItemText(IDC_LIST_COUNTS);
+    EXPECT_EQ(::SendMessageW(Item(IDC_LIST_PROGRESS), PBM_GETPOS, 0, 0), 3);
     const Trace trace = pc.trace.Lines();
-    const std::size_t firstUnit = Position(trace, L"echo 10.0.0.101");
-    for (const wchar_t* asked : {L"echo 10.0.0.101 wait 1000", L"echo 10.0.0.102 wait 1000",
-                                 L"echo 10.0.0.103 wait 1000"}) {
-        EXPECT_LT(Position(trace, asked), firstUnit) << asked;
+    for (const wchar_t* address : {L"10.0.0.101", L"10.0.0.102"}) {
+        const std::wstring at = address;
+        const auto entry = std::find_if(trace.begin(), trace.end(), [&](const std::wstring& line) {
+            return line.starts_with(L"sys arp.exe|-s " + at + L" ");
+        });
+        EXPECT_LT(Position(trace, L"echo " + at + L" wait 1000"),
+                  static_cast<std::size_t>(entry - trace.begin()))
+            << address;
     }
     EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
                             [](const std::wstring& line) {
@@ -99,7 +107,7 @@ TEST_F(ListPage, ApplyAllThenApplyAgainRunsEachUnitOnItsOwn) {
         << record;
 
     // Only the two that failed run again; the absent unit has been switched on since.
-    pc.echoes.replies = {{true, 0}};
+    pc.echoes.repliesTo[L"10.0.0.102"] = {{true, 0}};
     pc.trace.Clear();
     EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_AGAIN), L"box 1 of 2 units took their address");
     EXPECT_EQ(States(),
@@ -149,26 +157,28 @@ TEST_F(ListPage, ARefusedListNamesItsLineOrUnitAndKeepsTheOldOne) {
     EXPECT_EQ(page.Units()[4].row.address.ToText(), L"10.0.0.254");
 }
 
-// "Stop" ends the run after the unit under way; the rest wait. The window stays usable
-// for it, and a record that cannot be written is told once, not per unit.
-TEST_F(ListPage, StopEndsTheRunAfterTheUnitUnderWay) {
+// "Stop" ends every unit in flight: no further echo, every clean-up done, each its own
+// failure. The window stays usable for it, and a record that cannot be written is told
+// once, not per unit.
+TEST_F(ListPage, StopEndsEveryUnitInFlight) {
     PageList& page = OpenPage();
     ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
     pc.store.writable = false;
-    pc.echoes.replies = {{true, 0}, {true, 0}, {true, 0}};
     bool stopUsable = false;
     const HWND stop = Item(IDC_LIST_STOP);
     const HWND import = Item(IDC_LIST_IMPORT);
     pc.echoes.onEcho = [&] {
         stopUsable = ::IsWindowEnabled(stop) && !::IsWindowEnabled(import);
         ::PostMessageW(stop, BM_CLICK, 0, 0);
-        ::Sleep(100); // the click is taken while this unit's echo is under way
+        ::Sleep(100); // the click is taken while the units' first echoes are under way
     };
-    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 1 of 1 units took their address");
+    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 0 of 3 units took their address");
     EXPECT_TRUE(stopUsable);
-    EXPECT_EQ(States(),
-              (std::vector{UnitState::Succeeded, UnitState::Waiting, UnitState::Waiting}));
+    EXPECT_EQ(States(), (std::vector{UnitState::Failed, UnitState::Failed, UnitState::Failed}));
+    EXPECT_TRUE(pc.tables.staticEntries.empty());
+    EXPECT_TRUE(pc.changes.All().empty());
     const Trace trace = pc.trace.Lines();
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), L"pause 1000"), 0);
     EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
                             [](const std::wstring& line) {
                                 return line.find(L"cannot be written") != std::wstring::npos;

@@ -108,6 +108,29 @@ TEST(SimulatedUnit, IgnoresWhatIsNotItsConfigurationEcho) {
     EXPECT_FALSE(unit.Address());
 }
 
+// Switched on too long ago, a unit takes nothing: the technician must cycle its power.
+TEST(SimulatedUnit, TakesItsConfigurationOnlyWithinItsWindow) {
+    const struct {
+        long long windowMs;
+        long long sinceStartMs;
+        bool takes;
+    } rows[] = {{0, 3'600'000, true},
+                {60'000, 59'999, true},
+                {60'000, 60'000, true},
+                {60'000, 60'001, false}};
+    for (const auto& row : rows) {
+        UnitOptions options{kUnitMac, Answer::Echo, 1};
+        options.windowMs = row.windowMs;
+        SimulatedUnit unit(options);
+        const Bytes frame = Echo(kUnitMac, kNew);
+        const Reaction r = unit.Receive(frame.data(), frame.size(), row.sinceStartMs);
+        EXPECT_EQ(r.configure.has_value(), row.takes) << row.sinceStartMs;
+        EXPECT_EQ(r.send.empty(), !row.takes) << row.sinceStartMs;
+        EXPECT_EQ(r.record.find("\"answer\":\"late\"") != std::string::npos, !row.takes)
+            << r.record;
+    }
+}
+
 TEST(SimulatedUnit, ANewAddressReplacesTheOldOne) {
     SimulatedUnit unit({kUnitMac, Answer::Echo, 1});
     const Bytes first = Echo(kUnitMac, kNew);

@@ -3,7 +3,9 @@
 // carries (through `ip`), so that from then on the kernel answers like a unit that has
 // its address. Run inside the namespace:
 //   unitsim --interface IF --records FILE [--ready FILE] [--answer echo|error|never]
-//           [--answer-from N]
+//           [--answer-from N] [--window SECONDS]
+// With --window, configuration echoes that come more than SECONDS after the start go
+// unanswered, as with a unit whose power reset is that long ago.
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
@@ -15,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -31,7 +34,7 @@ using namespace unitsim;
 
 int Usage() {
     std::fprintf(stderr, "usage: unitsim --interface IF --records FILE [--ready FILE] "
-                         "[--answer echo|error|never] [--answer-from N]\n");
+                         "[--answer echo|error|never] [--answer-from N] [--window SECONDS]\n");
     return 2;
 }
 
@@ -87,6 +90,8 @@ int main(int argc, char** argv) {
             records = value;
         } else if (name == "--ready") {
             ready = value;
+        } else if (name == "--window") {
+            options.windowMs = std::atoll(value.c_str()) * 1000;
         } else if (name == "--answer-from") {
             options.answerFrom = std::atoi(value.c_str());
         } else if (name == "--answer" && value == "echo") {
@@ -127,6 +132,7 @@ int main(int argc, char** argv) {
         AppendLine(ready, MacText(options.mac));
     }
 
+    const auto started = std::chrono::steady_clock::now();
     SimulatedUnit unit(options);
     std::vector<std::uint8_t> frame(65536);
     for (;;) {
@@ -144,7 +150,11 @@ int main(int argc, char** argv) {
         if (from.sll_pkttype == PACKET_OUTGOING) {
             continue; // our own replies and the kernel's
         }
-        const Reaction reaction = unit.Receive(frame.data(), static_cast<std::size_t>(n));
+        const long long sinceStart = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - started)
+                                         .count();
+        const Reaction reaction =
+            unit.Receive(frame.data(), static_cast<std::size_t>(n), sinceStart);
         if (reaction.configure) {
             Configure(interface, *reaction.configure);
         }

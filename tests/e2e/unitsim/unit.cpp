@@ -13,7 +13,8 @@ std::string RecordLine(int attempt, const EchoRequest& request, const Configurat
 
 } // namespace
 
-Reaction SimulatedUnit::Receive(const std::uint8_t* frame, std::size_t size) {
+Reaction SimulatedUnit::Receive(const std::uint8_t* frame, std::size_t size,
+                                long long sinceStartMs) {
     Reaction reaction;
     const std::optional<EchoRequest> request = ParseEchoRequest(frame, size);
     if (!request || request->destinationMac != options_.mac) {
@@ -27,6 +28,10 @@ Reaction SimulatedUnit::Receive(const std::uint8_t* frame, std::size_t size) {
     if (address_ == configuration->address) {
         // The address is held: the kernel has answered this echo already.
         reaction.record = RecordLine(attempt, *request, *configuration, "kernel");
+        return reaction;
+    }
+    if (options_.windowMs > 0 && sinceStartMs > options_.windowMs) {
+        reaction.record = RecordLine(attempt, *request, *configuration, "late");
         return reaction;
     }
     if (options_.answer == Answer::Never || attempt < options_.answerFrom) {

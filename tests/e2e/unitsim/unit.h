@@ -20,6 +20,9 @@ struct UnitOptions {
     Mac mac{};
     Answer answer = Answer::Echo;
     int answerFrom = 1; // configuration echoes before this one go unanswered
+    // A real unit takes its configuration only so long after its power reset: echoes
+    // after this many milliseconds from its start go unanswered. 0: no such limit.
+    long long windowMs = 0;
 };
 
 // What one received frame leads to; everything empty for a frame the unit ignores.
@@ -33,7 +36,8 @@ class SimulatedUnit {
 public:
     explicit SimulatedUnit(const UnitOptions& options) : options_(options) {}
 
-    Reaction Receive(const std::uint8_t* frame, std::size_t size);
+    // `sinceStartMs`: the time since the unit was switched on.
+    Reaction Receive(const std::uint8_t* frame, std::size_t size, long long sinceStartMs = 0);
 
     // The address taken from the last configuration answered, if any.
     const std::optional<Ip4>& Address() const { return address_; }
