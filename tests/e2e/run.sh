@@ -4,7 +4,7 @@
 # route.exe replaced by stand-ins that change the namespace's real tables.
 #   run.sh WINDOWS_BUILD_DIR/tests/e2e UNITSIM WORKDIR [VARNOK_EXE]
 # With VARNOK_EXE each "Apply" is clicked in its window and the uploads run as well, and
-# at the end, on a rack of twenty units behind a switch, the list page and the command
+# at the end, on a rack of 48 units behind a switch, the list page and the command
 # line; without it the assignment sequence is called directly (apply_probe). VARNOK_E2E_TFTP,
 # when set, names tftp.exe, whose own 4 MB transfer is timed. A scenario's files (what
 # the unit recorded, what arp.exe and route.exe were asked, the program's output and
@@ -866,7 +866,7 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
         "$(for k in 2 3 4 5 6 7; do held_and_answers $k; done)" "${want_held%$'\n'}"
     # The batch of each arp.exe run in order: "a" for 10.77.0.152-154, "b" for the rest.
     expect "the batches' arp.exe runs, in order, each batch's together" \
-        "$(awk '$1 == "arp" { print (substr($3, 10) + 0 < 155) ? "a" : "b" }' "$dir/programs" |
+        "$(awk '$1 == "arp" { split($3, octet, "."); print (octet[4] < 155) ? "a" : "b" }' "$dir/programs" |
             uniq | paste -sd ' ' | sed 's/^b a$/a b/')" "a b"
     end
 
@@ -944,6 +944,8 @@ figures+="${UPLOAD_MS:+; uploads (firmware 4 MB, web pages, refused), click to b
 figures+="${NO_UNIT_RESPONSE_MS:+; slowest answer of the window during the no-unit Apply: $NO_UNIT_RESPONSE_MS ms}"
 figures+="${UPLOAD_RESPONSE_MS:+, during the uploads: $UPLOAD_RESPONSE_MS ms}"
 figures+="${LIST_MS:+; a list of 20, "Apply all" to the summary: $LIST_MS ms ($((LIST_MS / 20)) ms a unit)}"
+figures+="${CABINET_MS:+; a cabinet of 48 with 8 absent, "Apply all" to the summary: $CABINET_MS ms, the window's slowest answer meanwhile: $CABINET_RESPONSE_MS ms, apply-list of it: $CABINET_CLI_MS ms}"
+figures+="${STOP_MS:+; Stop to the summary: $STOP_MS ms}"
 figures+="${UPLOAD_CLI_MS:+; command line: apply $APPLY_CLI_MS ms, web pages upload $UPLOAD_CLI_MS ms}"
 echo "figures: $figures"
 if [ "$failures" -ne 0 ]; then
