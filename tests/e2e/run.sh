@@ -626,7 +626,9 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     expect "boxes" "$(boxes_shown)" "20 of 20 units took their address"
     LIST_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | head -1)
     RESPONSE_MS=$(sed -n 's/^worst-response-ms: //p' "$dir/out" | tr -d '\r' | sort -n | tail -1)
-    [ "${LIST_MS:-99999}" -le 3000 ] || expect "Apply all to the summary (ms)" "${LIST_MS:-?}" "<= 3000"
+    # Side by side about 2 s on an idle machine (one after the other took 5-7 s); the suite
+    # runs beside other tests, so with room to spare.
+    [ "${LIST_MS:-99999}" -le 4500 ] || expect "Apply all to the summary (ms)" "${LIST_MS:-?}" "<= 4500"
     expect_responsive
     expect "each unit's address and answers" \
         "$(for ((k = 0; k < 20; k++)); do held_and_answers $k; done)" "${want_held%$'\n'}"
@@ -943,8 +945,8 @@ figures+="${CLIENT_MS:+; tftp.exe alone, 4 MB: $CLIENT_MS ms}"
 figures+="${UPLOAD_MS:+; uploads (firmware 4 MB, web pages, refused), click to box: $UPLOAD_MS ms}"
 figures+="${NO_UNIT_RESPONSE_MS:+; slowest answer of the window during the no-unit Apply: $NO_UNIT_RESPONSE_MS ms}"
 figures+="${UPLOAD_RESPONSE_MS:+, during the uploads: $UPLOAD_RESPONSE_MS ms}"
-figures+="${LIST_MS:+; a list of 20, "Apply all" to the summary: $LIST_MS ms ($((LIST_MS / 20)) ms a unit)}"
-figures+="${CABINET_MS:+; a cabinet of 48 with 8 absent, "Apply all" to the summary: $CABINET_MS ms, the window's slowest answer meanwhile: $CABINET_RESPONSE_MS ms, apply-list of it: $CABINET_CLI_MS ms}"
+figures+="${LIST_MS:+; a list of 20, Apply all to the summary: $LIST_MS ms ($((LIST_MS / 20)) ms a unit)}"
+figures+="${CABINET_MS:+; a cabinet of 48 with 8 absent, Apply all to the summary: $CABINET_MS ms, slowest answer of the window meanwhile: $CABINET_RESPONSE_MS ms, apply-list of it: $CABINET_CLI_MS ms}"
 figures+="${STOP_MS:+; Stop to the summary: $STOP_MS ms}"
 figures+="${UPLOAD_CLI_MS:+; command line: apply $APPLY_CLI_MS ms, web pages upload $UPLOAD_CLI_MS ms}"
 echo "figures: $figures"
