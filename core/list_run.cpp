@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 #include <utility>
 
@@ -29,6 +30,41 @@ private:
         return {nullptr, batch_.refusal, batch_.reason};
     }
     const Acquisition& batch_;
+};
+
+// The PC's tables as the units of a batch meet them: their arp.exe and route.exe runs
+// take turns, a few at a time.
+class GatedTables : public PcTables {
+public:
+    explicit GatedTables(PcTables& tables) : tables_(tables) {}
+    ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override {
+        gate_.acquire();
+        struct Release {
+            std::counting_semaphore<kProgramsAtOnce>& gate;
+            ~Release() { gate.release(); }
+        } release{gate_};
+        return tables_.RunSystemProgram(file, parameters);
+    }
+    std::vector<Adapter> Adapters() override { return tables_.Adapters(); }
+    std::vector<IPv4Address> OwnAddresses() override { return tables_.OwnAddresses(); }
+    std::optional<std::wstring> NeighbourMac(const IPv4Address& address,
+                                             unsigned long interfaceIndex) override {
+        return tables_.NeighbourMac(address, interfaceIndex);
+    }
+    bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
+                        unsigned long interfaceIndex) override {
+        return tables_.HasStaticEntry(address, mac, interfaceIndex);
+    }
+    bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override {
+        return tables_.HasHostRoute(address, interfaceIndex);
+    }
+    std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) override {
+        return tables_.StaticEntryMac(address);
+    }
+
+private:
+    PcTables& tables_;
+    std::counting_semaphore<kProgramsAtOnce> gate_{kProgramsAtOnce};
 };
 
 // The units of a run, taken by the threads one after the other.
@@ -118,9 +154,9 @@ std::size_t RunList(const AssignmentRoles& roles, CommissioningRecord& record,
                     std::stop_token stop) {
     const TablesLock::Acquisition batchLock = roles.lock.Acquire(stop, roles.waitingForTables);
     BatchLock shared(batchLock);
-    const AssignmentRoles unitRoles{roles.tables,          roles.echoes, roles.clock,
-                                    roles.changes,         shared,       roles.log,
-                                    roles.waitingForTables};
+    GatedTables gated(roles.tables);
+    const AssignmentRoles unitRoles{gated,  roles.echoes, roles.clock,           roles.changes,
+                                    shared, roles.log,    roles.waitingForTables};
     Batch batch(unitRoles, record, jobs, events, stop);
     {
         std::vector<std::jthread> threads;

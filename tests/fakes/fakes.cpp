@@ -101,6 +101,9 @@ void FakeClock::Advance(std::uint64_t milliseconds) {
 
 ProgramRun FakeTables::RunSystemProgram(const std::wstring& file, const std::wstring& parameters) {
     trace_.Record(L"sys " + file + L"|" + parameters);
+    if (onRun) {
+        onRun();
+    }
     const std::lock_guard<std::mutex> lock(mutex_);
     ProgramRun run = Started(starts(parameters), log_);
     if (run.started && ignores(parameters)) {

@@ -86,6 +86,8 @@ public:
     };
     // What a program that ignores its command prints.
     std::wstring ignoredOutput;
+    // Runs as each program starts, before any other (a test may hold it there).
+    std::function<void()> onRun;
     // The static entries (address text -> MAC as given) and host routes (address text)
     // that arp.exe and route.exe made and have not removed.
     std::map<std::wstring, std::wstring> staticEntries;

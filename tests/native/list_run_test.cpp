@@ -128,6 +128,17 @@ TEST(ListRun, UpToTheBoundInFlightAtOnceEachOnRecord) {
     EXPECT_TRUE(pc.tables.staticEntries.empty());
 }
 
+// A cabinet's units start together, but their arp.exe and route.exe runs take turns, a
+// few at a time.
+TEST(ListRun, OnlyAFewSystemProgramsRunAtOnce) {
+    fakes::Pc pc;
+    Gate gate(kProgramsAtOnce);
+    pc.tables.onRun = [&gate] { gate.Arrive(); };
+    EXPECT_EQ(RunList(pc.Assignment(), pc.record, Jobs(20), {}), 0u);
+    EXPECT_EQ(gate.Most(), static_cast<std::size_t>(kProgramsAtOnce));
+    EXPECT_TRUE(pc.tables.staticEntries.empty());
+}
+
 // Stop (or closing, or Ctrl+C) mid-run: every unit in flight skips its remaining echoes
 // and cleans up, and no further unit starts.
 TEST(ListRun, AStopEndsEveryUnitInFlightWithItsCleanUp) {
