@@ -1,7 +1,10 @@
 // The list of units, created for real and driven with window messages on the recording
 // system: a cabinet imported, applied, applied again, stopped, and kept.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -167,10 +170,20 @@ TEST_F(ListPage, StopEndsEveryUnitInFlight) {
     bool stopUsable = false;
     const HWND stop = Item(IDC_LIST_STOP);
     const HWND import = Item(IDC_LIST_IMPORT);
+    // The click comes once every unit's first echo is out (5 s at most), and is taken
+    // while they are under way.
+    std::mutex mutex;
+    std::condition_variable allOut;
+    int out = 0;
     pc.echoes.onEcho = [&] {
         stopUsable = ::IsWindowEnabled(stop) && !::IsWindowEnabled(import);
+        std::unique_lock<std::mutex> lock(mutex);
+        ++out;
+        allOut.notify_all();
+        allOut.wait_for(lock, std::chrono::seconds(5), [&out] { return out >= 3; });
+        lock.unlock();
         ::PostMessageW(stop, BM_CLICK, 0, 0);
-        ::Sleep(100); // the click is taken while the units' first echoes are under way
+        ::Sleep(100);
     };
     EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 0 of 3 units took their address");
     EXPECT_TRUE(stopUsable);
