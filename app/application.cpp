@@ -85,8 +85,9 @@ private:
     NamedTablesLock lock_;
     Win32Desktop desktop_{log_};
     CommissioningRecord record_{store_, log_};
-    Services services_{tables_,   echoes_,  clock_, client_,  firewall_, store_,
-                       settings_, changes_, lock_,  desktop_, log_,      record_};
+    Win32Neighbourhood neighbourhood_;
+    Services services_{tables_,  echoes_, clock_,   client_, firewall_, store_,        settings_,
+                       changes_, lock_,   desktop_, log_,    record_,   neighbourhood_};
 };
 
 // The window, until it closes. A second start changes nothing: it shows the first one's

@@ -11,6 +11,7 @@
 #include "core/kept_values.h"
 #include "core/list_run.h"
 #include "core/mac_rule.h"
+#include "core/sweep.h"
 #include "core/text.h"
 #include "core/unit_list.h"
 
@@ -48,6 +49,9 @@ int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& co
             console.Out(UnitLine(row, false, why));
         }
         return kExitSomeFailed;
+    }
+    if (!plan.jobs.empty()) {
+        RememberUsedAdapter(services.settings, plan.jobs.front().unit.path);
     }
     ListEvents events;
     events.finished = [&](std::size_t index, const Done& done) {
@@ -173,6 +177,23 @@ int Upload(const std::vector<std::wstring>& values, Services& services, Console&
     return succeeded ? kExitAllSucceeded : kExitSomeFailed;
 }
 
+// The units on the network, one line each by address: "MAC ADDRESS SERIALS".
+int Find(const std::vector<std::wstring>& values, Services& services, Console& console) {
+    const std::vector<Adapter> adapters = services.tables.Adapters();
+    const SearchRequest request =
+        PlanSearchCommand(values, adapters, AdapterToSearch(adapters, services.settings),
+                          services.tables.OwnAddresses());
+    if (!request.plan) {
+        return NotUnderstood(console, request.problem);
+    }
+    const std::vector<FoundUnit> found = FindUnits({services.neighbourhood, services.clock},
+                                                   *request.plan, {}, console.Interruption());
+    for (const FoundUnit& unit : found) {
+        console.Out(unit.mac + L" " + unit.address.ToText() + L" " + unit.serials);
+    }
+    return found.empty() ? kExitSomeFailed : kExitAllSucceeded;
+}
+
 } // namespace
 
 int RunCommand(const Command& command, Services& services, Console& console) {
@@ -183,6 +204,8 @@ int RunCommand(const Command& command, Services& services, Console& console) {
         return ApplyList(command.values[0], services, console);
     case Command::Upload:
         return Upload(command.values, services, console);
+    case Command::Find:
+        return Find(command.values, services, console);
     case Command::Window:
     case Command::NotUnderstood:
         break;

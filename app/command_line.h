@@ -1,6 +1,6 @@
-// Varnok without its window: one unit, a list of units or an upload, with the same core,
-// checks, log and record as the window; one line per unit on the console it was started
-// from, and an exit code for scripts.
+// Varnok without its window: one unit, a list of units, an upload or a search for the
+// units on the network, with the same core, checks, log and record as the window; one
+// line per unit on the console it was started from, and an exit code for scripts.
 #pragma once
 
 #include "core/command.h"

@@ -1,6 +1,8 @@
 // The tab pages' base.
 #include "app/page.h"
 
+#include "core/browser.h"
+
 #include <utility>
 
 #include "core/setup.h"
@@ -44,4 +46,12 @@ INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
         task_.RunPosted();
     }
     return 0;
+}
+
+void Page::OpenUnitPage(const IPv4Address& address) {
+    if (!OpenWebPage(services_.desktop, address)) {
+        notices_.Message(L"The unit's web page could not be opened for you. Open it in your "
+                         L"browser: " +
+                         WebAddress(address));
+    }
 }

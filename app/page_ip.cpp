@@ -12,6 +12,7 @@
 #include "core/arp.h"
 #include "core/browser.h"
 #include "core/commissioning.h"
+#include "core/kept_values.h"
 #include "core/mac_rule.h"
 #include "core/serial.h"
 #include "res/resource_ids.h"
@@ -193,6 +194,7 @@ void PageIP::OnApply() {
     }
     values_ = *typed;
     KeepAddressPageValues(services_.settings, values_);
+    RememberUsedAdapter(services_.settings, *path);
     applyButton_.Enable(false);
     showButton_.Enable(false);
     SetBusy(Busy::Whole); // until the outcome has been shown
@@ -224,11 +226,7 @@ void PageIP::OnWorkDone(const Outcome& outcome) {
 void PageIP::OnShow() {
     TypedSerial(); // a serial that reads as no number is reported, and Show goes on
     values_.ip = ipControl_.GetAddress();
-    if (!OpenWebPage(services_.desktop, values_.ip)) {
-        notices_.Message(L"The unit's web page could not be opened for you. Open it in your "
-                         L"browser: " +
-                         WebAddress(values_.ip));
-    }
+    OpenUnitPage(values_.ip);
 }
 
 void PageIP::SetupToolTips() {

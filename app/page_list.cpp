@@ -51,14 +51,13 @@ BOOL PageList::OnInitDialog() {
     list_.Attach(Item(IDC_UNIT_LIST));
     progress_.Attach(Item(IDC_LIST_PROGRESS));
     list_.FullRowSelect();
-    static constexpr struct {
-        const wchar_t* title;
-        int width;
-    } kColumns[] = {{L"Serial", 45},  {L"MAC", 100},    {L"New IP", 82}, {L"Netmask", 85},
-                    {L"Gateway", 75}, {L"Status", 155}, {L"Time", 55}};
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        list_.AddColumn(i, kColumns[i].title, kColumns[i].width);
-    }
+    list_.AddColumns({{L"Serial", 45},
+                      {L"MAC", 100},
+                      {L"New IP", 82},
+                      {L"Netmask", 85},
+                      {L"Gateway", 75},
+                      {L"Status", 155},
+                      {L"Time", 55}});
     LoadKept();
     ShowUnits();
     EnableControls(true);
@@ -263,6 +262,9 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     const std::optional<UnitPlan> plan = Plan(indices);
     if (!plan) {
         return;
+    }
+    if (!plan->jobs.empty()) {
+        RememberUsedAdapter(services_.settings, plan->jobs.front().unit.path);
     }
     StartProgress(plan->jobs.size());
     runStop_ = std::stop_source();

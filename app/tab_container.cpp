@@ -26,7 +26,8 @@ void InsertTab(HWND tabs, int index, const wchar_t* caption, Dialog& page) {
 TabContainer::TabContainer(Services& services, Notices& notices, UINT tickMs)
     : Dialog(IDD_MAIN), icon_(LoadAppIcon(::GetSystemMetrics(SM_CXICON))),
       smallIcon_(LoadAppIcon(::GetSystemMetrics(SM_CXSMICON))), pageIP_(services, notices),
-      pageFile_(services, notices, tickMs), pageList_(services, notices) {
+      pageFile_(services, notices, tickMs), pageList_(services, notices),
+      pageFind_(services, notices) {
     for (Page* page : Pages()) {
         ListenToPage(*page);
     }
@@ -52,6 +53,8 @@ BOOL TabContainer::OnInitDialog() {
     InsertTab(tabs_, 1, L"Update Pellring", pageFile_);
     pageList_.CreateChild(hwnd());
     InsertTab(tabs_, 2, L"List of units", pageList_);
+    pageFind_.CreateChild(hwnd());
+    InsertTab(tabs_, 3, L"Find units", pageFind_);
 
     const RECT page = PageRectangle();
     for (const Page* each : Pages()) {
@@ -60,6 +63,7 @@ BOOL TabContainer::OnInitDialog() {
     }
     ::ShowWindow(pageFile_.hwnd(), SW_HIDE);
     ::ShowWindow(pageList_.hwnd(), SW_HIDE);
+    ::ShowWindow(pageFind_.hwnd(), SW_HIDE);
     ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
     ::SendMessageW(tabs_, TCM_SETCURFOCUS, 0, 0);
     currentTab_ = -1;
@@ -78,12 +82,15 @@ RECT TabContainer::PageRectangle() const {
 }
 
 void TabContainer::ShowPage(int index) {
-    const std::array<Page*, 3> pages = Pages();
+    const std::array<Page*, 4> pages = Pages();
     if (index < 0 || index >= static_cast<int>(pages.size())) {
         return;
     }
     if (index == 1) {
         pageFile_.SetCurrentAddress(pageIP_.GetIP(), pageIP_.GetNetmask(), pageIP_.GetGateway());
+    }
+    if (index == 3) {
+        pageFind_.RefreshAdapters();
     }
     for (int i = 0; i < static_cast<int>(pages.size()); ++i) {
         if (i != index) {
@@ -139,6 +146,8 @@ bool TabContainer::PreTranslateMessage(const MSG& message) {
         }
     } else if (::IsWindowVisible(pageList_.hwnd())) {
         // The list has no default action: a whole cabinet is never started by Enter.
+    } else if (::IsWindowVisible(pageFind_.hwnd())) {
+        ::SendMessageW(pageFind_.Item(IDC_FIND_START), BM_CLICK, 0, 0);
     } else {
         ::SendMessageW(pageFile_.hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
@@ -152,7 +161,8 @@ void TabContainer::SetBusy(bool busy, HWND keep) {
         // Keyboard focus must not stay on a control that is about to be disabled.
         ::SetFocus(keep ? keep : hwnd());
     }
-    for (HWND content : {tabs_, pageIP_.hwnd(), pageFile_.hwnd(), pageList_.hwnd()}) {
+    for (HWND content :
+         {tabs_, pageIP_.hwnd(), pageFile_.hwnd(), pageList_.hwnd(), pageFind_.hwnd()}) {
         ::EnableWindow(content, busy && content != keep ? FALSE : TRUE);
     }
     ::UpdateWindow(hwnd());

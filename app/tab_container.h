@@ -1,6 +1,6 @@
-// The main window: a dialog with three tabs, the address page, the update page and the
-// list of units, one shown at a time. Turning to the update tab hands it the address
-// page's addresses.
+// The main window: a dialog with four tabs, the address page, the update page, the list
+// of units and the search for units, one shown at a time. Turning to the update tab hands
+// it the address page's addresses; turning to the search looks at the adapters again.
 // While a page's work runs, the window's content is disabled as a whole (no tab change,
 // no second command) while the window itself still paints, moves and can be closed;
 // closing it then, or Windows ending the session, waits for the work's clean-up. The list
@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/page_file.h"
+#include "app/page_find.h"
 #include "app/page_ip.h"
 #include "app/page_list.h"
 #include "win32/dialog.h"
@@ -28,6 +29,7 @@ public:
     bool PreTranslateMessage(const MSG& message) override;
     PageFile& UpdatePage() { return pageFile_; }
     PageList& ListPage() { return pageList_; }
+    PageFind& FindPage() { return pageFind_; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -46,7 +48,7 @@ private:
     void SetBusy(bool busy, HWND keep = nullptr);
     void StopPages();
     void ListenToPage(Page& page);
-    std::array<Page*, 3> Pages() { return {&pageIP_, &pageFile_, &pageList_}; }
+    std::array<Page*, 4> Pages() { return {&pageIP_, &pageFile_, &pageList_, &pageFind_}; }
 
     UniqueOwner<HICON, DestroyIconHandle> icon_;
     UniqueOwner<HICON, DestroyIconHandle> smallIcon_;
@@ -58,4 +60,5 @@ private:
     PageIP pageIP_;
     PageFile pageFile_;
     PageList pageList_;
+    PageFind pageFind_;
 };

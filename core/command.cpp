@@ -15,9 +15,9 @@ Command ReadWords(const std::vector<std::wstring>& words) {
         Command::Kind kind;
         std::size_t values;
     } kVerbs[] = {
-        {L"apply", Command::Apply, 4},
-        {L"apply-list", Command::ApplyList, 1},
-        {L"upload", Command::Upload, 2},
+        {L"apply", Command::Apply, 4},   {L"apply-list", Command::ApplyList, 1},
+        {L"upload", Command::Upload, 2}, {L"find", Command::Find, 0},
+        {L"find", Command::Find, 1},     {L"find", Command::Find, 2},
     };
     for (const auto& verb : kVerbs) {
         if (SameAsciiWord(words[0], verb.verb) && words.size() == verb.values + 1) {
@@ -50,7 +50,12 @@ std::wstring UsageText() {
            L"  Varnok.exe apply SERIAL ADDRESS NETMASK GATEWAY     one unit\n"
            L"  Varnok.exe apply-list FILE.csv                      every unit of the file\n"
            L"  Varnok.exe upload ADDRESS FILE                      an image (*.bin, *.ROM)\n"
+           L"  Varnok.exe find [ADAPTER-ADDRESS | FROM TO]         the units on the network\n"
            L"FILE.csv: serial,address,netmask,gateway per line (comma or semicolon).\n"
-           L"\"debug\" anywhere writes varnok.log. Exit code 0: every unit succeeded; 1: one or\n"
-           L"more failed; 2: the command was not understood.\n";
+           L"find: the subnet of the adapter last used for a unit (else the only one up), of\n"
+           L"the adapter with ADAPTER-ADDRESS, or FROM to TO; one line per unit found:\n"
+           L"MAC ADDRESS SERIALS.\n"
+           L"\"debug\" anywhere writes varnok.log. Exit code 0: every unit succeeded (find: one\n"
+           L"or more found); 1: one or more failed (find: none found); 2: the command was not\n"
+           L"understood.\n";
 }

@@ -1,14 +1,15 @@
 // What Varnok is asked to do by its command line: open its window, or commission without
-// it (one unit, a list of units, or an upload). "debug" may stand anywhere and is not part
-// of the command.
+// it (one unit, a list of units, or an upload), or find the units on the network. "debug" may stand
+// anywhere and is not part of the command.
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct Command {
-    enum Kind { Window, Apply, ApplyList, Upload, NotUnderstood } kind = Window;
-    // Apply: serial, address, netmask, gateway; ApplyList: the file; Upload: address, file.
+    enum Kind { Window, Apply, ApplyList, Upload, Find, NotUnderstood } kind = Window;
+    // Apply: serial, address, netmask, gateway; ApplyList: the file; Upload: address, file;
+    // Find: nothing, an adapter's address, or the first and last address of a range.
     std::vector<std::wstring> values;
     // "debug", in any letter case, as a whole argument after the program's own name: the
     // diagnostic log is on.

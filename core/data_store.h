@@ -53,6 +53,10 @@ public:
     // A path the technician typed or pasted, cleaned (CleanPath) and made absolute, when
     // it names an existing file.
     virtual std::optional<std::wstring> ExistingFile(const std::wstring& typed) = 0;
+    // A file the technician named (in a Save As dialog) written whole; `failure` says why
+    // not.
+    virtual bool SaveFile(const std::wstring& path, const std::string& bytes,
+                          std::wstring& failure) = 0;
     // A file the technician named, read whole; nothing when it cannot be read.
     virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
     // Opens an image for reading, others may only read it too, and reads its size and

@@ -8,6 +8,7 @@ constexpr wchar_t kSection[] = L"Init";
 // The adapter chosen last, by its own name.
 constexpr wchar_t kAdapterSection[] = L"Adapter";
 constexpr wchar_t kChosenAdapter[] = L"Chosen";
+constexpr wchar_t kUsedAdapter[] = L"Used";
 } // namespace
 
 KeptUnitValues KeptAddressPageValues(Settings& settings) {
@@ -39,4 +40,22 @@ std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters, S
         }
     }
     return std::nullopt;
+}
+
+void RememberUsedAdapter(Settings& settings, const UnitPath& path) {
+    if (path.adapter) {
+        settings.PutText(kAdapterSection, kUsedAdapter, path.adapter->id);
+    }
+}
+
+std::optional<Adapter> AdapterToSearch(const std::vector<Adapter>& adapters, Settings& settings) {
+    for (const wchar_t* name : {kUsedAdapter, kChosenAdapter}) {
+        const std::wstring id = settings.Text(kAdapterSection, name, L"");
+        for (const Adapter& adapter : adapters) {
+            if (!id.empty() && adapter.id == id) {
+                return adapter;
+            }
+        }
+    }
+    return adapters.size() == 1 ? std::optional<Adapter>(adapters.front()) : std::nullopt;
 }

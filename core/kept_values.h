@@ -30,3 +30,9 @@ void RememberChosenAdapter(Settings& settings, const Adapter& adapter);
 // The adapter chosen last, when it is still up: where nobody can be asked (the command
 // line), it stands for the technician's answer.
 std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters, Settings& settings);
+
+// The adapter a unit was addressed through, if any: a search for units starts there.
+void RememberUsedAdapter(Settings& settings, const UnitPath& path);
+// Where a search for units goes when nobody names the adapter: the one a unit was last
+// addressed through, else the one chosen last, when up; else the only adapter up.
+std::optional<Adapter> AdapterToSearch(const std::vector<Adapter>& adapters, Settings& settings);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 constexpr std::uint32_t kLowestSerial = 1000;
 
@@ -15,3 +16,19 @@ std::optional<std::wstring> MacOfSerial(std::uint32_t serial);
 
 // A MAC that the rule gives some serial: 00:50:c2:11:8x:xx, with ':' or '-', any case.
 bool IsUnitMac(const std::wstring& mac);
+
+// Serials `first` to `last`, both included.
+struct SerialRange {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    bool operator==(const SerialRange&) const = default;
+};
+
+// The rule read backwards: every serial of four or five digits whose MAC is `mac` (either
+// form, any case), lowest first. One MAC belongs to one serial below 2096, to 16 from
+// 2096 and to 256 from 63536, so it names up to three groups: serial 1000's is also that
+// of 46000-46015. Nothing for a MAC outside the units' block.
+std::vector<SerialRange> SerialsOfMac(const std::wstring& mac);
+
+// "1000,46000-46015": single serials as such, groups as first-last.
+std::wstring SerialsText(const std::vector<SerialRange>& serials);

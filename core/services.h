@@ -12,6 +12,7 @@
 #include "core/echoes.h"
 #include "core/firewall.h"
 #include "core/log.h"
+#include "core/neighbourhood.h"
 #include "core/pc_tables.h"
 #include "core/settings.h"
 #include "core/setup.h"
@@ -31,6 +32,7 @@ struct Services {
     Desktop& desktop;
     Log& log;
     CommissioningRecord& record;
+    Neighbourhood& neighbourhood;
 
     AssignmentRoles Assignment() const { return {tables, echoes, clock, changes, lock, log}; }
     UploadRoles Upload() const { return {echoes, clock, client, firewall, log}; }

@@ -55,6 +55,19 @@
 #define IDC_LIST_PROGRESS 1068
 #define IDC_LIST_COUNTS 1069
 
+// Finding units, template 109.
+#define IDD_PAGE_FIND 109
+#define IDC_FIND_ADAPTER 1080
+#define IDC_FIND_FROM 1081
+#define IDC_FIND_TO 1082
+#define IDC_FIND_START 1083
+#define IDC_FIND_PROGRESS 1084
+#define IDC_FIND_COUNTS 1085
+#define IDC_FIND_LIST 1086
+#define IDC_FIND_SHOW 1087
+#define IDC_FIND_EXPORT 1088
+#define IDC_FIND_NOTE 1089
+
 // Filling the list, template 108.
 #define IDD_FILL 108
 #define IDC_FILL_SERIAL 1070

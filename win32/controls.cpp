@@ -39,10 +39,10 @@ void ListView::AddColumn(int index, const wchar_t* title, int width) const {
     ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
 }
 
-int ListView::AddRow(const std::wstring& text) const {
+int ListView::InsertRow(int index, const std::wstring& text) const {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
-    item.iItem = Count();
+    item.iItem = index;
     item.pszText = const_cast<wchar_t*>(text.c_str());
     return static_cast<int>(
         ::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));

@@ -1,6 +1,7 @@
 // Thin wrappers for the controls the pages use: one method per message they need.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "core/address.h"
@@ -50,6 +51,17 @@ public:
 class ListView : public Control {
 public:
     void AddColumn(int index, const wchar_t* title, int width) const;
+    struct Column {
+        const wchar_t* title;
+        int width; // pixels
+    };
+    // The columns, left to right.
+    void AddColumns(std::initializer_list<Column> columns) const {
+        int index = 0;
+        for (const Column& column : columns) {
+            AddColumn(index++, column.title, column.width);
+        }
+    }
     void FullRowSelect() const {
         ::SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                        LVS_EX_FULLROWSELECT);
@@ -57,7 +69,9 @@ public:
     void Clear() const { ::SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
     int Count() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
     // Appends a row whose first cell is `text`; returns its index.
-    int AddRow(const std::wstring& text) const;
+    int AddRow(const std::wstring& text) const { return InsertRow(Count(), text); }
+    // Inserts a row before row `index` (Count(): at the end); returns its index.
+    int InsertRow(int index, const std::wstring& text) const;
     void SetCell(int row, int column, const std::wstring& text) const;
     std::wstring Cell(int row, int column) const;
     void EnsureVisible(int row) const { ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, FALSE); }

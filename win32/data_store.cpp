@@ -157,10 +157,15 @@ bool Win32DataStore::CopyOut(const std::wstring& name, const std::wstring& desti
         failure = L"the record cannot be read";
         return false;
     }
+    return SaveFile(destination, *bytes, failure);
+}
+
+bool Win32DataStore::SaveFile(const std::wstring& path, const std::string& bytes,
+                              std::wstring& failure) {
     // Where the technician chose to save it, in the Save As dialog.
-    const UniqueHandle file = OwnFile(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr,
+    const UniqueHandle file = OwnFile(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || !WriteAll(file.get(), *bytes)) {
+    if (!file || !WriteAll(file.get(), bytes)) {
         failure = SystemErrorText(::GetLastError());
         return false;
     }

@@ -19,6 +19,8 @@ public:
     bool Exists(const std::wstring& name) override;
     bool Remove(const std::wstring& name) override;
     std::optional<std::string> Take(const std::wstring& name) override;
+    bool SaveFile(const std::wstring& path, const std::string& bytes,
+                  std::wstring& failure) override;
     bool CopyOut(const std::wstring& name, const std::wstring& destination,
                  std::wstring& failure) override;
     std::wstring PathOf(const std::wstring& name) override;

@@ -125,10 +125,9 @@ std::vector<Adapter> UpAdapters() {
 
 namespace {
 
-// Calls `visit` with each IPv4 row of the neighbour table for `address` on `interfaceIndex`
-// (0: any) until it answers true; true when one did.
-template <typename Visit>
-bool AnyNeighbourRow(const IPv4Address& address, unsigned long interfaceIndex, Visit visit) {
+// Calls `visit` with each IPv4 row of the neighbour table on `interfaceIndex` (0: any)
+// until it answers true; true when one did.
+template <typename Visit> bool AnyNeighbourRow(unsigned long interfaceIndex, Visit visit) {
     const IpHelper helper;
     MIB_IPNET_TABLE2* table = nullptr;
     if (!helper.getNeighbours || !helper.freeTable ||
@@ -139,12 +138,19 @@ bool AnyNeighbourRow(const IPv4Address& address, unsigned long interfaceIndex, V
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPNET_ROW2& row = table->Table[i];
         if (row.Address.si_family == AF_INET &&
-            std::memcmp(&row.Address.Ipv4.sin_addr, address.octet.data(), 4) == 0 &&
             (interfaceIndex == 0 || row.InterfaceIndex == interfaceIndex) && visit(row)) {
             return true;
         }
     }
     return false;
+}
+
+// The same for the rows of `address`.
+template <typename Visit>
+bool AnyNeighbourRow(const IPv4Address& address, unsigned long interfaceIndex, Visit visit) {
+    return AnyNeighbourRow(interfaceIndex, [&address, &visit](const MIB_IPNET_ROW2& row) {
+        return std::memcmp(&row.Address.Ipv4.sin_addr, address.octet.data(), 4) == 0 && visit(row);
+    });
 }
 
 // "00-50-c2-11-8b-b8"; nothing for an address that is not six bytes or all zero (an entry
@@ -163,18 +169,84 @@ std::optional<std::wstring> MacOf(const MIB_IPNET_ROW2& row) {
 
 } // namespace
 
+namespace {
+
+// An entry some device answered for: not one still being resolved, or given up.
+bool Answered(const MIB_IPNET_ROW2& row) {
+    return row.State == NlnsReachable || row.State == NlnsStale || row.State == NlnsDelay ||
+           row.State == NlnsProbe || row.State == NlnsPermanent;
+}
+
+} // namespace
+
 std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
                                               unsigned long interfaceIndex) {
     std::optional<std::wstring> found;
     AnyNeighbourRow(address, interfaceIndex, [&found](const MIB_IPNET_ROW2& row) {
-        // Only an entry some device answered for: not one still being resolved or given up.
-        const bool answered = row.State == NlnsReachable || row.State == NlnsStale ||
-                              row.State == NlnsDelay || row.State == NlnsProbe ||
-                              row.State == NlnsPermanent;
-        found = answered ? MacOf(row) : std::nullopt;
+        found = Answered(row) ? MacOf(row) : std::nullopt;
         return found.has_value();
     });
     return found;
+}
+
+std::vector<Neighbour> AnsweredNeighbours(unsigned long interfaceIndex) {
+    std::vector<Neighbour> neighbours;
+    AnyNeighbourRow(interfaceIndex, [&neighbours](const MIB_IPNET_ROW2& row) {
+        if (const std::optional<std::wstring> mac = Answered(row) ? MacOf(row) : std::nullopt) {
+            neighbours.push_back(
+                {FromSocketAddress(reinterpret_cast<const sockaddr*>(&row.Address.Ipv4)), *mac});
+        }
+        return false; // every row
+    });
+    return neighbours;
+}
+
+namespace {
+
+// A socket, closed by its owner.
+class Socket {
+public:
+    Socket() : socket_(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {}
+    ~Socket() {
+        if (socket_ != INVALID_SOCKET) {
+            ::closesocket(socket_);
+        }
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    SOCKET get() const { return socket_; }
+
+private:
+    SOCKET socket_;
+};
+
+sockaddr_in SocketAddress(const IPv4Address& address, unsigned short port) {
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    in.sin_port = ::htons(port);
+    std::memcpy(&in.sin_addr, address.octet.data(), 4);
+    return in;
+}
+
+} // namespace
+
+void SendProbes(const std::vector<IPv4Address>& addresses, const IPv4Address& source) {
+    // The discard service's port: nothing a device runs is asked to act on it.
+    constexpr unsigned short kDiscardPort = 9;
+    const Socket socket;
+    u_long nonBlocking = 1;
+    const sockaddr_in from = SocketAddress(source, 0);
+    if (socket.get() == INVALID_SOCKET || ::ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0 ||
+        ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) {
+        return;
+    }
+    const char byte = 0;
+    for (const IPv4Address& address : addresses) {
+        // The PC asks who holds the address and sends once it knows; a datagram it
+        // cannot queue is dropped, which only a neighbour that never answers would miss.
+        const sockaddr_in to = SocketAddress(address, kDiscardPort);
+        ::sendto(socket.get(), &byte, 1, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
 }
 
 bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,

@@ -7,6 +7,7 @@
 
 #include "core/adapter.h"
 #include "core/address.h"
+#include "core/neighbourhood.h"
 
 // The IPv4 adapters that are up, loopback left out, in the system's order, with their
 // preferred addresses only.
@@ -25,3 +26,8 @@ bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,
 bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex);
 // The MAC of a permanent neighbour entry for `address` on any interface.
 std::optional<std::wstring> PermanentNeighbourMac(const IPv4Address& address);
+
+// The neighbour entries on `interfaceIndex` that a device answered for.
+std::vector<Neighbour> AnsweredNeighbours(unsigned long interfaceIndex);
+// One UDP datagram to each address's discard port, from `source`, without waiting.
+void SendProbes(const std::vector<IPv4Address>& addresses, const IPv4Address& source);

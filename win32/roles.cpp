@@ -230,3 +230,12 @@ std::optional<std::wstring> Win32Desktop::ClassDefault(const std::wstring& keyNa
     }
     return std::nullopt;
 }
+
+void Win32Neighbourhood::Probe(const std::vector<IPv4Address>& addresses,
+                               const IPv4Address& source) {
+    SendProbes(addresses, source);
+}
+
+std::vector<Neighbour> Win32Neighbourhood::Answered(unsigned long interfaceIndex) {
+    return AnsweredNeighbours(interfaceIndex);
+}

@@ -12,6 +12,7 @@
 #include "core/echoes.h"
 #include "core/firewall.h"
 #include "core/log.h"
+#include "core/neighbourhood.h"
 #include "core/pc_tables.h"
 #include "core/settings.h"
 #include "core/tables_lock.h"
@@ -114,4 +115,11 @@ public:
 
 private:
     Log& log_;
+};
+
+// Datagrams through Winsock and IP Helper's neighbour table.
+class Win32Neighbourhood : public Neighbourhood {
+public:
+    void Probe(const std::vector<IPv4Address>& addresses, const IPv4Address& source) override;
+    std::vector<Neighbour> Answered(unsigned long interfaceIndex) override;
 };

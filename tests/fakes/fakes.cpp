@@ -298,6 +298,17 @@ bool FakeStore::CopyOut(const std::wstring& name, const std::wstring& destinatio
     return true;
 }
 
+bool FakeStore::SaveFile(const std::wstring& path, const std::string& bytes,
+                         std::wstring& failure) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!writable) {
+        failure = L"Access is denied";
+        return false;
+    }
+    userFiles[path] = bytes;
+    return true;
+}
+
 std::optional<std::wstring> FakeStore::ExistingFile(const std::wstring& typed) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const std::wstring path = CleanPath(typed);
@@ -469,8 +480,38 @@ Pc::Pc(LogSwitch logSwitch, std::unique_ptr<FakeStore> ownStore)
       log(*logOwner) {}
 
 Services Pc::ServicesWith(Settings& chosen) {
-    return {tables, echoes,  clock, client,  firewall, store,
-            chosen, changes, lock,  desktop, log,      record};
+    return {tables,  echoes, clock,   client, firewall, store,        chosen,
+            changes, lock,   desktop, log,    record,   neighbourhood};
+}
+
+void FakeNeighbourhood::Probe(const std::vector<IPv4Address>& addresses,
+                              const IPv4Address& source) {
+    trace_.Record(L"probe " + std::to_wstring(addresses.size()) + L" from " + source.ToText());
+    for (auto each = later.begin(); each != later.end();) {
+        if (std::find(addresses.begin(), addresses.end(), each->neighbour.address) !=
+            addresses.end()) {
+            asked_.push_back(*each);
+            each = later.erase(each);
+        } else {
+            ++each;
+        }
+    }
+    if (onProbe) {
+        onProbe();
+    }
+}
+
+std::vector<Neighbour> FakeNeighbourhood::Answered(unsigned long interfaceIndex) {
+    trace_.Record(L"look on " + std::to_wstring(interfaceIndex));
+    for (auto each = asked_.begin(); each != asked_.end();) {
+        if (each->looks-- <= 0) {
+            table[each->interfaceIndex].push_back(each->neighbour);
+            each = asked_.erase(each);
+        } else {
+            ++each;
+        }
+    }
+    return table[interfaceIndex];
 }
 
 } // namespace fakes

@@ -133,6 +133,30 @@ private:
     std::mutex mutex_;
 };
 
+// The segment's answers: the table as it stands, and what each group of datagrams adds
+// to it (the next look finds them).
+class FakeNeighbourhood : public Neighbourhood {
+public:
+    explicit FakeNeighbourhood(Trace& trace) : trace_(trace) {}
+    void Probe(const std::vector<IPv4Address>& addresses, const IPv4Address& source) override;
+    std::vector<Neighbour> Answered(unsigned long interfaceIndex) override;
+
+    std::map<unsigned long, std::vector<Neighbour>> table; // by interface
+    // Answers that come once a probe has asked for their address, after `looks` more
+    // looks at the table (0: the next look finds them).
+    struct Later {
+        unsigned long interfaceIndex;
+        Neighbour neighbour;
+        int looks = 0;
+    };
+    std::vector<Later> later;
+    std::function<void()> onProbe;
+
+private:
+    Trace& trace_;
+    std::vector<Later> asked_;
+};
+
 // How a started client ends; nothing means it never does.
 class FakeClient : public ClientProgram {
 public:
@@ -177,6 +201,8 @@ public:
     bool Exists(const std::wstring& name) override;
     bool Remove(const std::wstring& name) override;
     std::optional<std::string> Take(const std::wstring& name) override;
+    bool SaveFile(const std::wstring& path, const std::string& bytes,
+                  std::wstring& failure) override;
     bool CopyOut(const std::wstring& name, const std::wstring& destination,
                  std::wstring& failure) override;
     std::wstring PathOf(const std::wstring& name) override { return folder + L"\\" + name; }
@@ -321,6 +347,7 @@ public:
     FakeChanges changes{trace};
     FakeLock lock{trace};
     FakeDesktop desktop{trace, log};
+    FakeNeighbourhood neighbourhood{trace};
     CommissioningRecord record{store, log};
     RecordingNotices notices{trace, log};
 };

@@ -253,6 +253,10 @@ TEST(CommandLine, ReadsTheThreeFormsAndDebugAnywhere) {
         {{L"V.exe", L"apply", L"1234"}, Command::NotUnderstood, 0},
         {{L"V.exe", L"upload", L"10.0.0.5", L"a.bin", L"b.bin"}, Command::NotUnderstood, 0},
         {{L"V.exe", L"/?"}, Command::NotUnderstood, 0},
+        {{L"V.exe", L"FIND"}, Command::Find, 0},
+        {{L"V.exe", L"find", L"10.0.0.1", L"debug"}, Command::Find, 1},
+        {{L"V.exe", L"find", L"10.0.0.10", L"10.0.0.50"}, Command::Find, 2},
+        {{L"V.exe", L"find", L"10.0.0.10", L"10.0.0.50", L"x"}, Command::NotUnderstood, 0},
     };
     for (const auto& line : kLines) {
         const Command command = ParseCommand(line.arguments);

@@ -1,5 +1,7 @@
 #include "core/mac_rule.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,6 +59,47 @@ TEST(MacRule, EveryMacIsSeventeenLowerCaseCharactersWithThePrefix) {
         for (wchar_t c : mac) {
             EXPECT_TRUE((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || c == L':')
                 << serial;
+        }
+    }
+}
+
+struct ReverseCase {
+    const wchar_t* mac;
+    const wchar_t* serials; // as SerialsText writes them
+};
+
+class SerialsOfAMac : public ::testing::TestWithParam<ReverseCase> {};
+
+TEST_P(SerialsOfAMac, NamesEveryGroup) {
+    EXPECT_EQ(SerialsText(SerialsOfMac(GetParam().mac)), GetParam().serials);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Macs, SerialsOfAMac,
+    ::testing::Values(
+        // One serial below 2096, then its sixteen in the four-digit sums.
+        ReverseCase{L"00:50:c2:11:8b:b8", L"1000,46000-46015"},
+        ReverseCase{L"00-50-C2-11-8B-B8", L"1000,46000-46015"},
+        ReverseCase{L"00:50:c2:11:8f:ff", L"2095,63520-63535"},
+        // The first shared MAC: sixteen from 2096, and 256 in the five-digit sums.
+        ReverseCase{L"00:50:c2:11:81:00", L"2096-2111,63536-63791"},
+        // The last five-digit serials: a group cut at 99999.
+        ReverseCase{L"00:50:c2:11:81:8e", L"4368-4383,99888-99999"},
+        ReverseCase{L"00:50:c2:11:81:8f", L"4384-4399"},
+        // In the block, but only serials far past five digits give it.
+        ReverseCase{L"00:50:c2:11:80:05", L""},
+        // Outside the block, or no MAC at all.
+        ReverseCase{L"00:50:c2:11:9b:b8", L""}, ReverseCase{L"00:50:c3:11:8b:b8", L""},
+        ReverseCase{L"00:50:c2:11:8b", L""}));
+
+TEST(SerialsOfAMac, EveryUnitsSerialIsAmongThoseOfItsMac) {
+    for (std::uint32_t serial = kLowestSerial; serial <= 99999; ++serial) {
+        const std::vector<SerialRange> serials = SerialsOfMac(MacOfSerial(serial).value_or(L""));
+        ASSERT_TRUE(std::any_of(serials.begin(), serials.end(), [serial](const SerialRange& r) {
+            return r.first <= serial && serial <= r.last;
+        })) << serial;
+        for (const SerialRange& range : serials) {
+            ASSERT_EQ(MacOfSerial(range.first), MacOfSerial(range.last)) << serial;
         }
     }
 }

@@ -74,7 +74,7 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
         wchar_t caption[64] = {};
         ::GetWindowTextW(main, caption, 64);
         EXPECT_STREQ(caption, L"Varnok 2.6");
-        EXPECT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 3);
+        EXPECT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 4);
         EXPECT_EQ(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 0);
         EXPECT_TRUE(::IsWindowVisible(ipPage));
         EXPECT_FALSE(::IsWindowVisible(filePage));
@@ -103,6 +103,15 @@ TEST_F(MainWindow, TabsShowOnePageAndHandTheAddressPagesCopiesOver) {
         SelectTab(main, 1);
         EXPECT_EQ(ShownAddress(::GetDlgItem(filePage, IDC_CURRENT_IP)),
                   MAKEIPADDRESS(10, 0, 0, 99));
+
+        // The search for units looks at the adapters as it is turned to.
+        pc.tables.adapters = {
+            Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
+        SelectTab(main, 3);
+        EXPECT_TRUE(::IsWindowVisible(window.FindPage().hwnd()));
+        EXPECT_FALSE(::IsWindowVisible(filePage));
+        EXPECT_EQ(ShownAddress(::GetDlgItem(window.FindPage().hwnd(), IDC_FIND_TO)),
+                  MAKEIPADDRESS(10, 0, 0, 255));
 
         // Enter must not close the program.
         ::SendMessageW(main, WM_COMMAND, IDOK, 0);

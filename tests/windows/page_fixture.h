@@ -71,7 +71,8 @@ protected:
     PageType& OpenPage() {
         services_.emplace(Services{pc.tables, pc.echoes, pc.clock, client_ ? *client_ : pc.client,
                                    pc.firewall, pc.store, settings_, pc.changes, pc.lock,
-                                   desktop_ ? *desktop_ : pc.desktop, pc.log, pc.record});
+                                   desktop_ ? *desktop_ : pc.desktop, pc.log, pc.record,
+                                   pc.neighbourhood});
         page_ = MakePage();
         EXPECT_TRUE(page_->CreateChild(host_));
         ::ShowWindow(page_->hwnd(), SW_SHOW);
