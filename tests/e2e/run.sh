@@ -577,28 +577,30 @@ window_close() { # closed as its close box does; whatever went wrong, it does no
     for _ in $(seq 50); do kill -0 "$running" 2>/dev/null || break; sleep 0.2; done
     kill_tree "$running"
 }
-import_dialog_open() { xdotool search --onlyvisible --name '^Import units$' >/dev/null 2>&1; }
-import_units() { # FILE: "Import…", and in the real Open dialog the whole path typed
-    drive click=1061
+dialog_open() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+# BUTTON TITLE FILE: the button clicked, and in the real file dialog of that title the
+# whole path typed.
+file_dialog() {
+    drive click="$1"
     local dialog attempt
-    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Import units$' 2>/dev/null |
-        head -1)
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "^$2\$" 2>/dev/null | head -1)
     if [ -z "$dialog" ]; then
-        expect "dialog \"Import units\"" "not shown" "shown"
+        expect "dialog \"$2\"" "not shown" "shown"
         return 1
     fi
     # Keys reach the dialog only once it has the focus and has filled its list.
     for attempt in 1 2 3; do
         xdotool windowfocus --sync "$dialog" 2>/dev/null
         sleep $attempt
-        xdotool key ctrl+a && xdotool type --delay 40 "Z:${1//\//\\}" && xdotool key Return
-        for _ in $(seq 25); do import_dialog_open || break; sleep 0.2; done
+        xdotool key ctrl+a && xdotool type --delay 40 "Z:${3//\//\\}" && xdotool key Return
+        for _ in $(seq 25); do dialog_open "$2" || break; sleep 0.2; done
         echo "$attempt" >"$dir/dialog-attempts"
-        import_dialog_open || return 0
+        dialog_open "$2" || return 0
     done
-    expect "dialog \"Import units\"" "still open after the path was typed" "closed"
+    expect "dialog \"$2\"" "still open after the path was typed" "closed"
     return 1
 }
+import_units() { file_dialog 1061 'Import units' "$1"; } # FILE: "Import…" on the list page
 boxes_shown() { sed -n 's/^box: //p' "$dir/out" | tr -d '\r'; }
 
 if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
@@ -937,6 +939,68 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
         "12 failed"
     ELAPSED_MS=$STOP_MS
     end
+
+    # Units someone addressed before, and a laptop, on the /24: "Find" lists every unit
+    # (its address, MAC and serials) and not the laptop; a typed range of 41 addresses only
+    # the units inside it; the command line the same, and nothing on the Wi-Fi's subnet.
+    fresh find-units-on-the-segment
+    seg_rack_units_stop
+    # 20 neighbouring serials, and four whose MACs name other groups.
+    find_serials=($(seq 1000 1019) 2096 5000 99999 1234)
+    pairs=() want_found='' want_range=''
+    for ((k = 0; k < 24; k++)); do
+        serial=${find_serials[k]} address=10.77.0.$((10 + 9 * k))
+        pairs+=("$k=$(mac_of "$serial")@$address/24")
+        case $serial in
+        2096) serials=2096-2111,63536-63791 ;;
+        5000) serials=4992-5007 ;;
+        99999) serials=4368-4383,99888-99999 ;;
+        *) serials=$serial,$(((serial + 2000) * 16 - 2000))-$(((serial + 2000) * 16 - 1985)) ;;
+        esac
+        want_found+="$(mac_of "$serial") $address $serials"$'\n'
+        [ $((10 + 9 * k)) -ge 60 ] && [ $((10 + 9 * k)) -le 100 ] &&
+            want_range+="$(mac_of "$serial") $address $serials"$'\n'
+    done
+    seg_rack_units_start "$dir/unit%d.jsonl" "${pairs[@]}" || expect "units" "not switched on" "on"
+    seg_other_device_start 10.77.0.222 02:00:5e:10:00:99 ||
+        expect "a laptop" "not started" "holding 10.77.0.222"
+    found_rows() { # FILE: "MAC ADDRESS SERIALS" of each row of an exported list, the adapter checked
+        csv_rows "$1" | awk -F'|' 'NR > 1 { print $2, $3, $1 (($4 == "pc0 (10.77.0.1)") ? "" : " via " $4) }'
+    }
+    window_open
+    drive tab=3 read=1081 read=1082 click=1083 until=1085:"units found on"
+    FIND_MS=$(sed -n 's/^until-after-ms: //p' "$dir/out" | tr -d '\r' | tail -1)
+    RESPONSE_MS=$(sed -n 's/^worst-response-ms: //p' "$dir/out" | tr -d '\r' | tail -1)
+    FIND_RESPONSE_MS=$RESPONSE_MS
+    expect "the range proposed: the subnet of the adapter last used for a unit" \
+        "$(sed -n 's/^text 108[12]: //p' "$dir/out" | tr -d '\r' | paste -sd ' ')" "10.77.0.0 10.77.0.255"
+    [ "${FIND_MS:-99999}" -le 2000 ] || expect "Find to the full list (ms)" "${FIND_MS:-?}" "<= 2000"
+    expect_responsive
+    file_dialog 1088 'Export units found' "$dir/found.csv"
+    expect "the units found, exported" "$(found_rows "$dir/found.csv")" "${want_found%$'\n'}"
+    drive ip=1081:10.77.0.60 ip=1082:10.77.0.100 click=1083 until=1085:"units found on 10.77.0.60"
+    file_dialog 1088 'Export units found' "$dir/range.csv"
+    window_close
+    expect "a range of 41 addresses: only its units" "$(found_rows "$dir/range.csv")" \
+        "${want_range%$'\n'}"
+    expect "the form of the list" "$(head -1 "$dir/found.csv" | tr -d '\r')" \
+        "serials,mac,address,adapter,seen"
+    # The command line: the adapter last used, a range, and a subnet with no unit.
+    start=$(date +%s%N)
+    in_pc timeout 60 wine "$program" find >"$dir/find.out" 2>"$dir/find.err"
+    status=$?
+    FIND_CLI_MS=$((($(date +%s%N) - start) / 1000000))
+    expect "find: exit status, lines" "$status $(tr -d '\r' <"$dir/find.out")" "0 ${want_found%$'\n'}"
+    [ "$FIND_CLI_MS" -le 2000 ] || expect "find, start to end (ms)" "$FIND_CLI_MS" "<= 2000"
+    in_pc timeout 60 wine "$program" find 10.77.0.60 10.77.0.100 >"$dir/range.out" 2>&1
+    expect "find FROM TO: exit status, lines" "$? $(tr -d '\r' <"$dir/range.out")" \
+        "0 ${want_range%$'\n'}"
+    in_pc timeout 60 wine "$program" find "$SEG_WIFI_ADDRESS" >"$dir/none.out" 2>&1
+    expect "find on a subnet without units: exit status, lines" "$? $(tr -d '\r' <"$dir/none.out")" "1 "
+    seg_other_device_stop
+    seg_rack_units_stop
+    ELAPSED_MS="$FIND_MS $FIND_CLI_MS"
+    end
 fi
 
 figures="Apply to outcome box, unit answering at once: ${ON_SUBNET_MS:-?} ms; no unit:"
@@ -948,6 +1012,7 @@ figures+="${UPLOAD_RESPONSE_MS:+, during the uploads: $UPLOAD_RESPONSE_MS ms}"
 figures+="${LIST_MS:+; a list of 20, Apply all to the summary: $LIST_MS ms ($((LIST_MS / 20)) ms a unit)}"
 figures+="${CABINET_MS:+; a cabinet of 48 with 8 absent, Apply all to the summary: $CABINET_MS ms, slowest answer of the window meanwhile: $CABINET_RESPONSE_MS ms, apply-list of it: $CABINET_CLI_MS ms}"
 figures+="${STOP_MS:+; Stop to the summary: $STOP_MS ms}"
+figures+="${FIND_MS:+; 24 units on a /24, Find to the full list: $FIND_MS ms, slowest answer of the window meanwhile: $FIND_RESPONSE_MS ms, find from the command line: $FIND_CLI_MS ms}"
 figures+="${UPLOAD_CLI_MS:+; command line: apply $APPLY_CLI_MS ms, web pages upload $UPLOAD_CLI_MS ms}"
 echo "figures: $figures"
 if [ "$failures" -ne 0 ]; then

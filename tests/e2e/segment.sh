@@ -34,9 +34,11 @@
 #   seg_rack_unit_start K MAC RECORDS [unitsim options...]
 #                                rack unit K switched on with that MAC: no address, no
 #                                route, simulator listening
-#   seg_rack_units_start RECORDS K=MAC... [-- unitsim options...]
+#   seg_rack_units_start RECORDS K=MAC[@ADDRESS/PREFIX]... [-- unitsim options...]
 #                                those rack units switched on together, as with a
-#                                cabinet's power: unit K records to RECORDS with K for %d
+#                                cabinet's power: unit K records to RECORDS with K for %d;
+#                                one with @ADDRESS/PREFIX holds it already (commissioned
+#                                before)
 #   seg_rack_units_stop          every rack unit switched off: simulators and the TFTP
 #                                server stopped, links down, addresses gone
 #   seg_pc_tables                the PC's neighbour entries and routes, one per line
@@ -257,6 +259,7 @@ seg_rack_units_start() {
     [ "${1:-}" = -- ] && shift
     for pair in "${pairs[@]}"; do
         k=${pair%%=*} mac=${pair#*=} ns=${SEG_RACK[${pair%%=*}]:-}
+        mac=${mac%%@*}
         [ -n "$ns" ] || { echo "no rack unit $k" >&2; return 1; }
         seg_rack_unit_stop "$k"
         ip -n "$ns" link set "$SEG_UNIT_IF" down
@@ -271,8 +274,10 @@ seg_rack_units_start() {
         printf -v records "$pattern" "$k"
         : >"$records"
         rm -f "$records.ready"
+        local holds=()
+        [[ $pair == *@* ]] && holds=(--holds "${pair#*@}")
         ip netns exec "${SEG_RACK[k]}" "$SEG_UNITSIM" --interface "$SEG_UNIT_IF" \
-            --records "$records" --ready "$records.ready" "$@" &
+            --records "$records" --ready "$records.ready" "${holds[@]}" "$@" &
         SEG_RACK_PIDS[k]=$!
     done
     for pair in "${pairs[@]}"; do

@@ -232,6 +232,28 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
         std::fflush(stdout);
         return true;
     }
+    case Step::Until: {
+        worstResponseMs = 0;
+        const std::wstring wanted = Widen(step.text);
+        const auto end = Clock::now() + std::chrono::seconds(60);
+        wchar_t text[2048] = {};
+        do {
+            ::SendMessageW(control, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+            if (std::wstring(text).find(wanted) != std::wstring::npos) {
+                const auto after =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastClick);
+                std::printf("text %d: %s\nuntil-after-ms: %lld\nworst-response-ms: %lld\n",
+                            step.control, Narrow(text).c_str(),
+                            static_cast<long long>(after.count()), worstResponseMs);
+                std::fflush(stdout);
+                return true;
+            }
+            worstResponseMs = std::max(worstResponseMs, ResponseMs(main));
+            ::Sleep(20);
+        } while (Clock::now() < end);
+        std::printf("text %d: %s\n", step.control, Narrow(text).c_str());
+        return Fail("text not seen in 60 s in control", step.control);
+    }
     case Step::Where: {
         RECT area;
         ::GetWindowRect(control, &area);

@@ -114,7 +114,7 @@ std::optional<Step> ParseStep(const std::string& argument) {
         return Make(Step::Adapter, 0, value);
     }
     const std::optional<unsigned> number = Number(value, 3600000);
-    if (name == "tab" && number && *number < 3) {
+    if (name == "tab" && number && *number < 4) {
         return Make(Step::Tab, kTabs, {}, 0, *number);
     }
     if (name == "no-box" && number && *number <= 3600) {
@@ -134,6 +134,9 @@ std::optional<Step> ParseStep(const std::string& argument) {
     }
     int id = 0;
     std::string rest;
+    if (name == "until" && IdAndRest(value, id, rest) && !rest.empty()) {
+        return Make(Step::Until, id, rest);
+    }
     if (name == "text" && IdAndRest(value, id, rest)) {
         return Make(Step::SetText, id, rest);
     }

@@ -3,13 +3,17 @@
 //   serial=TEXT  address=A.B.C.D  netmask=A.B.C.D  gateway=A.B.C.D
 //   firmware-path=TEXT  web-path=TEXT               set a control's content
 //   apply  show  browse-firmware  update-firmware  browse-web  update-web   click a button
-//   tab=N                 switch the tab control to page N (0 address, 1 update, 2 list)
+//   tab=N                 switch the tab control to page N (0 address, 1 update, 2 list,
+//                         3 find)
 //   box[=SECONDS]         wait for a "Varnok message" box (30 s unless given), print its
 //                         text, press OK
 //   no-box=SECONDS        fail if a "Varnok message" box appears within that time
 //   adapter=NAME          wait for the "Network adapter" question (20 s), print its lines
 //                         and the one preselected, choose the line that begins with NAME
 //   read=ID               print a control's text
+//   until=ID:TEXT         wait (60 s) until the control's text holds TEXT; print the
+//                         text, the time since the last click and the window's slowest
+//                         answer meanwhile
 //   where=ID              print the screen position of a control's centre, "where ID: X Y",
 //                         for a real mouse click there (xdotool)
 //   text=ID:TEXT  ip=ID:A.B.C.D  click=ID   the same by control id
@@ -54,12 +58,13 @@ struct Step {
         NoBox,
         Adapter,
         Read,
+        Until,
         Where,
         Sleep,
         Close
     } kind;
     int control = 0;
-    std::string text;          // SetText; Adapter: the name
+    std::string text;          // SetText, Until; Adapter: the name
     std::uint32_t address = 0; // SetAddress: first octet in the highest byte (MAKEIPADDRESS)
     unsigned number = 0;       // Tab: page; Box, NoBox: seconds; Sleep: milliseconds
 };

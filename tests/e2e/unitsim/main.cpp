@@ -3,9 +3,10 @@
 // carries (through `ip`), so that from then on the kernel answers like a unit that has
 // its address. Run inside the namespace:
 //   unitsim --interface IF --records FILE [--ready FILE] [--answer echo|error|never]
-//           [--answer-from N] [--window SECONDS]
+//           [--answer-from N] [--window SECONDS] [--holds ADDRESS/PREFIX]
 // With --window, configuration echoes that come more than SECONDS after the start go
-// unanswered, as with a unit whose power reset is that long ago.
+// unanswered, as with a unit whose power reset is that long ago. With --holds, the unit
+// starts with that address, as one commissioned before.
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,8 @@ using namespace unitsim;
 
 int Usage() {
     std::fprintf(stderr, "usage: unitsim --interface IF --records FILE [--ready FILE] "
-                         "[--answer echo|error|never] [--answer-from N] [--window SECONDS]\n");
+                         "[--answer echo|error|never] [--answer-from N] [--window SECONDS] "
+                         "[--holds ADDRESS/PREFIX]\n");
     return 2;
 }
 
@@ -71,6 +74,23 @@ void Configure(const std::string& interface, const Configuration& c) {
     }
 }
 
+// "10.0.0.50/24" as the configuration a unit commissioned before holds.
+std::optional<Configuration> HeldConfiguration(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    Configuration c;
+    if (slash == std::string::npos ||
+        inet_pton(AF_INET, text.substr(0, slash).c_str(), c.address.data()) != 1) {
+        return std::nullopt;
+    }
+    const int prefix = std::atoi(text.c_str() + slash + 1);
+    if (prefix < 1 || prefix > 32) {
+        return std::nullopt;
+    }
+    const std::uint32_t mask = htonl(0xffffffffu << (32 - prefix));
+    std::memcpy(c.netmask.data(), &mask, 4);
+    return c;
+}
+
 void AppendLine(const std::string& file, const std::string& line) {
     std::ofstream out(file, std::ios::app);
     out << line << '\n';
@@ -81,6 +101,7 @@ void AppendLine(const std::string& file, const std::string& line) {
 int main(int argc, char** argv) {
     std::string interface, records, ready;
     UnitOptions options;
+    std::optional<Configuration> held;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
         const std::string value = argv[i + 1];
@@ -92,6 +113,11 @@ int main(int argc, char** argv) {
             ready = value;
         } else if (name == "--window") {
             options.windowMs = std::atoll(value.c_str()) * 1000;
+        } else if (name == "--holds") {
+            held = HeldConfiguration(value);
+            if (!held) {
+                return Usage();
+            }
         } else if (name == "--answer-from") {
             options.answerFrom = std::atoi(value.c_str());
         } else if (name == "--answer" && value == "echo") {
@@ -127,6 +153,9 @@ int main(int argc, char** argv) {
     if (link.sll_ifindex == 0 || bind(fd, reinterpret_cast<sockaddr*>(&link), sizeof link) < 0) {
         std::perror("unitsim: bind");
         return 1;
+    }
+    if (held) {
+        Configure(interface, *held);
     }
     if (!ready.empty()) {
         AppendLine(ready, MacText(options.mac));
