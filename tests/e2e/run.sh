@@ -129,6 +129,30 @@ varnok() { # [debug] -- STEPS...
 # The UI driver's steps on a Varnok started apart; what it prints is added to out.
 drive() { in_pc timeout 120 wine "$bin/ui_driver.exe" "$@" >>"$dir/out" 2>>"$dir/err"; }
 point() { sed -n "s/^where $1: //p" "$dir/out" | tr -d '\r' | tail -1; }
+dialog_open() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+# BUTTON TITLE FILE: the button clicked, and in the real file dialog of that title the
+# whole path typed.
+file_dialog() {
+    drive click="$1"
+    local dialog attempt
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "^$2\$" 2>/dev/null | head -1)
+    if [ -z "$dialog" ]; then
+        expect "dialog \"$2\"" "not shown" "shown"
+        return 1
+    fi
+    # Keys reach the dialog only once it has the focus and has filled its list.
+    for attempt in 1 2 3; do
+        xdotool windowfocus --sync "$dialog" 2>/dev/null
+        sleep $attempt
+        xdotool key ctrl+a && xdotool type --delay 40 "Z:${3//\//\\}" && xdotool key Return
+        for _ in $(seq 25); do dialog_open "$2" || break; sleep 0.2; done
+        echo "$attempt" >"$dir/dialog-attempts"
+        dialog_open "$2" || return 0
+    done
+    expect "dialog \"$2\"" "still open after the path was typed" "closed"
+    return 1
+}
+import_units() { file_dialog 1061 'Import units' "$1"; } # FILE: "Import…" on the list page
 
 kill_tree() { # PID: that process and all below it, at once, as a power cut would
     local child
@@ -402,10 +426,10 @@ if [ "$front" = ui ]; then
     # A technician at the keyboard and mouse of the virtual display: a click into the
     # serial field and Enter apply; on the update page a click into the path field, Tab
     # to "..." and Enter open the real file dialog, where typing walks into the folder
-    # "fw" and picks the image. The upload after browsing must reach the unit.
+    # "web" and picks the image. The upload after browsing must reach the unit.
     begin keyboard-mouse-and-file-dialog
-    mkdir -p "$dir/tftp" "$dir/fw" && chmod 777 "$dir/tftp"
-    head -c 200000 /dev/urandom >"$dir/fw/firmware.bin"
+    mkdir -p "$dir/tftp" "$dir/web" && chmod 777 "$dir/tftp"
+    head -c 200000 /dev/urandom >"$dir/web/pages.ROM"
     in_pc timeout 150 wine "$program" >"$dir/varnok.out" 2>&1 &
     running=$!
     drive serial=$SERIAL address=10.77.0.54 netmask=255.255.255.0 gateway=10.77.0.1 where=1002
@@ -413,41 +437,42 @@ if [ "$front" = ui ]; then
     xdotool mousemove "${x:-0}" "${y:-0}" click 1 sleep 0.3 key End Return
     drive box=40
     seg_tftpd_start "$dir/tftp" 10.77.0.54
-    drive tab=1 where=1024
-    read -r x y <<<"$(point 1024)"
+    # The web pages' field: their fixed wait is the shorter one (the firmware's is
+    # covered by the uploads above).
+    drive tab=1 where=1027
+    read -r x y <<<"$(point 1027)"
     xdotool mousemove "${x:-0}" "${y:-0}" click 1 sleep 0.3 key Tab Return
     dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Open$' 2>/dev/null | head -1)
     if [ -n "$dialog" ]; then
         # Keys reach the dialog only once it has the focus and has filled its list:
         # tried again (with the whole path) while it is still open.
-        dialog_open() { xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1; }
         for attempt in 1 2 3; do
             xdotool windowfocus --sync "$dialog" 2>/dev/null
             sleep $attempt
             if [ "$attempt" -eq 1 ]; then
-                xdotool type --delay 40 fw && xdotool key Return sleep 1.5
-                xdotool type --delay 40 firmware.bin && xdotool key Return
+                xdotool type --delay 40 web && xdotool key Return sleep 1.5
+                xdotool type --delay 40 pages.ROM && xdotool key Return
             else
-                xdotool key ctrl+a && xdotool type --delay 40 "Z:${dir//\//\\}\\fw\\firmware.bin"
+                xdotool key ctrl+a && xdotool type --delay 40 "Z:${dir//\//\\}\\web\\pages.ROM"
                 xdotool key Return
             fi
-            for _ in $(seq 25); do dialog_open || break; sleep 0.2; done
+            for _ in $(seq 25); do dialog_open Open || break; sleep 0.2; done
             echo "$attempt" >"$dir/dialog-attempts"
-            dialog_open || break
+            dialog_open Open || break
         done
     else
         expect "file dialog after Enter on \"...\"" "not shown" "shown"
     fi
-    drive read=1024 update-firmware box=60 close
+    drive read=1027 update-web box=60 close
     # Whatever went wrong, no Varnok of this scenario may outlive it.
     for _ in $(seq 50); do kill -0 "$running" 2>/dev/null || break; sleep 0.2; done
     kill_tree "$running"
     expect "boxes" "$(sed -n 's/^box: //p' "$dir/out" | tr -d '\r')" "SUCCESS!"$'\n'"SUCCESS!"
     expect "unit's address" "$(records address | head -1)" "10.77.0.54"
-    expect "path picked" "$(sed -n 's/^text 1024: //p' "$dir/out" | tr -d '\r')" \
-        "Z:${dir//\//\\}\\fw\\firmware.bin"
-    cmp -s "$dir/fw/firmware.bin" "$dir/tftp/firmware.bin" || expect "firmware received" "differs" "same"
-    [ ! -e "$dir/fw/varnok.log" ] || expect "log" "in the firmware's folder" "where Varnok started"
+    expect "path picked" "$(sed -n 's/^text 1027: //p' "$dir/out" | tr -d '\r')" \
+        "Z:${dir//\//\\}\\web\\pages.ROM"
+    cmp -s "$dir/web/pages.ROM" "$dir/tftp/pages.ROM" || expect "web pages received" "differs" "same"
+    [ ! -e "$dir/web/varnok.log" ] || expect "log" "in the image's folder" "where Varnok started"
     ELAPSED_MS=$(sed -n 's/^box-after-ms: //p' "$dir/out" | tr -d '\r' | paste -sd ' ')
     end
 
@@ -577,30 +602,6 @@ window_close() { # closed as its close box does; whatever went wrong, it does no
     for _ in $(seq 50); do kill -0 "$running" 2>/dev/null || break; sleep 0.2; done
     kill_tree "$running"
 }
-dialog_open() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-# BUTTON TITLE FILE: the button clicked, and in the real file dialog of that title the
-# whole path typed.
-file_dialog() {
-    drive click="$1"
-    local dialog attempt
-    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "^$2\$" 2>/dev/null | head -1)
-    if [ -z "$dialog" ]; then
-        expect "dialog \"$2\"" "not shown" "shown"
-        return 1
-    fi
-    # Keys reach the dialog only once it has the focus and has filled its list.
-    for attempt in 1 2 3; do
-        xdotool windowfocus --sync "$dialog" 2>/dev/null
-        sleep $attempt
-        xdotool key ctrl+a && xdotool type --delay 40 "Z:${3//\//\\}" && xdotool key Return
-        for _ in $(seq 25); do dialog_open "$2" || break; sleep 0.2; done
-        echo "$attempt" >"$dir/dialog-attempts"
-        dialog_open "$2" || return 0
-    done
-    expect "dialog \"$2\"" "still open after the path was typed" "closed"
-    return 1
-}
-import_units() { file_dialog 1061 'Import units' "$1"; } # FILE: "Import…" on the list page
 boxes_shown() { sed -n 's/^box: //p' "$dir/out" | tr -d '\r'; }
 
 if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
