@@ -1,15 +1,15 @@
 // The tab pages' base.
 #include "app/page.h"
 
-#include "core/browser.h"
-
 #include <utility>
 
+#include "core/browser.h"
 #include "core/setup.h"
+#include "win32/dpi.h"
 
 BOOL Page::OnInitDialog() {
     Dialog::OnInitDialog();
-    brush_.reset(::CreateSolidBrush(RGB(255, 255, 255)));
+    UseTabBackground(hwnd());
     return TRUE;
 }
 
@@ -44,6 +44,9 @@ INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
     handled = message == BackgroundTask::Message();
     if (handled) {
         task_.RunPosted();
+    } else if (message == kDpiChangedAfterParent) {
+        OnDpiChanged();
+        handled = true;
     }
     return 0;
 }

@@ -1,4 +1,4 @@
-// The common base of the tab pages: a child dialog on a white background, which runs
+// The common base of the tab pages: a child dialog on the tab's themed background, which runs
 // its long work (an assignment, an upload, a list) off the window's thread and tells the
 // main window while it does, so that the window keeps answering but takes no new command.
 #pragma once
@@ -39,9 +39,10 @@ protected:
     Page(UINT templateId, Services& services, Notices& notices)
         : Dialog(templateId), services_(services), notices_(notices) {}
     BOOL OnInitDialog() override;
-    // The page and every control that asks get the white brush; text colours stay.
-    HBRUSH OnCtlColor(HDC, HWND) override { return brush_.get(); }
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    // The window moved to a screen of another scale: what the template does not scale
+    // (list columns, a tooltip's width) follows.
+    virtual void OnDpiChanged() {}
 
     // Tells the main window that work starts or is over.
     void SetBusy(Busy busy);
@@ -75,8 +76,6 @@ protected:
     Notices& notices_;
 
 private:
-    static void DeleteBrush(HBRUSH brush) { ::DeleteObject(brush); }
-    UniqueOwner<HBRUSH, DeleteBrush> brush_;
     BusyListener busyListener_;
     bool stopping_ = false;
     std::optional<std::wstring> recordFailure_; // on the window's thread only

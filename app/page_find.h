@@ -32,6 +32,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnNotify(const NMHDR& header) override;
+    void OnDpiChanged() override { list_.FollowDpi(); }
 
 private:
     std::optional<std::size_t> SelectedRow() const;

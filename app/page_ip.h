@@ -30,6 +30,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override { toolTips_.FollowDpi(); }
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:

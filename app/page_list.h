@@ -41,6 +41,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnNotify(const NMHDR& header) override;
+    void OnDpiChanged() override { list_.FollowDpi(); }
     void OnTimer(UINT_PTR id) override;
 
 private:

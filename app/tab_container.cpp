@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "res/resource_ids.h"
+#include "win32/dpi.h"
 
 namespace {
 
@@ -24,10 +25,8 @@ void InsertTab(HWND tabs, int index, const wchar_t* caption, Dialog& page) {
 } // namespace
 
 TabContainer::TabContainer(Services& services, Notices& notices, UINT tickMs)
-    : Dialog(IDD_MAIN), icon_(LoadAppIcon(::GetSystemMetrics(SM_CXICON))),
-      smallIcon_(LoadAppIcon(::GetSystemMetrics(SM_CXSMICON))), pageIP_(services, notices),
-      pageFile_(services, notices, tickMs), pageList_(services, notices),
-      pageFind_(services, notices) {
+    : Dialog(IDD_MAIN), pageIP_(services, notices), pageFile_(services, notices, tickMs),
+      pageList_(services, notices), pageFind_(services, notices) {
     for (Page* page : Pages()) {
         ListenToPage(*page);
     }
@@ -42,8 +41,7 @@ void TabContainer::ListenToPage(Page& page) {
 BOOL TabContainer::OnInitDialog() {
     Dialog::OnInitDialog();
     tabs_ = Item(IDC_TABS);
-    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
-    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    SetIcons();
 
     pageIP_.CreateChild(hwnd());
     ::ShowWindow(pageIP_.hwnd(), SW_SHOW);
@@ -69,6 +67,15 @@ BOOL TabContainer::OnInitDialog() {
     currentTab_ = -1;
     ShowPage(0);
     return TRUE;
+}
+
+void TabContainer::SetIcons() {
+    // At the window's scale: the title bar's and the taskbar's sizes grow with it.
+    const UINT dpi = DpiOf(hwnd());
+    icon_.reset(LoadAppIcon(MetricAt(SM_CXICON, dpi)));
+    smallIcon_.reset(LoadAppIcon(MetricAt(SM_CXSMICON, dpi)));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 }
 
 RECT TabContainer::PageRectangle() const {
@@ -194,8 +201,8 @@ void TabContainer::PaintMinimised() {
     ::SendMessageW(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT client;
     ::GetClientRect(hwnd(), &client);
-    const int cx = ::GetSystemMetrics(SM_CXICON);
-    const int cy = ::GetSystemMetrics(SM_CYICON);
+    const int cx = MetricAt(SM_CXICON, DpiOf(hwnd()));
+    const int cy = MetricAt(SM_CYICON, DpiOf(hwnd()));
     ::DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, icon_.get());
     ::EndPaint(hwnd(), &paint);
 }
@@ -206,6 +213,13 @@ INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
         PaintMinimised();
         handled = true;
         return TRUE;
+    }
+    if (message == WM_DPICHANGED) {
+        // Moved to a screen of another scale: the dialog manager resizes the window and
+        // lays out and re-fonts its controls (left to its default handling); the icons are
+        // loaded for the new size, and each page follows for the rest.
+        SetIcons();
+        return 0;
     }
     if (message == WM_QUERYDRAGICON) {
         handled = true;

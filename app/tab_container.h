@@ -43,6 +43,7 @@ protected:
 private:
     static void DestroyIconHandle(HICON icon) { ::DestroyIcon(icon); }
     RECT PageRectangle() const;
+    void SetIcons();
     void PaintMinimised();
     // While busy, everything is disabled but `keep` (a page that stays usable), if any.
     void SetBusy(bool busy, HWND keep = nullptr);

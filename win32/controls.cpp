@@ -1,5 +1,7 @@
 #include "win32/controls.h"
 
+#include "win32/dpi.h"
+
 #include <commctrl.h>
 
 std::wstring Edit::GetText() const {
@@ -65,4 +67,21 @@ std::wstring ListView::Cell(int row, int column) const {
         ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
     text.resize(static_cast<std::size_t>(length));
     return text;
+}
+
+void ListView::AddColumns(std::initializer_list<Column> columns) {
+    dpi_ = DpiOf(hwnd_);
+    for (const Column& column : columns) {
+        AddColumn(columns_++, column.title, Scaled(column.width, dpi_));
+    }
+}
+
+void ListView::FollowDpi() {
+    const UINT dpi = DpiOf(hwnd_);
+    for (int i = 0; i < columns_ && dpi != dpi_; ++i) {
+        const auto width = static_cast<int>(::SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, i, 0));
+        ::SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, i,
+                       ::MulDiv(width, static_cast<int>(dpi), static_cast<int>(dpi_)));
+    }
+    dpi_ = dpi;
 }

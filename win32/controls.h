@@ -50,18 +50,16 @@ public:
 // SysListView32 in report view: rows of text cells.
 class ListView : public Control {
 public:
+    // A column `width` pixels wide at the window's scale.
     void AddColumn(int index, const wchar_t* title, int width) const;
     struct Column {
         const wchar_t* title;
-        int width; // pixels
+        int width; // pixels at 96 DPI
     };
-    // The columns, left to right.
-    void AddColumns(std::initializer_list<Column> columns) const {
-        int index = 0;
-        for (const Column& column : columns) {
-            AddColumn(index++, column.title, column.width);
-        }
-    }
+    // The columns, left to right, at the window's DPI.
+    void AddColumns(std::initializer_list<Column> columns);
+    // The window moved to a screen of another scale: the columns follow.
+    void FollowDpi();
     void FullRowSelect() const {
         ::SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                        LVS_EX_FULLROWSELECT);
@@ -75,4 +73,8 @@ public:
     void SetCell(int row, int column, const std::wstring& text) const;
     std::wstring Cell(int row, int column) const;
     void EnsureVisible(int row) const { ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, FALSE); }
+
+private:
+    UINT dpi_ = 96; // the scale the columns were sized for
+    int columns_ = 0;
 };

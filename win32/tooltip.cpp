@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "win32/dpi.h"
+
 bool ToolTip::Create(HWND owner) {
     owner_ = owner;
     window_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -18,10 +20,16 @@ bool ToolTip::Create(HWND owner) {
     ::SendMessageW(tip, TTM_SETDELAYTIME, TTDT_RESHOW, 10);
     RECT margins{10, 10, 10, 10};
     ::SendMessageW(tip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margins));
-    // The longer tips wrap rather than run across the screen.
-    ::SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 400);
+    FollowDpi();
     ::SendMessageW(tip, TTM_ACTIVATE, TRUE, 0);
     return true;
+}
+
+void ToolTip::FollowDpi() {
+    // The longer tips wrap rather than run across the screen.
+    if (window_) {
+        ::SendMessageW(window_.get(), TTM_SETMAXTIPWIDTH, 0, Scaled(400, DpiOf(owner_)));
+    }
 }
 
 void ToolTip::AddTool(HWND control, const std::wstring& text) {

@@ -10,8 +10,10 @@
 class ToolTip {
 public:
     // Creates the popup for the dialog `owner`: always shown, appearing at once, staying
-    // a minute, wrapping at 400 pixels.
+    // a minute, wrapping at 400 pixels at 96 DPI (scaled to the owner's).
     bool Create(HWND owner);
+    // The owner moved to a screen of another scale: the width follows.
+    void FollowDpi();
     // Shows `text` over `control`, a child of the owner.
     void AddTool(HWND control, const std::wstring& text);
     // Lets the tooltip see a mouse message before the dialog does.
