@@ -116,6 +116,32 @@ TEST_F(Program, CarriesTheBuiltClientAndEndsWhenItsWindowCloses) {
     EXPECT_FALSE(std::filesystem::exists("varnok.log")); // no "debug": no log
 }
 
+// The one version number (the project's) in the version resource and the manifest.
+TEST(ProgramFile, CarriesTheProjectsVersionInItsVersionResourceAndManifest) {
+    const std::wstring path = (BuildDirectory() / "Varnok.exe").wstring();
+    std::string info(::GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(
+        ::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS));
+    EXPECT_EQ(version, VARNOK_PROJECT_VERSION);
+    EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+
+    const UniqueModule program(::LoadLibraryExW(
+        path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    const HRSRC found = ::FindResourceW(program.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(found, nullptr);
+    const char* bytes =
+        static_cast<const char*>(::LockResource(::LoadResource(program.get(), found)));
+    const std::string manifest(bytes, ::SizeofResource(program.get(), found));
+    EXPECT_NE(manifest.find("name=\"Strandel.Varnok\" version=\"" + version + ".0.0\""),
+              std::string::npos);
+}
+
 TEST_F(Program, DebugInAnyCaseTurnsTheLogOn) {
     Start(L"DeBuG");
     EXPECT_EQ(ClickUpdateAndReadTheBox(), L"IP address is missing");
