@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
-#include <semaphore>
 #include <thread>
 #include <utility>
 
@@ -38,11 +38,23 @@ class GatedTables : public PcTables {
 public:
     explicit GatedTables(PcTables& tables) : tables_(tables) {}
     ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override {
-        gate_.acquire();
-        struct Release {
-            std::counting_semaphore<kProgramsAtOnce>& gate;
-            ~Release() { gate.release(); }
-        } release{gate_};
+        // A mutex and a condition variable rather than std::counting_semaphore, whose
+        // wake-ups GCC 12's library can lose where there is no futex (MinGW): a run hung.
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            turn_.wait(lock, [this] { return running_ < kProgramsAtOnce; });
+            ++running_;
+        }
+        struct Done {
+            GatedTables& gate;
+            ~Done() {
+                {
+                    const std::lock_guard<std::mutex> lock(gate.mutex_);
+                    --gate.running_;
+                }
+                gate.turn_.notify_one();
+            }
+        } done{*this};
         return tables_.RunSystemProgram(file, parameters);
     }
     std::vector<Adapter> Adapters() override { return tables_.Adapters(); }
@@ -64,7 +76,9 @@ public:
 
 private:
     PcTables& tables_;
-    std::counting_semaphore<kProgramsAtOnce> gate_{kProgramsAtOnce};
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    std::ptrdiff_t running_ = 0;
 };
 
 // The units of a run, taken by the threads one after the other.
