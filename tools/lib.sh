@@ -6,6 +6,7 @@ VARNOK_PACKAGES=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
     tftpd-hpa tftp-hpa iproute2
+    osslsigncode openssl wixl msitools zip
 )
 
 ensure_packages() {
