@@ -13,6 +13,11 @@
 #include "win32/dialog.h"
 #include "win32/task.h"
 
+// The widest cells the pages' lists show whole, whatever the system's font: a MAC and a
+// dotted address (digits are the widest characters either holds).
+inline constexpr wchar_t kWidestMac[] = L"00:00:00:00:00:00";
+inline constexpr wchar_t kWidestAddress[] = L"255.255.255.255";
+
 // While a page's work runs: the whole window is disabled, or all of it but the page
 // itself (its "Stop").
 enum class Busy { No, Whole, AllButPage };

@@ -57,8 +57,11 @@ BOOL PageFind::OnInitDialog() {
     list_.Attach(Item(IDC_FIND_LIST));
     progress_.Attach(Item(IDC_FIND_PROGRESS));
     list_.FullRowSelect();
-    list_.AddColumns(
-        {{L"Serials", 110}, {L"MAC", 100}, {L"Address", 82}, {L"Adapter", 120}, {L"Seen", 55}});
+    list_.AddColumns({{L"Serials", 110},
+                      {L"MAC", 100, kWidestMac},
+                      {L"Address", 82, kWidestAddress},
+                      {L"Adapter", 120},
+                      {L"Seen", 55, L"00:00:00"}});
     RefreshAdapters();
     return TRUE;
 }

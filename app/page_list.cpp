@@ -51,13 +51,13 @@ BOOL PageList::OnInitDialog() {
     list_.Attach(Item(IDC_UNIT_LIST));
     progress_.Attach(Item(IDC_LIST_PROGRESS));
     list_.FullRowSelect();
-    list_.AddColumns({{L"Serial", 45},
-                      {L"MAC", 100},
-                      {L"New IP", 82},
-                      {L"Netmask", 85},
-                      {L"Gateway", 75},
+    list_.AddColumns({{L"Serial", 45, L"99999"},
+                      {L"MAC", 100, kWidestMac},
+                      {L"New IP", 82, kWidestAddress},
+                      {L"Netmask", 85, kWidestAddress},
+                      {L"Gateway", 75, kWidestAddress},
                       {L"Status", 155},
-                      {L"Time", 55}});
+                      {L"Time", 55, L"00:00:00"}});
     LoadKept();
     ShowUnits();
     EnableControls(true);

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 std::wstring Edit::GetText() const {
     const int length = ::GetWindowTextLengthW(hwnd_);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -70,9 +72,17 @@ std::wstring ListView::Cell(int row, int column) const {
 }
 
 void ListView::AddColumns(std::initializer_list<Column> columns) {
+    // A cell's text keeps about 6 pixels free on either side.
+    constexpr int kCellMargins = 14;
     dpi_ = DpiOf(hwnd_);
     for (const Column& column : columns) {
-        AddColumn(columns_++, column.title, Scaled(column.width, dpi_));
+        int width = Scaled(column.width, dpi_);
+        if (column.widest) {
+            const auto text = static_cast<int>(::SendMessageW(
+                hwnd_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(column.widest)));
+            width = std::max(width, text + Scaled(kCellMargins, dpi_));
+        }
+        AddColumn(columns_++, column.title, width);
     }
 }
 

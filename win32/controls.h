@@ -54,9 +54,11 @@ public:
     void AddColumn(int index, const wchar_t* title, int width) const;
     struct Column {
         const wchar_t* title;
-        int width; // pixels at 96 DPI
+        int width;                       // pixels at 96 DPI
+        const wchar_t* widest = nullptr; // a cell the column must show whole, if any
     };
-    // The columns, left to right, at the window's DPI.
+    // The columns, left to right, at the window's DPI; a column with `widest` is at least
+    // as wide as that text in the list's own font (which differs between systems).
     void AddColumns(std::initializer_list<Column> columns);
     // The window moved to a screen of another scale: the columns follow.
     void FollowDpi();

@@ -46,6 +46,20 @@ protected:
     }
 };
 
+// Whatever the system's font: the cells a technician reads off are never cut, nor is the
+// note below the list.
+TEST_F(FindPage, ShowsAMacAnAddressAndATimeWholeAndItsWholeNote) {
+    OpenPage();
+    const struct {
+        int column;
+        const wchar_t* text;
+    } cells[] = {{1, L"00:50:c2:11:8b:b8"}, {2, L"255.255.255.255"}, {4, L"23:59:59"}};
+    for (const auto& cell : cells) {
+        EXPECT_GE(ColumnSpare(IDC_FIND_LIST, cell.column, cell.text), 0) << cell.column;
+    }
+    EXPECT_TRUE(TextFits(IDC_FIND_NOTE));
+}
+
 TEST_F(FindPage, OffersTheAdapterAUnitWasLastAddressedThroughFirstWithItsSubnet) {
     RememberUsedAdapter(settings_, UnitPath{kEthernet, Addr("10.0.0.20"), false});
     OpenPage();

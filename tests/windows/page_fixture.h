@@ -96,6 +96,30 @@ protected:
         return value;
     }
 
+    // Pixels a list's column has to spare around `text`, in the list's font (below zero:
+    // the column cuts it).
+    int ColumnSpare(int list, int column, const wchar_t* text) const {
+        const auto width = ::SendMessageW(Item(list), LVM_GETCOLUMNWIDTH, column, 0);
+        const auto needs =
+            ::SendMessageW(Item(list), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text));
+        return static_cast<int>(width - needs);
+    }
+    // Whether a static text, wrapped as the control wraps it in its font, fits its height.
+    bool TextFits(int id) const {
+        const HWND control = Item(id);
+        const std::wstring text = ItemText(id);
+        RECT client{};
+        ::GetClientRect(control, &client);
+        RECT needed = client;
+        const HDC dc = ::GetDC(control);
+        const HGDIOBJ old = ::SelectObject(
+            dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+        ::DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(control, dc);
+        return needed.bottom <= client.bottom;
+    }
+
     // Handles the thread's messages, as the program's loop does, until `done` or 20 s.
     static void PumpUntil(const std::function<bool()>& done) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);

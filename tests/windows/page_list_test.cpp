@@ -217,6 +217,21 @@ TEST_F(ListPage, UnitsThatShareAMacAreToldAndRunOneAtATime) {
 }
 
 // "Export record…" hands over a copy of the record, whatever is in it.
+// Whatever the system's font: the cells a technician reads off are never cut, nor is the
+// note below the list.
+TEST_F(ListPage, ShowsASerialAMacAnAddressAndATimeWholeAndItsWholeNote) {
+    OpenPage();
+    const struct {
+        int column;
+        const wchar_t* text;
+    } cells[] = {{0, L"99999"},           {1, L"00:50:c2:11:8b:b8"}, {2, L"255.255.255.255"},
+                 {3, L"255.255.255.255"}, {4, L"255.255.255.255"},   {6, L"23:59:59"}};
+    for (const auto& cell : cells) {
+        EXPECT_GE(ColumnSpare(IDC_UNIT_LIST, cell.column, cell.text), 0) << cell.column;
+    }
+    EXPECT_TRUE(TextFits(IDC_LIST_NOTE));
+}
+
 TEST_F(ListPage, ExportCopiesTheRecord) {
     PageList& page = OpenPage();
     page.ExportRecord((dir.path() / "hand-over.csv").wstring());
