@@ -57,7 +57,7 @@ BOOL PageFind::OnInitDialog() {
     list_.Attach(Item(IDC_FIND_LIST));
     progress_.Attach(Item(IDC_FIND_PROGRESS));
     list_.FullRowSelect();
-    list_.AddColumns({{L"Serials", 110},
+    list_.AddColumns({{L"Serials", 150},
                       {L"MAC", 100, kWidestMac},
                       {L"Address", 82, kWidestAddress},
                       {L"Adapter", 120},

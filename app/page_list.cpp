@@ -14,7 +14,9 @@
 
 namespace {
 
-enum Column { kSerial, kMac, kAddress, kNetmask, kGateway, kStatus, kTime };
+// What a technician looks for first comes first: which unit, its address, and whether it
+// took it; the rest may need the list scrolled at larger fonts.
+enum Column { kSerial, kAddress, kStatus, kTime, kNetmask, kGateway, kMac };
 
 // The run's elapsed time and counts, shown twice a second.
 constexpr UINT_PTR kElapsedTimer = 2;
@@ -52,12 +54,12 @@ BOOL PageList::OnInitDialog() {
     progress_.Attach(Item(IDC_LIST_PROGRESS));
     list_.FullRowSelect();
     list_.AddColumns({{L"Serial", 45, L"99999"},
-                      {L"MAC", 100, kWidestMac},
                       {L"New IP", 82, kWidestAddress},
+                      {L"Status", 155},
+                      {L"Time", 55, L"00:00:00"},
                       {L"Netmask", 85, kWidestAddress},
                       {L"Gateway", 75, kWidestAddress},
-                      {L"Status", 155},
-                      {L"Time", 55, L"00:00:00"}});
+                      {L"MAC", 100, kWidestMac}});
     LoadKept();
     ShowUnits();
     EnableControls(true);

@@ -224,8 +224,8 @@ TEST_F(ListPage, ShowsASerialAMacAnAddressAndATimeWholeAndItsWholeNote) {
     const struct {
         int column;
         const wchar_t* text;
-    } cells[] = {{0, L"99999"},           {1, L"00:50:c2:11:8b:b8"}, {2, L"255.255.255.255"},
-                 {3, L"255.255.255.255"}, {4, L"255.255.255.255"},   {6, L"23:59:59"}};
+    } cells[] = {{0, L"99999"},           {1, L"255.255.255.255"}, {3, L"23:59:59"},
+                 {4, L"255.255.255.255"}, {5, L"255.255.255.255"}, {6, L"00:50:c2:11:8b:b8"}};
     for (const auto& cell : cells) {
         EXPECT_GE(ColumnSpare(IDC_UNIT_LIST, cell.column, cell.text), 0) << cell.column;
     }
