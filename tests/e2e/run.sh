@@ -84,6 +84,10 @@ wine_env=(WINEPREFIX="$prefix" WINEDEBUG=-all
           VARNOK_E2E_INTERFACE="$SEG_PC_IF" VARNOK_E2E_LINKS="$links" DISPLAY="$DISPLAY")
 ip netns exec "$SEG_PC" env "${wine_env[@]}" wineserver -p
 baseline=$(seg_pc_tables)
+# For pictures (VARNOK_PICTURES, a folder), Wine draws the windows' frames itself, as no
+# window manager runs here; otherwise they are left to one, as usual.
+ip netns exec "$SEG_PC" env "${wine_env[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
+    /t REG_SZ /d "$([ -n "${VARNOK_PICTURES:-}" ] && echo N || echo Y)" /f >/dev/null 2>&1
 
 # --- the front ends ------------------------------------------------------------------
 
@@ -167,10 +171,29 @@ expect_responsive() {
         expect "slowest answer of the window (ms)" "${RESPONSE_MS:-?}" "< 100"
 }
 
-# With CHOOSE set, the adapter question is answered with that adapter.
+# With CHOOSE set, the adapter question is answered with that adapter (a moment later
+# when pictures are taken, so that one can be).
 apply_ui() {
     varnok ${5:-} -- serial="$1" address="$2" netmask="$3" gateway="$4" apply \
-        ${CHOOSE:+adapter="$CHOOSE"} box=40
+        ${CHOOSE:+${VARNOK_PICTURES:+sleep=3000} adapter="$CHOOSE"} box=40
+}
+
+# With VARNOK_PICTURES set: the visible window of that title as it is on the screen, in
+# NAME.png there.
+picture() { # NAME TITLE
+    [ -n "${VARNOK_PICTURES:-}" ] || return 0
+    local window X Y WIDTH HEIGHT SCREEN
+    window=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -1)
+    [ -n "$window" ] || { echo "no window '$2' to picture for $1"; return 0; }
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$VARNOK_PICTURES/$1.png"
+}
+picture_once_shown() { # NAME TITLE: in the background, once that window shows (within 30 s)
+    [ -n "${VARNOK_PICTURES:-}" ] || return 0
+    (for _ in $(seq 150); do
+        xdotool search --onlyvisible --name "^$2\$" >/dev/null 2>&1 && sleep 1 && picture "$@" && break
+        sleep 0.2
+    done) &
 }
 
 apply() {
@@ -277,6 +300,7 @@ ON_SUBNET_MS=$ELAPSED_MS
 # the entry go to the adapter chosen; the choice is kept for the next question.
 begin apply-to-another-subnet
 CHOOSE=$SEG_PC_IF
+picture_once_shown adapter-question 'Network adapter'
 apply $SERIAL 10.88.0.50 255.255.255.0 10.88.0.1
 expect "boxes" "$BOXES" "SUCCESS!"
 expect "unit's configuration" "$(records address) $(records netmask) $(records gateway)" \
@@ -746,6 +770,7 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     for _ in $(seq 100); do grep -q held "$dir/holder.out" 2>/dev/null && break; sleep 0.1; done
     expect "record held open" "$(tr -d '\r' <"$dir/holder.out")" "held"
     drive click=1063 box=90 box=10
+    picture list-page-after-a-run 'Varnok 2\.6'
     touch "$dir/spreadsheet closed"
     wait "$holder" 2>/dev/null
     # Kept as it changes, not only when the window closes.
@@ -970,6 +995,7 @@ if [ "$front" = ui ] && [ "$rack_made" -eq 1 ]; then
     }
     window_open
     drive tab=3 read=1081 read=1082 click=1083 until=1085:"units found on"
+    picture find-page-with-units 'Varnok 2\.6'
     FIND_MS=$(sed -n 's/^until-after-ms: //p' "$dir/out" | tr -d '\r' | tail -1)
     RESPONSE_MS=$(sed -n 's/^worst-response-ms: //p' "$dir/out" | tr -d '\r' | tail -1)
     FIND_RESPONSE_MS=$RESPONSE_MS

@@ -4,7 +4,7 @@
 # started from its shortcut, upgraded, refused as a downgrade and removed in a Wine prefix
 # of its own on a virtual display of its own (other tests look for Varnok's window).
 set -uo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/../.." || exit 1
 root=$PWD
 source tools/lib.sh
 out=$root/build/release
@@ -112,14 +112,15 @@ for _ in $(seq 120); do
     sleep 0.5
 done
 [ -n "$window" ] && ok "Varnok's window opens from the shortcut" || fail "no Varnok window"
-pgrep -af 'Program Files\\Varnok\\Varnok.exe' >/dev/null && ok "it runs from Program Files" ||
+installed='Program Files\\Varnok\\Varnok\.exe'
+pgrep -f "$installed" >/dev/null && ok "it runs from Program Files" ||
     fail "no Varnok.exe from Program Files runs"
-wine taskkill /im Varnok.exe >/dev/null 2>&1
+wine taskkill /im Varnok.exe >/dev/null 2>&1 # WM_CLOSE, as its close box
 for _ in $(seq 40); do
-    pgrep -f 'Varnok\\Varnok.exe' >/dev/null || break
+    pgrep -f "$installed" >/dev/null || break
     sleep 0.25
 done
-pgrep -f 'Varnok\\Varnok.exe' >/dev/null && fail "Varnok did not close" || ok "Varnok closes"
+pgrep -f "$installed" >/dev/null && fail "Varnok did not close" || ok "Varnok closes"
 
 # What the technician and the program made meanwhile: the record and list, and the client.
 mkdir -p "$user_files" "$c/ProgramData/Varnok"
