@@ -63,6 +63,8 @@ project_version=$(sed -n 's/^project(Varnok VERSION \([0-9.]*\).*/\1/p' CMakeLis
 [ "$version" = "$project_version" ] && ok "release version $version is the project's" ||
     fail "release version '$version', project's '$project_version'"
 msi=$out/Varnok-$version.msi
+msi_version=$version # as the installer writes it: a.b.c
+[[ $version =~ ^[0-9]+\.[0-9]+$ ]] && msi_version+=.0
 for file in signed/tftp.exe Varnok.exe "Varnok-$version.msi"; do
     expect "$file verifies against the test CA" \
         signed_by "$out/$file" "$out/test-signing/ca.pem" "Varnok TEST signature"
@@ -97,8 +99,8 @@ display_version() {
 expect "msiexec /i installs silently" msiexec /i "$(winepath -w "$msi" 2>/dev/null)"
 expect "Varnok.exe is in Program Files\\Varnok, as signed" cmp "$program" "$out/Varnok.exe"
 [ -n "$(shortcut)" ] && ok "the Start menu has Varnok" || fail "no Start-menu shortcut"
-[ "$(uninstall_entries | wc -l)" -eq 1 ] && [ "$(display_version)" = "$version.0" ] &&
-    ok "installed programs list Varnok $version.0" || fail "installed programs: $(uninstall_entries)"
+[ "$(uninstall_entries | wc -l)" -eq 1 ] && [ "$(display_version)" = "$msi_version" ] &&
+    ok "installed programs list Varnok $msi_version" || fail "installed programs: $(uninstall_entries)"
 code=$(uninstall_entries | grep -o '{[^}]*}')
 [ -f "$c/windows/Installer/$code/VarnokIcon.ico" ] && ok "the entry's icon is published" ||
     fail "no icon published for $code"
