@@ -20,7 +20,7 @@ void BackgroundTask::Start(HWND window, std::function<void(std::stop_token)> wor
     window_ = window;
     thread_ = std::jthread(
         [this, work = std::move(work), done = std::move(done)](std::stop_token stop) mutable {
-            // The shell starts arp.exe and route.exe, and the shell wants COM on its threads.
+            // Work may use the shell and other COM objects, which want COM on their thread.
             const HRESULT com =
                 ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
             // No exception may end the program from here: it is told, and the page cleans up.

@@ -228,22 +228,28 @@ seg_rack_unit_stop() { # K
     SEG_RACK_PIDS[$1]=
 }
 
-# Switched on: the link comes up with the unit's MAC and nothing else, and the PC forgets
-# what it had learnt of the segment. Taking the link down first also makes the bridge
-# forget where that port's MACs were.
-seg_rack_unit_start() {
-    local k=$1 mac=$2 records=$3
-    shift 3
-    local ns=${SEG_RACK[k]:-}
+# Rack unit K's simulator stopped and its link down and up again with MAC and no address,
+# as a unit's port is when the unit is switched on.
+seg_rack_link_renew() { # K MAC
+    local k=$1 mac=$2 ns=${SEG_RACK[$1]:-}
     [ -n "$ns" ] || { echo "no rack unit $k" >&2; return 1; }
     seg_rack_unit_stop "$k"
     ip -n "$ns" link set "$SEG_UNIT_IF" down
     ip -n "$ns" -4 addr flush dev "$SEG_UNIT_IF"
     ip -n "$ns" link set "$SEG_UNIT_IF" address "$mac" || return 1
     ip -n "$ns" link set "$SEG_UNIT_IF" up
+}
+
+# Switched on: the link comes up with the unit's MAC and nothing else, and the PC forgets
+# what it had learnt of the segment. Taking the link down first also makes the bridge
+# forget where that port's MACs were.
+seg_rack_unit_start() {
+    local k=$1 mac=$2 records=$3
+    shift 3
+    seg_rack_link_renew "$k" "$mac" || return 1
     ip -n "$SEG_PC" neigh flush dev "$SEG_PC_IF" 2>/dev/null
     local pid status
-    seg_unitsim_start "$ns" "$SEG_UNIT_IF" "$records" pid "$@"
+    seg_unitsim_start "${SEG_RACK[k]}" "$SEG_UNIT_IF" "$records" pid "$@"
     status=$?
     SEG_RACK_PIDS[k]=$pid
     return $status
@@ -252,20 +258,14 @@ seg_rack_unit_start() {
 # A cabinet switched on: every link up with its unit's MAC first, then every simulator
 # started at once, then each one waited for.
 seg_rack_units_start() {
-    local pattern=$1 pair k mac ns records i
+    local pattern=$1 pair k mac records
     shift
     local pairs=()
     while [ $# -gt 0 ] && [ "$1" != -- ]; do pairs+=("$1") && shift; done
     [ "${1:-}" = -- ] && shift
     for pair in "${pairs[@]}"; do
-        k=${pair%%=*} mac=${pair#*=} ns=${SEG_RACK[${pair%%=*}]:-}
-        mac=${mac%%@*}
-        [ -n "$ns" ] || { echo "no rack unit $k" >&2; return 1; }
-        seg_rack_unit_stop "$k"
-        ip -n "$ns" link set "$SEG_UNIT_IF" down
-        ip -n "$ns" -4 addr flush dev "$SEG_UNIT_IF"
-        ip -n "$ns" link set "$SEG_UNIT_IF" address "$mac" || return 1
-        ip -n "$ns" link set "$SEG_UNIT_IF" up
+        k=${pair%%=*} mac=${pair#*=}
+        seg_rack_link_renew "$k" "${mac%%@*}" || return 1
     done
     ip -n "$SEG_PC" neigh flush dev "$SEG_PC_IF" 2>/dev/null
     for pair in "${pairs[@]}"; do
