@@ -85,7 +85,7 @@ start_virtual_display
 c=$WINEPREFIX/drive_c
 program="$c/Program Files/Varnok/Varnok.exe"
 user_files=$c/users/$(id -un)/AppData/Roaming/Varnok
-msiexec() { wine msiexec "$@" /qn /l*v "$(winepath -w "$work/msiexec.log" 2>/dev/null)"; }
+msiexec() { wine msiexec "$@" /qn; }
 shortcut() { find "$c" -iname Varnok.lnk -path "*Start Menu*" | head -1; }
 uninstall_entries() {
     wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
