@@ -30,19 +30,38 @@ start_virtual_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
         return 0
     fi
+    new_virtual_display || return 1
+    trap stop_virtual_displays EXIT
+}
+
+# Starts one more Xvfb on a free display and points DISPLAY at it; stop_virtual_displays
+# ends every one this shell started.
+VARNOK_XVFB_PIDS=()
+new_virtual_display() {
     local n
-    for n in $(seq 90 130); do
+    for n in $(seq 90 160); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
         Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        VARNOK_XVFB_PID=$!
+        local pid=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do
             xdpyinfo >/dev/null 2>&1 && break
+            kill -0 "$pid" 2>/dev/null || break
             sleep 0.1
         done
-        trap 'kill $VARNOK_XVFB_PID 2>/dev/null || true' EXIT
-        return 0
+        # Another program may have taken the number meanwhile: then the next one.
+        if xdpyinfo >/dev/null 2>&1 && kill -0 "$pid" 2>/dev/null; then
+            VARNOK_XVFB_PIDS+=("$pid")
+            return 0
+        fi
+        kill "$pid" 2>/dev/null
     done
     echo "No free X display number for Xvfb" >&2
     return 1
+}
+
+stop_virtual_displays() {
+    [ ${#VARNOK_XVFB_PIDS[@]} -eq 0 ] || kill "${VARNOK_XVFB_PIDS[@]}" 2>/dev/null
+    VARNOK_XVFB_PIDS=()
+    return 0
 }

@@ -30,7 +30,8 @@
 #                                namespace)
 #   seg_other_device_stop
 #   seg_rack_up COUNT            the one unit gives way to COUNT rack units, all switched
-#                                off; sets SEG_RACK (their namespaces, numbered from 0)
+#                                off; sets SEG_RACK (their namespaces, numbered from 0);
+#                                SEG_RACK_UP holds when each unit's link last came up
 #   seg_rack_unit_start K MAC RECORDS [unitsim options...]
 #                                rack unit K switched on with that MAC: no address, no
 #                                route, simulator listening
@@ -55,12 +56,13 @@ SEG_UNIT_PID=
 SEG_TFTPD_PID=
 SEG_RACK=()
 SEG_RACK_PIDS=()
+SEG_RACK_UP=() # when each rack unit's link last came up, in ms since 1970
 
 seg_can_run() {
     [ "$(id -u)" -eq 0 ] || return 1
     local probe=varnok-e2e-probe-$$
-    ip netns add "$probe" 2>/dev/null || return 1
-    ip netns del "$probe"
+    seg_netns_add "$probe" 2>/dev/null || return 1
+    seg_netns_del "$probe"
 }
 
 # Namespaces left by a run that was killed before it could clean up.
@@ -68,8 +70,17 @@ seg_remove_stale() {
     local ns pid
     for ns in $(ip netns list | awk '/^varnok-e2e-(pc|unit|wifi|rack[0-9]+)-[0-9]+/ {print $1}'); do
         pid=${ns##*-}
-        kill -0 "$pid" 2>/dev/null || ip netns del "$ns" 2>/dev/null
+        kill -0 "$pid" 2>/dev/null || seg_netns_del "$ns" 2>/dev/null
     done
+}
+
+# A namespace made while no other segment makes one: segments made side by side (the
+# scenarios' groups) raced on /run/netns, and a link's peer then named no namespace.
+seg_netns_add() { # NAME
+    flock /run/varnok-e2e-netns.lock ip netns add "$1"
+}
+seg_netns_del() { # NAME
+    flock /run/varnok-e2e-netns.lock ip netns del "$1"
 }
 
 seg_up() {
@@ -80,9 +91,9 @@ seg_up() {
     SEG_UNIT=varnok-e2e-unit-$$
     SEG_WIFI=varnok-e2e-wifi-$$
     mkdir -p "$work"
-    ip netns add "$SEG_PC" || return 1
-    ip netns add "$SEG_UNIT" || return 1
-    ip netns add "$SEG_WIFI" || return 1
+    seg_netns_add "$SEG_PC" || return 1
+    seg_netns_add "$SEG_UNIT" || return 1
+    seg_netns_add "$SEG_WIFI" || return 1
     ip -n "$SEG_PC" link set lo up
     ip -n "$SEG_UNIT" link set lo up
     # The laptop's Wi-Fi, with the default route; nothing beyond it.
@@ -209,7 +220,7 @@ seg_rack_up() {
     ip -n "$SEG_UNIT" link set "$SEG_BRIDGE" up
     for ((k = 0; k < count; k++)); do
         ns=varnok-e2e-rack$k-$$
-        ip netns add "$ns" || return 1
+        seg_netns_add "$ns" || return 1
         SEG_RACK[k]=$ns
         ip -n "$ns" link set lo up
         # As in the unit namespace: no IPv6 chatter, ARP answered only for the link's own
@@ -238,6 +249,7 @@ seg_rack_link_renew() { # K MAC
     ip -n "$ns" -4 addr flush dev "$SEG_UNIT_IF"
     ip -n "$ns" link set "$SEG_UNIT_IF" address "$mac" || return 1
     ip -n "$ns" link set "$SEG_UNIT_IF" up
+    SEG_RACK_UP[k]=$(date +%s%3N)
 }
 
 # Switched on: the link comes up with the unit's MAC and nothing else, and the PC forgets
@@ -314,11 +326,11 @@ seg_down() {
     local k
     for k in "${!SEG_RACK[@]}"; do
         seg_rack_unit_stop "$k"
-        ip netns del "${SEG_RACK[k]}" 2>/dev/null
+        seg_netns_del "${SEG_RACK[k]}" 2>/dev/null
     done
     SEG_RACK=()
-    [ -n "${SEG_PC:-}" ] && ip netns del "$SEG_PC" 2>/dev/null
-    [ -n "${SEG_UNIT:-}" ] && ip netns del "$SEG_UNIT" 2>/dev/null
-    [ -n "${SEG_WIFI:-}" ] && ip netns del "$SEG_WIFI" 2>/dev/null
+    [ -n "${SEG_PC:-}" ] && seg_netns_del "$SEG_PC" 2>/dev/null
+    [ -n "${SEG_UNIT:-}" ] && seg_netns_del "$SEG_UNIT" 2>/dev/null
+    [ -n "${SEG_WIFI:-}" ] && seg_netns_del "$SEG_WIFI" 2>/dev/null
     return 0
 }

@@ -3,12 +3,14 @@
 // "Varnok message" box that tells what the window read from its controls:
 //   Apply            "serial=<text> address=<a> netmask=<m> gateway=<g>"
 //   Update (either)  "path=<text of the page's path control>"
-// and switching tabs writes "page <n>" into control 1038.
+// and switching tabs writes "page <n>" into the current-address field.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <string>
+
+#include "res/resource_ids.h"
 
 namespace {
 
@@ -39,16 +41,17 @@ LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM w, LPARAM l) {
     if (message == WM_COMMAND && HIWORD(w) == BN_CLICKED) {
         const HWND button = reinterpret_cast<HWND>(l);
         switch (LOWORD(w)) {
-        case 1039:
-            Box(button, L"serial=" + Text(page, 1002) + L" address=" + Address(page, 1005) +
-                            L" netmask=" + Address(page, 1006) + L" gateway=" +
-                            Address(page, 1007));
+        case IDC_APPLY:
+            Box(button, L"serial=" + Text(page, IDC_SERIAL) + L" address=" +
+                            Address(page, IDC_NEW_IP) + L" netmask=" +
+                            Address(page, IDC_NEW_NETMASK) + L" gateway=" +
+                            Address(page, IDC_NEW_GATEWAY));
             return 0;
-        case 1026:
-            Box(button, L"path=" + Text(page, 1024));
+        case IDC_BIN_UPDATE:
+            Box(button, L"path=" + Text(page, IDC_BIN_PATH));
             return 0;
-        case 1029:
-            Box(button, L"path=" + Text(page, 1027));
+        case IDC_ROM_UPDATE:
+            Box(button, L"path=" + Text(page, IDC_ROM_PATH));
             return 0;
         }
     }
@@ -66,12 +69,12 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<NMHDR*>(l);
-        if (header->idFrom == 1037 && header->code == TCN_SELCHANGE) {
+        if (header->idFrom == IDC_TABS && header->code == TCN_SELCHANGE) {
             const int page =
                 static_cast<int>(::SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0));
             ::ShowWindow(pages[0], page == 0 ? SW_SHOW : SW_HIDE);
             ::ShowWindow(pages[1], page == 1 ? SW_SHOW : SW_HIDE);
-            ::SetDlgItemTextW(pages[1], 1038, (L"page " + std::to_wstring(page)).c_str());
+            ::SetDlgItemTextW(pages[1], IDC_CURRENT_IP, (L"page " + std::to_wstring(page)).c_str());
         }
         return 0;
     }
@@ -100,7 +103,7 @@ int wmain() {
 
     HWND main = ::CreateWindowExW(0, L"FakeVarnok", L"Varnok 2.6", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                   40, 40, 480, 360, nullptr, nullptr, nullptr, nullptr);
-    HWND tabs = Child(main, WC_TABCONTROLW, L"", 1037, 8, 8, 456);
+    HWND tabs = Child(main, WC_TABCONTROLW, L"", IDC_TABS, 8, 8, 456);
     ::SetWindowPos(tabs, nullptr, 8, 8, 456, 300, SWP_NOZORDER);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -114,21 +117,21 @@ int wmain() {
                                      WS_CHILD | (i == 0 ? WS_VISIBLE : 0), 16, 40, 440, 260, main,
                                      nullptr, nullptr, nullptr);
     }
-    Child(pages[0], L"EDIT", L"", 1002, 8, 8, 120, WS_BORDER);
-    Child(pages[0], WC_IPADDRESSW, L"", 1005, 8, 40, 160);
-    Child(pages[0], WC_IPADDRESSW, L"", 1006, 8, 72, 160);
-    Child(pages[0], WC_IPADDRESSW, L"", 1007, 8, 104, 160);
-    Child(pages[0], L"BUTTON", L"Show", 1009, 8, 136, 80);
-    Child(pages[0], L"BUTTON", L"Apply", 1039, 96, 136, 80);
-    Child(pages[1], L"EDIT", L"", 1024, 8, 8, 300, WS_BORDER);
-    Child(pages[1], L"BUTTON", L"...", 1025, 316, 8, 30);
-    Child(pages[1], L"BUTTON", L"Update", 1026, 352, 8, 70);
-    Child(pages[1], L"EDIT", L"", 1027, 8, 40, 300, WS_BORDER);
-    Child(pages[1], L"BUTTON", L"...", 1028, 316, 40, 30);
-    Child(pages[1], L"BUTTON", L"Update", 1029, 352, 40, 70);
-    Child(pages[1], PROGRESS_CLASSW, L"", 1033, 8, 72, 300);
-    Child(pages[1], PROGRESS_CLASSW, L"", 1034, 8, 104, 300);
-    Child(pages[1], L"EDIT", L"", 1038, 8, 136, 160, WS_BORDER | ES_READONLY);
+    Child(pages[0], L"EDIT", L"", IDC_SERIAL, 8, 8, 120, WS_BORDER);
+    Child(pages[0], WC_IPADDRESSW, L"", IDC_NEW_IP, 8, 40, 160);
+    Child(pages[0], WC_IPADDRESSW, L"", IDC_NEW_NETMASK, 8, 72, 160);
+    Child(pages[0], WC_IPADDRESSW, L"", IDC_NEW_GATEWAY, 8, 104, 160);
+    Child(pages[0], L"BUTTON", L"Show", IDC_SHOW, 8, 136, 80);
+    Child(pages[0], L"BUTTON", L"Apply", IDC_APPLY, 96, 136, 80);
+    Child(pages[1], L"EDIT", L"", IDC_BIN_PATH, 8, 8, 300, WS_BORDER);
+    Child(pages[1], L"BUTTON", L"...", IDC_BIN_BROWSE, 316, 8, 30);
+    Child(pages[1], L"BUTTON", L"Update", IDC_BIN_UPDATE, 352, 8, 70);
+    Child(pages[1], L"EDIT", L"", IDC_ROM_PATH, 8, 40, 300, WS_BORDER);
+    Child(pages[1], L"BUTTON", L"...", IDC_ROM_BROWSE, 316, 40, 30);
+    Child(pages[1], L"BUTTON", L"Update", IDC_ROM_UPDATE, 352, 40, 70);
+    Child(pages[1], PROGRESS_CLASSW, L"", IDC_BIN_PROGRESS, 8, 72, 300);
+    Child(pages[1], PROGRESS_CLASSW, L"", IDC_ROM_PROGRESS, 8, 104, 300);
+    Child(pages[1], L"EDIT", L"", IDC_CURRENT_IP, 8, 136, 160, WS_BORDER | ES_READONLY);
     ::SetFocus(tabs);
 
     MSG message;

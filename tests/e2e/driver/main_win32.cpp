@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource_ids.h"
 #include "tests/e2e/driver/steps.h"
 
 namespace {
@@ -21,7 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr wchar_t kMainTitle[] = L"Varnok 2.6";
 constexpr wchar_t kBoxTitle[] = L"Varnok message";
-constexpr int kAdapterList = 1050; // the list of the "Network adapter" question
+constexpr int kAdapterList = IDC_ADAPTER_LIST; // the list of the "Network adapter" question
 
 struct Search {
     int id;

@@ -26,26 +26,28 @@
 #include <string>
 #include <vector>
 
+#include "res/resource_ids.h"
+
 namespace driver {
 
-// Control ids of Varnok's pages.
+// Control ids of Varnok's pages, from the program's own resource ids.
 enum Control : int {
-    kSerial = 1002,
-    kAddress = 1005,
-    kNetmask = 1006,
-    kGateway = 1007,
-    kShow = 1009,
-    kFirmwarePath = 1024,
-    kBrowseFirmware = 1025,
-    kUpdateFirmware = 1026,
-    kWebPath = 1027,
-    kBrowseWeb = 1028,
-    kUpdateWeb = 1029,
-    kFirmwareProgress = 1033,
-    kWebProgress = 1034,
-    kTabs = 1037,
-    kCurrentAddress = 1038,
-    kApply = 1039,
+    kSerial = IDC_SERIAL,
+    kAddress = IDC_NEW_IP,
+    kNetmask = IDC_NEW_NETMASK,
+    kGateway = IDC_NEW_GATEWAY,
+    kShow = IDC_SHOW,
+    kFirmwarePath = IDC_BIN_PATH,
+    kBrowseFirmware = IDC_BIN_BROWSE,
+    kUpdateFirmware = IDC_BIN_UPDATE,
+    kWebPath = IDC_ROM_PATH,
+    kBrowseWeb = IDC_ROM_BROWSE,
+    kUpdateWeb = IDC_ROM_UPDATE,
+    kFirmwareProgress = IDC_BIN_PROGRESS,
+    kWebProgress = IDC_ROM_PROGRESS,
+    kTabs = IDC_TABS,
+    kCurrentAddress = IDC_CURRENT_IP,
+    kApply = IDC_APPLY,
 };
 
 struct Step {

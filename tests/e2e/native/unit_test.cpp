@@ -84,10 +84,10 @@ TEST(SimulatedUnit, AnswersByItsOptions) {
 TEST(SimulatedUnit, RecordsTheConfigurationAsOneJsonLine) {
     SimulatedUnit unit({kUnitMac, Answer::Echo, 1});
     const Bytes frame = Echo(kUnitMac, kNew);
-    const Reaction r = unit.Receive(frame.data(), frame.size());
+    const Reaction r = unit.Receive(frame.data(), frame.size(), 1'500, 1'765'000'000'123);
     EXPECT_EQ(r.record, "{\"attempt\":1,\"address\":\"10.77.0.50\",\"netmask\":\"255.255.255.0\","
                         "\"gateway\":\"10.77.0.1\",\"from\":\"02:00:00:00:00:01\","
-                        "\"answer\":\"echo\"}");
+                        "\"answer\":\"echo\",\"at\":1765000000123}");
     ASSERT_TRUE(r.configure);
     EXPECT_EQ(IpText(r.configure->address), "10.77.0.50");
 }

@@ -182,8 +182,11 @@ int main(int argc, char** argv) {
         const long long sinceStart = std::chrono::duration_cast<std::chrono::milliseconds>(
                                          std::chrono::steady_clock::now() - started)
                                          .count();
+        const long long at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
         const Reaction reaction =
-            unit.Receive(frame.data(), static_cast<std::size_t>(n), sinceStart);
+            unit.Receive(frame.data(), static_cast<std::size_t>(n), sinceStart, at);
         if (reaction.configure) {
             Configure(interface, *reaction.configure);
         }

@@ -36,8 +36,11 @@ class SimulatedUnit {
 public:
     explicit SimulatedUnit(const UnitOptions& options) : options_(options) {}
 
-    // `sinceStartMs`: the time since the unit was switched on.
-    Reaction Receive(const std::uint8_t* frame, std::size_t size, long long sinceStartMs = 0);
+    // `sinceStartMs`: the time since the unit was switched on; `atMs`: the wall clock's time
+    // (milliseconds since 1970), which the record carries so that a scenario can hold it
+    // against the moment the unit's link came up.
+    Reaction Receive(const std::uint8_t* frame, std::size_t size, long long sinceStartMs = 0,
+                     long long atMs = 0);
 
     // The address taken from the last configuration answered, if any.
     const std::optional<Ip4>& Address() const { return address_; }

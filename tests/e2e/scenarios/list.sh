@@ -1,0 +1,139 @@
+# The list page on a rack of units behind a switch: a list imported through the real
+# "Import units" dialog and applied side by side, a cabinet in one power cycle (and the
+# same list from a script), units absent or late, and "Stop". Like a real unit, each rack
+# unit takes a configuration only within 60 s of its power-on.
+
+group list \
+    list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
+    list-with-an-absent-and-a-late-unit
+ui_only list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
+    list-with-an-absent-and-a-late-unit
+
+# Twenty units on the bench, imported from a spreadsheet's CSV (a header, CRLF line ends)
+# through the real Open dialog; "Apply all" gives each its own address.
+scenario_list_of_twenty_all_answering() {
+    rack_fresh || return
+    printf 'serial,ip,netmask,gateway\r\n' >"$dir/units.csv"
+    want_none
+    local k
+    for ((k = 0; k < 20; k++)); do
+        list_line $((1000 + k)) 10.77.0.$((100 + k)) >>"$dir/units.csv"
+        want_unit $((1000 + k)) 10.77.0.$((100 + k)) succeeded
+    done
+    cabinet_on $(seq 0 19)
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    # Exactly one box, at the end.
+    drive click=$IDC_LIST_APPLY_ALL box=60 no-box=2
+    window_close
+    expect "boxes" "$(boxes_shown)" "20 of 20 units took their address"
+    RESPONSE_MS=$(slowest_answer_ms)
+    expect_responsive
+    expect_units_held $(seq 0 19)
+    expect_kept_as_wanted
+    figure list-of-20-ms "$(boxes_after_ms | head -1)"
+    figure list-of-20-window-ms "$RESPONSE_MS"
+}
+
+# A cabinet of 48 switched on once, 8 of its units not cabled (three of them in the first
+# rows). Every unit takes its address only within 60 s of the power-on: one "Apply all"
+# must address all 40 that are there, the absent ones' waits run beside theirs. Then the
+# same list from a script, after the next power cycle.
+scenario_cabinet_of_48_in_one_power_cycle() {
+    rack_fresh || return
+    local absent=" 0 1 2 13 21 30 38 47 " present=() k
+    printf 'serial,ip,netmask,gateway\r\n' >"$dir/units.csv"
+    want_none
+    for ((k = 0; k < RACK; k++)); do
+        list_line $((1000 + k)) 10.77.0.$((160 + k)) >>"$dir/units.csv"
+        if [[ $absent == *" $k "* ]]; then
+            want_unit $((1000 + k)) 10.77.0.$((160 + k)) failed
+        else
+            want_unit $((1000 + k)) 10.77.0.$((160 + k)) succeeded
+            present+=("$k")
+        fi
+    done
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    cabinet_on "${present[@]}"
+    drive click=$IDC_LIST_APPLY_ALL box=90 no-box=2
+    window_close
+    expect "boxes" "$(boxes_shown)" "40 of 48 units took their address"
+    RESPONSE_MS=$(slowest_answer_ms)
+    expect_responsive
+    expect_units_held $(seq 0 $((RACK - 1)))
+    expect_kept_as_wanted
+    figure cabinet-ms "$(boxes_after_ms | head -1)"
+    figure cabinet-window-ms "$RESPONSE_MS"
+    # The next power cycle, and the same list from a script: one line per unit as each
+    # finishes, exit status 1 for the units that failed.
+    seg_rack_units_stop
+    rm -f "$kept/record.csv" "$kept/record.pending.csv"
+    cabinet_on "${present[@]}"
+    cli apply-list apply-list units.csv
+    figure cabinet-apply-list-ms "$CLI_MS"
+    expect "apply-list: exit status" "$STATUS" 1
+    expect "apply-list: one line per unit (serial, MAC, address, outcome)" \
+        "$(awk '{print $1, $2, $3, $4}' <<<"$OUTPUT" | sort)" "$(sort <<<"${WANT_LINES%$'\n'}")"
+    grep ' FAILED' <<<"$OUTPUT" | grep -vq ' FAILED .' &&
+        expect "apply-list: failures" "one without its reason" "each with its reason"
+    expect_units_held $(seq 0 $((RACK - 1)))
+    expect "the record, from the script" "$(record_applies | sort)" \
+        "$(sort <<<"${WANT_RECORD%$'\n'}")"
+}
+
+# Eleven rows (no header, LF): one unit answers only the third echo and still takes its
+# address; one is switched off during "Apply all" and on before "Apply again", which runs
+# only that row. A spreadsheet holds the record open during "Apply all": its lines wait,
+# and follow, in order, with the next one.
+scenario_list_with_an_absent_and_a_late_unit() {
+    rack_fresh || return
+    printf '%s\r\n' "$RECORD_HEADER" >"$kept/record.csv"
+    local late=3 absent=7 k want_final=''
+    : >"$dir/units.csv"
+    want_none
+    for ((k = 0; k <= 10; k++)); do
+        echo "$((1000 + k)),10.77.0.$((120 + k)),255.255.255.0,10.77.0.1" >>"$dir/units.csv"
+        want_final+="$((1000 + k)) 10.77.0.$((120 + k)) 255.255.255.0 10.77.0.1 succeeded"$'\n'
+        case $k in
+        "$late") rack_on $k --answer-from 3 && want_unit $((1000 + k)) 10.77.0.$((120 + k)) \
+            succeeded "none none echo" ;;
+        "$absent") want_unit $((1000 + k)) 10.77.0.$((120 + k)) failed ;;
+        *) rack_on $k && want_unit $((1000 + k)) 10.77.0.$((120 + k)) succeeded ;;
+        esac
+    done
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    in_pc timeout 150 wine "$bin/file_holder.exe" "$(windows_path "$kept/record.csv")" \
+        "$(windows_path "$dir/spreadsheet closed")" >"$dir/holder.out" 2>>"$dir/err" &
+    local holder=$!
+    for _ in $(seq 100); do grep -q held "$dir/holder.out" 2>/dev/null && break; sleep 0.1; done
+    expect "record held open" "$(tr -d '\r' <"$dir/holder.out")" "held"
+    drive click=$IDC_LIST_APPLY_ALL box=90 box=10
+    picture list-page-after-a-run 'Varnok 2\.6'
+    touch "$dir/spreadsheet closed"
+    wait "$holder" 2>/dev/null
+    # Kept as it changes, not only when the window closes.
+    expect "the list kept after Apply all" "$(list_states)" "${WANT_LIST%$'\n'}"
+    [ -s "$kept/record.pending.csv" ] || expect "lines waiting beside the record" "none" "some"
+    rack_on $absent
+    drive click=$IDC_LIST_APPLY_AGAIN box=30 no-box=2
+    window_close
+    expect "boxes" "$(boxes_shown | sed 2d)" \
+        "10 of 11 units took their address"$'\n'"1 of 1 units took their address"
+    [[ $(boxes_shown | sed -n 2p) == "The commissioning record "*"cannot be written"*"wait in "* ]] ||
+        expect "the record held open, told" "$(boxes_shown | sed -n 2p)" "... cannot be written ... wait in ..."
+    [ -e "$kept/record.pending.csv" ] && expect "lines waiting at the end" "some" "none"
+    # After "Apply again" the absent unit holds its address too.
+    WANT_HELD=$(sed "$((absent + 1))s|.*|10.77.0.$((120 + absent))/24 echo|" <<<"$WANT_HELD")
+    expect_units_held $(seq 0 10)
+    expect "the list kept at the end" "$(list_states)" "${want_final%$'\n'}"
+    # The units of one run finish in any order; "Apply again" comes after them all.
+    expect "the record" "$(record_applies | head -n -1 | sort)" "$(sort <<<"${WANT_RECORD%$'\n'}")"
+    expect "the record's last line" "$(record_applies | tail -1)" \
+        "$((1000 + absent)) $(mac_of $((1000 + absent))) 10.77.0.$((120 + absent)) 255.255.255.0 10.77.0.1 SUCCESS"
+    check_record_form
+}

@@ -1,0 +1,242 @@
+# Varnok.exe from scripts on the rack, and what runs beside another Varnok: the command
+# line's forms, an upload cut short, two batches that take turns with the PC's tables, a
+# device taking an address while a run waits, "Stop" in the middle of a run, and finding
+# units already addressed.
+
+group scripts \
+    command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
+    a-device-takes-an-address-mid-run stop-mid-run find-units-on-the-segment
+ui_only command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
+    a-device-takes-an-address-mid-run stop-mid-run find-units-on-the-segment
+# Find proposes the subnet of the adapter a unit was last addressed through.
+requires find-units-on-the-segment two-command-lines-at-once
+
+# Varnok.exe from a script: apply, apply-list (one unit absent), upload, and a command it
+# does not know. One line per unit on stdout; exit status 0, 1 or 2.
+scenario_command_line() {
+    rack_fresh || return
+    # The window of an earlier scenario may still be ending.
+    [ ${#VARNOK_PIDS[@]} -gt 0 ] && wait "${VARNOK_PIDS[@]}" 2>/dev/null
+    rack_on 0
+    rack_on 1
+    cli apply apply 1000 10.77.0.140 255.255.255.0 10.77.0.1
+    figure cli-apply-ms "$CLI_MS"
+    expect "apply: output" "$OUTPUT" "1000 $(mac_of 1000) 10.77.0.140 SUCCESS"
+    expect "apply: exit status" "$STATUS" 0
+    # The second unit's serial 1019 is switched off; "debug" at the end turns the log on.
+    printf '%s\n' 1001,10.77.0.141,255.255.255.0,10.77.0.1 1019,10.77.0.142,255.255.255.0,10.77.0.1 \
+        >"$dir/two.csv"
+    cli apply-list apply-list two.csv debug
+    expect "apply-list: first line" "$(sed -n 1p <<<"$OUTPUT")" \
+        "1001 $(mac_of 1001) 10.77.0.141 SUCCESS"
+    local second
+    second=$(sed -n 2p <<<"$OUTPUT")
+    [[ $second =~ ^"1019 $(mac_of 1019) 10.77.0.142 FAILED ". ]] ||
+        expect "apply-list: second line" "$second" "1019 $(mac_of 1019) 10.77.0.142 FAILED <reason>"
+    expect "apply-list: lines" "$(wc -l <<<"$OUTPUT")" 2
+    expect "apply-list: exit status" "$STATUS" 1
+    [ -s "$dir/varnok.log" ] || expect "varnok.log with \"debug\" last" "missing" "written"
+    # The unit that took 10.77.0.140 answers like any host now: web pages by TFTP, the
+    # fixed wait of 15 s included.
+    web_pages_on_rack_unit_0
+    cli upload upload 10.77.0.140 "$IMAGE"
+    figure cli-upload-ms "$CLI_MS"
+    expect "upload: output" "$OUTPUT" "10.77.0.140 $IMAGE SUCCESS"
+    expect "upload: exit status" "$STATUS" 0
+    cmp -s "$dir/my files/pages.ROM" "$dir/tftp/pages.ROM" || expect "web pages received" "differs" "same"
+    [ "$CLI_MS" -ge 15000 ] || expect "upload's time with the fixed wait (ms)" "$CLI_MS" ">= 15000"
+    cli frobnicate frobnicate
+    expect "frobnicate: exit status" "$STATUS" 2
+    grep -q apply-list "$dir/frobnicate.out" "$dir/frobnicate.err" ||
+        expect "frobnicate: usage text" "$(cat "$dir/frobnicate.out" "$dir/frobnicate.err")" \
+            "a usage text naming apply, apply-list and upload"
+    expect "the record of the assignments" "$(record_applies)" \
+        "1000 $(mac_of 1000) 10.77.0.140 255.255.255.0 10.77.0.1 SUCCESS"$'\n'"1001 $(mac_of 1001) 10.77.0.141 255.255.255.0 10.77.0.1 SUCCESS"$'\n'"1019 $(mac_of 1019) 10.77.0.142 255.255.255.0 10.77.0.1 FAILED"
+    expect "the record of the upload: address, outcome, reason, file, size, SHA-256" \
+        "$(record_uploads)" \
+        "10.77.0.140 SUCCESS  pages.ROM 100000 $(sha256sum "$dir/my files/pages.ROM" | cut -d' ' -f1)"
+    check_record_form
+}
+
+# Web pages in "my files" for rack unit 0, which holds 10.77.0.140, and a TFTP server
+# there to take them; IMAGE names them as Varnok is given them.
+web_pages_on_rack_unit_0() {
+    upload_folder
+    mkdir -p "$dir/my files"
+    random_file 100000 "$dir/my files/pages.ROM"
+    seg_tftpd_start "$dir/tftp" 10.77.0.140 "${SEG_RACK[0]}" ||
+        expect "TFTP server in rack unit 0" "not started" "started"
+    IMAGE="$(windows_path "$dir/my files/pages.ROM")"
+}
+
+# Closed while the unit writes the image (its fixed wait of 15 s under way): the window
+# ends at once, and the record says the upload was cut short, not that it succeeded. The
+# unit was addressed before: it is given the same address again.
+scenario_upload_closed_while_the_unit_writes() {
+    rack_fresh || return
+    rack_on 0 --holds 10.77.0.140/24
+    web_pages_on_rack_unit_0
+    varnok -- serial=1000 address=10.77.0.140 netmask=255.255.255.0 gateway=10.77.0.1 apply \
+        box=30 tab=1 web-path="$IMAGE" update-web sleep=5000
+    expect "boxes" "$(boxes_shown)" "SUCCESS!"
+    expect "the upload's record line: address, outcome, reason" \
+        "$(record_uploads | tail -1 | sed 's/ pages\.ROM .*//')" \
+        "10.77.0.140 FAILED Interrupted before the unit had written the image."
+}
+
+# Two command lines at once, three units each. Every Varnok holds the lock on the PC's
+# tables for its whole batch, so the two batches take turns: no entry of one is made while
+# the other's units are in flight.
+scenario_two_command_lines_at_once() {
+    rack_fresh || return
+    local k first first_status second_status
+    want_none
+    : >"$dir/a.csv"
+    : >"$dir/b.csv"
+    for k in 2 3 4 5 6 7; do
+        echo "$((1000 + k)),10.77.0.$((150 + k)),255.255.255.0,10.77.0.1" \
+            >>"$dir/$([ $k -lt 5 ] && echo a || echo b).csv"
+        want_unit $((1000 + k)) 10.77.0.$((150 + k)) succeeded
+    done
+    cabinet_on 2 3 4 5 6 7
+    in_pc timeout 150 wine "$program" apply-list a.csv >"$dir/a.out" 2>"$dir/a.err" &
+    first=$!
+    in_pc timeout 150 wine "$program" apply-list b.csv >"$dir/b.out" 2>"$dir/b.err"
+    second_status=$?
+    wait "$first"
+    first_status=$?
+    expect "exit statuses" "$first_status $second_status" "0 0"
+    expect "lines" "$(cat "$dir/a.out" "$dir/b.out" | tr -d '\r' | awk '{print $1, $4}' | sort)" \
+        "$(printf '%s SUCCESS\n' 1002 1003 1004 1005 1006 1007)"
+    expect_units_held 2 3 4 5 6 7
+    # The batch of each arp.exe run in order: "a" for 10.77.0.152-154, "b" for the rest.
+    expect "the batches' arp.exe runs, in order, each batch's together" \
+        "$(awk '$1 == "arp" { split($3, octet, "."); print (octet[4] < 155) ? "a" : "b" }' "$dir/programs" |
+            uniq | paste -sd ' ' | sed 's/^b a$/a b/')" "a b"
+}
+
+# Another device takes a unit's address while the run is under way: here while the run
+# waits for another Varnok's batch (a script addressing an absent unit). Only that unit
+# fails, with the in-use text; the others take theirs.
+scenario_a_device_takes_an_address_mid_run() {
+    rack_fresh || return
+    printf '%s\n' 1010,10.77.0.210,255.255.255.0,10.77.0.1 >"$dir/absent.csv"
+    : >"$dir/units.csv"
+    local k script
+    for k in 0 1 2 3; do
+        echo "$((1000 + k)),10.77.0.$((220 + k)),255.255.255.0,10.77.0.1" >>"$dir/units.csv"
+    done
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    cabinet_on 0 1 2 3
+    in_pc timeout 150 wine "$program" apply-list absent.csv >"$dir/absent.out" 2>&1 &
+    script=$!
+    for _ in $(seq 100); do grep -q '^arp -s 10.77.0.210' "$dir/programs" && break; sleep 0.1; done
+    drive click=$IDC_LIST_APPLY_ALL sleep=1000 read=$IDC_LIST_COUNTS
+    seg_other_device_start 10.77.0.222 02:00:5e:10:00:99 ||
+        expect "another device" "not started" "holding 10.77.0.222"
+    drive box=60 no-box=2
+    wait "$script"
+    window_close
+    [[ $(texts_read $IDC_LIST_COUNTS) == *"waits for another Varnok"* ]] ||
+        expect "the run waiting for the tables, shown" "$(texts_read $IDC_LIST_COUNTS)" \
+            "... waits for another Varnok"
+    expect "boxes" "$(boxes_shown)" "3 of 4 units took their address"
+    expect "the units" "$(list_states)" "$(printf '%s\n' \
+        "1000 10.77.0.220 255.255.255.0 10.77.0.1 succeeded" \
+        "1001 10.77.0.221 255.255.255.0 10.77.0.1 succeeded" \
+        "1002 10.77.0.222 255.255.255.0 10.77.0.1 failed" \
+        "1003 10.77.0.223 255.255.255.0 10.77.0.1 succeeded")"
+    expect "the failure's reason" "$(csv_rows "$kept/units.csv" | awk -F'|' '$1 == 1002 {print $7}')" \
+        "The address 10.77.0.222 is already in use by the device with MAC 02-00-5e-10-00-99."
+    expect "unit 1002 left alone" "$(held_and_answers 2)" " "
+    expect "no entry for the device's address" "$(grep -c '^arp -s 10.77.0.222' "$dir/programs")" 0
+    seg_other_device_stop
+}
+
+# "Stop" a few seconds into a run of units that never answer: every one of them skips its
+# remaining echoes and cleans up; the PC's tables are as before.
+scenario_stop_mid_run() {
+    rack_fresh || return
+    local k
+    : >"$dir/units.csv"
+    for k in $(seq 0 11); do
+        echo "$((1000 + k)),10.77.0.$((230 + k)),255.255.255.0,10.77.0.1" >>"$dir/units.csv"
+    done
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    cabinet_on $(seq 0 11) -- --answer never
+    drive click=$IDC_LIST_APPLY_ALL sleep=3000 click=$IDC_LIST_STOP box=10
+    window_close
+    expect "boxes" "$(boxes_shown)" "0 of 12 units took their address"
+    figure stop-ms "$(boxes_after_ms | tail -1)"
+    expect "configuration echoes each unit received" \
+        "$(for k in $(seq 0 11); do records answer "$dir/unit$k.jsonl" | paste -sd ' '; done |
+            sort | uniq -c | awk '{$1 = $1; print}')" "12 none"
+    expect "the units" "$(list_states | awk '{print $5}' | sort | uniq -c | awk '{$1 = $1; print}')" \
+        "12 failed"
+}
+
+# Units someone addressed before, and a laptop, on the /24: "Find" lists every unit (its
+# address, MAC and serials) and not the laptop; a typed range of 41 addresses only the
+# units inside it; the command line the same, and nothing on the Wi-Fi's subnet.
+scenario_find_units_on_the_segment() {
+    rack_fresh || return
+    # 20 neighbouring serials, and four whose MACs name other groups.
+    local serials=($(seq 1000 1019) 2096 5000 99999 1234)
+    local pairs=() want_found='' want_range='' k serial address named
+    for ((k = 0; k < 24; k++)); do
+        serial=${serials[k]} address=10.77.0.$((10 + 9 * k))
+        pairs+=("$k=$(mac_of "$serial")@$address/24")
+        case $serial in
+        2096) named=2096-2111,63536-63791 ;;
+        5000) named=4992-5007 ;;
+        99999) named=4368-4383,99888-99999 ;;
+        *) named=$serial,$(((serial + 2000) * 16 - 2000))-$(((serial + 2000) * 16 - 1985)) ;;
+        esac
+        want_found+="$(mac_of "$serial") $address $named"$'\n'
+        [ $((10 + 9 * k)) -ge 60 ] && [ $((10 + 9 * k)) -le 100 ] &&
+            want_range+="$(mac_of "$serial") $address $named"$'\n'
+    done
+    seg_rack_units_start "$dir/unit%d.jsonl" "${pairs[@]}" || expect "units" "not switched on" "on"
+    seg_other_device_start 10.77.0.222 02:00:5e:10:00:99 ||
+        expect "a laptop" "not started" "holding 10.77.0.222"
+    window_open
+    drive tab=3 read=$IDC_FIND_FROM read=$IDC_FIND_TO click=$IDC_FIND_START \
+        until=$IDC_FIND_COUNTS:"units found on"
+    picture find-page-with-units 'Varnok 2\.6'
+    figure find-ms "$(sed -n 's/^until-after-ms: //p' "$dir/out" | tr -d '\r' | tail -1)"
+    RESPONSE_MS=$(slowest_answer_ms)
+    figure find-window-ms "$RESPONSE_MS"
+    expect "the range proposed: the subnet of the adapter last used for a unit" \
+        "$(texts_read "$IDC_FIND_FROM"; texts_read "$IDC_FIND_TO")" "10.77.0.0"$'\n'"10.77.0.255"
+    expect_responsive
+    file_dialog $IDC_FIND_EXPORT 'Export units found' "$dir/found.csv"
+    expect "the units found, exported" "$(found_rows "$dir/found.csv")" "${want_found%$'\n'}"
+    drive ip=$IDC_FIND_FROM:10.77.0.60 ip=$IDC_FIND_TO:10.77.0.100 click=$IDC_FIND_START \
+        until=$IDC_FIND_COUNTS:"units found on 10.77.0.60"
+    file_dialog $IDC_FIND_EXPORT 'Export units found' "$dir/range.csv"
+    window_close
+    expect "a range of 41 addresses: only its units" "$(found_rows "$dir/range.csv")" \
+        "${want_range%$'\n'}"
+    expect "the form of the list" "$(head -1 "$dir/found.csv" | tr -d '\r')" \
+        "serials,mac,address,adapter,seen"
+    # The command line: the adapter last used, a range, and a subnet with no unit.
+    cli find find
+    figure find-cli-ms "$CLI_MS"
+    expect "find: exit status, lines" "$STATUS $OUTPUT" "0 ${want_found%$'\n'}"
+    cli range find 10.77.0.60 10.77.0.100
+    expect "find FROM TO: exit status, lines, errors" "$STATUS $OUTPUT$(cat "$dir/range.err")" \
+        "0 ${want_range%$'\n'}"
+    cli none find "$SEG_WIFI_ADDRESS"
+    expect "find on a subnet without units: exit status, lines, errors" \
+        "$STATUS $OUTPUT$(cat "$dir/none.err")" "1 "
+    seg_other_device_stop
+    seg_rack_units_stop
+}
+# "MAC ADDRESS SERIALS" of each row of an exported list, the adapter checked.
+found_rows() { # FILE
+    csv_rows "$1" | awk -F'|' 'NR > 1 { print $2, $3, $1 (($4 == "pc0 (10.77.0.1)") ? "" : " via " $4) }'
+}
