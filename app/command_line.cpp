@@ -116,11 +116,8 @@ int ApplyList(const std::wstring& file, Services& services, Console& console) {
 bool AwaitFixedWait(Clock& clock, std::uint64_t answeredAt, unsigned fixedWaitMs,
                     std::stop_token interrupted) {
     const std::uint64_t end = answeredAt + fixedWaitMs;
-    for (std::uint64_t now = clock.Milliseconds(); now < end && !interrupted.stop_requested();
-         now = clock.Milliseconds()) {
-        clock.Pause(static_cast<unsigned>(std::min<std::uint64_t>(end - now, 250)));
-    }
-    return !interrupted.stop_requested();
+    const std::uint64_t now = clock.Milliseconds();
+    return clock.PauseUnlessStopped(static_cast<unsigned>(end > now ? end - now : 0), interrupted);
 }
 
 // The unit's address and the netmask and gateway its check echo carries, checked as the

@@ -19,9 +19,9 @@ void Page::SetBusy(Busy busy) {
     }
 }
 
-void Page::StartWork(std::function<void(std::stop_token)> work, std::function<void()> done) {
-    task_.Start(hwnd(), std::move(work), [this, done = std::move(done)] {
-        task_.Wait(); // it has returned: this only joins
+bool Page::StartWork(std::function<void(std::stop_token)> work, std::function<void()> done) {
+    return task_.Start(hwnd(), std::move(work), [this, done = std::move(done)] {
+        task_.Wait(); // its own work, which has returned: this only joins
         if (!task_.Failure().empty()) {
             // What the sequence had changed in the PC's tables, its record says: undone.
             UndoPendingChange(services_.tables, services_.changes, services_.lock, services_.log);

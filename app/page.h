@@ -39,6 +39,9 @@ public:
     }
     // Returns once the work, if any, has ended.
     void WaitForWork() { task_.Wait(); }
+    // The page's own "Stop": the work skips what it can (never its clean-up), and its
+    // outcome is shown as usual.
+    void StopOwnWork() { task_.RequestStop(); }
 
 protected:
     Page(UINT templateId, Services& services, Notices& notices)
@@ -54,8 +57,9 @@ protected:
     // Runs `work` off the window's thread; `done` follows on the window's thread, once the
     // work has returned (or ended with an error of its own: what it had changed in the
     // PC's tables is undone first, and `done` finds the results it was given to fill as
-    // they were). From the work, Post reaches the window's thread.
-    void StartWork(std::function<void(std::stop_token)> work, std::function<void()> done);
+    // they were). From the work, Post reaches the window's thread. Refused (false) while
+    // the page's earlier work is still in flight.
+    bool StartWork(std::function<void(std::stop_token)> work, std::function<void()> done);
     void Post(std::function<void()> callable) { task_.Post(std::move(callable)); }
     // In `done`: what ended the work early, when an error of Varnok's own did.
     const std::wstring& WorkFailure() const { return task_.Failure(); }

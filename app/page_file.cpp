@@ -141,7 +141,7 @@ std::optional<std::wstring> PageFile::ImageToSend(ImageKind kind) {
 }
 
 void PageFile::RunUpdate(ImageKind kind) {
-    if (uploadRunning_) {
+    if (uploadRunning_ || Working()) {
         return;
     }
     SavePaths();

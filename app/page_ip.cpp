@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "app/adapter_dialog.h"
 #include "app/wording.h"
@@ -61,6 +62,9 @@ void PageIP::RemoveStoredEntry() {
         [this] {
             EndWaiting();
             SetBusy(Busy::No);
+            if (std::exchange(applyAfterStart_, false) && !Stopping()) {
+                OnApply();
+            }
         });
 }
 
@@ -182,6 +186,13 @@ std::optional<UnitPath> PageIP::ChoosePath(const IPv4Address& ip) {
 }
 
 void PageIP::OnApply() {
+    if (Working()) {
+        // The start's own work (the stored address's entry, which may wait for another
+        // Varnok) has not ended: the Apply follows as soon as it has.
+        applyAfterStart_ = true;
+        ShowWaiting();
+        return;
+    }
     // Nothing is stored or run before all four fields are fit for use, and before the
     // technician has said which adapter leads to the unit where that is not clear.
     const std::optional<KeptUnitValues> typed = TypedValues();

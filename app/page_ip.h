@@ -64,4 +64,5 @@ private:
     Button showButton_;
     ToolTip toolTips_;
     std::optional<std::wstring> lineBeforeWaiting_;
+    bool applyAfterStart_ = false; // "Apply" came while the start's own work ran
 };

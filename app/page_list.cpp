@@ -234,7 +234,7 @@ void PageList::ApplyOne(std::size_t index) {
 }
 
 void PageList::StopRun() {
-    runStop_.request_stop(); // every unit in flight skips its remaining echoes, cleans up
+    StopOwnWork(); // every unit in flight skips its remaining echoes, cleans up
     ::EnableWindow(Item(IDC_LIST_STOP), FALSE);
 }
 
@@ -269,12 +269,10 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
         RememberUsedAdapter(services_.settings, plan->jobs.front().unit.path);
     }
     StartProgress(plan->jobs.size());
-    runStop_ = std::stop_source();
     EnableControls(false);
     StartWork(
-        [this, jobs = plan->jobs](std::stop_token closing) {
-            // Closing stops the run as "Stop" does.
-            const std::stop_callback closes(closing, [this] { runStop_.request_stop(); });
+        // "Stop" and closing the window stop the run alike.
+        [this, jobs = plan->jobs](std::stop_token stop) {
             AssignmentRoles roles = services_.Assignment();
             roles.waitingForTables = [this, jobs] {
                 Post([this, jobs] {
@@ -296,7 +294,7 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
                 NoteRecordFailure(done.recordFailure);
                 Post([this, index, done] { OnUnitFinished(index, done); });
             };
-            RunList(roles, services_.record, jobs, events, runStop_.get_token());
+            RunList(roles, services_.record, jobs, events, stop);
         },
         [this, deferred = plan->deferred] { OnRunDone(deferred); });
 }

@@ -73,7 +73,6 @@ private:
     std::vector<ListedUnit> units_;
     ListView list_;
     ProgressBar progress_;
-    std::stop_source runStop_;
     std::size_t runUnits_ = 0;  // units of the run under way
     std::size_t started_ = 0;   // of those, the ones that started
     std::size_t finished_ = 0;  // and the ones that have an outcome

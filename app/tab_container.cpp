@@ -33,9 +33,22 @@ TabContainer::TabContainer(Services& services, Notices& notices, UINT tickMs)
 }
 
 void TabContainer::ListenToPage(Page& page) {
-    page.ListenForBusy([this](Busy busy, HWND pageWindow) {
-        SetBusy(busy != Busy::No, busy == Busy::AllButPage ? pageWindow : nullptr);
-    });
+    page.ListenForBusy([this](Busy busy, HWND pageWindow) { PageBusy(pageWindow, busy); });
+}
+
+void TabContainer::PageBusy(HWND page, Busy busy) {
+    // One page's end is not another's: the address page's start may still run when the
+    // other pages set themselves up.
+    pagesBusy_[page] = busy;
+    bool any = false;
+    bool whole = false;
+    HWND keep = nullptr;
+    for (const auto& [window, each] : pagesBusy_) {
+        any = any || each != Busy::No;
+        whole = whole || each == Busy::Whole;
+        keep = each == Busy::AllButPage ? window : keep;
+    }
+    SetBusy(any, whole ? nullptr : keep);
 }
 
 BOOL TabContainer::OnInitDialog() {

@@ -14,6 +14,7 @@
 #include "win32/dialog.h"
 
 #include <array>
+#include <map>
 
 class TabContainer : public Dialog {
 public:
@@ -45,6 +46,9 @@ private:
     RECT PageRectangle() const;
     void SetIcons();
     void PaintMinimised();
+    // A page's work started or ended: the window is busy while any page is, and only a
+    // page that stays usable (the list's "Stop") is kept when it is the only one.
+    void PageBusy(HWND page, Busy busy);
     // While busy, everything is disabled but `keep` (a page that stays usable), if any.
     void SetBusy(bool busy, HWND keep = nullptr);
     void StopPages();
@@ -55,6 +59,7 @@ private:
     UniqueOwner<HICON, DestroyIconHandle> smallIcon_;
     HWND tabs_ = nullptr;
     int currentTab_ = -1;
+    std::map<HWND, Busy> pagesBusy_;
     bool busy_ = false;
     HWND keep_ = nullptr;  // the page that stays usable while busy
     bool closing_ = false; // asked to close while busy: ends once the work is over

@@ -20,7 +20,7 @@ std::optional<std::wstring> AddressHolder(Echoes& echoes, PcTables& tables, Cloc
     // A plain echo: data without the configuration's marker, so no unit takes it as one.
     const EchoPayload plain{};
     const std::uint64_t start = clock.Milliseconds();
-    opening.channel->Send(address, plain, kHolderAnswerMs);
+    opening.channel->Send(address, plain, kHolderAnswerMs, {});
     opening.channel.reset();
     std::optional<std::wstring> mac = tables.NeighbourMac(address, index);
     if (mac) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 
 struct LocalTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -18,4 +19,7 @@ public:
     // A steady count of milliseconds, for durations.
     virtual std::uint64_t Milliseconds() = 0;
     virtual void Pause(unsigned milliseconds) = 0;
+    // The same pause, ended at once by `stop` (the program closing, Ctrl+C, "Stop"): true
+    // when it ran its whole time.
+    virtual bool PauseUnlessStopped(unsigned milliseconds, std::stop_token stop) = 0;
 };

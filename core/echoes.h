@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 #include "core/address.h"
 
@@ -21,9 +22,10 @@ struct EchoReply {
 class EchoChannel {
 public:
     virtual ~EchoChannel() = default;
-    // One echo request with the payload; waits for a reply up to `timeoutMs`.
+    // One echo request with the payload; waits for a reply up to `timeoutMs`, or until
+    // `stop` is requested: then it gives up at once, with no reply.
     virtual EchoReply Send(const IPv4Address& destination, const EchoPayload& payload,
-                           unsigned timeoutMs) = 0;
+                           unsigned timeoutMs, std::stop_token stop) = 0;
 };
 
 enum class EchoOpenFailure { None, LibraryMissing, HandleFailed };

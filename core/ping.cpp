@@ -39,13 +39,12 @@ bool Ping::Send(const IPv4Address& address, const IPv4Address& netmask, const IP
     }
     const EchoPayload payload = ConfigurationPayload(netmask, gateway);
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        if (attempt > 1) {
-            if (stop.stop_requested()) {
-                break; // the program is closing: on to the clean-up
-            }
-            clock_.Pause(kPauseMs);
+        // A stop (the program closing, the console closed, "Stop") ends the pause and the
+        // echo under way at once: on to the clean-up.
+        if (stop.stop_requested() || (attempt > 1 && !clock_.PauseUnlessStopped(kPauseMs, stop))) {
+            break;
         }
-        const EchoReply reply = channel_->Send(address, payload, kTimeoutMs);
+        const EchoReply reply = channel_->Send(address, payload, kTimeoutMs, stop);
         if (!reply.received) {
             continue;
         }

@@ -11,6 +11,7 @@ struct ProgramRun {
     bool started = false;
     std::wstring failure; // why it did not start
     std::wstring output;  // the last line it printed, when it is known
+    bool ended = false;   // it ran past its time and was ended: whatever it did, it failed
 };
 
 // The English text for a shell start result of 32 or less.

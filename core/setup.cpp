@@ -125,7 +125,8 @@ Outcome Setup::AddRoute(Route& route) {
     if (!added.started) {
         return {Failure::RouteNotStarted, added.failure};
     }
-    if (!roles_.tables.HasHostRoute(address_, interfaceIndex_.value_or(0))) {
+    // One that ran past its time was ended: what it did or did not do is not trusted.
+    if (added.ended || !roles_.tables.HasHostRoute(address_, interfaceIndex_.value_or(0))) {
         return {Failure::RouteNotMade,
                 NotMadeText(L"The host route to " + address_.ToText(), L"route.exe", added)};
     }
@@ -149,7 +150,7 @@ Outcome Setup::AddressUnit(std::stop_token stop, std::optional<Ping>& ping) {
     if (!added.started) {
         return {Failure::ArpNotStarted, added.failure};
     }
-    if (!roles_.tables.HasStaticEntry(address_, mac_, interfaceIndex_.value_or(0))) {
+    if (added.ended || !roles_.tables.HasStaticEntry(address_, mac_, interfaceIndex_.value_or(0))) {
         entryGone_ = RemoveEntry(arp); // whatever it did make goes
         return {Failure::ArpEntryNotMade,
                 NotMadeText(L"The static ARP entry for " + address_.ToText() + L" (" + mac_ + L")",

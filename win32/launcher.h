@@ -13,12 +13,13 @@
 // window. It is started by its full path in the system directory, so that a program of
 // the same name in the current or the program's folder never runs in its place (Varnok
 // runs elevated), and awaited for at most 10 s, so that one change to the PC's tables
-// has ended before the next begins. Whether it changed them is for the caller to read
-// back; what it printed last comes with the answer.
+// has ended before the next begins; one that takes longer is ended (`ended`). Whether it
+// changed them is for the caller to read back; what it printed last comes with the answer.
 ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters, Log& log);
 
-// Starts the program at `path` without a console window and waits for its end, at most
-// `timeoutMs`; the last line it printed when it ended in time.
+// Starts the program at `path` without a console window, in a job, and waits for its end,
+// at most `timeoutMs`: the last line it printed when it ended in time; otherwise it is
+// ended, with all it started (`ended`).
 ProgramRun RunAwaited(const std::wstring& path, const std::wstring& parameters, unsigned timeoutMs,
                       Log& log);
 
@@ -32,8 +33,8 @@ long long StartResultOfError(DWORD error);
 std::wstring SystemProgramPath(const std::wstring& file);
 
 // Starts the program at `path` with `parameters` without a console window, its output
-// and errors going to a file of its own that is read when it ends (the only handle it
-// inherits). With `endsWithVarnok` it is ended when Varnok ends, however that happens. A
-// failed start is logged.
+// and errors going to an anonymous pipe that Varnok reads as it is written (its writing
+// end the only handle the program inherits). With `endsWithVarnok` it runs in a job and
+// is ended when Varnok ends, however that happens. A failed start is logged.
 ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters, Log& log,
                                  bool endsWithVarnok);

@@ -1,6 +1,8 @@
 // Opening files without following links.
 #include "win32/plain_file.h"
 
+#include <utility>
+
 namespace {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
@@ -19,16 +21,36 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-// Opened as itself and a plain directory or file (as `directory` says): not a link, and a
-// file with no second name elsewhere (a hard link).
-bool IsPlain(HANDLE handle, bool directory) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    return ::GetFileInformationByHandle(handle, &information) &&
-           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           static_cast<bool>(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ==
-               directory &&
-           (directory || information.nNumberOfLinks == 1);
-}
+// A file or folder opened as itself, never through a link, with FILE_READ_ATTRIBUTES added
+// to whatever access the caller asks for: the plain-file check reads attributes and the
+// number of links, which Windows refuses on a handle without that right. CreateFileW
+// adds the right itself, but an open that does not go through it (NtCreateFile) would
+// not: the check takes only such a handle, so no open can forget the right.
+class AsItself {
+public:
+    AsItself(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
+        : handle_(
+              OwnFile(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr,
+                                    disposition, flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr))) {}
+
+    explicit operator bool() const { return static_cast<bool>(handle_); }
+    HANDLE get() const { return handle_.get(); }
+    UniqueHandle Release() { return std::move(handle_); }
+
+    // A plain directory or file (as `directory` says): not a link, and a file with no
+    // second name elsewhere (a hard link).
+    bool IsPlain(bool directory) const {
+        BY_HANDLE_FILE_INFORMATION information{};
+        return ::GetFileInformationByHandle(handle_.get(), &information) &&
+               !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+               static_cast<bool>(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ==
+                   directory &&
+               (directory || information.nNumberOfLinks == 1);
+    }
+
+private:
+    UniqueHandle handle_;
+};
 
 } // namespace
 
@@ -50,11 +72,10 @@ std::wstring ResolvedPath(HANDLE handle) {
 PlainFolder CheckFolder(const std::wstring& folder) {
     PlainFolder checked{FullPath(folder), L"", L""};
     ::CreateDirectoryW(checked.path.c_str(), nullptr);
-    const UniqueHandle handle = OwnFile(::CreateFileW(
-        checked.path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const AsItself handle(checked.path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS);
     const std::wstring resolved = handle ? ResolvedPath(handle.get()) : L"";
-    if (!handle || !IsPlain(handle.get(), true) || !SamePath(resolved, checked.path)) {
+    if (!handle || !handle.IsPlain(true) || !SamePath(resolved, checked.path)) {
         checked.failure = L"the folder " + checked.path +
                           L" is not a plain folder at that place (a link leads elsewhere), so "
                           L"Varnok writes nothing there";
@@ -71,19 +92,17 @@ UniqueHandle OpenPlainFile(const PlainFolder& folder, const std::wstring& name, 
         return {};
     }
     const std::wstring path = folder.path + L"\\" + name;
-    UniqueHandle file =
-        OwnFile(::CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    AsItself file(path, access, share, disposition, FILE_ATTRIBUTE_NORMAL);
     if (!file) {
         failure = L"error " + std::to_wstring(::GetLastError());
         return {};
     }
-    if (!IsPlain(file.get(), false) ||
+    if (!file.IsPlain(false) ||
         !SamePath(ResolvedPath(file.get()), folder.resolved + L"\\" + name)) {
         failure = L"the file " + path +
                   L" is not a plain file at that place (a link leads "
                   L"elsewhere), so Varnok does not use it";
         return {};
     }
-    return file;
+    return file.Release();
 }

@@ -20,9 +20,10 @@ struct PlainFolder {
 // `folder`, made when missing, when it is a plain folder at that very place.
 PlainFolder CheckFolder(const std::wstring& folder);
 
-// `name` in `folder`, opened as itself (CreateFileW's access, sharing and disposition),
-// when it is a plain file there; no handle, and why, otherwise. A file it made that turns
-// out not to be plain is not written to.
+// `name` in `folder`, opened as itself (CreateFileW's access, sharing and disposition;
+// FILE_READ_ATTRIBUTES is always added, as the check needs it), when it is a plain file
+// there; no handle, and why, otherwise. A file it made that turns out not to be plain is
+// not written to.
 UniqueHandle OpenPlainFile(const PlainFolder& folder, const std::wstring& name, DWORD access,
                            DWORD share, DWORD disposition, std::wstring& failure);
 

@@ -1,7 +1,8 @@
-// Programs started as processes of their own, without a console window: their output kept
-// in a temporary file that goes away with the last handle, and that file the only handle
-// they inherit.
+// Programs started as processes of their own, without a console window: their output read
+// through an anonymous pipe as they write it (no file that anything else could open or
+// rewrite), and the pipe's writing end the only handle they inherit.
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,38 +11,86 @@
 
 namespace {
 
-// A temporary file the child writes through an inherited handle; deleted when closed.
-UniqueHandle OutputFile() {
-    wchar_t directory[MAX_PATH + 1];
-    wchar_t name[MAX_PATH + 1];
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, directory);
-    if (n == 0 || n > MAX_PATH || !::GetTempFileNameW(directory, L"vnk", 0, name)) {
+// Enough for a program's lines between two reads; the reader empties it as it fills.
+constexpr DWORD kPipeBytes = 64 * 1024;
+// Once the program has ended, how long its output may take to be read to its end (a
+// process it started could hold the pipe open).
+constexpr DWORD kOutputDrainMs = 2000;
+
+// What a program writes to its output and errors, read on a thread of its own so that the
+// program never waits for room in the pipe; only the last 64 KiB are kept (only the end
+// of a talkative client matters).
+class OutputReader {
+public:
+    // Reads from `pipe` until every writing end is closed.
+    static std::unique_ptr<OutputReader> Start(UniqueHandle pipe) {
+        auto reader = std::unique_ptr<OutputReader>(new OutputReader(std::move(pipe)));
+        reader->thread_.reset(::CreateThread(nullptr, 0, Run, reader.get(), 0, nullptr));
+        return reader->thread_ ? std::move(reader) : nullptr;
+    }
+    ~OutputReader() { Stop(0); }
+    OutputReader(const OutputReader&) = delete;
+    OutputReader& operator=(const OutputReader&) = delete;
+
+    // What was written, once the writers are gone or `waitMs` have passed.
+    std::string Finish(DWORD waitMs) {
+        Stop(waitMs);
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return bytes_;
+    }
+
+private:
+    explicit OutputReader(UniqueHandle pipe) : pipe_(std::move(pipe)) {}
+
+    static DWORD WINAPI Run(void* self) {
+        auto* reader = static_cast<OutputReader*>(self);
+        char chunk[4096];
+        DWORD got = 0;
+        while (::ReadFile(reader->pipe_.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+            const std::lock_guard<std::mutex> lock(reader->mutex_);
+            reader->bytes_.append(chunk, got);
+            if (reader->bytes_.size() > 128 * 1024) {
+                reader->bytes_.erase(0, reader->bytes_.size() - 64 * 1024);
+            }
+        }
+        return 0;
+    }
+
+    // The thread ended: in `waitMs` by itself, else by cancelling its read.
+    void Stop(DWORD waitMs) {
+        if (!thread_ || ::WaitForSingleObject(thread_.get(), waitMs) == WAIT_OBJECT_0) {
+            return;
+        }
+        ::CancelSynchronousIo(thread_.get());
+        ::WaitForSingleObject(thread_.get(), INFINITE);
+    }
+
+    UniqueHandle pipe_;
+    std::mutex mutex_;
+    std::string bytes_;
+    UniqueHandle thread_; // last: ended before the rest goes
+};
+
+// The pipe a program writes its output to: our reading end, and the writing end it alone
+// inherits.
+struct OutputPipe {
+    UniqueHandle read;
+    UniqueHandle write;
+};
+
+OutputPipe MakeOutputPipe() {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!::CreatePipe(&read, &write, &inherit, kPipeBytes)) {
         return {};
     }
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return OwnFile(::CreateFileW(
-        name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-}
-
-// The output of an ended program: the file from its beginning (the child shared our
-// handle's file position).
-std::string ReadAll(HANDLE file) {
-    std::string bytes;
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
-        return bytes;
+    OutputPipe pipe{UniqueHandle(read), UniqueHandle(write)};
+    // Only the writing end goes to the program.
+    if (!::SetHandleInformation(pipe.read.get(), HANDLE_FLAG_INHERIT, 0)) {
+        return {};
     }
-    char chunk[4096];
-    DWORD got = 0;
-    // Only the end matters; keep the last 64 KiB of a talkative client.
-    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        bytes.append(chunk, got);
-        if (bytes.size() > 128 * 1024) {
-            bytes.erase(0, bytes.size() - 64 * 1024);
-        }
-    }
-    return bytes;
+    return pipe;
 }
 
 // A job that ends every process in it when its last handle closes: when Varnok ends,
@@ -59,7 +108,7 @@ UniqueHandle EndingJob() {
 
 class CapturedProgram : public RunningClient {
 public:
-    CapturedProgram(UniqueHandle process, UniqueHandle output, UniqueHandle job)
+    CapturedProgram(UniqueHandle process, std::unique_ptr<OutputReader> output, UniqueHandle job)
         : process_(std::move(process)), output_(std::move(output)), job_(std::move(job)) {}
 
     std::optional<ClientEnd> Await(unsigned milliseconds) override {
@@ -68,15 +117,20 @@ public:
         }
         DWORD code = 0;
         ::GetExitCodeProcess(process_.get(), &code);
-        const std::string output = output_ ? ReadAll(output_.get()) : std::string();
+        const std::string output = output_ ? output_->Finish(kOutputDrainMs) : std::string();
         return ClientEnd{code, LastOutputLine(output), OutputText(output)};
     }
 
-    void End() override { ::TerminateProcess(process_.get(), 1); }
+    // The program and whatever it started, when it runs in a job: nothing of it lands late.
+    void End() override {
+        if (!job_ || !::TerminateJobObject(job_.get(), 1)) {
+            ::TerminateProcess(process_.get(), 1);
+        }
+    }
 
 private:
     UniqueHandle process_;
-    UniqueHandle output_;
+    std::unique_ptr<OutputReader> output_;
     UniqueHandle job_; // last: closing it ends the program (when it is in one)
 };
 
@@ -111,15 +165,15 @@ private:
 
 ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters, Log& log,
                                  bool endsWithVarnok) {
-    UniqueHandle output = OutputFile();
-    HANDLE inherited = output.get();
+    OutputPipe output = MakeOutputPipe();
+    HANDLE inherited = output.write.get();
     const InheritOnly only(inherited);
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
-    if (output && only.get()) {
+    if (output.write && only.get()) {
         startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-        startup.StartupInfo.hStdOutput = output.get();
-        startup.StartupInfo.hStdError = output.get();
+        startup.StartupInfo.hStdOutput = output.write.get();
+        startup.StartupInfo.hStdError = output.write.get();
         startup.lpAttributeList = only.get();
     }
     // The program's own name first, quoted, as a C runtime splits the line.
@@ -143,18 +197,34 @@ ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& p
                   std::to_wstring(::GetLastError()) + L")");
         job.reset();
     }
+    // The program holds the writing end now: ours goes, so that its end ends the output.
+    output.write.reset();
+    std::unique_ptr<OutputReader> reader =
+        startup.lpAttributeList ? OutputReader::Start(std::move(output.read)) : nullptr;
     ::ResumeThread(thread.get());
     return {
-        std::make_unique<CapturedProgram>(std::move(process), std::move(output), std::move(job)),
+        std::make_unique<CapturedProgram>(std::move(process), std::move(reader), std::move(job)),
         L""};
 }
 
 ProgramRun RunAwaited(const std::wstring& path, const std::wstring& parameters, unsigned timeoutMs,
                       Log& log) {
-    const ClientStart start = StartCapturedProgram(path, parameters, log, false);
+    // In a job of its own, so that one that runs past its time is ended with all it started
+    // and changes nothing after the caller has moved on.
+    const ClientStart start = StartCapturedProgram(path, parameters, log, true);
     if (!start.client) {
         return {false, start.failure, L""};
     }
     const std::optional<ClientEnd> end = start.client->Await(timeoutMs);
-    return {true, L"", end ? end->lastLine : L""};
+    if (!end) {
+        start.client->End();
+        log.Write(L"stopped after " + std::to_wstring(timeoutMs / 1000) + L" s: " + path + L" " +
+                  parameters);
+        ProgramRun late{true, L"",
+                        L"it did not finish within " + std::to_wstring(timeoutMs / 1000) +
+                            L" s and was ended"};
+        late.ended = true;
+        return late;
+    }
+    return {true, L"", end->lastLine};
 }

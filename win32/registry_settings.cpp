@@ -12,11 +12,23 @@ namespace {
 // renamed copy ("Varnok (1).exe") still finds the technician's settings.
 constexpr wchar_t kApplication[] = L"Varnok";
 
-UniqueKey OpenSection(const std::wstring& root, const wchar_t* section) {
+// A section opened for reading only; nothing is made when it is missing.
+UniqueKey OpenSectionToRead(const std::wstring& root, const wchar_t* section) {
+    const std::wstring path = root + L"\\" + section;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return UniqueKey();
+    }
+    return UniqueKey(key);
+}
+
+// A section opened to set values, made when missing.
+UniqueKey OpenSectionToWrite(const std::wstring& root, const wchar_t* section) {
     const std::wstring path = root + L"\\" + section;
     HKEY key = nullptr;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         return UniqueKey();
     }
     return UniqueKey(key);
@@ -30,7 +42,7 @@ std::wstring RegistrySettings::Root() const {
 
 bool RegistrySettings::ReadValue(const wchar_t* section, const wchar_t* name, unsigned long& type,
                                  std::vector<std::uint8_t>& bytes) const {
-    const UniqueKey key = OpenSection(Root(), section);
+    const UniqueKey key = OpenSectionToRead(Root(), section);
     if (!key) {
         return false;
     }
@@ -50,7 +62,7 @@ bool RegistrySettings::ReadValue(const wchar_t* section, const wchar_t* name, un
 
 bool RegistrySettings::WriteValue(const wchar_t* section, const wchar_t* name, unsigned long type,
                                   const void* bytes, std::size_t count) const {
-    const UniqueKey key = OpenSection(Root(), section);
+    const UniqueKey key = OpenSectionToWrite(Root(), section);
     return key && ::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(bytes),
                                    static_cast<DWORD>(count)) == ERROR_SUCCESS;
 }
@@ -106,10 +118,13 @@ bool RegistrySettings::PutBytes(const wchar_t* section, const wchar_t* name,
 }
 
 bool RegistrySettings::Remove(const wchar_t* section, const wchar_t* name) {
-    const UniqueKey key = OpenSection(Root(), section);
-    if (!key) {
-        return false;
+    // A missing section is not made just to find nothing in it.
+    const std::wstring path = Root() + L"\\" + section;
+    HKEY opened = nullptr;
+    LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &opened);
+    if (status == ERROR_SUCCESS) {
+        const UniqueKey key(opened);
+        status = ::RegDeleteValueW(key.get(), name);
     }
-    const LSTATUS status = ::RegDeleteValueW(key.get(), name);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }

@@ -1,6 +1,8 @@
 // The thin Windows roles: each hands its calls to the Win32 code of its concern.
 #include "win32/roles.h"
 
+#include <algorithm>
+
 #include "res/resource_ids.h"
 #include "win32/firewall.h"
 #include "win32/icmp.h"
@@ -91,6 +93,18 @@ void Win32Clock::Pause(unsigned milliseconds) {
     ::SleepEx(milliseconds, TRUE);
 }
 
+bool Win32Clock::PauseUnlessStopped(unsigned milliseconds, std::stop_token stop) {
+    // In short steps that look at the stop (a stop_callback's removal can wait forever for
+    // a lost wake-up with GCC 12 on MinGW).
+    constexpr unsigned kStepMs = 50;
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    for (ULONGLONG now = ::GetTickCount64(); now < end && !stop.stop_requested();
+         now = ::GetTickCount64()) {
+        ::SleepEx(static_cast<DWORD>(std::min<ULONGLONG>(end - now, kStepMs)), TRUE);
+    }
+    return !stop.stop_requested();
+}
+
 ClientStart Win32Client::Start(const std::wstring& parameters) {
     // Prepared anew for every start: whatever became of the file since the last upload,
     // what runs is the client this program carries, held open until it has started.
@@ -120,19 +134,22 @@ RulesHeeded WindowsFirewall::LocalRulesHeeded() {
 
 namespace {
 
-UniqueKey OpenMachineKey(const std::wstring& path, REGSAM access) {
+// The record's key with the rights asked for; made when missing only to add to it.
+UniqueKey OpenMachineKey(const std::wstring& path, REGSAM access, bool create) {
     HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          access | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return UniqueKey();
-    }
-    return UniqueKey(key);
+    const LSTATUS status =
+        create
+            ? ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, access | KEY_WOW64_64KEY, nullptr, &key,
+                                nullptr)
+            : ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | KEY_WOW64_64KEY, &key);
+    return status == ERROR_SUCCESS ? UniqueKey(key) : UniqueKey();
 }
 
 } // namespace
 
 void MachineChangeRecord::Add(const PendingChange& change) {
-    const UniqueKey key = OpenMachineKey(key_, KEY_SET_VALUE);
+    const UniqueKey key = OpenMachineKey(key_, KEY_SET_VALUE, true);
     const DWORD route = change.hostRoute ? 1 : 0;
     if (key) {
         ::RegSetValueExW(key.get(), change.address.ToText().c_str(), 0, REG_DWORD,
@@ -141,7 +158,7 @@ void MachineChangeRecord::Add(const PendingChange& change) {
 }
 
 void MachineChangeRecord::Remove(const IPv4Address& address) {
-    if (const UniqueKey key = OpenMachineKey(key_, KEY_SET_VALUE)) {
+    if (const UniqueKey key = OpenMachineKey(key_, KEY_SET_VALUE, false)) {
         ::RegDeleteValueW(key.get(), address.ToText().c_str());
     }
     if (const std::optional<PendingChange> earlier = EarlierVersionsRecord();
@@ -153,7 +170,7 @@ void MachineChangeRecord::Remove(const IPv4Address& address) {
 
 std::vector<PendingChange> MachineChangeRecord::All() {
     std::vector<PendingChange> changes;
-    const UniqueKey key = OpenMachineKey(key_, KEY_QUERY_VALUE);
+    const UniqueKey key = OpenMachineKey(key_, KEY_QUERY_VALUE, false);
     for (DWORD i = 0; key; ++i) {
         wchar_t name[64];
         DWORD nameLength = 64;

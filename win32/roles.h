@@ -48,6 +48,7 @@ public:
     LocalTime Now() override;
     std::uint64_t Milliseconds() override;
     void Pause(unsigned milliseconds) override;
+    bool PauseUnlessStopped(unsigned milliseconds, std::stop_token stop) override;
 };
 
 // The client kept from the program's resources in a folder of its own, and started from

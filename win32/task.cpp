@@ -13,9 +13,11 @@ UINT BackgroundTask::Message() {
     return message;
 }
 
-void BackgroundTask::Start(HWND window, std::function<void(std::stop_token)> work,
+bool BackgroundTask::Start(HWND window, std::function<void(std::stop_token)> work,
                            std::function<void()> done) {
-    Wait();
+    if (thread_.joinable()) {
+        return false;
+    }
     failure_.clear();
     window_ = window;
     thread_ = std::jthread(
@@ -36,6 +38,7 @@ void BackgroundTask::Start(HWND window, std::function<void(std::stop_token)> wor
             }
             Post(std::move(done));
         });
+    return true;
 }
 
 void BackgroundTask::Post(std::function<void()> callable) {

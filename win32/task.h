@@ -23,8 +23,9 @@ public:
     BackgroundTask& operator=(const BackgroundTask&) = delete;
 
     // Runs `work` off the window's thread, with COM started there; once it has returned,
-    // `done` is posted to `window`.
-    void Start(HWND window, std::function<void(std::stop_token)> work, std::function<void()> done);
+    // `done` is posted to `window`. Refused (false) while earlier work has not been waited
+    // for: the window's thread never waits for work in flight.
+    bool Start(HWND window, std::function<void(std::stop_token)> work, std::function<void()> done);
     // From the work: `callable` runs on the window's thread, after what was posted before.
     void Post(std::function<void()> callable);
     // On the window's thread, when the window receives Message(): runs the oldest closure

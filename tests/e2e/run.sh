@@ -187,7 +187,7 @@ status=0
 for g in "${groups[@]}"; do
     [ "$(cat "$work/$g/status" 2>/dev/null)" = 0 ] || status=1
 done
-cat "$work"/*/figures >"$work/figures" 2>/dev/null
+for g in "${groups[@]}"; do cat "$work/$g/figures" 2>/dev/null; done >"$work/figures"
 echo "figures (ms): $(awk '{print $1 "=" $2}' "$work/figures" | paste -sd ' ')"
 echo "end to end: ${#groups[@]} group(s)$([ -z "$one_at_a_time" ] && echo " side by side"), $((SECONDS - started)) s"
 if [ "$status" -ne 0 ]; then

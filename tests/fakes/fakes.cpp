@@ -24,9 +24,9 @@ public:
         trace_.Record(L"icmp close");
         trace_.Record(L"icmp free");
     }
-    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload,
-                   unsigned timeoutMs) override {
-        return echoes_.Answer(destination, payload, timeoutMs);
+    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload, unsigned timeoutMs,
+                   std::stop_token stop) override {
+        return echoes_.Answer(destination, payload, timeoutMs, stop);
     }
 
 private:
@@ -94,6 +94,15 @@ void FakeClock::Pause(unsigned milliseconds) {
     Advance(milliseconds);
 }
 
+bool FakeClock::PauseUnlessStopped(unsigned milliseconds, std::stop_token stop) {
+    if (stop.stop_requested()) {
+        trace_.Record(L"pause stopped");
+        return false;
+    }
+    Pause(milliseconds);
+    return true;
+}
+
 void FakeClock::Advance(std::uint64_t milliseconds) {
     const std::lock_guard<std::mutex> lock(mutex_);
     milliseconds_ += milliseconds;
@@ -110,6 +119,10 @@ ProgramRun FakeTables::RunSystemProgram(const std::wstring& file, const std::wst
         run.output = ignoredOutput;
     } else if (run.started) {
         Apply(file, parameters);
+    }
+    if (run.started && runsTooLong(parameters)) {
+        run.ended = true;
+        run.output = L"it did not finish within 10 s and was ended";
     }
     return run;
 }
@@ -189,7 +202,7 @@ EchoOpening FakeEchoes::Open(const std::optional<IPv4Address>& source) {
 }
 
 EchoReply FakeEchoes::Answer(const IPv4Address& destination, const EchoPayload& payload,
-                             unsigned timeoutMs) {
+                             unsigned timeoutMs, std::stop_token stop) {
     trace_.Record(L"echo " + destination.ToText() +
                   (timeoutMs == 5000 ? L"" : L" wait " + std::to_wstring(timeoutMs)));
     if (timeoutMs != 5000) {
@@ -201,6 +214,10 @@ EchoReply FakeEchoes::Answer(const IPv4Address& destination, const EchoPayload& 
     }
     const std::lock_guard<std::mutex> lock(mutex_);
     payloads.push_back(payload);
+    if (stop.stop_requested()) {
+        trace_.Record(L"echo given up");
+        return EchoReply{};
+    }
     const auto own = repliesTo.find(destination.ToText());
     std::deque<EchoReply>& script = own != repliesTo.end() ? own->second : replies;
     if (script.empty()) {

@@ -53,6 +53,7 @@ public:
     LocalTime Now() override { return now; }
     std::uint64_t Milliseconds() override;
     void Pause(unsigned milliseconds) override;
+    bool PauseUnlessStopped(unsigned milliseconds, std::stop_token stop) override;
     void Advance(std::uint64_t milliseconds);
 
     LocalTime now{2026, 12, 9, 14, 3, 22, 60};
@@ -86,6 +87,11 @@ public:
     };
     // What a program that ignores its command prints.
     std::wstring ignoredOutput;
+    // A program that runs past its time and is ended (after doing what it was asked), by
+    // its parameters.
+    std::function<bool(const std::wstring& parameters)> runsTooLong = [](const std::wstring&) {
+        return false;
+    };
     // Runs as each program starts, before any other (a test may hold it there).
     std::function<void()> onRun;
     // The static entries (address text -> MAC as given) and host routes (address text)
@@ -114,8 +120,9 @@ public:
     FakeEchoes(Trace& trace, FakeClock& clock) : trace_(trace), clock_(clock) {}
     EchoOpening Open(const std::optional<IPv4Address>& source) override;
     // One echo on an open channel.
-    EchoReply Answer(const IPv4Address& destination, const EchoPayload& payload,
-                     unsigned timeoutMs);
+    // A stop requested by then (onEcho may request one) gives the echo up without a reply.
+    EchoReply Answer(const IPv4Address& destination, const EchoPayload& payload, unsigned timeoutMs,
+                     std::stop_token stop = {});
 
     bool loads = true;
     std::set<std::string> missingExports;

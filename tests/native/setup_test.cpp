@@ -82,6 +82,15 @@ auto FailStartOf(const wchar_t* parameterPrefix) {
     };
 }
 
+auto EndLateThe(const wchar_t* parameterPrefix) {
+    return [parameterPrefix](fakes::Pc& w) {
+        w.echoes.replies = {EchoReply{true, 0}};
+        w.tables.runsTooLong = [parameterPrefix](const std::wstring& parameters) {
+            return parameters.rfind(parameterPrefix, 0) == 0;
+        };
+    };
+}
+
 auto IgnoreThe(const wchar_t* parameterPrefix) {
     return [parameterPrefix](fakes::Pc& w) {
         w.echoes.replies = {EchoReply{true, 0}};
@@ -161,6 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
                    kProbe,
                    {kArpAdd, kEntryCheck, kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck}}),
              Failure::ArpEntryNotMade},
+        // One that ran past its 10 s was ended, and fails its step whatever it did: its
+        // change is removed again.
+        Path{"route_add_ended_late", true, EndLateThe(L"ADD "), Trace{kRouteAdd, kRouteDelete, kRouteCheck},
+             Failure::RouteNotMade},
+        Path{"arp_add_ended_late", false, EndLateThe(L"-s "),
+             Join({{kArpDelete}, kProbe, {kArpAdd, kArpDelete, kEntryCheck}}), Failure::ArpEntryNotMade},
         // Nothing at all is started after a failed route add.
         Path{"route_add_not_started", true, FailStartOf(L"ADD "), Trace{kRouteAdd},
              Failure::RouteNotStarted},
@@ -219,7 +234,9 @@ TEST_F(Assignment, AFailureSaysWhy) {
     EXPECT_TRUE(routeIgnored.tables.hostRoutes.empty());
 }
 
-TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
+// A stop during an echo gives that echo up at once (a closing console leaves 5 s, an echo to
+// nobody waits as long), skips the rest, and never the clean-up.
+TEST_F(Assignment, AStopGivesUpTheEchoUnderWayAndSkipsTheRestButNeverTheCleanUp) {
     std::stop_source source;
     pc.echoes.onEcho = [&] { source.request_stop(); };
     EXPECT_EQ(Run(pc, source.get_token()).failure, Failure::NoAnswer);
@@ -229,7 +246,7 @@ TEST_F(Assignment, AStopSkipsTheEchoesNotYetSentButNeverTheCleanUp) {
                     {kArpAdd, kEntryCheck},
                     kPrepared,
                     kFirstEcho,
-                    {kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck},
+                    {L"echo given up", kArpDelete, kEntryCheck, kRouteDelete, kRouteCheck},
                     kReleased,
                     {L"record clear"}}));
 }

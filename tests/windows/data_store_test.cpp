@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include "core/log.h"
 #include "tests/support.h"
@@ -177,6 +178,37 @@ private:
     static std::wstring Wide(const std::string& text) { return {text.begin(), text.end()}; }
     std::string unix_;
 };
+
+// The rights a handle was granted, as Windows checks them on every later call.
+ACCESS_MASK GrantedAccess(HANDLE handle) {
+    PUBLIC_OBJECT_BASIC_INFORMATION information{};
+    ULONG size = 0;
+    return ::NtQueryObject(handle, ObjectBasicInformation, &information, sizeof information,
+                           &size) == 0
+               ? information.GrantedAccess
+               : 0;
+}
+
+// Windows refuses the plain-file check on a handle without FILE_READ_ATTRIBUTES (Wine lets
+// it through): every open for it asks for that right, whatever the caller's access, or the
+// list, the log and the record would never be written there.
+TEST(PlainFiles, EveryOpenMayBeChecked) {
+    ScopedTempDir dir;
+    const PlainFolder folder = CheckFolder(dir.path().wstring());
+    ASSERT_FALSE(folder.resolved.empty()) << folder.failure;
+    const DWORD accesses[] = {GENERIC_WRITE, FILE_APPEND_DATA | SYNCHRONIZE, GENERIC_READ,
+                              FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE};
+    for (const DWORD access : accesses) {
+        std::wstring failure;
+        const UniqueHandle file =
+            OpenPlainFile(folder, L"units.csv", access, FILE_SHARE_READ, OPEN_ALWAYS, failure);
+        ASSERT_TRUE(file) << std::hex << access << ": "
+                          << std::string(failure.begin(), failure.end());
+        EXPECT_EQ(GrantedAccess(file.get()) & FILE_READ_ATTRIBUTES,
+                  static_cast<ACCESS_MASK>(FILE_READ_ATTRIBUTES))
+            << std::hex << access;
+    }
+}
 
 // A link in place of Varnok's folder, or of a file in it (or of the log): refused, and
 // nothing written where it leads.

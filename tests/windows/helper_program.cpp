@@ -2,7 +2,7 @@
 // leaves a marker file and exits with a chosen code, so a test can tell whether, when and
 // how it ran. Other arguments are ignored, so it can stand in for the TFTP client; then
 // the environment chooses (VARNOK_HELPER_SLEEP, VARNOK_HELPER_TOUCH, VARNOK_HELPER_EXIT).
-//   varnok_test_helper [--sleep MS] [--touch FILE] [--say LINE] [--exit CODE]
+//   varnok_test_helper [--sleep MS] [--touch FILE] [--say LINE] [--spew BYTES] [--exit CODE]
 #include <windows.h>
 
 #include <cstdio>
@@ -40,6 +40,12 @@ int wmain(int argc, wchar_t** argv) {
         } else if (std::wcscmp(argv[i], L"--say") == 0) {
             std::fprintf(stderr, "progress\n");
             std::printf("%ls\r\n\r\n", argv[i + 1]);
+            std::fflush(stdout);
+        } else if (std::wcscmp(argv[i], L"--spew") == 0) {
+            // A talkative program: more than any pipe holds at once.
+            for (unsigned long n = std::wcstoul(argv[i + 1], nullptr, 10); n > 0; --n) {
+                std::putchar(n % 64 == 0 ? '\n' : 'x');
+            }
             std::fflush(stdout);
         } else if (std::wcscmp(argv[i], L"--exit") == 0) {
             code = static_cast<int>(std::wcstol(argv[i + 1], nullptr, 10));

@@ -70,8 +70,8 @@ TEST_F(AddressPage, FirstStartShowsSerial1000AndRemovesTheEntryOf0000) {
     EXPECT_EQ(pc.trace.Lines(), Trace{L"sys arp.exe|-d 0.0.0.0"});
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_APPLY)));
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_SHOW)));
-    // Reading created the section; nothing was written into it.
-    EXPECT_TRUE(KeyExists(std::wstring(kSettingsKey) + L"\\Init"));
+    // Reading made no section, and nothing was written.
+    EXPECT_FALSE(KeyExists(std::wstring(kSettingsKey) + L"\\Init"));
     EXPECT_FALSE(GetValue(L"Init", L"MAC").present);
 }
 

@@ -3,10 +3,11 @@
 # nobody answers is one on a veth link made here, never one outside this machine:
 #   ns A (test): lo up, veth 10.231.0.1/24 <-> veth in ns B (peer): no address at all.
 # Needs root; otherwise it says so and reports the test as skipped (exit 77).
-# Usage: ping_netns.sh TEST_EXE WINEPREFIX
+# Usage: ping_netns.sh TEST_EXE WINEPREFIX [TEST ARGUMENTS...]
 set -uo pipefail
 exe=$1
 prefix=$2
+shift 2 # the rest goes to the test program
 tools=$(cd "$(dirname "$0")/../../tools" && pwd)
 a=varnok-ping-$$
 b=varnok-peer-$$
@@ -32,4 +33,4 @@ ip -n "$b" link set veth1 up
 # inside the namespace: the prefix is used by nothing else.
 ip netns exec "$a" env WINEPREFIX="$prefix" "$tools/wineprefix" "$prefix" >/dev/null || exit 1
 ip netns exec "$a" env WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-    VARNOK_SILENT_ADDRESS=10.231.0.2 wine "$exe"
+    VARNOK_SILENT_ADDRESS=10.231.0.2 wine "$exe" "$@"

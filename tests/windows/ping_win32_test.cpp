@@ -2,6 +2,9 @@
 // tests/windows/ping_netns.sh, which gives an address on a veth link that nobody holds.
 #include <chrono>
 #include <cstdlib>
+#include <optional>
+#include <stop_token>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +43,62 @@ TEST(RealPing, AnAddressNobodyHoldsFailsAfterThreeAttempts) {
     // with "host unreachable" when its address resolution gives up (after about 3 s).
     EXPECT_GE(seconds, 2);
     EXPECT_LE(seconds, 20);
+}
+
+// A stop (the console closed, the window closed, "Stop") ends the echo under way at once,
+// with or without a source address: Windows gives a closing console's clean-up 5 s, and
+// an echo to nobody waits 5 s by itself.
+TEST(RealPing, AStopEndsTheEchoUnderWayAtOnce) {
+    const char* silent = std::getenv("VARNOK_SILENT_ADDRESS");
+    if (!silent) {
+        GTEST_SKIP() << "VARNOK_SILENT_ADDRESS not set (run through ping_netns.sh)";
+    }
+    const std::optional<IPv4Address> sources[] = {std::nullopt, Addr("10.231.0.1")};
+    for (const std::optional<IPv4Address>& source : sources) {
+        Win32Echoes echoes;
+        EchoOpening opening = echoes.Open(source);
+        ASSERT_TRUE(opening.channel);
+        std::stop_source stop;
+        std::jthread stopper([&stop] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stop.request_stop();
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const EchoReply reply =
+            opening.channel->Send(Addr(silent), EchoPayload{}, 5000, stop.get_token());
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_FALSE(reply.received);
+        EXPECT_LT(took, std::chrono::milliseconds(1500)) << (source ? "from a source" : "plain");
+        // Given up, the channel sends nothing more.
+        EXPECT_FALSE(opening.channel->Send(Addr("127.0.0.1"), EchoPayload{}, 1000, {}).received);
+    }
+}
+
+// The whole configuration ping stops as soon as it is asked to, whichever echo or pause is
+// under way.
+TEST(RealPing, AStoppedPingEndsWithinASecond) {
+    const char* silent = std::getenv("VARNOK_SILENT_ADDRESS");
+    if (!silent) {
+        GTEST_SKIP() << "VARNOK_SILENT_ADDRESS not set (run through ping_netns.sh)";
+    }
+    for (const int stopAfterMs : {200, 3500, 5600}) {
+        Win32Echoes echoes;
+        Win32Clock clock;
+        Log off;
+        Ping ping(echoes, clock, off, Addr("10.231.0.1"));
+        std::stop_source stop;
+        std::chrono::steady_clock::time_point stopped;
+        std::jthread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+            stopped = std::chrono::steady_clock::now();
+            stop.request_stop();
+        });
+        EXPECT_FALSE(
+            ping.Send(Addr(silent), Addr("255.255.255.0"), Addr("0.0.0.0"), stop.get_token()));
+        stopper.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(1000))
+            << "stopped after " << stopAfterMs << " ms";
+    }
 }
 
 } // namespace

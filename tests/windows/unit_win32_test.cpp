@@ -64,13 +64,29 @@ TEST_F(SystemPrograms, EachRunIsAwaitedBeforeTheNextStep) {
     EXPECT_TRUE(std::filesystem::exists(marker)); // it had ended when the call returned
 }
 
-TEST_F(SystemPrograms, TheWaitEndsAfterItsLimit) {
+// One that runs past its time is ended there, and says so: it cannot change the PC's
+// tables after the step it belongs to has moved on.
+TEST_F(SystemPrograms, OneThatRunsPastItsLimitIsEnded) {
     const std::wstring marker = (dir.path() / "late").wstring();
     const auto start = Clock::now();
-    EXPECT_TRUE(
-        RunAwaited(HelperProgram().wstring(), L"--sleep 4000 --touch " + marker, 200, off).started);
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
+    const ProgramRun run =
+        RunAwaited(HelperProgram().wstring(), L"--sleep 1000 --touch " + marker, 200, off);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_TRUE(run.started);
+    EXPECT_TRUE(run.ended);
+    EXPECT_NE(run.output.find(L"was ended"), std::wstring::npos);
+    ::Sleep(1500); // past the moment it would have left its marker
     EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+// Its output comes through a pipe that is read as it is written: a talkative program is
+// never held up by it, and its last line is kept.
+TEST_F(SystemPrograms, ATalkativeProgramIsReadToItsLastLine) {
+    const ProgramRun run = RunAwaited(
+        HelperProgram().wstring(), L"--spew 300000 --say \"The entry was refused.\"", 10000, off);
+    EXPECT_TRUE(run.started);
+    EXPECT_FALSE(run.ended);
+    EXPECT_EQ(run.output, L"The entry was refused.");
 }
 
 TEST_F(SystemPrograms, TheStartCountsEvenWhenTheProgramFails) {
@@ -174,6 +190,31 @@ TEST(PendingChangeRecord, KeptForTheMachineUntilRemoved) {
     EXPECT_TRUE(settings.Bytes(L"Pending", L"IP").empty());
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VarnokTestCompany");
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnokTestCompany");
+}
+
+// Reading a setting, or the record of changes under way, makes no key: only what is
+// written is kept.
+TEST(Settings, ReadingMakesNoKey) {
+    const wchar_t* const kCompany = L"VarnokTestReadOnly";
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnokTestReadOnly");
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VarnokTestReadOnly");
+    RegistrySettings settings(kCompany);
+    EXPECT_EQ(settings.Int(L"Pending", L"HostRoute", 7), 7u);
+    EXPECT_EQ(settings.Text(L"Init", L"MAC", L"none"), L"none");
+    EXPECT_TRUE(settings.Remove(L"Pending", L"IP"));
+    EXPECT_TRUE(MachineChangeRecord(kCompany, settings).All().empty());
+    MachineChangeRecord(kCompany, settings).Remove(Addr("10.1.2.3"));
+    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        HKEY key = nullptr;
+        EXPECT_EQ(::RegOpenKeyExW(root, L"Software\\VarnokTestReadOnly", 0, KEY_READ, &key),
+                  ERROR_FILE_NOT_FOUND);
+        if (key) {
+            ::RegCloseKey(key);
+        }
+    }
+    EXPECT_TRUE(settings.PutInt(L"Init", L"SerialNo", 1234));
+    EXPECT_EQ(settings.Int(L"Init", L"SerialNo", 0), 1234u);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnokTestReadOnly");
 }
 
 // The tables' lock is one for every Varnok: while one sequence holds it, another neither

@@ -3,8 +3,10 @@
 # of an Apply.
 
 group window \
-    uploads keyboard-mouse-and-file-dialog closed-during-apply killed-during-apply
-ui_only uploads keyboard-mouse-and-file-dialog closed-during-apply killed-during-apply
+    uploads keyboard-mouse-and-file-dialog apply-clicked-during-start-up closed-during-apply \
+    killed-during-apply
+ui_only uploads keyboard-mouse-and-file-dialog apply-clicked-during-start-up closed-during-apply \
+    killed-during-apply
 
 # Uploads to a unit that has just taken its address: a firmware image of 4 MiB, web pages
 # from a path with blanks, and a file the server refuses.
@@ -82,6 +84,32 @@ walk_to_the_pages() { # ATTEMPT
     else
         type_whole_path
     fi
+}
+
+# Another Varnok holds the PC's tables (a script addressing a unit that is not there) as
+# Varnok starts: its start waits for them, its window disabled. "Apply" clicked at once is
+# taken once the start's own work is done: the window answers all along, and the unit
+# takes its address after the wait.
+scenario_apply_clicked_during_start_up() {
+    unit_on
+    printf '%s\n' "$NOBODY_SERIAL,10.77.0.58,255.255.255.0,10.77.0.1" >"$dir/absent.csv"
+    in_pc timeout 150 wine "$program" apply-list absent.csv >"$dir/absent.out" 2>&1 &
+    local script=$!
+    for _ in $(seq 100); do grep -q '^arp -s 10.77.0.58' "$dir/programs" && break; sleep 0.1; done
+    in_pc timeout 150 wine "$program" >"$dir/varnok.out" 2>&1 &
+    running=$!
+    drive serial=$SERIAL address=10.77.0.57 netmask=255.255.255.0 gateway=10.77.0.1 apply box=60
+    wait "$script"
+    window_close
+    RESPONSE_MS=$(slowest_answer_ms)
+    expect_responsive
+    expect "boxes" "$(boxes_shown)" "SUCCESS!"
+    expect "unit's address" "$(records address)" "10.77.0.57"
+    # The script's run, then the start's removal of the stored entry, then the Apply.
+    expect "whose arp.exe runs, in order" \
+        "$(awk '$1 == "arp" {print $3}' "$dir/programs" | uniq | sed -n '1p;$p' | paste -sd ' ')" \
+        "10.77.0.58 10.77.0.57"
+    expect "arp.exe runs in all" "$(grep -c '^arp' "$dir/programs")" 7
 }
 
 # Closed with its close box in the middle of an Apply to another subnet: the window goes
