@@ -156,7 +156,10 @@ int Upload(const std::vector<std::wstring>& values, Services& services, Console&
     // A firmware image takes the unit longer to write than web pages: the same fixed wait
     // as on the update page before "SUCCESS" is true.
     const unsigned fixedWaitMs = FixedWaitTicks(ImageKindOf(CleanPath(values[1]))) * 1000;
-    const UploadRequest request{address, settings.netmask, settings.gateway, *path, fixedWaitMs};
+    const UploadRequest request{
+        address,          settings.netmask,
+        settings.gateway, *path,
+        fixedWaitMs,      UnaskedPath(services.tables.Adapters(), services.settings, address)};
     std::optional<std::uint64_t> answeredAt;
     const SentImage sent = SendImage(
         services.Upload(), services.store, request,

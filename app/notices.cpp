@@ -11,9 +11,11 @@ void Notices::Message(const std::wstring& text) {
 }
 
 void ShowAssignmentOutcome(Notices& notices, const Outcome& outcome) {
-    const bool says = outcome.failure == Failure::RouteNotMade ||
-                      outcome.failure == Failure::ArpEntryNotMade ||
-                      outcome.failure == Failure::InternalError;
+    // A lock that was not had (its name held by another program, another Varnok keeping
+    // the tables too long) is said too: nothing was tried, and only the reason tells why.
+    const bool says =
+        outcome.failure == Failure::RouteNotMade || outcome.failure == Failure::ArpEntryNotMade ||
+        outcome.failure == Failure::InternalError || outcome.failure == Failure::TablesUnavailable;
     ShowOutcome(notices, outcome, says ? outcome.detail : std::wstring());
 }
 

@@ -163,7 +163,8 @@ void PageFile::RunUpdate(ImageKind kind) {
     HWND picture = Item(IDC_FLASHING);
     ::ShowWindow(picture, SW_SHOW);
     ::UpdateWindow(picture);
-    StartUpload({currentAddress_, currentNetmask_, currentGateway_, *path, ticks * tickMs_});
+    StartUpload({currentAddress_, currentNetmask_, currentGateway_, *path, ticks * tickMs_,
+                 UnaskedPath(services_.tables.Adapters(), services_.settings, currentAddress_)});
 }
 
 void PageFile::StartUpload(const UploadRequest& request) {

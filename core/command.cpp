@@ -5,10 +5,15 @@
 
 namespace {
 
-// The command without "debug": its kind and values.
+// The command without "debug": its kind and values. Only a first word that is one of
+// the verbs makes a command (checked to the letter); any other opens the window, as a
+// shortcut with a word of its own always did. "/?" asks for the usage text.
 Command ReadWords(const std::vector<std::wstring>& words) {
     if (words.empty()) {
         return {};
+    }
+    if (words[0] == L"/?") {
+        return {Command::NotUnderstood, {}};
     }
     static constexpr struct {
         const wchar_t* verb;
@@ -19,12 +24,14 @@ Command ReadWords(const std::vector<std::wstring>& words) {
         {L"upload", Command::Upload, 2}, {L"find", Command::Find, 0},
         {L"find", Command::Find, 1},     {L"find", Command::Find, 2},
     };
+    bool isVerb = false;
     for (const auto& verb : kVerbs) {
+        isVerb = isVerb || SameAsciiWord(words[0], verb.verb);
         if (SameAsciiWord(words[0], verb.verb) && words.size() == verb.values + 1) {
             return {verb.kind, {words.begin() + 1, words.end()}};
         }
     }
-    return {Command::NotUnderstood, {}};
+    return {isVerb ? Command::NotUnderstood : Command::Window, {}};
 }
 
 } // namespace

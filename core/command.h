@@ -1,6 +1,7 @@
 // What Varnok is asked to do by its command line: open its window, or commission without
-// it (one unit, a list of units, or an upload), or find the units on the network. "debug" may stand
-// anywhere and is not part of the command.
+// it (one unit, a list of units, or an upload), or find the units on the network. Only a
+// first word that is a command's verb makes a command; any other opens the window. "debug"
+// may stand anywhere and is not part of the command.
 #pragma once
 
 #include <string>

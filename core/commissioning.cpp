@@ -136,6 +136,7 @@ SentImage SendImage(const UploadRoles& roles, DataStore& store, const UploadRequ
     entry.address = request.address.ToText();
     entry.netmask = request.netmask.ToText();
     entry.gateway = request.gateway.ToText();
+    entry.adapter = AdapterText(request.unitPath);
     entry.file = request.path.substr(request.path.find_last_of(L"\\/") + 1);
     const ImageOpening image = store.OpenImage(request.path);
     if (!image.held) {

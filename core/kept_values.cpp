@@ -42,6 +42,17 @@ std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters, S
     return std::nullopt;
 }
 
+UnitPath UnaskedPath(const std::vector<Adapter>& adapters, Settings& settings,
+                     const IPv4Address& address) {
+    if (std::optional<UnitPath> path = PathWithoutAsking(adapters, address)) {
+        return *path;
+    }
+    if (const std::optional<Adapter> remembered = RememberedAdapter(adapters, settings)) {
+        return PathThrough(*remembered, address);
+    }
+    return {};
+}
+
 void RememberUsedAdapter(Settings& settings, const UnitPath& path) {
     if (path.adapter) {
         settings.PutText(kAdapterSection, kUsedAdapter, path.adapter->id);

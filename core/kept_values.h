@@ -31,6 +31,12 @@ void RememberChosenAdapter(Settings& settings, const Adapter& adapter);
 // line), it stands for the technician's answer.
 std::optional<Adapter> RememberedAdapter(const std::vector<Adapter>& adapters, Settings& settings);
 
+// The way to a unit at `address` where nobody is asked (an upload, the command line): the
+// adapter whose subnet holds it, else the one chosen last in the window; no adapter when
+// neither says (the system picks).
+UnitPath UnaskedPath(const std::vector<Adapter>& adapters, Settings& settings,
+                     const IPv4Address& address);
+
 // The adapter a unit was addressed through, if any: a search for units starts there.
 void RememberUsedAdapter(Settings& settings, const UnitPath& path);
 // Where a search for units goes when nobody names the adapter: the one a unit was last

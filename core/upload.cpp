@@ -128,7 +128,10 @@ Outcome RunUpload(const UploadRoles& roles, const UploadRequest& request,
                   const std::function<void()>& unitAnswered, std::stop_token stop) {
     const bool allowed = AllowClientThroughFirewall(roles.firewall, roles.client.Path(), roles.log);
     {
-        Ping ping(roles.echoes, roles.clock, roles.log);
+        const std::optional<IPv4Address> source =
+            request.unitPath.adapter ? std::optional<IPv4Address>(request.unitPath.source)
+                                     : std::nullopt;
+        Ping ping(roles.echoes, roles.clock, roles.log, source);
         if (const Outcome pinged =
                 ConfigurationOutcome(ping, request.address, request.netmask, request.gateway, stop);
             !pinged.Succeeded()) {

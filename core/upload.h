@@ -72,6 +72,9 @@ struct UploadRequest {
     IPv4Address gateway;
     std::wstring path;
     unsigned fixedWaitMs = 0; // the page's fixed wait; the client gets 90 s beyond it
+    // The adapter the check echo leaves through, as an Apply's would (the cable, not a
+    // laptop's Wi-Fi); without one the system picks.
+    UnitPath unitPath;
 };
 
 // How long a client may run after the fixed wait before it is ended.

@@ -237,7 +237,9 @@ TEST(ListRun, TheAdapterIsAskedOnceForTheUnitsThatNeedIt) {
     EXPECT_FALSE(PathsTo(adapters, {Addr("10.88.0.5")}, [] { return std::optional<Adapter>(); }));
 }
 
-TEST(CommandLine, ReadsTheThreeFormsAndDebugAnywhere) {
+// Only a command's verb makes a command, checked to the letter; anything else (a shortcut's
+// "-debug", a word of a launcher's) opens the window, as it always did.
+TEST(CommandLine, ReadsTheFormsAndDebugAnywhereAndOpensTheWindowForAnythingElse) {
     static const struct {
         std::vector<std::wstring> arguments;
         Command::Kind kind;
@@ -257,11 +259,18 @@ TEST(CommandLine, ReadsTheThreeFormsAndDebugAnywhere) {
         {{L"V.exe", L"find", L"10.0.0.1", L"debug"}, Command::Find, 1},
         {{L"V.exe", L"find", L"10.0.0.10", L"10.0.0.50"}, Command::Find, 2},
         {{L"V.exe", L"find", L"10.0.0.10", L"10.0.0.50", L"x"}, Command::NotUnderstood, 0},
+        {{L"V.exe", L"-debug"}, Command::Window, 0},
+        {{L"V.exe", L"frobnicate", L"debug"}, Command::Window, 0},
+        {{L"V.exe", L"C:\\units.csv"}, Command::Window, 0},
+        {{L"V.exe", L"applies", L"1234"}, Command::Window, 0},
     };
     for (const auto& line : kLines) {
         const Command command = ParseCommand(line.arguments);
         EXPECT_EQ(command.kind, line.kind) << testing::PrintToString(line.arguments);
         EXPECT_EQ(command.values.size(), line.values);
+        EXPECT_EQ(command.debug, line.arguments.size() > 1 && (line.arguments.back() == L"debug" ||
+                                                               line.arguments[1] == L"debug" ||
+                                                               line.arguments[1] == L"DEBUG"));
     }
 }
 

@@ -55,4 +55,26 @@ TEST(Messages, AnOutcomeShowsTheIcmpFailureFirstThenSuccessOrFailure) {
     }
 }
 
+// The address page's box says why on its second line where only the reason tells it: a
+// missing entry or route, an internal error, and a lock on the PC's tables that was not had.
+TEST(Messages, AnAssignmentsBoxSaysWhyWhereNothingElseWould) {
+    const struct {
+        Failure failure;
+        Trace boxes;
+    } cases[] = {
+        {Failure::None, {L"msg 108"}},
+        {Failure::NoAnswer, {L"msg 110"}},
+        {Failure::RouteNotMade, {L"msg 110|why"}},
+        {Failure::ArpEntryNotMade, {L"msg 110|why"}},
+        {Failure::InternalError, {L"msg 110|why"}},
+        {Failure::TablesUnavailable, {L"msg 110|why"}},
+        {Failure::AddressInUse, {L"box why"}},
+    };
+    for (const auto& c : cases) {
+        fakes::Pc pc;
+        ShowAssignmentOutcome(pc.notices, Outcome{c.failure, L"why"});
+        EXPECT_EQ(pc.trace.Lines(), c.boxes) << static_cast<int>(c.failure);
+    }
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include "core/command.h"
 #include "core/commissioning.h"
 #include "core/firewall.h"
+#include "core/kept_values.h"
 #include "core/log.h"
 #include "core/ticks.h"
 #include "core/upload.h"
@@ -316,6 +317,45 @@ TEST(Upload, TheRecordLineWaitsForTheFinalOutcome) {
         EXPECT_NE(record.find(c.reason), std::string::npos) << record;
         EXPECT_NE(record.find(",unit.bin,5,"), std::string::npos)
             << record; // size from the held file
+    }
+}
+
+// On a laptop with Wi-Fi and a wired port, the upload's check echo leaves through the
+// unit's adapter, as an Apply's does: the one whose subnet holds the unit, else the one
+// chosen last; with neither, the system picks. The record names it.
+TEST(Upload, TheCheckEchoLeavesThroughTheUnitsAdapter) {
+    const std::vector<Adapter> adapters{
+        {L"wifi", L"Wi-Fi", 3, {{Addr("192.168.1.20"), Addr("255.255.255.0")}}},
+        {L"wired", L"Ethernet", 7, {{Addr("10.0.0.2"), Addr("255.255.255.0")}}}};
+    const struct {
+        const char* unit;
+        const wchar_t* chosen; // the adapter chosen last in the window
+        const wchar_t* echoFrom;
+        const char* adapter; // as the record names it
+    } cases[] = {
+        {"10.0.0.5", L"", L"icmp load from 10.0.0.2", ",Ethernet (10.0.0.2),"},
+        {"10.9.0.5", L"wired", L"icmp load from 10.0.0.2", ",Ethernet (10.0.0.2),"},
+        {"10.9.0.5", L"", L"icmp load", ",,"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.unit);
+        fakes::Pc pc;
+        pc.echoes.replies = {EchoReply{true, 0}};
+        pc.store.userFiles[kFirmware.path] = "image";
+        pc.settings.PutText(L"Adapter", L"Chosen", c.chosen);
+        UploadRequest request = kFirmware;
+        request.address = Addr(c.unit);
+        request.unitPath = UnaskedPath(adapters, pc.settings, request.address);
+        const SentImage sent = SendImage(pc.Upload(), pc.store, request, nullptr);
+        RecordUpload(pc.record, sent, true);
+        const std::vector<std::wstring> lines = pc.trace.Lines();
+        const auto echo = std::find_if(lines.begin(), lines.end(), [](const std::wstring& line) {
+            return line.rfind(L"icmp load", 0) == 0;
+        });
+        ASSERT_NE(echo, lines.end());
+        EXPECT_EQ(*echo, c.echoFrom);
+        const std::string record = pc.store.File(kRecordFile);
+        EXPECT_NE(record.find(c.adapter), std::string::npos) << record;
     }
 }
 

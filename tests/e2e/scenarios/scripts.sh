@@ -11,8 +11,8 @@ ui_only command-line upload-closed-while-the-unit-writes two-command-lines-at-on
 # Find proposes the subnet of the adapter a unit was last addressed through.
 requires find-units-on-the-segment two-command-lines-at-once
 
-# Varnok.exe from a script: apply, apply-list (one unit absent), upload, and a command it
-# does not know. One line per unit on stdout; exit status 0, 1 or 2.
+# Varnok.exe from a script: apply, apply-list (one unit absent), upload, and a command with
+# a mistake. One line per unit on stdout; exit status 0, 1 or 2.
 scenario_command_line() {
     rack_fresh || return
     # The window of an earlier scenario may still be ending.
@@ -45,10 +45,10 @@ scenario_command_line() {
     expect "upload: exit status" "$STATUS" 0
     cmp -s "$dir/my files/pages.ROM" "$dir/tftp/pages.ROM" || expect "web pages received" "differs" "same"
     [ "$CLI_MS" -ge 15000 ] || expect "upload's time with the fixed wait (ms)" "$CLI_MS" ">= 15000"
-    cli frobnicate frobnicate
-    expect "frobnicate: exit status" "$STATUS" 2
-    grep -q apply-list "$dir/frobnicate.out" "$dir/frobnicate.err" ||
-        expect "frobnicate: usage text" "$(cat "$dir/frobnicate.out" "$dir/frobnicate.err")" \
+    cli mistaken apply 1234
+    expect "a command with a mistake: exit status" "$STATUS" 2
+    grep -q apply-list "$dir/mistaken.out" "$dir/mistaken.err" ||
+        expect "a command with a mistake: usage text" "$(cat "$dir/mistaken.out" "$dir/mistaken.err")" \
             "a usage text naming apply, apply-list and upload"
     expect "the record of the assignments" "$(record_applies)" \
         "1000 $(mac_of 1000) 10.77.0.140 255.255.255.0 10.77.0.1 SUCCESS"$'\n'"1001 $(mac_of 1001) 10.77.0.141 255.255.255.0 10.77.0.1 SUCCESS"$'\n'"1019 $(mac_of 1019) 10.77.0.142 255.255.255.0 10.77.0.1 FAILED"

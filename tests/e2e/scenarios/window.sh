@@ -4,9 +4,9 @@
 
 group window \
     uploads keyboard-mouse-and-file-dialog apply-clicked-during-start-up closed-during-apply \
-    killed-during-apply
+    killed-during-apply other-words-open-the-window
 ui_only uploads keyboard-mouse-and-file-dialog apply-clicked-during-start-up closed-during-apply \
-    killed-during-apply
+    killed-during-apply other-words-open-the-window
 
 # Uploads to a unit that has just taken its address: a firmware image of 4 MiB, web pages
 # from a path with blanks, and a file the server refuses.
@@ -151,4 +151,15 @@ scenario_killed_during_apply() {
     varnok -- read=$IDC_SERIAL
     expect "arp and route at the next start" "$(cat "$dir/programs.start")" \
         "arp -d 10.88.0.61"$'\n'"route DELETE 10.88.0.61 MASK 255.255.255.255"$'\n'"arp -d 10.88.0.61"
+}
+
+# Started with words that are no command (a shortcut's "-debug", a launcher's own word):
+# the window opens as it always did.
+scenario_other_words_open_the_window() {
+    local words
+    for words in -debug "frobnicate debug"; do
+        : >"$dir/programs"
+        varnok $words -- read=$IDC_SERIAL
+        expect "a window for \"$words\"" "$(texts_read $IDC_SERIAL | wc -l)" 1
+    done
 }
