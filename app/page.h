@@ -37,8 +37,13 @@ public:
         task_.RequestStop();
         OnStopping();
     }
-    // Returns once the work, if any, has ended.
-    void WaitForWork() { task_.Wait(); }
+    // Windows is ending the session: returns once the work, if any, has ended and what it
+    // posted has run, so that its outcome (a record line, a unit's kept state) is written
+    // before the process goes, not left in messages that are never read.
+    void FinishWork() {
+        task_.Wait();
+        task_.RunAllPosted();
+    }
     // The page's own "Stop": the work skips what it can (never its clean-up), and its
     // outcome is shown as usual.
     void StopOwnWork() { task_.RequestStop(); }

@@ -260,7 +260,7 @@ INT_PTR TabContainer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
         // The process ends when this returns: the PC's tables must be clean by then.
         StopPages();
         for (Page* page : Pages()) {
-            page->WaitForWork();
+            page->FinishWork();
         }
         handled = true;
         return 0;

@@ -49,6 +49,18 @@ void BackgroundTask::Post(std::function<void()> callable) {
     ::PostMessageW(window_, Message(), 0, 0);
 }
 
+void BackgroundTask::RunAllPosted() {
+    for (;;) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (posted_.empty()) {
+                return;
+            }
+        }
+        RunPosted();
+    }
+}
+
 void BackgroundTask::RunPosted() {
     // One closure for each message: between them the thread takes its other messages, so
     // a burst of closures (a cabinet's units finishing together) never holds up the window.

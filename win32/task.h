@@ -31,6 +31,9 @@ public:
     // On the window's thread, when the window receives Message(): runs the oldest closure
     // posted (each Post sends one message).
     void RunPosted();
+    // On the window's thread, once the work has been waited for: runs every closure still
+    // posted, in order, without waiting for their messages.
+    void RunAllPosted();
     // The message that tells a window that closures wait; registered once per session.
     static UINT Message();
 

