@@ -49,13 +49,16 @@ BOOL PageIP::OnInitDialog() {
 
 void PageIP::RemoveStoredEntry() {
     // An entry a previous run may have left for the stored address goes now: off the
-    // window's thread, and under the tables' lock like every other change.
+    // window's thread, and under the tables' lock like every other change. Only the kind
+    // Varnok makes (a static entry with a unit's MAC): the stored address comes from the
+    // user's settings, and an administrator's entry for a printer there is not Varnok's.
     SetBusy(Busy::Whole);
     StartWork(
         [this, stored = values_.ip](std::stop_token stop) {
             const TablesLock::Acquisition lock =
                 services_.lock.Acquire(stop, [this] { Post([this] { ShowWaiting(); }); });
-            if (lock.held) {
+            if (const StaticEntry entry = services_.tables.StaticEntryAt(stored);
+                lock.held && entry.seen == Seen::There && IsUnitMac(entry.mac)) {
                 Arp(services_.tables, stored, L"").Delete();
             }
         },

@@ -67,11 +67,11 @@ public:
                         unsigned long interfaceIndex) override {
         return tables_.HasStaticEntry(address, mac, interfaceIndex);
     }
-    bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override {
-        return tables_.HasHostRoute(address, interfaceIndex);
+    Seen HostRoute(const IPv4Address& address, unsigned long interfaceIndex) override {
+        return tables_.HostRoute(address, interfaceIndex);
     }
-    std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) override {
-        return tables_.StaticEntryMac(address);
+    StaticEntry StaticEntryAt(const IPv4Address& address) override {
+        return tables_.StaticEntryAt(address);
     }
 
 private:

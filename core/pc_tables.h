@@ -12,6 +12,15 @@
 #include "core/address.h"
 #include "core/program_run.h"
 
+// A table's answer where "it could not be read" must never pass for "it is not there".
+enum class Seen { There, NotThere, Unreadable };
+
+// A permanent neighbour entry: whether one is there, and its MAC when it is.
+struct StaticEntry {
+    Seen seen = Seen::NotThere;
+    std::wstring mac; // "00-50-c2-11-8b-b8"
+};
+
 class PcTables {
 public:
     virtual ~PcTables() = default;
@@ -38,8 +47,7 @@ public:
                                 unsigned long interfaceIndex) = 0;
     // ...and the route table a route to `address` alone (a /32) on the link, through no
     // gateway, on that adapter (0: any): the kind Varnok makes.
-    virtual bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) = 0;
-    // The MAC of a permanent neighbour entry for `address` on any adapter; nothing when
-    // there is none.
-    virtual std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) = 0;
+    virtual Seen HostRoute(const IPv4Address& address, unsigned long interfaceIndex) = 0;
+    // A permanent neighbour entry for `address` on any adapter.
+    virtual StaticEntry StaticEntryAt(const IPv4Address& address) = 0;
 };

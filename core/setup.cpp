@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/address_check.h"
 #include "core/address_holder.h"
 #include "core/arp.h"
 #include "core/mac_rule.h"
@@ -21,18 +22,55 @@ Outcome NotLocked(const TablesLock::Acquisition& lock) {
     return {Failure::TablesUnavailable, lock.reason};
 }
 
-// What a run killed halfway may have left at `change.address`, if it is of Varnok's kind.
-void UndoChange(PcTables& tables, const PendingChange& change, Log& log) {
+// Whether `address` could ever have been a unit's: not the PC's own, nor loopback,
+// multicast or reserved, nor the network or broadcast address of one of the PC's subnets.
+// A record naming any other is no record of Varnok's: nothing there is touched.
+bool CouldBeAUnitsAddress(PcTables& tables, const IPv4Address& address) {
+    if (CheckUnitAddress(address, {}, tables.OwnAddresses()) != AddressFault::None) {
+        return false;
+    }
+    for (const Adapter& adapter : tables.Adapters()) {
+        for (const AdapterAddress& own : adapter.addresses) {
+            if (CheckUnitAddress(address, own.netmask, {}) != AddressFault::None &&
+                SameNetwork(address, own.address, own.netmask)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// What a run killed halfway may have left at `change.address`, if it is of Varnok's kind:
+// a static entry with a unit's MAC, an on-link host route. True once the tables show
+// nothing of it left; a table that cannot be read says nothing, and the record stays.
+bool UndoChange(PcTables& tables, const PendingChange& change, Log& log) {
     const std::wstring address = change.address.ToText();
-    if (const std::optional<std::wstring> mac = tables.StaticEntryMac(change.address);
-        mac && IsUnitMac(*mac)) {
+    if (!CouldBeAUnitsAddress(tables, change.address)) {
+        log.Write(L"a record of a change at " + address + L" names no unit's address: forgotten");
+        return true;
+    }
+    if (const StaticEntry entry = tables.StaticEntryAt(change.address);
+        entry.seen == Seen::There && IsUnitMac(entry.mac)) {
         log.Write(L"undoing a change left by an earlier run: the ARP entry for " + address);
         Arp(tables, change.address, L"").Delete();
     }
-    if (change.hostRoute && tables.HasHostRoute(change.address, 0)) {
+    if (change.hostRoute && tables.HostRoute(change.address, 0) == Seen::There) {
         log.Write(L"undoing a change left by an earlier run: the host route to " + address);
         Route(tables).Delete(change.address);
     }
+    const StaticEntry entry = tables.StaticEntryAt(change.address);
+    const Seen route = change.hostRoute ? tables.HostRoute(change.address, 0) : Seen::NotThere;
+    const bool entryGone =
+        entry.seen == Seen::NotThere || (entry.seen == Seen::There && !IsUnitMac(entry.mac));
+    if (entryGone && route == Seen::NotThere) {
+        return true;
+    }
+    log.Write(L"the earlier run's change at " + address +
+              (entry.seen == Seen::Unreadable || route == Seen::Unreadable
+                   ? L" could not be checked: the PC's tables cannot be read"
+                   : L" is still there") +
+              L"; its record is kept for the next start");
+    return false;
 }
 
 // "The host route to 10.0.0.5 was not made (route.exe: Access is denied.)."
@@ -113,7 +151,7 @@ bool Setup::RemoveEntry(Arp& arp) {
 bool Setup::RemoveRoute(Route& route) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         route.Delete(address_);
-        if (!roles_.tables.HasHostRoute(address_, interfaceIndex_.value_or(0))) {
+        if (roles_.tables.HostRoute(address_, interfaceIndex_.value_or(0)) == Seen::NotThere) {
             return true;
         }
     }
@@ -126,7 +164,8 @@ Outcome Setup::AddRoute(Route& route) {
         return {Failure::RouteNotStarted, added.failure};
     }
     // One that ran past its time was ended: what it did or did not do is not trusted.
-    if (added.ended || !roles_.tables.HasHostRoute(address_, interfaceIndex_.value_or(0))) {
+    if (added.ended ||
+        roles_.tables.HostRoute(address_, interfaceIndex_.value_or(0)) != Seen::There) {
         return {Failure::RouteNotMade,
                 NotMadeText(L"The host route to " + address_.ToText(), L"route.exe", added)};
     }
@@ -170,7 +209,8 @@ void UndoPendingChange(PcTables& tables, ChangeRecord& changes, TablesLock& lock
         return;
     }
     for (const PendingChange& change : changes.All()) {
-        UndoChange(tables, change, log);
-        changes.Remove(change.address);
+        if (UndoChange(tables, change, log)) {
+            changes.Remove(change.address);
+        }
     }
 }

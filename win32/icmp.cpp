@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -31,21 +33,13 @@ using IcmpCreateFileFn = HANDLE(WINAPI*)();
 using IcmpCloseHandleFn = BOOL(WINAPI*)(HANDLE);
 using IcmpSendEchoFn = DWORD(WINAPI*)(HANDLE, ULONG, LPVOID, WORD, IpOptionInformation*, LPVOID,
                                       DWORD, DWORD);
-// The same, completed through an event, so that a wait for it can be given up.
-using IcmpSendEcho2Fn = DWORD(WINAPI*)(HANDLE, HANDLE, FARPROC, PVOID, ULONG, LPVOID, WORD,
-                                       IpOptionInformation*, LPVOID, DWORD, DWORD);
 // The same with a source address (iphlpapi.dll; ICMP.DLL does not have it).
 using IcmpSendEcho2ExFn = DWORD(WINAPI*)(HANDLE, HANDLE, FARPROC, PVOID, ULONG, ULONG, LPVOID, WORD,
                                          IpOptionInformation*, LPVOID, DWORD, DWORD);
-using IcmpParseRepliesFn = DWORD(WINAPI*)(LPVOID, DWORD);
 
 // Room for 8192 bytes of replies plus one reply record, as the library's documentation
 // asks (a record and eight bytes more than the request's data at the least).
 constexpr DWORD kReplyBufferSize = 8220;
-// How long a request the handle's closing cancelled may take to let go of its buffer.
-constexpr DWORD kCancelledWaitMs = 100;
-// Beyond the echo's own timeout, for the completion to arrive.
-constexpr DWORD kCompletionSlackMs = 2000;
 // How often a wait for an echo looks whether it was stopped.
 constexpr DWORD kStopLookMs = 50;
 
@@ -55,139 +49,107 @@ ULONG InNetworkOrder(const IPv4Address& address) {
     return value;
 }
 
-struct IcmpCalls {
-    IcmpCloseHandleFn close = nullptr;
-    IcmpSendEchoFn send = nullptr;        // blocking: where nothing else is exported
-    IcmpSendEcho2Fn sendAsync = nullptr;  // without a source
-    IcmpSendEcho2ExFn sendFrom = nullptr; // with a source
-    IcmpParseRepliesFn parse = nullptr;   // for either of the two above
-};
-
-// What the system reads and writes while an echo is under way: it must stay where it is
-// until the request has completed.
-struct EchoRequestMemory {
-    EchoPayload request{};
-    IpOptionInformation options{};
-    std::vector<unsigned char> replies = std::vector<unsigned char>(kReplyBufferSize, 0);
-};
-
-EchoReply FirstReply(const unsigned char* replies, DWORD count) {
-    EchoReply reply;
-    if (count > 0) {
-        IcmpEchoReply first;
-        std::memcpy(&first, replies, sizeof first);
-        reply.received = true;
-        reply.status = first.status;
-    }
-    return reply;
-}
-
-// One open ICMP handle and the library reference it came from; the handle is closed
-// before the library goes. With a source, the echoes leave from it.
-class IcmpChannel : public EchoChannel {
+// One open ICMP handle and the library it came from; the handle is closed before the
+// library goes, once nothing uses it any more. With `sendFrom` the echoes leave from
+// `source`.
+class IcmpHandle {
 public:
-    IcmpChannel(UniqueModule library, HANDLE handle, const IcmpCalls& calls,
-                IPv4Address source = {})
-        : library_(std::move(library)), handle_(handle), calls_(calls),
-          source_(InNetworkOrder(source)) {}
-    ~IcmpChannel() override { Close(); }
-    IcmpChannel(const IcmpChannel&) = delete;
-    IcmpChannel& operator=(const IcmpChannel&) = delete;
+    IcmpHandle(UniqueModule library, HANDLE handle, IcmpCloseHandleFn close, IcmpSendEchoFn send,
+               IcmpSendEcho2ExFn sendFrom, IPv4Address source)
+        : library_(std::move(library)), handle_(handle), close_(close), send_(send),
+          sendFrom_(sendFrom), source_(InNetworkOrder(source)) {}
+    ~IcmpHandle() { close_(handle_); }
+    IcmpHandle(const IcmpHandle&) = delete;
+    IcmpHandle& operator=(const IcmpHandle&) = delete;
 
-    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload, unsigned timeoutMs,
-                   std::stop_token stop) override {
-        if (!handle_ || stop.stop_requested()) {
-            return {};
+    // One echo, waited for until its reply or its timeout.
+    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload,
+                   unsigned timeoutMs) const {
+        IpOptionInformation options{};
+        options.ttl = 64;
+        std::vector<unsigned char> replies(kReplyBufferSize, 0);
+        EchoPayload request = payload; // the library takes a non-const pointer
+        const ULONG address = InNetworkOrder(destination);
+        const WORD size = static_cast<WORD>(request.size());
+        const DWORD count = sendFrom_ ? sendFrom_(handle_, nullptr, nullptr, nullptr, source_,
+                                                  address, request.data(), size, &options,
+                                                  replies.data(), kReplyBufferSize, timeoutMs)
+                                      : send_(handle_, address, request.data(), size, &options,
+                                              replies.data(), kReplyBufferSize, timeoutMs);
+        EchoReply reply;
+        if (count > 0) {
+            IcmpEchoReply first;
+            std::memcpy(&first, replies.data(), sizeof first);
+            reply.received = true;
+            reply.status = first.status;
         }
-        auto memory = std::make_unique<EchoRequestMemory>();
-        memory->request = payload;
-        memory->options.ttl = 64;
-        const UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!calls_.parse || !done) {
-            return SendBlocking(destination, *memory, timeoutMs);
-        }
-        const DWORD count = Start(destination, *memory, done.get(), timeoutMs);
-        if (count == 0 && ::GetLastError() != ERROR_IO_PENDING) {
-            return {};
-        }
-        if (count > 0 || AwaitUnlessStopped(done.get(), timeoutMs, stop)) {
-            return FirstReply(memory->replies.data(),
-                              calls_.parse(memory->replies.data(), kReplyBufferSize));
-        }
-        Abandon(std::move(memory), done.get());
-        return {};
+        return reply;
     }
 
 private:
-    DWORD Start(const IPv4Address& destination, EchoRequestMemory& memory, HANDLE done,
-                unsigned timeoutMs) {
-        const ULONG address = InNetworkOrder(destination);
-        const WORD size = static_cast<WORD>(memory.request.size());
-        return calls_.sendFrom
-                   ? calls_.sendFrom(handle_, done, nullptr, nullptr, source_, address,
-                                     memory.request.data(), size, &memory.options,
-                                     memory.replies.data(), kReplyBufferSize, timeoutMs)
-                   : calls_.sendAsync(handle_, done, nullptr, nullptr, address,
-                                      memory.request.data(), size, &memory.options,
-                                      memory.replies.data(), kReplyBufferSize, timeoutMs);
-    }
-
-    EchoReply SendBlocking(const IPv4Address& destination, EchoRequestMemory& memory,
-                           unsigned timeoutMs) {
-        if (!calls_.send) {
-            return {};
-        }
-        return FirstReply(memory.replies.data(),
-                          calls_.send(handle_, InNetworkOrder(destination), memory.request.data(),
-                                      static_cast<WORD>(memory.request.size()), &memory.options,
-                                      memory.replies.data(), kReplyBufferSize, timeoutMs));
-    }
-
-    // True once the echo has completed; false when `stop` came first, or no completion.
-    // The stop is looked at between short waits: a stop_callback's removal can wait
-    // forever for a lost wake-up with GCC 12 on MinGW.
-    static bool AwaitUnlessStopped(HANDLE done, unsigned timeoutMs, std::stop_token stop) {
-        for (DWORD waited = 0; waited < timeoutMs + kCompletionSlackMs; waited += kStopLookMs) {
-            if (::WaitForSingleObject(done, kStopLookMs) == WAIT_OBJECT_0) {
-                return true;
-            }
-            if (stop.stop_requested()) {
-                return false;
-            }
-        }
-        return false;
-    }
-
-    // The echo given up: closing the handle cancels the request, after which the system
-    // lets go of its memory. Should it not say so in time, the memory stays for the rest
-    // of the process rather than be written to after it was freed.
-    void Abandon(std::unique_ptr<EchoRequestMemory> memory, HANDLE done) {
-        Close();
-        if (::WaitForSingleObject(done, kCancelledWaitMs) != WAIT_OBJECT_0) {
-            static_cast<void>(memory.release());
-        }
-    }
-
-    void Close() {
-        if (handle_) {
-            calls_.close(handle_);
-            handle_ = nullptr;
-        }
-    }
-
     UniqueModule library_;
     HANDLE handle_;
-    IcmpCalls calls_;
+    IcmpCloseHandleFn close_;
+    IcmpSendEchoFn send_;
+    IcmpSendEcho2ExFn sendFrom_;
     ULONG source_;
+};
+
+// An echo under way on a thread of its own: its reply, and the event that says it came.
+struct EchoCall {
+    EchoReply reply;
+    UniqueHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+// The echoes of one channel. Each waits on a thread of its own, which holds the handle
+// and the library until its echo is over: a stop (the console closed, "Stop", the window
+// closed) then ends the wait for it at once, and the echo runs out its time unheeded.
+// (The library's asynchronous form, with an event, was tried first: under Wine a run of a
+// dozen units hung with it.)
+class IcmpChannel : public EchoChannel {
+public:
+    explicit IcmpChannel(std::shared_ptr<const IcmpHandle> icmp) : icmp_(std::move(icmp)) {}
+
+    EchoReply Send(const IPv4Address& destination, const EchoPayload& payload, unsigned timeoutMs,
+                   std::stop_token stop) override {
+        if (stop.stop_requested()) {
+            return {};
+        }
+        auto call = std::make_shared<EchoCall>();
+        if (!stop.stop_possible() || !call->done ||
+            !StartEcho(call, destination, payload, timeoutMs)) {
+            return icmp_->Send(destination, payload, timeoutMs);
+        }
+        for (;;) {
+            if (::WaitForSingleObject(call->done.get(), kStopLookMs) == WAIT_OBJECT_0) {
+                return call->reply;
+            }
+            if (stop.stop_requested()) {
+                return {};
+            }
+        }
+    }
+
+private:
+    bool StartEcho(const std::shared_ptr<EchoCall>& call, const IPv4Address& destination,
+                   const EchoPayload& payload, unsigned timeoutMs) {
+        try {
+            std::thread([icmp = icmp_, call, destination, payload, timeoutMs] {
+                call->reply = icmp->Send(destination, payload, timeoutMs);
+                ::SetEvent(call->done.get());
+            }).detach();
+            return true;
+        } catch (const std::system_error&) {
+            return false; // no thread to be had: the echo is waited for here
+        }
+    }
+
+    std::shared_ptr<const IcmpHandle> icmp_;
 };
 
 template <typename Fn> Fn Resolve(HMODULE library, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name)));
 }
-
-} // namespace
-
-namespace {
 
 // Echoes from `source`, through iphlpapi.dll; nothing where it lacks the calls.
 std::unique_ptr<EchoChannel> OpenEchoFrom(const IPv4Address& source) {
@@ -196,18 +158,17 @@ std::unique_ptr<EchoChannel> OpenEchoFrom(const IPv4Address& source) {
         return nullptr;
     }
     const auto create = Resolve<IcmpCreateFileFn>(library.get(), "IcmpCreateFile");
-    IcmpCalls calls;
-    calls.close = Resolve<IcmpCloseHandleFn>(library.get(), "IcmpCloseHandle");
-    calls.sendFrom = Resolve<IcmpSendEcho2ExFn>(library.get(), "IcmpSendEcho2Ex");
-    calls.parse = Resolve<IcmpParseRepliesFn>(library.get(), "IcmpParseReplies");
-    if (!create || !calls.close || !calls.sendFrom || !calls.parse) {
+    const auto close = Resolve<IcmpCloseHandleFn>(library.get(), "IcmpCloseHandle");
+    const auto sendFrom = Resolve<IcmpSendEcho2ExFn>(library.get(), "IcmpSendEcho2Ex");
+    if (!create || !close || !sendFrom) {
         return nullptr;
     }
     const HANDLE handle = create();
     if (handle == INVALID_HANDLE_VALUE) {
         return nullptr;
     }
-    return std::make_unique<IcmpChannel>(std::move(library), handle, calls, source);
+    return std::make_unique<IcmpChannel>(
+        std::make_shared<IcmpHandle>(std::move(library), handle, close, nullptr, sendFrom, source));
 }
 
 } // namespace
@@ -225,14 +186,9 @@ EchoOpening OpenIcmpEcho(const std::optional<IPv4Address>& source) {
         return {EchoOpenFailure::LibraryMissing, nullptr};
     }
     const auto create = Resolve<IcmpCreateFileFn>(library.get(), "IcmpCreateFile");
-    IcmpCalls calls;
-    calls.close = Resolve<IcmpCloseHandleFn>(library.get(), "IcmpCloseHandle");
-    calls.send = Resolve<IcmpSendEchoFn>(library.get(), "IcmpSendEcho");
-    // Where the library has them, echoes that a stop can end.
-    calls.sendAsync = Resolve<IcmpSendEcho2Fn>(library.get(), "IcmpSendEcho2");
-    calls.parse =
-        calls.sendAsync ? Resolve<IcmpParseRepliesFn>(library.get(), "IcmpParseReplies") : nullptr;
-    if (!create || !calls.close || !calls.send) {
+    const auto close = Resolve<IcmpCloseHandleFn>(library.get(), "IcmpCloseHandle");
+    const auto send = Resolve<IcmpSendEchoFn>(library.get(), "IcmpSendEcho");
+    if (!create || !close || !send) {
         return {EchoOpenFailure::LibraryMissing, nullptr};
     }
     const HANDLE handle = create();
@@ -240,5 +196,6 @@ EchoOpening OpenIcmpEcho(const std::optional<IPv4Address>& source) {
         return {EchoOpenFailure::HandleFailed, nullptr};
     }
     return {EchoOpenFailure::None,
-            std::make_unique<IcmpChannel>(std::move(library), handle, calls)};
+            std::make_unique<IcmpChannel>(std::make_shared<IcmpHandle>(
+                std::move(library), handle, close, send, nullptr, IPv4Address{}))};
 }

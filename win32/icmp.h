@@ -1,8 +1,7 @@
 // ICMP echoes as the configuration ping needs them: ICMP.DLL loaded at run time from the
 // system directory, one handle, one echo at a time; with a source address, iphlpapi.dll's
-// IcmpSendEcho2Ex, so the echo leaves through that address's adapter. Each echo completes
-// through an event, so that a stop ends the wait for it at once (the handle's closing
-// cancels the request).
+// IcmpSendEcho2Ex, so the echo leaves through that address's adapter. An echo that a stop
+// may end is waited for on a thread of its own, so that the stop ends the wait at once.
 #pragma once
 
 #include <optional>

@@ -127,30 +127,40 @@ namespace {
 
 // Calls `visit` with each IPv4 row of the neighbour table on `interfaceIndex` (0: any)
 // until it answers true; true when one did.
-template <typename Visit> bool AnyNeighbourRow(unsigned long interfaceIndex, Visit visit) {
+// Whether `visit` says yes to a row of the neighbour table on that adapter (0: any); or
+// that the table could not be read.
+template <typename Visit> Seen AnyNeighbourRowSeen(unsigned long interfaceIndex, Visit visit) {
     const IpHelper helper;
     MIB_IPNET_TABLE2* table = nullptr;
     if (!helper.getNeighbours || !helper.freeTable ||
         helper.getNeighbours(AF_INET, &table) != NO_ERROR || !table) {
-        return false;
+        return Seen::Unreadable;
     }
     const MibTable<MIB_IPNET_TABLE2> owner(helper, table);
     for (ULONG i = 0; i < table->NumEntries; ++i) {
         const MIB_IPNET_ROW2& row = table->Table[i];
         if (row.Address.si_family == AF_INET &&
             (interfaceIndex == 0 || row.InterfaceIndex == interfaceIndex) && visit(row)) {
-            return true;
+            return Seen::There;
         }
     }
-    return false;
+    return Seen::NotThere;
+}
+
+template <typename Visit> bool AnyNeighbourRow(unsigned long interfaceIndex, Visit visit) {
+    return AnyNeighbourRowSeen(interfaceIndex, visit) == Seen::There;
 }
 
 // The same for the rows of `address`.
 template <typename Visit>
-bool AnyNeighbourRow(const IPv4Address& address, unsigned long interfaceIndex, Visit visit) {
-    return AnyNeighbourRow(interfaceIndex, [&address, &visit](const MIB_IPNET_ROW2& row) {
+Seen AnyNeighbourRowSeen(const IPv4Address& address, unsigned long interfaceIndex, Visit visit) {
+    return AnyNeighbourRowSeen(interfaceIndex, [&address, &visit](const MIB_IPNET_ROW2& row) {
         return std::memcmp(&row.Address.Ipv4.sin_addr, address.octet.data(), 4) == 0 && visit(row);
     });
+}
+template <typename Visit>
+bool AnyNeighbourRow(const IPv4Address& address, unsigned long interfaceIndex, Visit visit) {
+    return AnyNeighbourRowSeen(address, interfaceIndex, visit) == Seen::There;
 }
 
 // "00-50-c2-11-8b-b8"; nothing for an address that is not six bytes or all zero (an entry
@@ -257,21 +267,21 @@ bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,
     });
 }
 
-std::optional<std::wstring> PermanentNeighbourMac(const IPv4Address& address) {
+StaticEntry PermanentNeighbour(const IPv4Address& address) {
     std::optional<std::wstring> found;
-    AnyNeighbourRow(address, 0, [&found](const MIB_IPNET_ROW2& row) {
+    const Seen seen = AnyNeighbourRowSeen(address, 0, [&found](const MIB_IPNET_ROW2& row) {
         found = row.State == NlnsPermanent ? MacOf(row) : std::nullopt;
         return found.has_value();
     });
-    return found;
+    return {seen, found.value_or(L"")};
 }
 
-bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex) {
+Seen OnLinkHostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
     const IpHelper helper;
     MIB_IPFORWARD_TABLE2* table = nullptr;
     if (!helper.getRoutes || !helper.freeTable || helper.getRoutes(AF_INET, &table) != NO_ERROR ||
         !table) {
-        return false;
+        return Seen::Unreadable;
     }
     const MibTable<MIB_IPFORWARD_TABLE2> owner(helper, table);
     for (ULONG i = 0; i < table->NumEntries; ++i) {
@@ -282,8 +292,8 @@ bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex)
         if (prefix.Prefix.si_family == AF_INET && prefix.PrefixLength == 32 && onLink &&
             std::memcmp(&prefix.Prefix.Ipv4.sin_addr, address.octet.data(), 4) == 0 &&
             (interfaceIndex == 0 || row.InterfaceIndex == interfaceIndex)) {
-            return true;
+            return Seen::There;
         }
     }
-    return false;
+    return Seen::NotThere;
 }

@@ -8,6 +8,7 @@
 #include "core/adapter.h"
 #include "core/address.h"
 #include "core/neighbourhood.h"
+#include "core/pc_tables.h"
 
 // The IPv4 adapters that are up, loopback left out, in the system's order, with their
 // preferred addresses only.
@@ -20,12 +21,13 @@ std::optional<std::wstring> ResolvedNeighbour(const IPv4Address& address,
 
 // Read-backs after arp.exe and route.exe: a permanent neighbour entry for `address` with
 // `mac` (either form) on `interfaceIndex` (0: any), and an on-link route to `address`/32
-// there (no gateway).
+// there (no gateway), or that the route table could not be read.
 bool HasPermanentNeighbour(const IPv4Address& address, const std::wstring& mac,
                            unsigned long interfaceIndex);
-bool HasRouteToAddress(const IPv4Address& address, unsigned long interfaceIndex);
-// The MAC of a permanent neighbour entry for `address` on any interface.
-std::optional<std::wstring> PermanentNeighbourMac(const IPv4Address& address);
+Seen OnLinkHostRoute(const IPv4Address& address, unsigned long interfaceIndex);
+// A permanent neighbour entry for `address` on any interface, and its MAC; or that the
+// neighbour table could not be read.
+StaticEntry PermanentNeighbour(const IPv4Address& address);
 
 // The neighbour entries on `interfaceIndex` that a device answered for.
 std::vector<Neighbour> AnsweredNeighbours(unsigned long interfaceIndex);

@@ -51,12 +51,12 @@ bool Win32Tables::HasStaticEntry(const IPv4Address& address, const std::wstring&
     return HasPermanentNeighbour(address, mac, interfaceIndex);
 }
 
-bool Win32Tables::HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
-    return HasRouteToAddress(address, interfaceIndex);
+Seen Win32Tables::HostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
+    return OnLinkHostRoute(address, interfaceIndex);
 }
 
-std::optional<std::wstring> Win32Tables::StaticEntryMac(const IPv4Address& address) {
-    return PermanentNeighbourMac(address);
+StaticEntry Win32Tables::StaticEntryAt(const IPv4Address& address) {
+    return PermanentNeighbour(address);
 }
 
 EchoOpening Win32Echoes::Open(const std::optional<IPv4Address>& source) {
@@ -161,11 +161,6 @@ void MachineChangeRecord::Remove(const IPv4Address& address) {
     if (const UniqueKey key = OpenMachineKey(key_, KEY_SET_VALUE, false)) {
         ::RegDeleteValueW(key.get(), address.ToText().c_str());
     }
-    if (const std::optional<PendingChange> earlier = EarlierVersionsRecord();
-        earlier && earlier->address == address) {
-        userSettings_.Remove(kPendingSection, kPendingAddress);
-        userSettings_.Remove(kPendingSection, kPendingRoute);
-    }
 }
 
 std::vector<PendingChange> MachineChangeRecord::All() {
@@ -187,21 +182,12 @@ std::vector<PendingChange> MachineChangeRecord::All() {
             changes.push_back({*address, route != 0});
         }
     }
-    if (const std::optional<PendingChange> earlier = EarlierVersionsRecord()) {
-        changes.push_back(*earlier);
-    }
+    // An earlier version kept its record in the user's settings, which any program of the
+    // user's can write: it never decides what this elevated program removes. Forgotten
+    // unread.
+    userSettings_.Remove(kPendingSection, kPendingAddress);
+    userSettings_.Remove(kPendingSection, kPendingRoute);
     return changes;
-}
-
-std::optional<PendingChange> MachineChangeRecord::EarlierVersionsRecord() {
-    const std::vector<std::uint8_t> bytes = userSettings_.Bytes(kPendingSection, kPendingAddress);
-    if (bytes.size() != 4) {
-        return std::nullopt;
-    }
-    PendingChange change;
-    std::copy(bytes.begin(), bytes.end(), change.address.octet.begin());
-    change.hostRoute = userSettings_.Int(kPendingSection, kPendingRoute, 1) != 0;
-    return change;
 }
 
 TablesLock::Acquisition NamedTablesLock::Acquire(std::stop_token stop,

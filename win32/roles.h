@@ -29,8 +29,8 @@ public:
                                              unsigned long interfaceIndex) override;
     bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
                         unsigned long interfaceIndex) override;
-    bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
-    std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) override;
+    Seen HostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
+    StaticEntry StaticEntryAt(const IPv4Address& address) override;
 
 private:
     Log& log_;
@@ -77,7 +77,7 @@ public:
 // The record of the changes under way, where only administrators can write:
 // HKEY_LOCAL_MACHINE\Software\<company>\Varnok\Pending, one value per address (1 when a
 // host route goes with the entry). A record an earlier version kept in the user's settings
-// ("Pending": IP, HostRoute) is read too, by the same rules, until it is removed.
+// ("Pending": IP, HostRoute) is removed unread: anybody's programs can write there.
 class MachineChangeRecord : public ChangeRecord {
 public:
     MachineChangeRecord(std::wstring company, Settings& userSettings)
@@ -87,8 +87,6 @@ public:
     std::vector<PendingChange> All() override;
 
 private:
-    std::optional<PendingChange> EarlierVersionsRecord();
-
     std::wstring key_;
     Settings& userSettings_;
 };

@@ -36,6 +36,7 @@ check "update page, a path with blanks" \
 check "back to the first page" "text 1038: page 0" tab=0 read=1038
 check "a control that is not there" "ui_driver: no control 4242" click=4242
 check "a script it does not understand" "ui_driver: not a step: tab=7" tab=7
+check "a window that takes commands" "" ready
 check "closing the window" "" close
 wait "$window"
 [ "$status" -eq 0 ] && echo "ui driver: all checks passed"

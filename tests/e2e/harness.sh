@@ -194,12 +194,11 @@ varnok() { # [ARGUMENTS] -- STEPS...
 }
 stamp() { echo "$(date +%s.%N | cut -c1-14) $1" >>"$dir/timing"; }
 
-# The window's start removes the stored address's entry off the window's thread, the
-# window disabled meanwhile: done once that arp.exe run is recorded and the window has
-# taken its end.
+# The window's start looks for an entry left at the stored address off the window's
+# thread (under the tables' lock), the window disabled meanwhile: done once it takes
+# commands.
 started_up() {
-    for _ in $(seq 100); do grep -q '^arp -d' "$dir/programs" 2>/dev/null && break; sleep 0.1; done
-    sleep 0.5
+    in_pc timeout 160 wine "$bin/ui_driver.exe" ready >/dev/null 2>>"$dir/err"
 }
 
 # Varnok started apart, for `drive`: its window shown and its start done.

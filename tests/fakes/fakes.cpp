@@ -157,20 +157,26 @@ bool FakeTables::HasStaticEntry(const IPv4Address& address, const std::wstring& 
     return found != staticEntries.end() && found->second == mac;
 }
 
-bool FakeTables::HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
+Seen FakeTables::HostRoute(const IPv4Address& address, unsigned long interfaceIndex) {
     trace_.Record(L"has route " + address.ToText() + L" on " + std::to_wstring(interfaceIndex));
     const std::lock_guard<std::mutex> lock(mutex_);
-    return hostRoutes.count(address.ToText()) != 0;
+    if (unreadable) {
+        return Seen::Unreadable;
+    }
+    return hostRoutes.count(address.ToText()) != 0 ? Seen::There : Seen::NotThere;
 }
 
-std::optional<std::wstring> FakeTables::StaticEntryMac(const IPv4Address& address) {
+StaticEntry FakeTables::StaticEntryAt(const IPv4Address& address) {
     trace_.Record(L"static entry " + address.ToText());
     const std::lock_guard<std::mutex> lock(mutex_);
+    if (unreadable) {
+        return {Seen::Unreadable, L""};
+    }
     const auto found = staticEntries.find(address.ToText());
     if (found == staticEntries.end()) {
-        return std::nullopt;
+        return {};
     }
-    return found->second;
+    return {Seen::There, found->second};
 }
 
 std::optional<std::wstring> FakeTables::NeighbourMac(const IPv4Address& address,

@@ -74,8 +74,8 @@ public:
                                              unsigned long interfaceIndex) override;
     bool HasStaticEntry(const IPv4Address& address, const std::wstring& mac,
                         unsigned long interfaceIndex) override;
-    bool HasHostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
-    std::optional<std::wstring> StaticEntryMac(const IPv4Address& address) override;
+    Seen HostRoute(const IPv4Address& address, unsigned long interfaceIndex) override;
+    StaticEntry StaticEntryAt(const IPv4Address& address) override;
 
     // Decides each start's answer by its parameters; all starts succeed by default.
     std::function<bool(const std::wstring& parameters)> starts = [](const std::wstring&) {
@@ -98,6 +98,8 @@ public:
     // that arp.exe and route.exe made and have not removed.
     std::map<std::wstring, std::wstring> staticEntries;
     std::set<std::wstring> hostRoutes;
+    // The neighbour and route tables cannot be read (IP Helper failing).
+    bool unreadable = false;
     std::vector<Adapter> adapters;
     std::vector<IPv4Address> ownAddresses;
     // The neighbour table: address text -> MAC, as resolved by an echo.

@@ -260,50 +260,113 @@ TEST(UndoAtStart, OnlyVarnoksOwnKindOfEntryAndRouteGo) {
     const wchar_t* const kUnitMac = L"00-50-c2-11-8b-b8";
     const wchar_t* const kVpnMac = L"00-aa-bb-cc-dd-ee";
     const wchar_t* const kLookEntry = L"static entry 172.16.5.9";
+    // After the removal, the tables are read back: the record goes only once they show
+    // nothing of the change left.
+    const Trace kReadBack{kLookEntry, kRouteCheck};
     const Trace kClear{L"record clear"};
     const struct {
         const char* name;
         std::vector<PendingChange> pending;
         const wchar_t* entryMac; // a permanent entry there, with this MAC
         bool route;              // an on-link host route there
-        bool lockedElsewhere;
+        std::function<void(fakes::Pc&)> arrange;
         Trace trace;
+        bool kept; // the record stays for the next start
     } cases[] = {
-        {"nothing on record", {}, nullptr, false, false, {}},
+        {"nothing on record", {}, nullptr, false, {}, {}, false},
         {"entry and route",
          {withRoute},
          kUnitMac,
          true,
-         false,
-         Join({{kLookEntry, kArpDelete, kRouteCheck, kRouteDelete}, kClear})},
+         {},
+         Join({{kLookEntry, kArpDelete, kRouteCheck, kRouteDelete}, kReadBack, kClear}),
+         false},
         {"entry only",
          {PendingChange{Addr("172.16.5.9"), false}},
          kUnitMac,
          false,
-         false,
-         Join({{kLookEntry, kArpDelete}, kClear})},
+         {},
+         Join({{kLookEntry, kArpDelete, kLookEntry}, kClear}),
+         false},
         {"another program's entry, a route that is gone",
          {withRoute},
          kVpnMac,
          false,
+         {},
+         Join({{kLookEntry, kRouteCheck}, kReadBack, kClear}),
+         false},
+        {"another Varnok's change under way",
+         {withRoute},
+         kUnitMac,
+         true,
+         [](fakes::Pc& pc) { pc.lock.lockedElsewhere = true; },
+         {},
+         true},
+        {"an entry that stays (arp.exe changing nothing)",
+         {withRoute},
+         kUnitMac,
          false,
-         Join({{kLookEntry, kRouteCheck}, kClear})},
-        {"another Varnok's change under way", {withRoute}, kUnitMac, true, true, {}},
+         [](fakes::Pc& pc) {
+             pc.tables.ignores = [](const std::wstring& parameters) {
+                 return parameters.rfind(L"-d ", 0) == 0;
+             };
+         },
+         Join({{kLookEntry, kArpDelete, kRouteCheck}, kReadBack}),
+         true},
+        {"tables that cannot be read",
+         {withRoute},
+         kUnitMac,
+         true,
+         [](fakes::Pc& pc) { pc.tables.unreadable = true; },
+         Join({{kLookEntry, kRouteCheck}, kReadBack}),
+         true},
+        // A record that names no unit's address (anybody's programs could once write
+        // one) touches none of Windows' own routes: forgotten.
+        {"the PC's own address",
+         {PendingChange{Addr("172.16.5.1"), true}},
+         nullptr,
+         false,
+         [](fakes::Pc& pc) {
+             pc.tables.ownAddresses = {Addr("172.16.5.1")};
+             pc.tables.hostRoutes.insert(L"172.16.5.1");
+         },
+         kClear,
+         false},
+        {"its subnet's broadcast",
+         {PendingChange{Addr("172.16.5.255"), true}},
+         nullptr,
+         false,
+         [](fakes::Pc& pc) {
+             pc.tables.adapters = {
+                 {L"e", L"Ethernet", 4, {{Addr("172.16.5.1"), Addr("255.255.255.0")}}}};
+             pc.tables.hostRoutes.insert(L"172.16.5.255");
+         },
+         kClear,
+         false},
+        {"255.255.255.255",
+         {PendingChange{Addr("255.255.255.255"), true}},
+         nullptr,
+         false,
+         {},
+         kClear,
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fakes::Pc pc;
         pc.changes.pending = c.pending;
-        pc.lock.lockedElsewhere = c.lockedElsewhere;
         if (c.entryMac) {
             pc.tables.staticEntries[L"172.16.5.9"] = c.entryMac;
         }
         if (c.route) {
             pc.tables.hostRoutes.insert(L"172.16.5.9");
         }
+        if (c.arrange) {
+            c.arrange(pc);
+        }
         UndoPendingChange(pc.tables, pc.changes, pc.lock, pc.log);
         EXPECT_EQ(pc.trace.Lines(), c.trace);
-        EXPECT_EQ(pc.changes.pending.empty(), !c.lockedElsewhere || c.pending.empty());
+        EXPECT_EQ(pc.changes.pending.empty(), !c.kept);
     }
 }
 

@@ -139,8 +139,12 @@ TEST(Upload, OutcomeFollowsThePingAndTheClientsEnd) {
         c.arrange(pc);
         bool answered = false;
         const Outcome outcome = RunUpload(pc.Upload(),
-                                          {Addr("10.0.0.5"), Addr("255.255.255.0"),
-                                           Addr("10.0.0.1"), LR"(C:\fw\unit.bin)", 30000},
+                                          {Addr("10.0.0.5"),
+                                           Addr("255.255.255.0"),
+                                           Addr("10.0.0.1"),
+                                           LR"(C:\fw\unit.bin)",
+                                           30000,
+                                           {}},
                                           [&] {
                                               answered = true;
                                               pc.trace.Record(L"answered");
@@ -189,9 +193,9 @@ TEST(Upload, MakesTheClientsFirewallRuleAndHintsWhenItCannot) {
         pc.echoes.replies = {EchoReply{true, 0}};
         pc.client.exitCode = 1ul;
         pc.client.lastLine = L"Timeout: no answer from host";
-        const Outcome outcome =
-            RunUpload(pc.Upload(),
-                      {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"a.bin", 0}, {});
+        const Outcome outcome = RunUpload(
+            pc.Upload(),
+            {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"a.bin", 0, {}}, {});
         const std::vector<std::wstring> trace = pc.trace.Lines();
         EXPECT_EQ(std::count(trace.begin(), trace.end(),
                              LR"(firewall put Varnok TFTP client|C:\work\tftp.exe)"),
@@ -261,7 +265,8 @@ TEST(Upload, WithTheLogOnTheClientsOutputIsLogged) {
     fakes::Pc pc(fakes::LogSwitch::On);
     pc.echoes.replies = {EchoReply{true, 0}};
     pc.client.output = L"sent 3 blocks\r\n\r\nError: refused\n";
-    RunUpload(pc.Upload(), {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"C:\\a", 0},
+    RunUpload(pc.Upload(),
+              {Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), L"C:\\a", 0, {}},
               nullptr);
     EXPECT_EQ(pc.store.LogBytes(), "tftp: sent 3 blocks\r\ntftp: Error: refused\r\n");
 }
@@ -270,8 +275,8 @@ TEST(Upload, WithTheLogOnTheClientsOutputIsLogged) {
 
 namespace {
 
-const UploadRequest kFirmware{Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"),
-                              LR"(C:\fw\unit.bin)", 30000};
+const UploadRequest kFirmware{
+    Addr("10.0.0.5"), Addr("255.255.255.0"), Addr("10.0.0.1"), LR"(C:\fw\unit.bin)", 30000, {}};
 
 // The record tells what happened: the line is written once the outcome is final, and an
 // upload cut short says so, whether the client was still sending or the unit writing.

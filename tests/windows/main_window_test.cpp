@@ -170,7 +170,7 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonElseThePagesDefault) {
     window.RunModal(nullptr);
     const Trace trace = pc.trace.Lines();
     ASSERT_FALSE(trace.empty());
-    EXPECT_EQ(trace.front(), L"sys arp.exe|-d 0.0.0.0"); // the start's
+    EXPECT_EQ(trace.front(), L"static entry 0.0.0.0"); // the start's look for a unit's entry
     EXPECT_NE(std::find(trace.begin(), trace.end(), L"run open|http://10.0.0.5||show"),
               trace.end());
     EXPECT_NE(std::find(trace.begin(), trace.end(), L"record 10.0.0.5 route"), trace.end());

@@ -67,7 +67,7 @@ TEST_F(AddressPage, FirstStartShowsSerial1000AndRemovesTheEntryOf0000) {
     for (int id : {IDC_NEW_IP, IDC_NEW_NETMASK, IDC_NEW_GATEWAY}) {
         EXPECT_EQ(AddressOf(id), 0u) << id;
     }
-    EXPECT_EQ(pc.trace.Lines(), Trace{L"sys arp.exe|-d 0.0.0.0"});
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"static entry 0.0.0.0"}); // none: nothing removed
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_APPLY)));
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_SHOW)));
     // Reading made no section, and nothing was written.
@@ -87,7 +87,28 @@ TEST_F(AddressPage, LoadsStoredValuesAndRebuildsTheMac) {
     EXPECT_EQ(AddressOf(IDC_NEW_IP), MAKEIPADDRESS(10, 0, 0, 7));
     EXPECT_EQ(AddressOf(IDC_NEW_NETMASK), MAKEIPADDRESS(255, 255, 255, 0));
     EXPECT_EQ(page.GetGateway().ToText(), L"10.0.0.1");
-    EXPECT_EQ(pc.trace.Lines(), Trace{L"sys arp.exe|-d 10.0.0.7"});
+    EXPECT_EQ(pc.trace.Lines(), Trace{L"static entry 10.0.0.7"});
+}
+
+// The start removes the entry an earlier Apply may have left at the stored address, and
+// nothing else: the address comes from the user's settings, and an administrator's entry
+// for a printer there stays.
+TEST_F(AddressPage, TheStartRemovesOnlyAUnitsStaticEntryAtTheStoredAddress) {
+    const struct {
+        const wchar_t* mac; // a permanent entry at the stored address
+        Trace trace;
+    } cases[] = {
+        {L"00-50-c2-11-8c-a2", {L"static entry 10.0.0.7", L"sys arp.exe|-d 10.0.0.7"}},
+        {L"00-1b-a9-00-00-01", {L"static entry 10.0.0.7"}},
+    };
+    for (const auto& c : cases) {
+        PutValue(L"Init", L"IP", REG_BINARY, {10, 0, 0, 7});
+        pc.trace.Clear();
+        pc.tables.staticEntries = {{L"10.0.0.7", c.mac}};
+        Open();
+        EXPECT_EQ(pc.trace.Lines(), c.trace) << c.mac;
+        page_.reset();
+    }
 }
 
 TEST_F(AddressPage, OddStoredValuesFallBackOrAreCut) {

@@ -70,8 +70,6 @@ TEST(RealPing, AStopEndsTheEchoUnderWayAtOnce) {
         EXPECT_FALSE(reply.received);
         // Far from the 5 s of an echo to nobody, and inside a closing console's 5 s.
         EXPECT_LT(took, std::chrono::milliseconds(2000)) << (source ? "from a source" : "plain");
-        // Given up, the channel sends nothing more.
-        EXPECT_FALSE(opening.channel->Send(Addr("127.0.0.1"), EchoPayload{}, 1000, {}).received);
     }
 }
 

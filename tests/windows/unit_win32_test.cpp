@@ -155,7 +155,8 @@ TEST(ConsoleControl, AClosingConsoleWaitsForTheCleanUp) {
 }
 
 // The record of changes under way is kept for the machine, where only administrators can
-// write; an earlier version's record in the user's settings is read too, and goes with it.
+// write; an earlier version's record in the user's settings, which any of the user's
+// programs could write, is removed unread.
 TEST(PendingChangeRecord, KeptForTheMachineUntilRemoved) {
     const wchar_t* const kCompany = L"VarnokTestCompany";
     RegistrySettings settings(kCompany);
@@ -172,20 +173,20 @@ TEST(PendingChangeRecord, KeptForTheMachineUntilRemoved) {
                              L"172.16.5.9", RRF_RT_REG_DWORD, nullptr, &route, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(route, 1u);
-    settings.PutAddress(L"Pending", L"IP", Addr("10.1.2.3"));
-    settings.PutInt(L"Pending", L"HostRoute", 0);
+    settings.PutAddress(L"Pending", L"IP", Addr("255.255.255.255"));
+    settings.PutInt(L"Pending", L"HostRoute", 1);
     RegistrySettings again(kCompany);
     std::vector<std::wstring> read;
     for (const PendingChange& change : MachineChangeRecord(kCompany, again).All()) {
         read.push_back(change.address.ToText() + (change.hostRoute ? L" route" : L""));
     }
     std::sort(read.begin(), read.end());
-    EXPECT_EQ(read, (std::vector<std::wstring>{L"10.1.2.3", L"172.16.5.10", L"172.16.5.9 route"}));
+    EXPECT_EQ(read, (std::vector<std::wstring>{L"172.16.5.10", L"172.16.5.9 route"}));
+    EXPECT_TRUE(settings.Bytes(L"Pending", L"IP").empty());
+    EXPECT_EQ(settings.Int(L"Pending", L"HostRoute", 7), 7u);
     record.Remove(Addr("172.16.5.9"));
     record.Remove(Addr("172.16.5.10"));
-    record.Remove(Addr("10.1.2.3"));
     EXPECT_TRUE(record.All().empty());
-    EXPECT_TRUE(settings.Bytes(L"Pending", L"IP").empty());
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VarnokTestCompany");
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnokTestCompany");
 }

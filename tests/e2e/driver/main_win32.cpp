@@ -255,6 +255,13 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
         std::printf("text %d: %s\n", step.control, Narrow(text).c_str());
         return Fail("text not seen in 60 s in control", step.control);
     }
+    case Step::Ready: {
+        const auto end = Clock::now() + std::chrono::seconds(150);
+        while (!::IsWindowEnabled(control) && Clock::now() < end) {
+            ::Sleep(50);
+        }
+        return ::IsWindowEnabled(control) || Fail("window still busy after 150 s", 0);
+    }
     case Step::Where: {
         RECT area;
         ::GetWindowRect(control, &area);

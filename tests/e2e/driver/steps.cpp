@@ -103,6 +103,9 @@ std::optional<Step> ParseStep(const std::string& argument) {
     if (name == "close" && !hasValue) {
         return Make(Step::Close, 0);
     }
+    if (name == "ready" && !hasValue) {
+        return Make(Step::Ready, kTabs);
+    }
     if (name == "box") {
         const std::optional<unsigned> seconds = hasValue ? Number(value, 3600) : 30u;
         if (!seconds) {

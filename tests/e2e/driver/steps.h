@@ -14,6 +14,8 @@
 //   until=ID:TEXT         wait (60 s) until the control's text holds TEXT; print the
 //                         text, the time since the last click and the window's slowest
 //                         answer meanwhile
+//   ready                 wait (150 s) until the window takes commands (its tab control is
+//                         enabled: no page's work runs, the start's own included)
 //   where=ID              print the screen position of a control's centre, "where ID: X Y",
 //                         for a real mouse click there (xdotool)
 //   text=ID:TEXT  ip=ID:A.B.C.D  click=ID   the same by control id
@@ -61,6 +63,7 @@ struct Step {
         Adapter,
         Read,
         Until,
+        Ready,
         Where,
         Sleep,
         Close

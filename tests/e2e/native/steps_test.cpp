@@ -43,6 +43,7 @@ TEST(DriverScript, EachArgumentIsOneStep) {
         {"click=1039", Step::Click, 1039, "", 0, 0},
         {"sleep=1500", Step::Sleep, 0, "", 0, 1500},
         {"close", Step::Close, 0, "", 0, 0},
+        {"ready", Step::Ready, 1037, "", 0, 0},
     };
     for (const auto& row : rows) {
         const driver::Script script = driver::ParseScript({row.argument});
