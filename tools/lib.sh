@@ -2,7 +2,7 @@
 
 # Debian packages the build and the tests need.
 VARNOK_PACKAGES=(
-    cmake ninja-build g++ googletest clang libclang-rt-14-dev
+    cmake ninja-build ccache g++ googletest clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
     tftpd-hpa tftp-hpa iproute2
