@@ -66,14 +66,16 @@ private:
 // One of each role the system plays, for the whole process.
 class ProcessServices {
 public:
-    explicit ProcessServices(bool debug) : log_(store_, debug) {}
+    explicit ProcessServices(bool debug) : log_(logFile_, debug) {}
     ProcessServices(const ProcessServices&) = delete;
     ProcessServices& operator=(const ProcessServices&) = delete;
 
     Services& Get() { return services_; }
 
 private:
-    Win32DataStore store_;
+    Win32OwnFiles ownFiles_;
+    Win32UserFiles userFiles_;
+    Win32LogFile logFile_;
     Log log_;
     RegistrySettings settings_{L"Strandel"};
     Win32Tables tables_{log_};
@@ -84,10 +86,10 @@ private:
     MachineChangeRecord changes_{L"Strandel", settings_};
     NamedTablesLock lock_;
     Win32Desktop desktop_{log_};
-    CommissioningRecord record_{store_, log_};
+    CommissioningRecord record_{ownFiles_, log_};
     Win32Neighbourhood neighbourhood_;
-    Services services_{tables_,  echoes_, clock_,   client_, firewall_, store_,        settings_,
-                       changes_, lock_,   desktop_, log_,    record_,   neighbourhood_};
+    Services services_{tables_,   echoes_,  clock_, client_,  firewall_, ownFiles_, userFiles_,
+                       settings_, changes_, lock_,  desktop_, log_,      record_,   neighbourhood_};
 };
 
 // The window, until it closes. A second start changes nothing: it shows the first one's
@@ -121,6 +123,9 @@ int RunWindow(Services& services) {
     auto mainWindow = std::make_unique<TabContainer>(services, notices);
     mainWindow->RunModal(nullptr);
     mainWindow.reset(); // any work still running ends here, its clean-up done
+    // Lines of the record that wait are added now if they can be; one kept nowhere was
+    // said when it came.
+    services.record.Flush();
     instance.Release();
     return 0;
 }
@@ -138,6 +143,9 @@ int RunWithoutWindow(const Command& command, Services& services) {
     }
     UndoPendingChange(services.tables, services.changes, services.lock, services.log);
     const int exitCode = RunCommand(command, services, console);
+    if (const std::optional<std::wstring> unkept = services.record.Flush()) {
+        console.Error(*unkept);
+    }
     console.Finished();
     return exitCode;
 }

@@ -99,8 +99,10 @@ int Apply(const std::vector<std::wstring>& values, Services& services, Console& 
 }
 
 int ApplyList(const std::wstring& file, Services& services, Console& console) {
-    const std::optional<std::wstring> path = services.store.ExistingFile(file);
-    const std::optional<std::string> bytes = path ? services.store.ReadFile(*path) : std::nullopt;
+    const std::optional<std::wstring> path = services.userFiles.ExistingFile(file);
+    FileError error;
+    const std::optional<std::string> bytes =
+        path ? services.userFiles.ReadFile(*path, error) : std::nullopt;
     if (!bytes) {
         return NotUnderstood(console, L"The file " + CleanPath(file) + L" cannot be read.");
     }
@@ -148,7 +150,7 @@ int Upload(const std::vector<std::wstring>& values, Services& services, Console&
     }
     const auto& [address, settings] = *target;
     const std::wstring head = address.ToText() + L" " + CleanPath(values[1]) + L" ";
-    const std::optional<std::wstring> path = services.store.ExistingFile(values[1]);
+    const std::optional<std::wstring> path = services.userFiles.ExistingFile(values[1]);
     if (!path) {
         console.Out(head + L"FAILED File not found");
         return kExitSomeFailed;
@@ -162,7 +164,7 @@ int Upload(const std::vector<std::wstring>& values, Services& services, Console&
         fixedWaitMs,      UnaskedPath(services.tables.Adapters(), services.settings, address)};
     std::optional<std::uint64_t> answeredAt;
     const SentImage sent = SendImage(
-        services.Upload(), services.store, request,
+        services.Upload(), services.userFiles, request,
         [&] { answeredAt = services.clock.Milliseconds(); }, console.Interruption());
     // Sent, but the unit's time to write it was cut short: not yet a success.
     const bool waited =

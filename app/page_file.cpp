@@ -133,7 +133,7 @@ std::optional<std::wstring> PageFile::ImageToSend(ImageKind kind) {
     }
     // The client is only ever handed an absolute path to an existing file: a pasted path
     // in quotes works, and a name such as "-h" can never read as one of its options.
-    const std::optional<std::wstring> path = services_.store.ExistingFile(typed);
+    const std::optional<std::wstring> path = services_.userFiles.ExistingFile(typed);
     if (!path) {
         notices_.Message(L"File not found");
     }
@@ -174,7 +174,7 @@ void PageFile::StartUpload(const UploadRequest& request) {
     StartWork(
         [this, request, sent](std::stop_token stop) {
             *sent = SendImage(
-                services_.Upload(), services_.store, request,
+                services_.Upload(), services_.userFiles, request,
                 [this] { Post([this] { OnUnitAnswered(); }); }, stop);
         },
         [this, sent] {

@@ -220,8 +220,9 @@ void PageFind::AskExport() {
 }
 
 void PageFind::ExportTo(const std::wstring& path) {
-    std::wstring failure;
-    if (!services_.store.SaveFile(path, FoundUnitsCsv(units_, adapterLabel_), failure)) {
-        notices_.Message(L"The list could not be saved to " + path + L": " + failure + L".");
+    if (const FileError saved =
+            services_.userFiles.SaveFile(path, FoundUnitsCsv(units_, adapterLabel_))) {
+        notices_.Message(L"The list could not be saved to " + path + L": " +
+                         services_.userFiles.Words(saved) + L".");
     }
 }

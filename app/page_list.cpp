@@ -85,7 +85,8 @@ void PageList::AskImport() {
 }
 
 bool PageList::ImportFile(const std::wstring& path) {
-    const std::optional<std::string> bytes = services_.store.ReadFile(path);
+    FileError error;
+    const std::optional<std::string> bytes = services_.userFiles.ReadFile(path, error);
     if (!bytes) {
         notices_.Warn(L"The file " + path + L" cannot be read.");
         return false;
@@ -174,17 +175,19 @@ void PageList::ShowUnit(std::size_t index) {
 }
 
 void PageList::LoadKept() {
-    if (const std::optional<std::string> waiting = services_.store.Read(kPendingListFile)) {
-        units_ = ReadListFile(*waiting);
-        Keep();
-    } else if (const std::optional<std::string> kept = services_.store.Read(kListFile)) {
+    FileError error;
+    const bool waited = services_.ownFiles.Read(kPendingListFile, error).has_value();
+    if (const std::optional<std::string> kept = KeptListText(services_.ownFiles)) {
         units_ = ReadListFile(*kept);
+        if (waited) {
+            Keep(); // the state that waited takes the list's place, or waits on
+        }
     }
 }
 
 void PageList::Keep() {
     keeper_.Flush(); // no older state may land after this one
-    const std::optional<std::wstring> failure = KeepList(services_.store, ListFileText(units_));
+    const std::optional<std::wstring> failure = KeepList(services_.ownFiles, ListFileText(units_));
     if (!failure) {
         return;
     }
@@ -405,12 +408,21 @@ void PageList::AskExport() {
 }
 
 void PageList::ExportRecord(const std::wstring& path) {
-    if (!services_.store.Exists(kRecordFile)) {
+    // Every line, those that wait beside the record included: the customer's copy is whole.
+    FileError error;
+    const std::optional<std::string> record = services_.record.Whole(error);
+    if (error) {
+        notices_.Message(L"The record could not be copied to " + path +
+                         L": the record cannot be read (" + services_.ownFiles.Words(error) +
+                         L").");
+        return;
+    }
+    if (!record) {
         notices_.Message(L"Nothing has been recorded yet.");
         return;
     }
-    std::wstring failure;
-    if (!services_.store.CopyOut(kRecordFile, path, failure)) {
-        notices_.Message(L"The record could not be copied to " + path + L": " + failure + L".");
+    if (const FileError saved = services_.userFiles.SaveFile(path, *record); saved) {
+        notices_.Message(L"The record could not be copied to " + path + L": " +
+                         services_.userFiles.Words(saved) + L".");
     }
 }

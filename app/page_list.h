@@ -80,5 +80,5 @@ private:
     std::uint64_t runStartMs_ = 0;
     bool waitingForTables_ = false; // another Varnok's sequences hold the PC's tables
     bool keepFailureTold_ = false;
-    ListKeeper keeper_{services_.store};
+    ListKeeper keeper_{services_.ownFiles};
 };

@@ -1,12 +1,25 @@
 // Outcomes in words, and the commissioning record.
 #include "core/commissioning.h"
 
+#include <utility>
+
 #include "core/csv.h"
+#include "core/text.h"
 
 namespace {
 
 std::wstring AdapterText(const UnitPath& path) {
     return path.adapter ? AdapterLabel(*path.adapter) : L"";
+}
+
+// The last of `lines` (each ending CR LF), without its line end.
+std::wstring LastLine(const std::string& lines) {
+    std::string last = lines;
+    while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) {
+        last.pop_back();
+    }
+    const std::size_t end = last.rfind('\n');
+    return FromUtf8(end == std::string::npos ? last : last.substr(end + 1));
 }
 
 } // namespace
@@ -44,60 +57,91 @@ std::wstring OutcomeReason(const Outcome& outcome) {
 
 std::optional<std::wstring> CommissioningRecord::Append(const RecordEntry& entry) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const std::string line = RecordLine(entry);
-    std::wstring failure;
-    if (AppendAfterWaiting(line, failure)) {
-        return std::nullopt;
-    }
-    return KeepWaiting(line, failure);
+    unkept_ += RecordLine(entry);
+    return Keep();
 }
 
-void CommissioningRecord::Flush() {
+std::optional<std::wstring> CommissioningRecord::Flush() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::wstring failure;
-    AppendAfterWaiting("", failure);
+    return Keep();
 }
 
-bool CommissioningRecord::AppendAfterWaiting(const std::string& lines, std::wstring& failure) {
-    const std::string waiting = store_.Take(kPendingRecordFile).value_or("");
-    if (waiting.empty() && lines.empty()) {
-        return true;
+std::optional<std::wstring> CommissioningRecord::Keep() {
+    // Held for this whole step, so that no other Varnok's line passes these.
+    FileError error;
+    const std::unique_ptr<HeldFile> pending = files_.Hold(kPendingRecordFile, error);
+    const std::optional<std::string> waiting =
+        pending ? pending->ReadAll(error) : std::optional<std::string>();
+    if (!waiting) {
+        // The lines that wait cannot be had: none may pass them.
+        return unkept_.empty()
+                   ? std::nullopt
+                   : KeptNowhere(L"the lines before it wait in " +
+                                 files_.PathOf(kPendingRecordFile) +
+                                 L", which cannot be opened now (" + files_.Words(error) + L")");
     }
-    if (store_.Append(kRecordFile, RecordHeader(), waiting + lines, failure)) {
-        return true;
-    }
-    // Back where they waited, still before the line that follows.
-    std::wstring ignored;
-    if (!waiting.empty()) {
-        store_.Append(kPendingRecordFile, "", waiting, ignored);
-    }
-    return false;
-}
-
-std::optional<std::wstring> CommissioningRecord::KeepWaiting(const std::string& line,
-                                                             const std::wstring& failure) {
-    std::wstring keptFailure;
-    const bool kept = store_.Append(kPendingRecordFile, "", line, keptFailure);
-    const std::wstring text =
-        L"The commissioning record " + Path() + L" cannot be written (" + failure + L")" +
-        (kept ? L". Its lines wait in " + store_.PathOf(kPendingRecordFile) +
-                    L" and are added to it as soon as it can be written."
-              : L", nor its line kept in " + store_.PathOf(kPendingRecordFile) + L" (" +
-                    keptFailure + L"). Commissioning goes on without it.");
-    log_.Write(text);
-    if (failureTold_.exchange(true)) {
+    if (waiting->empty() && unkept_.empty()) {
+        pending->Empty();
         return std::nullopt;
     }
-    return text;
+    const FileError recordError = files_.Append(kRecordFile, RecordHeader(), *waiting + unkept_);
+    if (!recordError) {
+        unkept_.clear();
+        pending->Empty(); // only now: in the record, the lines no longer wait
+        return std::nullopt;
+    }
+    if (const FileError added = unkept_.empty() ? FileError{} : pending->Add(unkept_); added) {
+        return KeptNowhere(L"it can be written neither to " + Path() + L" (" +
+                           files_.Words(recordError) + L") nor to " +
+                           files_.PathOf(kPendingRecordFile) + L" (" + files_.Words(added) + L")");
+    }
+    unkept_.clear();
+    return Waiting(recordError);
+}
+
+std::optional<std::wstring> CommissioningRecord::Waiting(const FileError& recordError) {
+    const std::wstring text = L"The commissioning record " + Path() + L" cannot be written (" +
+                              files_.Words(recordError) + L"). Its lines wait in " +
+                              files_.PathOf(kPendingRecordFile) +
+                              L" and are added to it as soon as it can be written.";
+    log_.Write(text);
+    return std::exchange(waitingTold_, true) ? std::nullopt : std::optional<std::wstring>(text);
+}
+
+std::optional<std::wstring> CommissioningRecord::KeptNowhere(const std::wstring& why) {
+    const std::wstring text =
+        L"A line of the commissioning record cannot be kept yet: " + why +
+        L". Varnok keeps it while it runs and adds it, in order, as soon as it can; should "
+        L"Varnok end first, it is lost. It reads:\n" +
+        LastLine(unkept_);
+    log_.Write(text);
+    return std::exchange(unkeptTold_, true) ? std::nullopt : std::optional<std::wstring>(text);
+}
+
+std::optional<std::string> CommissioningRecord::Whole(FileError& error) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::optional<std::string> record = files_.Read(kRecordFile, error);
+    if (error) {
+        return std::nullopt;
+    }
+    FileError waitingError;
+    const std::string waiting = files_.Read(kPendingRecordFile, waitingError).value_or("");
+    std::string lines = record.value_or("");
+    if (lines.empty() && (!waiting.empty() || !unkept_.empty())) {
+        lines = RecordHeader();
+    }
+    lines += waiting + unkept_;
+    return lines.empty() ? std::nullopt : std::optional<std::string>(lines);
 }
 
 std::optional<UnitSettings> CommissioningRecord::LastSettingsOf(const IPv4Address& address) {
-    const std::optional<std::string> bytes = store_.Read(kRecordFile);
+    FileError error;
+    const std::optional<std::string> bytes = files_.Read(kRecordFile, error);
     return bytes ? ::LastSettingsOf(*bytes, address) : std::nullopt;
 }
 
 std::wstring CommissioningRecord::Path() {
-    return store_.PathOf(kRecordFile);
+    return files_.PathOf(kRecordFile);
 }
 
 Done AssignAndRecord(const AssignmentRoles& roles, CommissioningRecord& record,
@@ -127,7 +171,7 @@ RecordEntry AssignmentEntry(const LocalTime& when, const Assignment& unit, const
     return entry;
 }
 
-SentImage SendImage(const UploadRoles& roles, DataStore& store, const UploadRequest& request,
+SentImage SendImage(const UploadRoles& roles, UserFiles& files, const UploadRequest& request,
                     const std::function<void()>& unitAnswered, std::stop_token stop) {
     SentImage sent;
     RecordEntry& entry = sent.entry;
@@ -138,10 +182,11 @@ SentImage SendImage(const UploadRoles& roles, DataStore& store, const UploadRequ
     entry.gateway = request.gateway.ToText();
     entry.adapter = AdapterText(request.unitPath);
     entry.file = request.path.substr(request.path.find_last_of(L"\\/") + 1);
-    const ImageOpening image = store.OpenImage(request.path);
+    const ImageOpening image = files.OpenImage(request.path);
     if (!image.held) {
-        sent.outcome = {Failure::ImageUnreadable,
-                        L"The image " + request.path + L" cannot be read: " + image.failure};
+        sent.outcome = {Failure::ImageUnreadable, L"The image " + request.path +
+                                                      L" cannot be read: " +
+                                                      files.Words(image.error)};
     } else {
         entry.size = image.facts.size;
         entry.sha256 = image.facts.sha256;

@@ -4,7 +4,6 @@
 // ever appended to.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -52,33 +51,43 @@ struct Done {
 // bytes): the upload's check echo carries them, and must not give a unit other ones.
 std::optional<UnitSettings> LastSettingsOf(std::string_view record, const IPv4Address& address);
 
-// The commissioning record of this run of the program: lines are only ever appended, and
-// none is lost while the disk can hold it. A record that cannot be written is told once
-// per run, whoever meets it first.
+// The commissioning record of this run of the program: lines are only ever appended, in
+// the order they were made, and none is lost while the disk can hold it. While the record
+// cannot be written (a spreadsheet holding it open), lines wait in the pending file beside
+// it; a new line joins them, never passes them, and a line leaves the pending file only
+// once it is in the record. The pending file is held by one Varnok at a time. While even
+// it cannot be written, lines are kept in memory and said, with the line itself.
 class CommissioningRecord {
 public:
-    CommissioningRecord(DataStore& store, Log& log) : store_(store), log_(log) {}
+    CommissioningRecord(OwnFiles& files, Log& log) : files_(files), log_(log) {}
 
-    // Appends a line after any that wait; one that cannot be appended waits beside the
-    // record. The failure, the first time in this run of the program that the record could
-    // not be written (and logged every time).
+    // Appends a line after every one that waits. What the technician must be told, the
+    // first time in this run of the program that the record could not be written, and the
+    // first time that a line could be kept nowhere (logged every time).
     std::optional<std::wstring> Append(const RecordEntry& entry);
-    // Appends the lines that wait, if it can.
-    void Flush();
+    // The lines that wait appended, if they can be now; what is still kept nowhere, said.
+    std::optional<std::wstring> Flush();
+    // Every line, those that wait included, in order, under the record's header: what an
+    // export holds. Nothing when nothing has been recorded; `error` when the record
+    // cannot be read.
+    std::optional<std::string> Whole(FileError& error);
     // What the record says a unit at `address` last took.
     std::optional<UnitSettings> LastSettingsOf(const IPv4Address& address);
     // Its full path, for the technician.
     std::wstring Path();
 
 private:
-    // Appends `lines` after those that wait, in one write; false (and why) when it cannot.
-    bool AppendAfterWaiting(const std::string& lines, std::wstring& failure);
-    std::optional<std::wstring> KeepWaiting(const std::string& line, const std::wstring& failure);
+    // The lines kept in memory appended after those that wait, or added to them.
+    std::optional<std::wstring> Keep();
+    std::optional<std::wstring> Waiting(const FileError& recordError);
+    std::optional<std::wstring> KeptNowhere(const std::wstring& why);
 
-    DataStore& store_;
+    OwnFiles& files_;
     Log& log_;
-    std::mutex mutex_; // one append at a time, so that lines keep their order
-    std::atomic<bool> failureTold_{false};
+    std::mutex mutex_;   // one line at a time, so that lines keep their order
+    std::string unkept_; // lines this run could not place yet, oldest first
+    bool waitingTold_ = false;
+    bool unkeptTold_ = false;
 };
 
 // Runs the assignment sequence for `unit` and appends its record line.
@@ -96,7 +105,7 @@ struct SentImage {
 // from that handle, then runs the upload; the image is let go once the client has ended.
 // `unitAnswered` as for RunUpload; the fixed wait, which the caller shows, is not part of
 // the duration.
-SentImage SendImage(const UploadRoles& roles, DataStore& store, const UploadRequest& request,
+SentImage SendImage(const UploadRoles& roles, UserFiles& files, const UploadRequest& request,
                     const std::function<void()>& unitAnswered, std::stop_token stop = {});
 // The upload's outcome once it is final, its record line appended: a sent image whose
 // fixed wait was cut short (`waited` false) was not yet written by the unit.

@@ -1,24 +1,46 @@
+// Keeping the list of units.
 #include "core/list_keeper.h"
 
 #include <utility>
 
-std::optional<std::wstring> KeepList(DataStore& store, const std::string& text) {
-    if (store.Replace(kListFile, text)) {
-        store.Remove(kPendingListFile);
+std::optional<std::wstring> KeepList(OwnFiles& files, const std::string& text) {
+    const FileError written = files.Replace(kListFile, text);
+    if (!written) {
+        files.Remove(kPendingListFile); // should it stay, the next start sees it is older
         return std::nullopt;
     }
-    const bool waits = store.Replace(kPendingListFile, text);
-    return L"The list of units cannot be kept in " + store.PathOf(kListFile) +
-           (waits ? L". Its newest state waits in " + store.PathOf(kPendingListFile) +
-                        L" and takes its place as soon as it can be written."
-                  : L", nor in " + store.PathOf(kPendingListFile) + L".");
+    const FileError waits = files.Replace(kPendingListFile, text);
+    return L"The list of units cannot be kept in " + files.PathOf(kListFile) + L" (" +
+           files.Words(written) + L")" +
+           (!waits ? L". Its newest state waits in " + files.PathOf(kPendingListFile) +
+                         L" and takes its place as soon as it can be written."
+                   : L", nor in " + files.PathOf(kPendingListFile) + L" (" + files.Words(waits) +
+                         L").");
 }
 
-ListKeeper::ListKeeper(DataStore& store)
-    : store_(store), thread_([this](std::stop_token stop) { Work(stop); }) {}
+std::optional<std::string> KeptListText(OwnFiles& files) {
+    FileError error;
+    std::optional<std::string> list = files.Read(kListFile, error);
+    std::optional<std::string> waiting = files.Read(kPendingListFile, error);
+    if (!waiting) {
+        return list;
+    }
+    const std::optional<std::uint64_t> listAt = files.WrittenAt(kListFile);
+    const std::optional<std::uint64_t> waitingAt = files.WrittenAt(kPendingListFile);
+    if (list && listAt && waitingAt && *waitingAt < *listAt) {
+        files.Remove(kPendingListFile); // stale: the list was written after it
+        return list;
+    }
+    return waiting;
+}
+
+ListKeeper::ListKeeper(OwnFiles& files) : files_(files), thread_([this] { Work(); }) {}
 
 ListKeeper::~ListKeeper() {
-    thread_.request_stop();
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
     changed_.notify_all();
 }
 
@@ -36,18 +58,19 @@ std::optional<std::wstring> ListKeeper::Flush() {
     return std::exchange(failure_, std::nullopt);
 }
 
-void ListKeeper::Work(std::stop_token stop) {
+void ListKeeper::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        // On a stop, what still waits is written before the thread ends.
-        changed_.wait(lock, stop, [this] { return waiting_.has_value(); });
+        // When ending, what still waits is written before the thread ends. (A plain flag,
+        // not a stop token: a stop_callback's removal can hang with GCC 12 on MinGW.)
+        changed_.wait(lock, [this] { return waiting_.has_value() || ending_; });
         if (!waiting_) {
-            return; // stopped, nothing left
+            return; // ending, nothing left
         }
         const std::string text = *std::exchange(waiting_, std::nullopt);
         writing_ = true;
         lock.unlock();
-        std::optional<std::wstring> failure = KeepList(store_, text);
+        std::optional<std::wstring> failure = KeepList(files_, text);
         lock.lock();
         writing_ = false;
         if (failure) {

@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -22,11 +21,16 @@ constexpr wchar_t kPendingListFile[] = L"units.pending.csv";
 
 // Writes `text` as the kept list, or beside it; what went wrong, for the technician, when
 // the list itself could not be written.
-std::optional<std::wstring> KeepList(DataStore& store, const std::string& text);
+std::optional<std::wstring> KeepList(OwnFiles& files, const std::string& text);
+
+// The kept list's text: the state that waits beside it when that is the newer (a pending
+// state older than the list, whose removal once failed, is removed now); nothing when
+// neither is there.
+std::optional<std::string> KeptListText(OwnFiles& files);
 
 class ListKeeper {
 public:
-    explicit ListKeeper(DataStore& store);
+    explicit ListKeeper(OwnFiles& files);
     // Whatever waits is written first.
     ~ListKeeper();
     ListKeeper(const ListKeeper&) = delete;
@@ -39,13 +43,14 @@ public:
     std::optional<std::wstring> Flush();
 
 private:
-    void Work(std::stop_token stop);
+    void Work();
 
-    DataStore& store_;
+    OwnFiles& files_;
     std::mutex mutex_;
-    std::condition_variable_any changed_;
+    std::condition_variable changed_;
     std::optional<std::string> waiting_;
     bool writing_ = false;
+    bool ending_ = false;
     std::optional<std::wstring> failure_;
     std::jthread thread_; // last: ends before the rest goes
 };

@@ -16,9 +16,9 @@ std::string LogEntryBytes(const std::wstring& text) {
 }
 
 void Log::Write(const std::wstring& text) {
-    if (!store_) {
+    if (!file_) {
         return;
     }
     const std::lock_guard<std::mutex> lock(mutex_);
-    store_->AppendLog(LogEntryBytes(text));
+    file_->Append(LogEntryBytes(text));
 }

@@ -7,25 +7,25 @@
 #include <mutex>
 #include <string>
 
-class DataStore;
+class LogFile;
 
 class Log {
 public:
     // A log that is off: entries go nowhere.
     Log() = default;
-    // A log that is on (unless `on` is false): each entry is appended to `store`'s log.
-    explicit Log(DataStore& store, bool on = true) : store_(on ? &store : nullptr) {}
+    // A log that is on (unless `on` is false): each entry is appended to `file`.
+    explicit Log(LogFile& file, bool on = true) : file_(on ? &file : nullptr) {}
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 
-    bool On() const { return store_ != nullptr; }
+    bool On() const { return file_ != nullptr; }
     // Appends one entry (text without line end) when the log is on. Each character
     // becomes one byte and the line ends in CR LF; an entry that cannot be written is
     // dropped silently.
     void Write(const std::wstring& text);
 
 private:
-    DataStore* store_ = nullptr;
+    LogFile* file_ = nullptr;
     std::mutex mutex_; // one entry at a time, whole
 };
 

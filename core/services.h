@@ -25,7 +25,8 @@ struct Services {
     Clock& clock;
     ClientProgram& client;
     Firewall& firewall;
-    DataStore& store;
+    OwnFiles& ownFiles;   // Varnok's own: the kept list, the record
+    UserFiles& userFiles; // the technician's: lists, images, exports
     Settings& settings;
     ChangeRecord& changes;
     TablesLock& lock;

@@ -12,18 +12,30 @@
 
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A pending file another Varnok holds is let go within moments: waited for this long.
+constexpr int kHoldAttempts = 40;
+constexpr DWORD kHoldRetryMs = 50;
 
-bool WriteAll(HANDLE file, const std::string& bytes) {
+FileError WriteAll(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
-    return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        return LastError();
+    }
+    return {};
 }
 
-// The whole of an open file, when it is not unreasonably large.
-std::optional<std::string> ReadAll(HANDLE file) {
+// The whole of an open file from its beginning, when it is not unreasonably large.
+std::optional<std::string> ReadAll(HANDLE file, FileError& error) {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file, &size) || size.QuadPart > 64 * 1024 * 1024) {
+    const LARGE_INTEGER start{};
+    if (!::GetFileSizeEx(file, &size) || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+        error = LastError();
+        return std::nullopt;
+    }
+    if (size.QuadPart > 64 * 1024 * 1024) {
+        error = {FileError::System, ERROR_FILE_TOO_LARGE};
         return std::nullopt;
     }
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
@@ -31,23 +43,42 @@ std::optional<std::string> ReadAll(HANDLE file) {
     if (!bytes.empty() &&
         (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
          read != bytes.size())) {
+        error = LastError();
         return std::nullopt;
     }
     return bytes;
 }
 
-// %APPDATA%\Varnok, checked.
-PlainFolder VarnoksFolder() {
-    return CheckFolder(DataFolder());
-}
+// One of Varnok's files held by this process alone, through one handle.
+class Win32HeldFile : public HeldFile {
+public:
+    explicit Win32HeldFile(UniqueHandle file) : file_(std::move(file)) {}
 
-// `name` in Varnok's folder, read whole; nothing when missing, unreadable or not plain.
-std::optional<std::string> ReadPlain(const std::wstring& name) {
-    std::wstring failure;
-    const UniqueHandle file =
-        OpenPlainFile(VarnoksFolder(), name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      OPEN_EXISTING, failure);
-    return file ? ReadAll(file.get()) : std::nullopt;
+    std::optional<std::string> ReadAll(FileError& error) override {
+        return ::ReadAll(file_.get(), error);
+    }
+    FileError Add(const std::string& bytes) override {
+        const LARGE_INTEGER none{};
+        if (!::SetFilePointerEx(file_.get(), none, nullptr, FILE_END)) {
+            return LastError();
+        }
+        return WriteAll(file_.get(), bytes);
+    }
+    FileError Empty() override {
+        const LARGE_INTEGER start{};
+        if (!::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN) ||
+            !::SetEndOfFile(file_.get())) {
+            return LastError();
+        }
+        return Discard(file_.get());
+    }
+
+private:
+    UniqueHandle file_;
+};
+
+std::wstring NotPlainText() {
+    return L"a link leads from there elsewhere, so Varnok does not use it";
 }
 
 } // namespace
@@ -78,101 +109,168 @@ std::wstring SystemErrorText(unsigned long code) {
     return message.empty() ? L"error " + std::to_wstring(code) : message;
 }
 
-std::wstring Win32DataStore::PathOf(const std::wstring& name) {
-    const std::wstring folder = DataFolder();
+// Varnok's folder, held for one use.
+HeldFolder Win32OwnFiles::Folder(FileError& error) const {
+    const std::wstring folder = folder_.empty() ? DataFolder() : folder_;
+    if (folder.empty()) {
+        error = {FileError::System, ERROR_PATH_NOT_FOUND};
+        return {};
+    }
+    return HeldFolder::Open(folder, error);
+}
+
+std::wstring Win32OwnFiles::PathOf(const std::wstring& name) {
+    const std::wstring folder = folder_.empty() ? DataFolder() : folder_;
     return folder.empty() ? L"" : folder + L"\\" + name; // no folder: every use of it fails
 }
 
-std::optional<std::string> Win32DataStore::Read(const std::wstring& name) {
-    return ReadPlain(name);
+std::wstring Win32OwnFiles::Words(const FileError& error) {
+    return error.kind == FileError::NotPlain ? NotPlainText() : SystemErrorText(error.code);
 }
 
-bool Win32DataStore::Replace(const std::wstring& name, const std::string& bytes) {
-    // Written beside it first, then moved over it, so that a crash or a full disk leaves the
-    // old content whole. A move renames a link itself, never what it points to.
-    const PlainFolder folder = VarnoksFolder();
-    const std::wstring fresh = name + L".new";
-    {
-        std::wstring failure;
-        const UniqueHandle file =
-            OpenPlainFile(folder, fresh, GENERIC_WRITE, 0, CREATE_ALWAYS, failure);
-        if (!file || !WriteAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
-            return false;
-        }
-    }
-    return ::MoveFileExW((folder.path + L"\\" + fresh).c_str(),
-                         (folder.path + L"\\" + name).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool Win32DataStore::Append(const std::wstring& name, const std::string& header,
-                            const std::string& bytes, std::wstring& failure) {
-    // In one write, so that two Varnoks appending at once never mix their lines. Reading
-    // its size needs FILE_READ_ATTRIBUTES besides the right to append.
-    const UniqueHandle file =
-        OpenPlainFile(VarnoksFolder(), name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, failure);
-    if (!file) {
-        if (failure.rfind(L"error ", 0) == 0) {
-            failure = SystemErrorText(std::stoul(failure.substr(6)));
-        }
-        return false;
-    }
-    LARGE_INTEGER size{};
-    ::GetFileSizeEx(file.get(), &size);
-    if (!WriteAll(file.get(), size.QuadPart == 0 ? header + bytes : bytes)) {
-        failure = SystemErrorText(::GetLastError());
-        return false;
-    }
-    return true;
-}
-
-bool Win32DataStore::Exists(const std::wstring& name) {
-    return ::GetFileAttributesW(PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool Win32DataStore::Remove(const std::wstring& name) {
-    // A link is removed as itself, never what it points to.
-    return ::DeleteFileW(PathOf(name).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-}
-
-std::optional<std::string> Win32DataStore::Take(const std::wstring& name) {
-    // Moved aside under a name of this process's own first: the move is one step, so two
-    // Varnoks never both take the same lines.
-    const std::wstring aside = name + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
-                               std::to_wstring(::GetTickCount64()) + L".taken";
-    const std::wstring path = PathOf(name);
-    if (path.empty() || !::MoveFileExW(path.c_str(), PathOf(aside).c_str(), 0)) {
+std::optional<std::string> Win32OwnFiles::Read(const std::wstring& name, FileError& error) {
+    const HeldFolder folder = Folder(error);
+    if (!folder) {
         return std::nullopt;
     }
-    std::optional<std::string> bytes = ReadPlain(aside);
-    ::DeleteFileW(PathOf(aside).c_str());
-    return bytes;
-}
-
-bool Win32DataStore::CopyOut(const std::wstring& name, const std::wstring& destination,
-                             std::wstring& failure) {
-    const std::optional<std::string> bytes = ReadPlain(name);
-    if (!bytes) {
-        failure = L"the record cannot be read";
-        return false;
+    FileError opening;
+    const UniqueHandle file =
+        folder.OpenFile(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        HeldFolder::Disposition::Existing, opening);
+    if (!file) {
+        const bool missing =
+            opening.kind == FileError::System &&
+            (opening.code == ERROR_FILE_NOT_FOUND || opening.code == ERROR_PATH_NOT_FOUND);
+        if (!missing) {
+            error = opening;
+        }
+        return std::nullopt;
     }
-    return SaveFile(destination, *bytes, failure);
+    return ::ReadAll(file.get(), error);
 }
 
-bool Win32DataStore::SaveFile(const std::wstring& path, const std::string& bytes,
-                              std::wstring& failure) {
+FileError Win32OwnFiles::Replace(const std::wstring& name, const std::string& bytes) {
+    // Written beside it first, as a file made now, then renamed over it: a crash or a full
+    // disk leaves the old content whole, and whatever lay at the fresh name (a leftover, a
+    // link) is removed as itself first, never written through.
+    FileError error;
+    const HeldFolder folder = Folder(error);
+    if (!folder) {
+        return error;
+    }
+    const std::wstring fresh = name + L".new";
+    if (const UniqueHandle left = folder.OpenFile(fresh, DELETE, kShareAll,
+                                                  HeldFolder::Disposition::Existing, error, true)) {
+        Discard(left.get());
+    }
+    error = {};
+    const UniqueHandle file =
+        folder.OpenFile(fresh, GENERIC_WRITE | DELETE, 0, HeldFolder::Disposition::New, error);
+    if (!file) {
+        return error;
+    }
+    if (const FileError written = WriteAll(file.get(), bytes); written) {
+        Discard(file.get());
+        return written;
+    }
+    if (!::FlushFileBuffers(file.get())) {
+        const FileError flushed = LastError();
+        Discard(file.get());
+        return flushed;
+    }
+    const FileError renamed = folder.Rename(file.get(), name);
+    if (renamed) {
+        Discard(file.get());
+    }
+    return renamed;
+}
+
+FileError Win32OwnFiles::Append(const std::wstring& name, const std::string& header,
+                                const std::string& bytes) {
+    // In one write, so that two Varnoks appending at once never mix their lines.
+    FileError error;
+    const HeldFolder folder = Folder(error);
+    if (!folder) {
+        return error;
+    }
+    const UniqueHandle file =
+        folder.OpenFile(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        HeldFolder::Disposition::EitherWay, error);
+    if (!file) {
+        return error;
+    }
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        return LastError();
+    }
+    return WriteAll(file.get(), size.QuadPart == 0 ? header + bytes : bytes);
+}
+
+FileError Win32OwnFiles::Remove(const std::wstring& name) {
+    // A link is removed as itself, never what it leads to.
+    FileError error;
+    const HeldFolder folder = Folder(error);
+    if (!folder) {
+        return error;
+    }
+    const UniqueHandle file =
+        folder.OpenFile(name, DELETE, kShareAll, HeldFolder::Disposition::Existing, error, true);
+    if (!file) {
+        const bool missing = error.kind == FileError::System && error.code == ERROR_FILE_NOT_FOUND;
+        return missing ? FileError{} : error;
+    }
+    return Discard(file.get());
+}
+
+std::unique_ptr<HeldFile> Win32OwnFiles::Hold(const std::wstring& name, FileError& error) {
+    const HeldFolder folder = Folder(error);
+    if (!folder) {
+        return nullptr;
+    }
+    for (int attempt = 0;; ++attempt) {
+        error = {};
+        UniqueHandle file = folder.OpenFile(name, GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                            HeldFolder::Disposition::EitherWay, error);
+        if (file) {
+            return std::make_unique<Win32HeldFile>(std::move(file));
+        }
+        const bool held = error.kind == FileError::System && error.code == ERROR_SHARING_VIOLATION;
+        if (!held || attempt + 1 == kHoldAttempts) {
+            return nullptr;
+        }
+        ::Sleep(kHoldRetryMs);
+    }
+}
+
+std::optional<std::uint64_t> Win32OwnFiles::WrittenAt(const std::wstring& name) {
+    FileError error;
+    const HeldFolder folder = Folder(error);
+    const UniqueHandle file = folder ? folder.OpenFile(name, FILE_READ_ATTRIBUTES, kShareAll,
+                                                       HeldFolder::Disposition::Existing, error)
+                                     : UniqueHandle();
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &information)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(information.ftLastWriteTime.dwHighDateTime) << 32 |
+           information.ftLastWriteTime.dwLowDateTime;
+}
+
+std::wstring Win32UserFiles::Words(const FileError& error) {
+    return error.kind == FileError::NotPlain ? NotPlainText() : SystemErrorText(error.code);
+}
+
+FileError Win32UserFiles::SaveFile(const std::wstring& path, const std::string& bytes) {
     // Where the technician chose to save it, in the Save As dialog.
     const UniqueHandle file = OwnFile(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || !WriteAll(file.get(), bytes)) {
-        failure = SystemErrorText(::GetLastError());
-        return false;
+    if (!file) {
+        return LastError();
     }
-    return true;
+    return WriteAll(file.get(), bytes);
 }
 
-std::optional<std::wstring> Win32DataStore::ExistingFile(const std::wstring& typed) {
+std::optional<std::wstring> Win32UserFiles::ExistingFile(const std::wstring& typed) {
     const std::wstring cleaned = CleanPath(typed);
     if (cleaned.empty()) {
         return std::nullopt;
@@ -191,11 +289,15 @@ std::optional<std::wstring> Win32DataStore::ExistingFile(const std::wstring& typ
     return full;
 }
 
-std::optional<std::string> Win32DataStore::ReadFile(const std::wstring& path) {
+std::optional<std::string> Win32UserFiles::ReadFile(const std::wstring& path, FileError& error) {
     const UniqueHandle file =
         OwnFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file ? ReadAll(file.get()) : std::nullopt;
+    if (!file) {
+        error = LastError();
+        return std::nullopt;
+    }
+    return ::ReadAll(file.get(), error);
 }
 
 namespace {
@@ -229,29 +331,31 @@ bool ReadFacts(HANDLE file, FileFacts& facts) {
 
 } // namespace
 
-ImageOpening Win32DataStore::OpenImage(const std::wstring& path) {
+ImageOpening Win32UserFiles::OpenImage(const std::wstring& path) {
     // Others may read it (the client does), nobody may write, rename or delete it.
     UniqueHandle file = OwnFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ImageOpening opening;
     if (!file) { // a folder lands here too: it opens only with backup semantics
-        opening.failure = SystemErrorText(::GetLastError());
+        opening.error = LastError();
         return opening;
     }
     if (!ReadFacts(file.get(), opening.facts)) {
-        opening.failure = SystemErrorText(::GetLastError());
+        opening.error = LastError();
         return opening;
     }
     opening.held = std::make_unique<OpenImageFile>(std::move(file));
     return opening;
 }
 
-void Win32DataStore::AppendLog(const std::string& bytes) {
-    // In the current folder, which may be anybody's: never through a link.
-    std::wstring failure;
-    const UniqueHandle file =
-        OpenPlainFile(CheckFolder(L"."), L"varnok.log", FILE_APPEND_DATA | SYNCHRONIZE, kShareAll,
-                      OPEN_ALWAYS, failure);
+void Win32LogFile::Append(const std::string& bytes) {
+    // In the current folder, which may be anybody's: held while written, never through a
+    // link.
+    FileError error;
+    const HeldFolder folder = HeldFolder::Open(L".", error);
+    const UniqueHandle file = folder ? folder.OpenFile(L"varnok.log", FILE_APPEND_DATA, kShareAll,
+                                                       HeldFolder::Disposition::EitherWay, error)
+                                     : UniqueHandle();
     if (file) {
         WriteAll(file.get(), bytes);
     }

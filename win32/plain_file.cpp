@@ -1,9 +1,18 @@
-// Opening files without following links.
+// Folders held while their files are used, and files opened relative to them.
 #include "win32/plain_file.h"
 
+#include <winternl.h>
+
 #include <utility>
+#include <vector>
 
 namespace {
+
+// What a held folder's handle may do: list and traverse it, add files to it (a rename
+// into it), read its attributes (the check). Others may read and write in it, but no one
+// may rename or remove it while it is held.
+constexpr ACCESS_MASK kFolderAccess =
+    FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -21,38 +30,42 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-// A file or folder opened as itself, never through a link, with FILE_READ_ATTRIBUTES added
-// to whatever access the caller asks for: the plain-file check reads attributes and the
-// number of links, which Windows refuses on a handle without that right. CreateFileW
-// adds the right itself, but an open that does not go through it (NtCreateFile) would
-// not: the check takes only such a handle, so no open can forget the right.
-class AsItself {
-public:
-    AsItself(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
-        : handle_(
-              OwnFile(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr,
-                                    disposition, flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr))) {}
+// A plain directory or file (as `directory` says): not a link, and a file with no second
+// name elsewhere (a hard link). The handle was opened with FILE_READ_ATTRIBUTES.
+bool IsPlain(HANDLE handle, bool directory) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return ::GetFileInformationByHandle(handle, &information) &&
+           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           static_cast<bool>(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ==
+               directory &&
+           (directory || information.nNumberOfLinks == 1);
+}
 
-    explicit operator bool() const { return static_cast<bool>(handle_); }
-    HANDLE get() const { return handle_.get(); }
-    UniqueHandle Release() { return std::move(handle_); }
+FileError NotPlain() {
+    return {FileError::NotPlain, 0};
+}
 
-    // A plain directory or file (as `directory` says): not a link, and a file with no
-    // second name elsewhere (a hard link).
-    bool IsPlain(bool directory) const {
-        BY_HANDLE_FILE_INFORMATION information{};
-        return ::GetFileInformationByHandle(handle_.get(), &information) &&
-               !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-               static_cast<bool>(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ==
-                   directory &&
-               (directory || information.nNumberOfLinks == 1);
+FileError FromStatus(NTSTATUS status) {
+    return {FileError::System, ::RtlNtStatusToDosError(status)};
+}
+
+ULONG NtDisposition(HeldFolder::Disposition disposition) {
+    switch (disposition) {
+    case HeldFolder::Disposition::Existing:
+        return FILE_OPEN;
+    case HeldFolder::Disposition::New:
+        return FILE_CREATE;
+    case HeldFolder::Disposition::EitherWay:
+        break;
     }
-
-private:
-    UniqueHandle handle_;
-};
+    return FILE_OPEN_IF;
+}
 
 } // namespace
+
+FileError LastError() {
+    return {FileError::System, ::GetLastError()};
+}
 
 std::wstring ResolvedPath(HANDLE handle) {
     const DWORD length = ::GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED);
@@ -69,40 +82,78 @@ std::wstring ResolvedPath(HANDLE handle) {
     return path;
 }
 
-PlainFolder CheckFolder(const std::wstring& folder) {
-    PlainFolder checked{FullPath(folder), L"", L""};
-    ::CreateDirectoryW(checked.path.c_str(), nullptr);
-    const AsItself handle(checked.path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                          FILE_FLAG_BACKUP_SEMANTICS);
-    const std::wstring resolved = handle ? ResolvedPath(handle.get()) : L"";
-    if (!handle || !handle.IsPlain(true) || !SamePath(resolved, checked.path)) {
-        checked.failure = L"the folder " + checked.path +
-                          L" is not a plain folder at that place (a link leads elsewhere), so "
-                          L"Varnok writes nothing there";
-        return checked;
+HeldFolder HeldFolder::Open(const std::wstring& folder, FileError& error) {
+    HeldFolder held;
+    held.path_ = FullPath(folder);
+    ::CreateDirectoryW(held.path_.c_str(), nullptr);
+    UniqueHandle handle = OwnFile(::CreateFileW(
+        held.path_.c_str(), kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) {
+        error = LastError();
+        return held;
     }
-    checked.resolved = resolved;
-    return checked;
+    if (!IsPlain(handle.get(), true) || !SamePath(ResolvedPath(handle.get()), held.path_)) {
+        error = NotPlain();
+        return held;
+    }
+    held.handle_ = std::move(handle);
+    return held;
 }
 
-UniqueHandle OpenPlainFile(const PlainFolder& folder, const std::wstring& name, DWORD access,
-                           DWORD share, DWORD disposition, std::wstring& failure) {
-    if (folder.resolved.empty()) {
-        failure = folder.failure;
+UniqueHandle HeldFolder::OpenFile(const std::wstring& name, ACCESS_MASK access, ULONG share,
+                                  Disposition disposition, FileError& error, bool asIs) const {
+    UNICODE_STRING relative{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                            static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                            const_cast<PWSTR>(name.c_str())};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &relative, OBJ_CASE_INSENSITIVE, handle_.get(),
+                               nullptr);
+    IO_STATUS_BLOCK status{};
+    HANDLE opened = nullptr;
+    // NtCreateFile adds no right of its own (CreateFileW would add these two).
+    const NTSTATUS result = ::NtCreateFile(
+        &opened, access | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &status, nullptr,
+        FILE_ATTRIBUTE_NORMAL, share, NtDisposition(disposition),
+        FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr,
+        0);
+    if (!NT_SUCCESS(result)) {
+        error = FromStatus(result);
         return {};
     }
-    const std::wstring path = folder.path + L"\\" + name;
-    AsItself file(path, access, share, disposition, FILE_ATTRIBUTE_NORMAL);
-    if (!file) {
-        failure = L"error " + std::to_wstring(::GetLastError());
+    UniqueHandle file(opened);
+    // Windows opens a link as itself here, which the check refuses (but for its own
+    // removal); Wine follows a Linux link, which the file's own path then gives away, as it
+    // does for a folder moved away since. Such a file is not used, not even to be removed.
+    if (!SamePath(ResolvedPath(file.get()), path_ + L"\\" + name) ||
+        (!asIs && !IsPlain(file.get(), false))) {
+        error = NotPlain();
         return {};
     }
-    if (!file.IsPlain(false) ||
-        !SamePath(ResolvedPath(file.get()), folder.resolved + L"\\" + name)) {
-        failure = L"the file " + path +
-                  L" is not a plain file at that place (a link leads "
-                  L"elsewhere), so Varnok does not use it";
-        return {};
+    return file;
+}
+
+FileError HeldFolder::Rename(HANDLE file, const std::wstring& name) const {
+    // The system's own call, whose name is taken relative to the folder's handle as it
+    // stands (SetFileInformationByHandle reads it as a path under Wine). The rename's
+    // structure is FILE_RENAME_INFO's, its name following it.
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = handle_.get();
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    constexpr auto kFileRenameInformation = static_cast<FILE_INFORMATION_CLASS>(10);
+    IO_STATUS_BLOCK status{};
+    const NTSTATUS result = ::NtSetInformationFile(
+        file, &status, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+    return NT_SUCCESS(result) ? FileError{} : FromStatus(result);
+}
+
+FileError Discard(HANDLE file) {
+    FILE_DISPOSITION_INFO discard{TRUE};
+    if (!::SetFileInformationByHandle(file, FileDispositionInfo, &discard, sizeof discard)) {
+        return LastError();
     }
-    return file.Release();
+    return {};
 }

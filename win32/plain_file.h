@@ -1,32 +1,50 @@
 // Files in folders a standard user can write (their application-data folder, the current
-// folder), opened by a program that runs elevated: a link there (a junction, a symbolic
-// link) must never make it create, write or read anything elsewhere. Every file is opened
-// as itself, never through a link, and only used when it is a plain file at exactly the
-// place asked for, in a plain folder.
+// folder), used by a program that runs elevated: a link there (a junction, a symbolic
+// link, an object-manager link swapped in after a check) must never make it create,
+// write, rename, read or delete anything elsewhere. The folder is opened once for each
+// use, checked to be a plain folder at exactly that place, and held meanwhile, so that it
+// cannot be renamed or replaced; every file in it is opened, made, renamed or removed
+// relative to that handle, never by its path again.
 #pragma once
 
 #include <string>
 
+#include "core/data_store.h"
 #include "win32/win32.h"
 
-// A folder checked to be a plain folder (no link anywhere on its way): its path as asked
-// for, and as the system resolves it; or why it may not be used.
-struct PlainFolder {
-    std::wstring path;
-    std::wstring resolved; // empty when it may not be used
-    std::wstring failure;
+class HeldFolder {
+public:
+    // `folder`, made when missing, held when it is a plain folder at that very place;
+    // otherwise none, and why.
+    static HeldFolder Open(const std::wstring& folder, FileError& error);
+
+    explicit operator bool() const { return static_cast<bool>(handle_); }
+    const std::wstring& Path() const { return path_; }
+
+    // How a file is opened: one that is there, one made now (never one that was there),
+    // or either. Nothing is ever emptied on opening.
+    enum class Disposition { Existing, New, EitherWay };
+    // `name` in the folder, opened as itself with `access` (FILE_READ_ATTRIBUTES and
+    // SYNCHRONIZE are always added: the check below needs them) and `share`. A file that
+    // is not plain (a link, a second name elsewhere) is refused as such, unless `asIs`
+    // (to remove a link itself); one that is not at this place is refused always.
+    UniqueHandle OpenFile(const std::wstring& name, ACCESS_MASK access, ULONG share,
+                          Disposition disposition, FileError& error, bool asIs = false) const;
+    // The open `file` (opened with DELETE) renamed to `name` in this folder, replacing what
+    // is there under that name (a link as itself, never what it leads to).
+    FileError Rename(HANDLE file, const std::wstring& name) const;
+
+private:
+    UniqueHandle handle_;
+    std::wstring path_;
 };
 
-// `folder`, made when missing, when it is a plain folder at that very place.
-PlainFolder CheckFolder(const std::wstring& folder);
-
-// `name` in `folder`, opened as itself (CreateFileW's access, sharing and disposition;
-// FILE_READ_ATTRIBUTES is always added, as the check needs it), when it is a plain file
-// there; no handle, and why, otherwise. A file it made that turns out not to be plain is
-// not written to.
-UniqueHandle OpenPlainFile(const PlainFolder& folder, const std::wstring& name, DWORD access,
-                           DWORD share, DWORD disposition, std::wstring& failure);
+// The open `file` (opened with DELETE) removed once its last handle closes.
+FileError Discard(HANDLE file);
 
 // The path the system resolves an open file or folder to, in the usual form (without
 // "\\?\"); empty when it cannot say.
 std::wstring ResolvedPath(HANDLE handle);
+
+// The failure of the last call on this thread.
+FileError LastError();

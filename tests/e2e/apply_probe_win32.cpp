@@ -60,8 +60,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: apply_probe MAC ADDRESS NETMASK GATEWAY [debug]\n");
         return 2;
     }
-    Win32DataStore store;
-    Log log(store, argc > 5 && std::wstring(argv[5]) == L"debug");
+    Win32LogFile logFile;
+    Log log(logFile, argc > 5 && std::wstring(argv[5]) == L"debug");
     WSADATA data;
     if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         return 2;

@@ -257,8 +257,22 @@ bool FakeFirewall::PutRule(const std::wstring& name, const FirewallRule& wanted)
     return accepts;
 }
 
-std::optional<std::string> FakeStore::Read(const std::wstring& name) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+FileError FakeStore::WhyNotWritable(const std::wstring& name) const {
+    if (!writable) {
+        return {FileError::System, 5};
+    }
+    if (heldOpen.count(name) || held_.count(name)) {
+        return {FileError::System, 32};
+    }
+    return {};
+}
+
+std::optional<std::string> FakeStore::Read(const std::wstring& name, FileError& error) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (unreadable.count(name)) {
+        error = {FileError::System, 5};
+        return std::nullopt;
+    }
     const auto found = files.find(name);
     if (found == files.end()) {
         return std::nullopt;
@@ -266,106 +280,162 @@ std::optional<std::string> FakeStore::Read(const std::wstring& name) {
     return found->second;
 }
 
-bool FakeStore::Replace(const std::wstring& name, const std::string& bytes) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (Writable(name)) {
+FileError FakeStore::Replace(const std::wstring& name, const std::string& bytes) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const FileError why = WhyNotWritable(name);
+    if (!why) {
         files[name] = bytes;
+        Written(name);
     }
-    return Writable(name);
+    return why;
 }
 
-bool FakeStore::Append(const std::wstring& name, const std::string& header,
-                       const std::string& bytes, std::wstring& failure) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (!Writable(name)) {
-        failure = writable ? L"The process cannot access the file because it is being used by "
-                             L"another process"
-                           : L"Access is denied";
-        return false;
+FileError FakeStore::Append(const std::wstring& name, const std::string& header,
+                            const std::string& bytes) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const FileError why = WhyNotWritable(name);
+    if (!why) {
+        std::string& file = files[name];
+        file += (file.empty() ? header : "") + bytes;
+        Written(name);
     }
-    std::string& file = files[name];
-    file += (file.empty() ? header : "") + bytes;
-    return true;
+    return why;
 }
 
-bool FakeStore::Exists(const std::wstring& name) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return files.count(name) != 0;
-}
-
-bool FakeStore::Remove(const std::wstring& name) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+FileError FakeStore::Remove(const std::wstring& name) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (const FileError why = WhyNotWritable(name)) {
+        return why;
+    }
     files.erase(name);
-    return true;
+    return {};
 }
 
-std::optional<std::string> FakeStore::Take(const std::wstring& name) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = files.find(name);
-    if (found == files.end()) {
+// One of the fake's files held by the test's process alone, until let go.
+class FakeHeldFile : public HeldFile {
+public:
+    FakeHeldFile(FakeStore& store, std::wstring name) : store_(store), name_(std::move(name)) {}
+    ~FakeHeldFile() override {
+        const std::lock_guard<std::recursive_mutex> lock(store_.mutex_);
+        store_.held_.erase(name_);
+        if (emptied_) {
+            store_.files.erase(name_);
+        }
+    }
+    std::optional<std::string> ReadAll(FileError& error) override {
+        const std::lock_guard<std::recursive_mutex> lock(store_.mutex_);
+        if (store_.unreadable.count(name_)) {
+            error = {FileError::System, 23};
+            return std::nullopt;
+        }
+        return store_.files[name_];
+    }
+    FileError Add(const std::string& bytes) override {
+        const std::lock_guard<std::recursive_mutex> lock(store_.mutex_);
+        if (!store_.writable) {
+            return {FileError::System, 112}; // the disk is full
+        }
+        store_.files[name_] += bytes;
+        store_.Written(name_);
+        emptied_ = false;
+        return {};
+    }
+    FileError Empty() override {
+        const std::lock_guard<std::recursive_mutex> lock(store_.mutex_);
+        store_.files[name_].clear();
+        emptied_ = true;
+        return {};
+    }
+
+private:
+    FakeStore& store_;
+    std::wstring name_;
+    bool emptied_ = false;
+};
+
+std::unique_ptr<HeldFile> FakeStore::Hold(const std::wstring& name, FileError& error) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (heldOpen.count(name) || held_.count(name)) {
+        error = {FileError::System, 32};
+        return nullptr;
+    }
+    held_.insert(name);
+    files[name]; // made when missing
+    return std::make_unique<FakeHeldFile>(*this, name);
+}
+
+std::optional<std::uint64_t> FakeStore::WrittenAt(const std::wstring& name) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const auto found = writtenAt_.find(name);
+    if (!files.count(name) || found == writtenAt_.end()) {
         return std::nullopt;
     }
-    std::string bytes = std::move(found->second);
-    files.erase(found);
-    return bytes;
+    return found->second;
 }
 
-bool FakeStore::CopyOut(const std::wstring& name, const std::wstring& destination,
-                        std::wstring& failure) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (!writable || files.count(name) == 0) {
-        failure = L"Access is denied";
-        return false;
+std::wstring FakeStore::Words(const FileError& error) {
+    if (error.kind == FileError::NotPlain) {
+        return L"a link leads from there elsewhere, so Varnok does not use it";
     }
-    userFiles[destination] = files[name];
-    return true;
+    switch (error.code) {
+    case 2:
+        return L"The system cannot find the file specified";
+    case 5:
+        return L"Access is denied";
+    case 32:
+        return L"The process cannot access the file because it is being used by another process";
+    case 112:
+        return L"There is not enough space on the disk";
+    }
+    return L"error " + std::to_wstring(error.code);
 }
 
-bool FakeStore::SaveFile(const std::wstring& path, const std::string& bytes,
-                         std::wstring& failure) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+FileError FakeStore::SaveFile(const std::wstring& path, const std::string& bytes) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!writable) {
-        failure = L"Access is denied";
-        return false;
+        return {FileError::System, 5};
     }
     userFiles[path] = bytes;
-    return true;
+    return {};
 }
 
 std::optional<std::wstring> FakeStore::ExistingFile(const std::wstring& typed) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::wstring path = CleanPath(typed);
     return userFiles.count(path) ? std::optional<std::wstring>(path) : std::nullopt;
 }
 
-std::optional<std::string> FakeStore::ReadFile(const std::wstring& path) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+std::optional<std::string> FakeStore::ReadFile(const std::wstring& path, FileError& error) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const auto found = userFiles.find(path);
     if (found == userFiles.end()) {
+        error = {FileError::System, 2};
         return std::nullopt;
     }
     return found->second;
 }
 
 ImageOpening FakeStore::OpenImage(const std::wstring& path) {
-    const std::optional<std::string> bytes = ReadFile(path);
+    FileError error;
+    const std::optional<std::string> bytes = ReadFile(path, error);
     if (!bytes) {
-        return {nullptr, {}, L"The system cannot find the file specified"};
+        return {nullptr, {}, error};
     }
-    return {std::make_unique<HeldImage>(), FileFacts{bytes->size(), std::string(64, '0')}, L""};
+    return {std::make_unique<HeldImage>(), FileFacts{bytes->size(), std::string(64, '0')}, {}};
 }
 
-void FakeStore::AppendLog(const std::string& bytes) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+void FakeStore::Append(const std::string& bytes) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     log_ += bytes;
 }
 
 std::string FakeStore::File(const std::wstring& name) {
-    return Read(name).value_or("");
+    FileError error;
+    return Read(name, error).value_or("");
 }
 
 std::string FakeStore::LogBytes() {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return log_;
 }
 
@@ -503,8 +573,8 @@ Pc::Pc(LogSwitch logSwitch, std::unique_ptr<FakeStore> ownStore)
       log(*logOwner) {}
 
 Services Pc::ServicesWith(Settings& chosen) {
-    return {tables,  echoes, clock,   client, firewall, store,        chosen,
-            changes, lock,   desktop, log,    record,   neighbourhood};
+    return {tables, echoes,  clock, client,  firewall, store,  store,
+            chosen, changes, lock,  desktop, log,      record, neighbourhood};
 }
 
 void FakeNeighbourhood::Probe(const std::vector<IPv4Address>& addresses,

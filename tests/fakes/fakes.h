@@ -201,24 +201,24 @@ private:
 };
 
 // Varnok's own files by name, the technician's by path, and the log's bytes.
-class FakeStore : public DataStore {
+// Varnok's files, the technician's and the log, in memory. Error codes are the system's:
+// 5 access denied, 32 held by another program, 2 not found.
+class FakeStore : public OwnFiles, public UserFiles, public LogFile {
 public:
-    std::optional<std::string> Read(const std::wstring& name) override;
-    bool Replace(const std::wstring& name, const std::string& bytes) override;
-    bool Append(const std::wstring& name, const std::string& header, const std::string& bytes,
-                std::wstring& failure) override;
-    bool Exists(const std::wstring& name) override;
-    bool Remove(const std::wstring& name) override;
-    std::optional<std::string> Take(const std::wstring& name) override;
-    bool SaveFile(const std::wstring& path, const std::string& bytes,
-                  std::wstring& failure) override;
-    bool CopyOut(const std::wstring& name, const std::wstring& destination,
-                 std::wstring& failure) override;
+    std::optional<std::string> Read(const std::wstring& name, FileError& error) override;
+    FileError Replace(const std::wstring& name, const std::string& bytes) override;
+    FileError Append(const std::wstring& name, const std::string& header,
+                     const std::string& bytes) override;
+    FileError Remove(const std::wstring& name) override;
+    std::unique_ptr<HeldFile> Hold(const std::wstring& name, FileError& error) override;
+    std::optional<std::uint64_t> WrittenAt(const std::wstring& name) override;
     std::wstring PathOf(const std::wstring& name) override { return folder + L"\\" + name; }
+    std::wstring Words(const FileError& error) override;
     std::optional<std::wstring> ExistingFile(const std::wstring& typed) override;
-    std::optional<std::string> ReadFile(const std::wstring& path) override;
+    std::optional<std::string> ReadFile(const std::wstring& path, FileError& error) override;
+    FileError SaveFile(const std::wstring& path, const std::string& bytes) override;
     ImageOpening OpenImage(const std::wstring& path) override;
-    void AppendLog(const std::string& bytes) override;
+    void Append(const std::string& bytes) override; // the log
 
     std::string File(const std::wstring& name);
     std::string LogBytes();
@@ -226,15 +226,23 @@ public:
     std::map<std::wstring, std::string> files;     // Varnok's own, by name
     std::map<std::wstring, std::string> userFiles; // the technician's, by full path
     bool writable = true;
-    // Files another program holds open without sharing writes: appends and replaces fail.
+    // Files another program holds open without sharing writes: appends, replaces and
+    // holding them fail.
     std::set<std::wstring> heldOpen;
+    // Files that cannot be read (a disk error).
+    std::set<std::wstring> unreadable;
     std::wstring folder = L"C:\\Users\\tech\\AppData\\Roaming\\Varnok";
 
 private:
-    bool Writable(const std::wstring& name) const { return writable && !heldOpen.count(name); }
+    friend class FakeHeldFile;
+    FileError WhyNotWritable(const std::wstring& name) const;
+    void Written(const std::wstring& name) { writtenAt_[name] = ++writes_; }
 
-    std::mutex mutex_;
+    std::recursive_mutex mutex_;
     std::string log_;
+    std::set<std::wstring> held_; // by this process's HeldFiles
+    std::map<std::wstring, std::uint64_t> writtenAt_;
+    std::uint64_t writes_ = 0;
 };
 
 class FakeSettings : public Settings {

@@ -5,6 +5,8 @@
 #include "core/sha256.h"
 
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -66,37 +68,121 @@ RecordEntry EntryOf(const wchar_t* serial) {
     return entry;
 }
 
-// A spreadsheet holding the record open: the lines wait beside it, the technician is told
-// once where, and they follow in order as soon as the record can be written again.
-TEST(CommissioningRecordFile, LinesThatCannotBeAppendedWaitAndFollowInOrder) {
-    fakes::Pc pc;
-    pc.store.heldOpen = {kRecordFile};
-    const std::optional<std::wstring> told = pc.record.Append(EntryOf(L"1000"));
-    ASSERT_TRUE(told);
-    EXPECT_NE(told->find(L"wait in C:\\Users\\tech\\AppData\\Roaming\\Varnok\\record.pending.csv"),
-              std::wstring::npos)
-        << *told;
-    EXPECT_FALSE(pc.record.Append(EntryOf(L"1001"))); // told once
-    EXPECT_EQ(pc.store.File(kRecordFile), "");
-
-    pc.store.heldOpen.clear();
-    EXPECT_FALSE(pc.record.Append(EntryOf(L"1002")));
-    const std::string record = pc.store.File(kRecordFile);
-    EXPECT_EQ(record.find(RecordHeader()), 0u);
-    const std::size_t first = record.find(",1000,");
-    const std::size_t second = record.find(",1001,");
-    const std::size_t third = record.find(",1002,");
-    EXPECT_TRUE(first < second && second < third && third != std::string::npos) << record;
-    EXPECT_FALSE(pc.store.Exists(kPendingRecordFile));
+// The serials of a file's record lines, in order.
+std::string Serials(const std::string& lines) {
+    std::string serials;
+    for (std::size_t at = lines.find(",10"); at != std::string::npos;
+         at = lines.find(",10", at + 1)) {
+        serials += (serials.empty() ? "" : " ") + lines.substr(at + 1, 4);
+    }
+    return serials;
 }
 
-// Where even the waiting lines cannot be kept, the technician is told that too.
-TEST(CommissioningRecordFile, NothingWritableIsToldAsSuch) {
+// The rules of the pending record: a line never passes one that waits, a line leaves the
+// pending file only once it is in the record, and what cannot be kept anywhere is kept in
+// memory and said with the line itself. Each step: a line appended (its serial), or
+// "release" (the spreadsheets let go), "flush" (the end of a run), "other" (the next line
+// from another Varnok on the same files).
+TEST(CommissioningRecordFile, LinesKeepTheirOrderAndLeaveThePendingFileOnlyIntoTheRecord) {
+    const struct {
+        const char* name;
+        std::function<void(fakes::FakeStore&)> arrange;
+        std::vector<std::string> steps;
+        const char* record;               // serials in record.csv, in order
+        const char* pending;              // serials still waiting beside it
+        std::vector<const wchar_t*> told; // each message shown, by a phrase of it
+    } cases[] = {
+        {"the record held, then let go",
+         [](fakes::FakeStore& s) { s.heldOpen = {kRecordFile}; },
+         {"1000", "1001", "release", "1002"},
+         "1000 1001 1002",
+         "",
+         {L"Its lines wait in C:\\Users\\tech\\AppData\\Roaming\\Varnok\\record.pending.csv"}},
+        {"waiting lines follow at the end of the run",
+         [](fakes::FakeStore& s) { s.heldOpen = {kRecordFile}; },
+         {"1000", "release", "flush"},
+         "1000",
+         "",
+         {L"Its lines wait in"}},
+        {"another Varnok's line joins those that wait",
+         [](fakes::FakeStore& s) { s.heldOpen = {kRecordFile}; },
+         {"1000", "other", "release", "1002"},
+         "1000 1001 1002",
+         "",
+         {L"Its lines wait in", L"Its lines wait in"}}, // each Varnok tells its own
+        {"the pending file held open: the new line does not pass it",
+         [](fakes::FakeStore& s) {
+             s.files[kPendingRecordFile] = "t,1000,x\r\n";
+             s.heldOpen = {kPendingRecordFile};
+         },
+         {"1001", "1002", "release", "1003"},
+         "1000 1001 1002 1003",
+         "",
+         {L"cannot be kept yet: the lines before it wait in"}},
+        {"the pending file unreadable: nothing is taken from it",
+         [](fakes::FakeStore& s) {
+             s.files[kPendingRecordFile] = "t,1000,x\r\n";
+             s.unreadable = {kPendingRecordFile};
+         },
+         {"1001"},
+         "",
+         "1000",
+         {L"cannot be opened now"}},
+        {"neither file can be written",
+         [](fakes::FakeStore& s) { s.writable = false; },
+         {"1000", "1001"},
+         "",
+         "",
+         {L"can be written neither to"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::Pc pc;
+        c.arrange(pc.store);
+        CommissioningRecord other(pc.store, pc.log);
+        std::vector<std::wstring> told;
+        for (const std::string& step : c.steps) {
+            std::optional<std::wstring> message;
+            if (step == "release") {
+                pc.store.heldOpen.clear();
+                pc.store.unreadable.clear();
+            } else if (step == "flush") {
+                message = pc.record.Flush();
+            } else if (step == "other") {
+                message = other.Append(EntryOf(L"1001"));
+            } else {
+                message = pc.record.Append(EntryOf(std::wstring(step.begin(), step.end()).c_str()));
+            }
+            if (message) {
+                told.push_back(*message);
+            }
+        }
+        EXPECT_EQ(Serials(pc.store.files[kRecordFile]), c.record);
+        EXPECT_EQ(Serials(pc.store.files[kPendingRecordFile]), c.pending);
+        ASSERT_EQ(told.size(), c.told.size());
+        for (std::size_t i = 0; i < told.size(); ++i) {
+            EXPECT_NE(told[i].find(c.told[i]), std::wstring::npos)
+                << std::string(told[i].begin(), told[i].end());
+        }
+    }
+}
+
+// A line kept nowhere is said with the line itself, for the technician to copy; the export
+// holds it too, after the lines that wait.
+TEST(CommissioningRecordFile, ALineKeptNowhereIsSaidWholeAndExported) {
     fakes::Pc pc;
-    pc.store.writable = false;
-    const std::optional<std::wstring> told = pc.record.Append(EntryOf(L"1000"));
+    pc.store.files[kPendingRecordFile] = "t,1000,x\r\n";
+    pc.store.heldOpen = {kPendingRecordFile};
+    RecordEntry entry = EntryOf(L"1001");
+    entry.address = L"10.0.0.5";
+    const std::optional<std::wstring> told = pc.record.Append(entry);
     ASSERT_TRUE(told);
-    EXPECT_NE(told->find(L"nor its line kept in"), std::wstring::npos) << *told;
+    const std::string line = RecordLine(entry);
+    EXPECT_NE(told->find(std::wstring(line.begin(), line.end() - 2)), std::wstring::npos);
+    FileError error;
+    const std::optional<std::string> whole = pc.record.Whole(error);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(*whole, RecordHeader() + "t,1000,x\r\n" + line);
 }
 
 TEST(RecordTime, Iso8601WithTheOffsetFromUtc) {

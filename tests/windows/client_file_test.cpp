@@ -72,8 +72,8 @@ protected:
     std::string StartFrom(const fs::path& in) { return StartFrom(in, off); }
 
     std::wstring failure;
-    Win32DataStore store;
-    Log log{store}; // on: "varnok.log" in the current folder
+    Win32LogFile logFile;
+    Log log{logFile}; // on: "varnok.log" in the current folder
     Log off;
 };
 

@@ -20,8 +20,8 @@ using testing_support::ScopedTempDir;
 
 TEST(DiagnosticLog, OffNeverCreatesOrTouchesTheFile) {
     const ScopedTempDir dir;
-    Win32DataStore store;
-    Log off(store, false);
+    Win32LogFile logFile;
+    Log off(logFile, false);
     off.Write(L"The specified file was not found.");
     EXPECT_FALSE(std::filesystem::exists("varnok.log"));
 
@@ -34,10 +34,10 @@ TEST(DiagnosticLog, OffNeverCreatesOrTouchesTheFile) {
 
 TEST(DiagnosticLog, EntriesAppendWithCrLfAcrossRuns) {
     const ScopedTempDir dir;
-    Win32DataStore store;
-    Log(store).Write(L"first run");
+    Win32LogFile logFile;
+    Log(logFile).Write(L"first run");
     // A second run appends to what the first left, with nothing in between.
-    Log second(store);
+    Log second(logFile);
     second.Write(L"No file selected");
     second.Write(L"");
     EXPECT_EQ(ReadFileBytes("varnok.log"), "first run\r\nNo file selected\r\n\r\n");
@@ -45,8 +45,8 @@ TEST(DiagnosticLog, EntriesAppendWithCrLfAcrossRuns) {
 
 TEST(DiagnosticLog, LandsInTheCurrentDirectory) {
     const ScopedTempDir dir;
-    Win32DataStore store;
-    Log log(store);
+    Win32LogFile logFile;
+    Log log(logFile);
     std::filesystem::create_directory("elsewhere");
     std::filesystem::current_path("elsewhere");
     log.Write(L"here");
@@ -57,10 +57,10 @@ TEST(DiagnosticLog, LandsInTheCurrentDirectory) {
 
 TEST(DiagnosticLog, AnEntryThatCannotBeWrittenIsDroppedSilently) {
     const ScopedTempDir dir;
-    Win32DataStore store;
+    Win32LogFile logFile;
     // A directory where the file should be: the open fails.
     std::filesystem::create_directory("varnok.log");
-    Log(store).Write(L"lost");
+    Log(logFile).Write(L"lost");
     EXPECT_TRUE(std::filesystem::is_directory("varnok.log"));
     EXPECT_TRUE(std::filesystem::is_empty("varnok.log"));
 }
@@ -69,7 +69,7 @@ TEST(Image, DescribedAcrossReadBlocks) {
     const ScopedTempDir dir;
     const std::filesystem::path image = dir.path() / "million a.bin";
     std::ofstream(image, std::ios::binary) << std::string(1000000, 'a');
-    Win32DataStore store;
+    Win32UserFiles store;
     const ImageOpening opened = store.OpenImage(image.wstring());
     ASSERT_TRUE(opened.held);
     EXPECT_EQ(opened.facts.size, 1000000u);
@@ -86,7 +86,7 @@ TEST(Image, HeldAgainstChangesWhileSent) {
     const std::filesystem::path path = dir.path() / "unit.bin";
     std::ofstream(path, std::ios::binary) << "image";
     const std::wstring image = path.wstring();
-    Win32DataStore store;
+    Win32UserFiles store;
     ImageOpening opened = store.OpenImage(image);
     ASSERT_TRUE(opened.held);
     const auto opens = [&](DWORD access, DWORD share) {
@@ -105,25 +105,50 @@ TEST(Image, HeldAgainstChangesWhileSent) {
 namespace {
 
 // A spreadsheet holding a file open (reading it, letting others only read): appending
-// fails, and the file's lines can still be taken aside and removed.
-TEST(VarnoksFiles, AFileHeldOpenRefusesAppendsAndTakingIsOneStep) {
-    Win32DataStore store;
+// and holding it fail, while reading it still works. A held file is this process's alone
+// (another hold, as another Varnok's, waits and then fails), and emptied it goes.
+TEST(VarnoksFiles, AFileHeldOpenRefusesAppendsAndAHeldFileIsOnesAlone) {
+    Win32OwnFiles files;
     const std::wstring name = L"test-held-file.csv";
-    store.Remove(name);
-    std::wstring failure;
-    ASSERT_TRUE(store.Append(name, "h\r\n", "a\r\n", failure));
+    files.Remove(name);
+    ASSERT_FALSE(files.Append(name, "h\r\n", "a\r\n"));
+    FileError error;
     {
         const UniqueHandle spreadsheet =
-            OwnFile(::CreateFileW(store.PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+            OwnFile(::CreateFileW(files.PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(spreadsheet);
-        EXPECT_FALSE(store.Append(name, "h\r\n", "b\r\n", failure));
-        EXPECT_FALSE(failure.empty());
+        const FileError refused = files.Append(name, "h\r\n", "b\r\n");
+        EXPECT_EQ(refused.code, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+        EXPECT_FALSE(files.Hold(name, error));
+        EXPECT_EQ(files.Read(name, error), "h\r\na\r\n");
     }
-    EXPECT_EQ(store.Take(name), "h\r\na\r\n");
-    EXPECT_FALSE(store.Exists(name));
-    EXPECT_FALSE(store.Take(name));  // taken once only
-    EXPECT_TRUE(store.Remove(name)); // gone already: fine
+    std::unique_ptr<HeldFile> held = files.Hold(name, error);
+    ASSERT_TRUE(held) << error.code;
+    EXPECT_FALSE(files.Hold(name, error)); // not twice
+    EXPECT_FALSE(held->Add("c\r\n"));
+    EXPECT_EQ(held->ReadAll(error), "h\r\na\r\nc\r\n");
+    EXPECT_FALSE(held->Empty());
+    held.reset();
+    error = {};
+    EXPECT_FALSE(files.Read(name, error)); // gone
+    EXPECT_FALSE(error);
+    EXPECT_FALSE(files.Remove(name)); // gone already: fine
+}
+
+// What a spreadsheet opens, or something a user leaves: a file written later is newer.
+TEST(VarnoksFiles, SayWhenTheyWereWritten) {
+    Win32OwnFiles files;
+    EXPECT_FALSE(files.WrittenAt(L"test-never-written.csv"));
+    files.Replace(L"test-older.csv", "a");
+    ::Sleep(20);
+    files.Replace(L"test-newer.csv", "b");
+    const std::optional<std::uint64_t> older = files.WrittenAt(L"test-older.csv");
+    const std::optional<std::uint64_t> newer = files.WrittenAt(L"test-newer.csv");
+    ASSERT_TRUE(older && newer);
+    EXPECT_LT(*older, *newer);
+    files.Remove(L"test-older.csv");
+    files.Remove(L"test-newer.csv");
 }
 
 } // namespace
@@ -148,6 +173,12 @@ public:
     bool Link(const std::string& target, const std::string& name) const {
         return Run(L"ln -s " + Wide(Unix(target)) + L" " + Wide(Unix(name)), L"Z:\\bin\\ln",
                    Unix(name), true);
+    }
+    // `name` moved to `to` by the Linux side (which heeds no Windows sharing); false when
+    // it did not go.
+    bool Move(const std::string& name, const std::string& to) const {
+        return Run(L"mv " + Wide(Unix(name)) + L" " + Wide(Unix(to)), L"Z:\\bin\\mv", Unix(name),
+                   false);
     }
 
 private:
@@ -189,21 +220,20 @@ ACCESS_MASK GrantedAccess(HANDLE handle) {
                : 0;
 }
 
-// Windows refuses the plain-file check on a handle without FILE_READ_ATTRIBUTES (Wine lets
-// it through): every open for it asks for that right, whatever the caller's access, or the
-// list, the log and the record would never be written there.
+// Windows refuses the plain-file check on a handle without FILE_READ_ATTRIBUTES, and a
+// file opened relative to its folder's handle gets only the rights asked for: every open
+// asks for that right itself, whatever the caller's access, or the list, the log and the
+// record would never be written there.
 TEST(PlainFiles, EveryOpenMayBeChecked) {
     ScopedTempDir dir;
-    const PlainFolder folder = CheckFolder(dir.path().wstring());
-    ASSERT_FALSE(folder.resolved.empty()) << folder.failure;
-    const DWORD accesses[] = {GENERIC_WRITE, FILE_APPEND_DATA | SYNCHRONIZE, GENERIC_READ,
-                              FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE};
-    for (const DWORD access : accesses) {
-        std::wstring failure;
-        const UniqueHandle file =
-            OpenPlainFile(folder, L"units.csv", access, FILE_SHARE_READ, OPEN_ALWAYS, failure);
-        ASSERT_TRUE(file) << std::hex << access << ": "
-                          << std::string(failure.begin(), failure.end());
+    FileError error;
+    const HeldFolder folder = HeldFolder::Open(dir.path().wstring(), error);
+    ASSERT_TRUE(folder) << error.code;
+    const ACCESS_MASK accesses[] = {GENERIC_WRITE, FILE_APPEND_DATA, GENERIC_READ, DELETE};
+    for (const ACCESS_MASK access : accesses) {
+        const UniqueHandle file = folder.OpenFile(L"units.csv", access, FILE_SHARE_READ,
+                                                  HeldFolder::Disposition::EitherWay, error);
+        ASSERT_TRUE(file) << std::hex << access << ": " << error.code;
         EXPECT_EQ(GrantedAccess(file.get()) & FILE_READ_ATTRIBUTES,
                   static_cast<ACCESS_MASK>(FILE_READ_ATTRIBUTES))
             << std::hex << access;
@@ -211,40 +241,65 @@ TEST(PlainFiles, EveryOpenMayBeChecked) {
 }
 
 // A link in place of Varnok's folder, or of a file in it (or of the log): refused, and
-// nothing written where it leads.
-TEST(PlainFiles, NothingIsWrittenThroughALink) {
+// nothing written, emptied or removed where it leads; a link is removed as itself.
+TEST(PlainFiles, NothingIsWrittenOrRemovedThroughALink) {
     const UnixFolder base;
     std::filesystem::create_directories(base.At("elsewhere"));
     std::ofstream(base.At("elsewhere/victim.csv"), std::ios::binary) << "kept\n";
     std::filesystem::create_directories(base.At("Varnok"));
     if (!base.Link("elsewhere", "Linked") ||
         !base.Link("elsewhere/victim.csv", "Varnok/record.csv") ||
-        !base.Link("elsewhere/victim.csv", "Varnok/varnok.log")) {
+        !base.Link("elsewhere/victim.csv", "Varnok/varnok.log") ||
+        !base.Link("elsewhere/victim.csv", "Varnok/units.csv.new") ||
+        !base.Link("elsewhere/victim.csv", "Varnok/units.pending.csv")) {
         GTEST_SKIP() << "no Linux link could be made here";
     }
-    const PlainFolder linked = CheckFolder(base.At("Linked").wstring());
-    EXPECT_TRUE(linked.resolved.empty());
-    EXPECT_NE(linked.failure.find(L"not a plain folder"), std::wstring::npos) << linked.failure;
-    std::wstring failure;
-    EXPECT_FALSE(OpenPlainFile(linked, L"units.csv.new", GENERIC_WRITE, 0, CREATE_ALWAYS, failure));
+    FileError error;
+    EXPECT_FALSE(HeldFolder::Open(base.At("Linked").wstring(), error));
+    EXPECT_EQ(error.kind, FileError::NotPlain);
+    Win32OwnFiles linked(base.At("Linked").wstring());
+    EXPECT_EQ(linked.Replace(L"units.csv", "new").kind, FileError::NotPlain);
 
-    const PlainFolder plain = CheckFolder(base.At("Varnok").wstring());
-    EXPECT_FALSE(plain.resolved.empty()) << plain.failure;
-    EXPECT_FALSE(OpenPlainFile(plain, L"record.csv", FILE_APPEND_DATA | SYNCHRONIZE,
-                               FILE_SHARE_READ, OPEN_ALWAYS, failure));
-    EXPECT_NE(failure.find(L"not a plain file"), std::wstring::npos) << failure;
-    EXPECT_TRUE(OpenPlainFile(plain, L"units.csv", GENERIC_WRITE, 0, CREATE_ALWAYS, failure))
-        << failure;
+    Win32OwnFiles files(base.At("Varnok").wstring());
+    EXPECT_EQ(files.Append(L"record.csv", "h\r\n", "line\r\n").kind, FileError::NotPlain);
+    EXPECT_FALSE(files.Read(L"record.csv", error));
+    EXPECT_EQ(error.kind, FileError::NotPlain);
+    EXPECT_FALSE(files.Hold(L"record.csv", error));
+    // A link at the fresh file's name, or at one to remove: removed as itself (Windows
+    // opens it so) or left alone (Wine follows it), never what it leads to.
+    files.Replace(L"units.csv", "new");
+    files.Remove(L"units.pending.csv");
 
     // The log in the current folder: never through a link.
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(base.At("Varnok"));
-    Win32DataStore store;
-    Log(store).Write(L"written elsewhere?");
+    Win32LogFile logFile;
+    Log(logFile).Write(L"written elsewhere?");
     std::filesystem::current_path(before);
 
-    EXPECT_FALSE(std::filesystem::exists(base.At("elsewhere/units.csv.new")));
+    EXPECT_FALSE(std::filesystem::exists(base.At("elsewhere/units.csv")));
     EXPECT_EQ(ReadFileBytes(base.At("elsewhere/victim.csv")), "kept\n");
+}
+
+// The folder swapped for a link after it was checked (the race a junction to another
+// place would win): what is written through the held folder lands in the folder that was
+// checked, never where the link leads.
+TEST(PlainFiles, AFolderSwappedAfterTheCheckChangesNothingElsewhere) {
+    const UnixFolder base;
+    std::filesystem::create_directories(base.At("elsewhere"));
+    std::filesystem::create_directories(base.At("Varnok"));
+    FileError error;
+    const HeldFolder folder = HeldFolder::Open(base.At("Varnok").wstring(), error);
+    ASSERT_TRUE(folder);
+    if (!base.Move("Varnok", "Varnok.moved") || !base.Link("elsewhere", "Varnok")) {
+        GTEST_SKIP() << "the folder could not be swapped here";
+    }
+    // Opened relative to the held folder, the file is made in it wherever it went (and then
+    // refused, its place no longer being the folder checked), never where the link leads.
+    const UniqueHandle file = folder.OpenFile(L"record.csv", FILE_APPEND_DATA, FILE_SHARE_READ,
+                                              HeldFolder::Disposition::New, error);
+    EXPECT_FALSE(file);
+    EXPECT_FALSE(std::filesystem::exists(base.At("elsewhere/record.csv")));
 }
 
 } // namespace

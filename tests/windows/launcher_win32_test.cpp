@@ -17,8 +17,8 @@ using testing_support::ReadFileBytes;
 class Launcher : public ::testing::Test {
 protected:
     testing_support::ScopedTempDir dir;
-    Win32DataStore store;
-    Log log{store}; // on: "varnok.log" in the current folder
+    Win32LogFile logFile;
+    Log log{logFile}; // on: "varnok.log" in the current folder
     Log off;
 };
 

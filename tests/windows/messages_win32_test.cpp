@@ -75,8 +75,8 @@ template <typename Show> auto WithBoxWatcher(Show show) {
 class RealBox : public ::testing::Test {
 protected:
     testing_support::ScopedTempDir dir;
-    Win32DataStore store;
-    Log log{store}; // on: "varnok.log" in the current folder
+    Win32LogFile logFile;
+    Log log{logFile}; // on: "varnok.log" in the current folder
     Log off;
 };
 

@@ -22,27 +22,16 @@ namespace testing_support {
 // to send, the record's export) are real files on disk, as the page's dialogs give them.
 class DiskStore : public fakes::FakeStore {
 public:
-    bool Exists(const std::wstring& name) override {
-        return std::filesystem::exists(std::filesystem::path(PathOf(name)));
-    }
-    bool CopyOut(const std::wstring& name, const std::wstring& destination,
-                 std::wstring& failure) override {
-        std::error_code error;
-        std::filesystem::copy_file(PathOf(name), destination,
-                                   std::filesystem::copy_options::overwrite_existing, error);
-        failure = error ? L"cannot copy" : L"";
-        return !error;
-    }
     std::optional<std::wstring> ExistingFile(const std::wstring& typed) override {
         return disk_.ExistingFile(typed);
     }
-    std::optional<std::string> ReadFile(const std::wstring& path) override {
-        return disk_.ReadFile(path);
+    std::optional<std::string> ReadFile(const std::wstring& path, FileError& error) override {
+        return disk_.ReadFile(path, error);
     }
     ImageOpening OpenImage(const std::wstring& path) override { return disk_.OpenImage(path); }
 
 private:
-    Win32DataStore disk_;
+    Win32UserFiles disk_;
 };
 
 // A page created for real as the child of a host window, on the recording stand-ins, with
@@ -70,7 +59,7 @@ protected:
     }
     PageType& OpenPage() {
         services_.emplace(Services{pc.tables, pc.echoes, pc.clock, client_ ? *client_ : pc.client,
-                                   pc.firewall, pc.store, settings_, pc.changes, pc.lock,
+                                   pc.firewall, pc.store, pc.store, settings_, pc.changes, pc.lock,
                                    desktop_ ? *desktop_ : pc.desktop, pc.log, pc.record,
                                    pc.neighbourhood});
         page_ = MakePage();

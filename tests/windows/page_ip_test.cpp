@@ -591,8 +591,8 @@ TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
         GTEST_SKIP() << missing;
     }
     const ScopedTempDir dir;
-    Win32DataStore store;
-    Log log(store);
+    Win32LogFile logFile;
+    Log log(logFile);
     const struct {
         const char* name;
         ProgramRun (*open)(const std::wstring&, const std::wstring&, Log&);
@@ -627,8 +627,8 @@ TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsNotOpenedElevated) {
     if (const std::string missing = DesktopShellMissing(); !missing.empty()) {
         GTEST_SKIP() << missing;
     }
-    Win32DataStore store;
-    Log log(store);
+    Win32LogFile logFile;
+    Log log(logFile);
     const std::wstring missing = (dir.path() / "missing.exe").wstring();
     EXPECT_EQ(OpenThroughDesktopShell(missing, L""), L"ShellExecute: 0x00000001");
     EXPECT_FALSE(OpenAsDesktopUser(missing, L"", log).started);
@@ -663,8 +663,8 @@ protected:
         PageFixture::SetUp();
         desktop_ = &browsers;
     }
-    Win32DataStore store;
-    Log log{store};
+    Win32LogFile logFile;
+    Log log{logFile};
     BrowserStartingDesktop browsers{log};
 };
 

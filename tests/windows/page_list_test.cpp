@@ -194,9 +194,9 @@ TEST_F(ListPage, StopEndsEveryUnitInFlight) {
     EXPECT_EQ(std::count(trace.begin(), trace.end(), L"pause 1000"), 0);
     EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
                             [](const std::wstring& line) {
-                                return line.find(L"cannot be written") != std::wstring::npos;
+                                return line.find(L"cannot be kept yet") != std::wstring::npos;
                             }),
-              1);
+              1); // told once, whatever the number of lines
 }
 
 // Serials 2096 and 2097 share a MAC: the technician is told when they are filled in, and a
@@ -232,15 +232,22 @@ TEST_F(ListPage, ShowsASerialAMacAnAddressAndATimeWholeAndItsWholeNote) {
     EXPECT_TRUE(TextFits(IDC_LIST_NOTE));
 }
 
-TEST_F(ListPage, ExportCopiesTheRecord) {
+// The customer's copy holds every line, those that wait beside the record included, in
+// order; with every line waiting, still under the record's header.
+TEST_F(ListPage, ExportCopiesTheWholeRecord) {
     PageList& page = OpenPage();
-    page.ExportRecord((dir.path() / "hand-over.csv").wstring());
+    const std::wstring copy = (dir.path() / "hand-over.csv").wstring();
+    page.ExportRecord(copy);
     EXPECT_EQ(pc.trace.Last(), L"box Nothing has been recorded yet.");
-    pc.store.folder = dir.path().wstring();
-    const std::string record = "time,serial\r\n2026-12-09T14:03:22+01:00,1000\r\n";
-    std::ofstream(dir.path() / "record.csv", std::ios::binary) << record;
-    page.ExportRecord((dir.path() / "hand-over.csv").wstring());
-    EXPECT_EQ(ReadFileBytes(dir.path() / "hand-over.csv"), record);
+    const std::string line1 = "2026-12-09T14:03:22+01:00,1000\r\n";
+    const std::string line2 = "2026-12-09T14:03:25+01:00,1001\r\n";
+    pc.store.files[kPendingRecordFile] = line1 + line2;
+    page.ExportRecord(copy);
+    EXPECT_EQ(pc.store.userFiles[copy], RecordHeader() + line1 + line2);
+    pc.store.files[kRecordFile] = "time,serial\r\n" + line1;
+    pc.store.files[kPendingRecordFile] = line2;
+    page.ExportRecord(copy);
+    EXPECT_EQ(pc.store.userFiles[copy], "time,serial\r\n" + line1 + line2);
 }
 
 } // namespace

@@ -33,8 +33,8 @@ std::filesystem::path HelperProgram() {
 class SystemPrograms : public ::testing::Test {
 protected:
     testing_support::ScopedTempDir dir;
-    Win32DataStore store;
-    Log log{store}; // on: "varnok.log" in the current folder
+    Win32LogFile logFile;
+    Log log{logFile}; // on: "varnok.log" in the current folder
     Log off;
 };
 
@@ -281,19 +281,22 @@ TEST(TablesLock, ANameSomeoneElseTookIsRefused) {
 // Files of its own in the application-data folder: replaced whole, appended to with the
 // header only once.
 TEST(DataFiles, AreReplacedWholeAndAppendedToWithOneHeader) {
-    Win32DataStore store;
+    Win32OwnFiles files;
     const std::wstring name = L"test-data-file.csv";
-    ::DeleteFileW(store.PathOf(name).c_str());
-    EXPECT_FALSE(store.Read(name));
-    std::wstring failure;
-    EXPECT_TRUE(store.Append(name, "h\r\n", "a\r\n", failure));
-    EXPECT_TRUE(store.Append(name, "h\r\n", "b\r\n", failure));
-    EXPECT_EQ(store.Read(name), "h\r\na\r\nb\r\n");
-    EXPECT_TRUE(store.Replace(name, "whole"));
-    EXPECT_EQ(store.Read(name), "whole");
-    ::DeleteFileW(store.PathOf(name).c_str());
-    EXPECT_FALSE(store.Append(L"no such folder\\x.csv", "", "a", failure));
-    EXPECT_FALSE(failure.empty());
+    EXPECT_FALSE(files.Remove(name));
+    FileError error;
+    EXPECT_FALSE(files.Read(name, error));
+    EXPECT_FALSE(error); // missing is no error
+    EXPECT_FALSE(files.Append(name, "h\r\n", "a\r\n"));
+    EXPECT_FALSE(files.Append(name, "h\r\n", "b\r\n"));
+    EXPECT_EQ(files.Read(name, error), "h\r\na\r\nb\r\n");
+    EXPECT_FALSE(files.Replace(name, "whole"));
+    EXPECT_EQ(files.Read(name, error), "whole");
+    EXPECT_FALSE(files.Remove(name));
+    EXPECT_FALSE(files.Read(name, error));
+    const FileError nowhere = files.Append(L"no such folder\\x.csv", "", "a");
+    EXPECT_TRUE(nowhere);
+    EXPECT_FALSE(files.Words(nowhere).empty());
 }
 
 } // namespace
