@@ -33,8 +33,8 @@ long long StartResultOfError(DWORD error);
 std::wstring SystemProgramPath(const std::wstring& file);
 
 // Starts the program at `path` with `parameters` without a console window, its output
-// and errors going to an anonymous pipe that Varnok reads as it is written (its writing
-// end the only handle the program inherits). With `endsWithVarnok` it runs in a job and
+// and errors going to an anonymous pipe that is emptied while the program is waited for
+// (its writing end the only handle the program inherits). With `endsWithVarnok` it runs in a job and
 // is ended when Varnok ends, however that happens. A failed start is logged.
 ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& parameters, Log& log,
                                  bool endsWithVarnok);

@@ -1,8 +1,8 @@
 // Programs started as processes of their own, without a console window: their output read
 // through an anonymous pipe as they write it (no file that anything else could open or
 // rewrite), and the pipe's writing end the only handle they inherit.
+#include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,64 +11,42 @@
 
 namespace {
 
-// Enough for a program's lines between two reads; the reader empties it as it fills.
+// Enough for a program's lines between two looks; the waiting empties it as it fills.
 constexpr DWORD kPipeBytes = 64 * 1024;
-// Once the program has ended, how long its output may take to be read to its end (a
-// process it started could hold the pipe open).
-constexpr DWORD kOutputDrainMs = 2000;
+// How often a wait for a program looks at what it wrote.
+constexpr DWORD kLookMs = 20;
 
-// What a program writes to its output and errors, read on a thread of its own so that the
-// program never waits for room in the pipe; only the last 64 KiB are kept (only the end
-// of a talkative client matters).
-class OutputReader {
+// What a program writes to its output and errors, taken from the pipe while it is waited
+// for, so that it never waits for room there; only the last 64 KiB are kept (only the end
+// of a talkative client matters). Once the program has ended, all it wrote is in the
+// pipe: no end of the pipe needs to be waited for (another process may hold it).
+class Output {
 public:
-    // Reads from `pipe` until every writing end is closed.
-    static std::unique_ptr<OutputReader> Start(UniqueHandle pipe) {
-        auto reader = std::unique_ptr<OutputReader>(new OutputReader(std::move(pipe)));
-        reader->thread_.reset(::CreateThread(nullptr, 0, Run, reader.get(), 0, nullptr));
-        return reader->thread_ ? std::move(reader) : nullptr;
-    }
-    ~OutputReader() { Stop(0); }
-    OutputReader(const OutputReader&) = delete;
-    OutputReader& operator=(const OutputReader&) = delete;
+    explicit Output(UniqueHandle pipe) : pipe_(std::move(pipe)) {}
 
-    // What was written, once the writers are gone or `waitMs` have passed.
-    std::string Finish(DWORD waitMs) {
-        Stop(waitMs);
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return bytes_;
-    }
-
-private:
-    explicit OutputReader(UniqueHandle pipe) : pipe_(std::move(pipe)) {}
-
-    static DWORD WINAPI Run(void* self) {
-        auto* reader = static_cast<OutputReader*>(self);
+    // Whatever waits in the pipe, taken now.
+    void Drain() {
         char chunk[4096];
-        DWORD got = 0;
-        while (::ReadFile(reader->pipe_.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
-            const std::lock_guard<std::mutex> lock(reader->mutex_);
-            reader->bytes_.append(chunk, got);
-            if (reader->bytes_.size() > 128 * 1024) {
-                reader->bytes_.erase(0, reader->bytes_.size() - 64 * 1024);
+        DWORD available = 0;
+        while (pipe_ && ::PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &available, nullptr) &&
+               available > 0) {
+            DWORD got = 0;
+            if (!::ReadFile(pipe_.get(), chunk, std::min<DWORD>(available, sizeof chunk), &got,
+                            nullptr) ||
+                got == 0) {
+                return;
+            }
+            bytes_.append(chunk, got);
+            if (bytes_.size() > 128 * 1024) {
+                bytes_.erase(0, bytes_.size() - 64 * 1024);
             }
         }
-        return 0;
     }
+    const std::string& Bytes() const { return bytes_; }
 
-    // The thread ended: in `waitMs` by itself, else by cancelling its read.
-    void Stop(DWORD waitMs) {
-        if (!thread_ || ::WaitForSingleObject(thread_.get(), waitMs) == WAIT_OBJECT_0) {
-            return;
-        }
-        ::CancelSynchronousIo(thread_.get());
-        ::WaitForSingleObject(thread_.get(), INFINITE);
-    }
-
+private:
     UniqueHandle pipe_;
-    std::mutex mutex_;
     std::string bytes_;
-    UniqueHandle thread_; // last: ended before the rest goes
 };
 
 // The pipe a program writes its output to: our reading end, and the writing end it alone
@@ -108,17 +86,27 @@ UniqueHandle EndingJob() {
 
 class CapturedProgram : public RunningClient {
 public:
-    CapturedProgram(UniqueHandle process, std::unique_ptr<OutputReader> output, UniqueHandle job)
+    CapturedProgram(UniqueHandle process, UniqueHandle output, UniqueHandle job)
         : process_(std::move(process)), output_(std::move(output)), job_(std::move(job)) {}
 
     std::optional<ClientEnd> Await(unsigned milliseconds) override {
-        if (::WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0) {
-            return std::nullopt;
+        const ULONGLONG end = ::GetTickCount64() + milliseconds;
+        for (;;) {
+            output_.Drain();
+            const ULONGLONG now = ::GetTickCount64();
+            const DWORD step =
+                static_cast<DWORD>(std::min<ULONGLONG>(end > now ? end - now : 0, kLookMs));
+            if (::WaitForSingleObject(process_.get(), step) == WAIT_OBJECT_0) {
+                break;
+            }
+            if (::GetTickCount64() >= end) {
+                return std::nullopt;
+            }
         }
+        output_.Drain();
         DWORD code = 0;
         ::GetExitCodeProcess(process_.get(), &code);
-        const std::string output = output_ ? output_->Finish(kOutputDrainMs) : std::string();
-        return ClientEnd{code, LastOutputLine(output), OutputText(output)};
+        return ClientEnd{code, LastOutputLine(output_.Bytes()), OutputText(output_.Bytes())};
     }
 
     // The program and whatever it started, when it runs in a job: nothing of it lands late.
@@ -130,7 +118,7 @@ public:
 
 private:
     UniqueHandle process_;
-    std::unique_ptr<OutputReader> output_;
+    Output output_;
     UniqueHandle job_; // last: closing it ends the program (when it is in one)
 };
 
@@ -197,14 +185,12 @@ ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& p
                   std::to_wstring(::GetLastError()) + L")");
         job.reset();
     }
-    // The program holds the writing end now: ours goes, so that its end ends the output.
+    // The program holds the writing end now: ours goes.
     output.write.reset();
-    std::unique_ptr<OutputReader> reader =
-        startup.lpAttributeList ? OutputReader::Start(std::move(output.read)) : nullptr;
     ::ResumeThread(thread.get());
-    return {
-        std::make_unique<CapturedProgram>(std::move(process), std::move(reader), std::move(job)),
-        L""};
+    UniqueHandle read = startup.lpAttributeList ? std::move(output.read) : UniqueHandle();
+    return {std::make_unique<CapturedProgram>(std::move(process), std::move(read), std::move(job)),
+            L""};
 }
 
 ProgramRun RunAwaited(const std::wstring& path, const std::wstring& parameters, unsigned timeoutMs,
