@@ -14,7 +14,7 @@ namespace {
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // A pending file another Varnok holds is let go within moments: waited for this long.
-constexpr int kHoldAttempts = 40;
+constexpr int kHoldAttempts = 20;
 constexpr DWORD kHoldRetryMs = 50;
 
 FileError WriteAll(HANDLE file, const std::string& bytes) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/upload.h"
+#include "win32/data_store.h"
 #include "win32/launcher.h"
 
 namespace {
@@ -175,8 +176,16 @@ ClientStart StartCapturedProgram(const std::wstring& path, const std::wstring& p
     if (!::CreateProcessW(path.c_str(), writable.data(), nullptr, nullptr,
                           startup.lpAttributeList ? TRUE : FALSE, flags, nullptr, nullptr,
                           &startup.StartupInfo, &started)) {
-        const ProgramRun run = ReportStartResult(StartResultOfError(::GetLastError()), log);
-        return {nullptr, run.failure};
+        const DWORD error = ::GetLastError();
+        const long long result = StartResultOfError(error);
+        if (result == 1) {
+            // None of the shell's own reasons: the system's words, and its code.
+            const std::wstring why =
+                SystemErrorText(error) + L" (error " + std::to_wstring(error) + L")";
+            log.Write(why);
+            return {nullptr, why};
+        }
+        return {nullptr, ReportStartResult(result, log).failure};
     }
     UniqueHandle process(started.hProcess);
     const UniqueHandle thread(started.hThread);

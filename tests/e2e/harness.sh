@@ -313,6 +313,7 @@ rack_fresh() {
     fi
     seg_rack_units_stop
     rm -f "$kept/units.csv" "$kept/record.csv" "$kept/record.pending.csv"
+    mkdir -p "$kept" # as Varnok's first start makes it, for files a scenario puts there
 }
 
 rack_on() { # K [unitsim options]: rack unit K switched on, its simulator recording to unitK.jsonl

@@ -2,7 +2,7 @@
 // record: opened for reading, others may only read it too, until a second file appears
 // (the scenario's "close the spreadsheet"), two minutes at most.
 //   file_holder PATH UNTIL
-// Prints "held" once the file is open (or "not held" and exits 1).
+// Prints "held" once the file is open (or "not held (error N)" and exits 1).
 #include <windows.h>
 
 #include <cstdio>
@@ -15,7 +15,7 @@ int wmain(int argc, wchar_t** argv) {
     const HANDLE file = ::CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        std::printf("not held\n");
+        std::printf("not held (error %lu)\n", ::GetLastError());
         return 1;
     }
     std::printf("held\n");

@@ -5,9 +5,11 @@
 
 group scripts \
     command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
-    a-device-takes-an-address-mid-run stop-mid-run find-units-on-the-segment
+    a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
+    find-units-on-the-segment
 ui_only command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
-    a-device-takes-an-address-mid-run stop-mid-run find-units-on-the-segment
+    a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
+    find-units-on-the-segment
 # Find proposes the subnet of the adapter a unit was last addressed through.
 requires find-units-on-the-segment two-command-lines-at-once
 
@@ -177,6 +179,69 @@ scenario_stop_mid_run() {
             sort | uniq -c | awk '{$1 = $1; print}')" "12 none"
     expect "the units" "$(list_states | awk '{print $5}' | sort | uniq -c | awk '{$1 = $1; print}')" \
         "12 failed"
+}
+
+# The record and its waiting lines both held open by a spreadsheet while four units are
+# addressed (a line of an earlier run waits already): no line passes the one that waits,
+# and the technician is shown the line that could not be kept. Let go, the next unit's
+# run adds every line to the record in the order they were made. Then, with the record
+# held again, "Export record..." still holds every line, the waiting one included.
+scenario_record_and_its_waiting_lines_held_open() {
+    rack_fresh || return
+    local earlier="2026-12-09T08:00:00+01:00,999,x,10.77.0.9,255.255.255.0,10.77.0.1,,SUCCESS,,1.000,,,"
+    printf '%s\r\n' "$RECORD_HEADER" >"$kept/record.csv"
+    printf '%s\r\n' "$earlier" >"$kept/record.pending.csv"
+    : >"$dir/units.csv"
+    local k
+    for k in 0 1 2 3 4; do
+        echo "$((1000 + k)),10.77.0.$((200 + k)),255.255.255.0,10.77.0.1" >>"$dir/units.csv"
+    done
+    cabinet_on 0 1 2 3
+    window_open
+    drive tab=2
+    import_units "$dir/units.csv"
+    HOLDERS=()
+    hold_open record.csv one
+    hold_open record.pending.csv two
+    drive click=$IDC_LIST_APPLY_ALL box=90 box=10
+    touch "$dir/let go one" "$dir/let go two"
+    wait "${HOLDERS[@]}" 2>/dev/null
+    expect "the record while held" "$(record_applies | wc -l)" 0
+    # The box's text goes on over its lines: the line itself follows "It reads:".
+    [[ $(tr -d '\r' <"$dir/out" | grep -A1 'cannot be kept yet.*It reads:$' | tail -1) == \
+        *",100"[0-3]","* ]] ||
+        expect "the line kept nowhere, shown whole" "$(tr -d '\r' <"$dir/out" | grep -A1 'It reads:')" \
+            "... cannot be kept yet ... It reads: | <the line of the first unit done>"
+    rack_on 4
+    drive click=$IDC_LIST_APPLY_AGAIN box=30
+    expect "the record's lines in the order they were made" \
+        "$(csv_rows "$kept/record.csv" | sed 1d | cut -d'|' -f2 | sed -n '1p;$p' | paste -sd ' ')" \
+        "999 1004"
+    expect "lines in the record" "$(csv_rows "$kept/record.csv" | sed 1d | wc -l)" 7
+    [ -e "$kept/record.pending.csv" ] && expect "lines waiting at the end" "some" "none"
+    # A script's line waits beside the record held again; the export holds it too.
+    hold_open record.csv three
+    cli again apply 1000 10.77.0.200 255.255.255.0 10.77.0.1
+    file_dialog "$IDC_LIST_EXPORT" 'Export record' "$dir/export.csv"
+    touch "$dir/let go three"
+    wait "${HOLDERS[@]}" 2>/dev/null
+    window_close
+    # The waiting line followed into the record as the window closed: the export held the
+    # record as it now stands.
+    expect "the export: every line, the waiting one last" \
+        "$(csv_rows "$dir/export.csv" | cut -d'|' -f2 | paste -sd ' ')" \
+        "$(csv_rows "$kept/record.csv" | cut -d'|' -f2 | paste -sd ' ')"
+    expect "the waiting line, last" "$(csv_rows "$kept/record.csv" | tail -1 | cut -d'|' -f2)" 1000
+}
+
+# A spreadsheet holding one of Varnok's files open until "let go NAME" appears in the
+# scenario's folder; its process id joins HOLDERS.
+hold_open() { # FILE NAME
+    in_pc timeout 150 wine "$bin/file_holder.exe" "$(windows_path "$kept/$1")" \
+        "$(windows_path "$dir/let go $2")" >"$dir/holder-$2.out" 2>>"$dir/err" &
+    HOLDERS+=($!)
+    for _ in $(seq 100); do grep -q held "$dir/holder-$2.out" 2>/dev/null && break; sleep 0.1; done
+    expect "$1 held open" "$(tr -d '\r' <"$dir/holder-$2.out")" "held"
 }
 
 # Units someone addressed before, and a laptop, on the /24: "Find" lists every unit (its
