@@ -127,6 +127,12 @@ expect_responsive() {
         expect "slowest answer of the window (ms)" "${RESPONSE_MS:-?}" "< $WINDOW_ANSWER_MS"
 }
 
+# The same for the window a scenario drove itself: its slowest answer from the out file.
+expect_window_answered() {
+    RESPONSE_MS=$(slowest_answer_ms)
+    expect_responsive
+}
+
 # What the UI driver printed, from the scenario's out file.
 boxes_shown() { sed -n 's/^box: //p' "$dir/out" | tr -d '\r'; }
 texts_read() { sed -n "s/^text $1: //p" "$dir/out" | tr -d '\r'; } # ID
@@ -207,6 +213,12 @@ window_open() {
     running=$!
     drive read=$IDC_SERIAL
     started_up
+}
+# Varnok started apart on its list page, with FILE imported through the real dialog.
+list_page_with() { # FILE
+    window_open
+    drive tab=2
+    import_units "$1"
 }
 # Closed as its close box does; whatever went wrong, it does not outlive the scenario.
 window_close() {

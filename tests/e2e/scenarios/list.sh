@@ -21,15 +21,12 @@ scenario_list_of_twenty_all_answering() {
         want_unit $((1000 + k)) 10.77.0.$((100 + k)) succeeded
     done
     cabinet_on $(seq 0 19)
-    window_open
-    drive tab=2
-    import_units "$dir/units.csv"
+    list_page_with "$dir/units.csv"
     # Exactly one box, at the end.
     drive click=$IDC_LIST_APPLY_ALL box=60 no-box=2
     window_close
     expect "boxes" "$(boxes_shown)" "20 of 20 units took their address"
-    RESPONSE_MS=$(slowest_answer_ms)
-    expect_responsive
+    expect_window_answered
     expect_units_held $(seq 0 19)
     expect_kept_as_wanted
     figure list-of-20-ms "$(boxes_after_ms | head -1)"
@@ -54,15 +51,12 @@ scenario_cabinet_of_48_in_one_power_cycle() {
             present+=("$k")
         fi
     done
-    window_open
-    drive tab=2
-    import_units "$dir/units.csv"
+    list_page_with "$dir/units.csv"
     cabinet_on "${present[@]}"
     drive click=$IDC_LIST_APPLY_ALL box=90 no-box=2
     window_close
     expect "boxes" "$(boxes_shown)" "40 of 48 units took their address"
-    RESPONSE_MS=$(slowest_answer_ms)
-    expect_responsive
+    expect_window_answered
     expect_units_held $(seq 0 $((RACK - 1)))
     expect_kept_as_wanted
     figure cabinet-ms "$(boxes_after_ms | head -1)"
@@ -104,9 +98,7 @@ scenario_list_with_an_absent_and_a_late_unit() {
         *) rack_on $k && want_unit $((1000 + k)) 10.77.0.$((120 + k)) succeeded ;;
         esac
     done
-    window_open
-    drive tab=2
-    import_units "$dir/units.csv"
+    list_page_with "$dir/units.csv"
     in_pc timeout 150 wine "$bin/file_holder.exe" "$(windows_path "$kept/record.csv")" \
         "$(windows_path "$dir/spreadsheet closed")" >"$dir/holder.out" 2>>"$dir/err" &
     local holder=$!

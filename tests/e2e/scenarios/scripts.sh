@@ -128,9 +128,7 @@ scenario_a_device_takes_an_address_mid_run() {
     for k in 0 1 2 3; do
         echo "$((1000 + k)),10.77.0.$((220 + k)),255.255.255.0,10.77.0.1" >>"$dir/units.csv"
     done
-    window_open
-    drive tab=2
-    import_units "$dir/units.csv"
+    list_page_with "$dir/units.csv"
     cabinet_on 0 1 2 3
     in_pc timeout 150 wine "$program" apply-list absent.csv >"$dir/absent.out" 2>&1 &
     script=$!
@@ -166,9 +164,7 @@ scenario_stop_mid_run() {
     for k in $(seq 0 11); do
         echo "$((1000 + k)),10.77.0.$((230 + k)),255.255.255.0,10.77.0.1" >>"$dir/units.csv"
     done
-    window_open
-    drive tab=2
-    import_units "$dir/units.csv"
+    list_page_with "$dir/units.csv"
     cabinet_on $(seq 0 11) -- --answer never
     drive click=$IDC_LIST_APPLY_ALL sleep=3000 click=$IDC_LIST_STOP box=10
     window_close
@@ -197,9 +193,7 @@ scenario_record_and_its_waiting_lines_held_open() {
         echo "$((1000 + k)),10.77.0.$((200 + k)),255.255.255.0,10.77.0.1" >>"$dir/units.csv"
     done
     cabinet_on 0 1 2 3
-    window_open
-    drive tab=2
-    import_units "$dir/units.csv"
+    list_page_with "$dir/units.csv"
     HOLDERS=()
     hold_open record.csv one
     hold_open record.pending.csv two

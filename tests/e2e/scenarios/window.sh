@@ -101,8 +101,7 @@ scenario_apply_clicked_during_start_up() {
     drive serial=$SERIAL address=10.77.0.57 netmask=255.255.255.0 gateway=10.77.0.1 apply box=60
     wait "$script"
     window_close
-    RESPONSE_MS=$(slowest_answer_ms)
-    expect_responsive
+    expect_window_answered
     expect "boxes" "$(boxes_shown)" "SUCCESS!"
     expect "unit's address" "$(records address)" "10.77.0.57"
     # The script's run, then the Apply (the start found no entry of a unit to remove).
