@@ -6,7 +6,7 @@ group one-unit \
     apply-on-the-pcs-subnet apply-to-another-subnet unit-answers-the-third-echo \
     unit-answers-with-an-error-status no-unit-with-that-mac without-the-static-arp-entry \
     without-the-host-route address-held-by-another-device unit-already-holds-the-address \
-    route-exe-missing
+    route-exe-missing the-users-settings-choose-nothing-removed
 # The adapter chosen there is the one offered first here.
 requires no-unit-with-that-mac apply-to-another-subnet
 
@@ -180,4 +180,29 @@ scenario_route_exe_missing() {
     expect "boxes" "$BOXES" "FAILED!!!"
     expect "arp and route" "$(cat "$dir/programs")" ""
     expect "varnok.log" "$(tr -d '\r' <"$dir/varnok.log" 2>/dev/null)" "The specified file was not found."
+}
+
+# What the technician's own programs can write (HKCU) never chooses what the elevated
+# program removes: an earlier version's crash record naming an on-link host route an
+# administrator made, and the address page's stored address naming a printer's static
+# entry. Both stay; the record is removed unread.
+scenario_the_users_settings_choose_nothing_removed() {
+    unit_on
+    local printer=00:1b:a9:00:00:01
+    ip -n "$SEG_PC" neigh replace 10.77.0.240 lladdr $printer dev "$SEG_PC_IF" nud permanent
+    ip -n "$SEG_PC" route add 10.77.0.241/32 dev "$SEG_PC_IF"
+    local key='HKCU\Software\Strandel\Varnok'
+    in_pc wine reg add "$key\Pending" /v IP /t REG_BINARY /d 0A4D00F1 /f >/dev/null 2>&1
+    in_pc wine reg add "$key\Pending" /v HostRoute /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    in_pc wine reg add "$key\Init" /v IP /t REG_BINARY /d 0A4D00F0 /f >/dev/null 2>&1
+    varnok -- read=$IDC_SERIAL
+    expect "what the start ran" "$(cat "$dir/programs.start")" ""
+    expect "the printer's entry" "$(ip -n "$SEG_PC" neigh show 10.77.0.240 nud permanent | awk '{print $5}')" \
+        "$printer"
+    expect "the administrator's route" "$(ip -n "$SEG_PC" route show 10.77.0.241/32 | awk '{print $1}')" \
+        "10.77.0.241"
+    in_pc wine reg query "$key\Pending" /v IP >/dev/null 2>&1 &&
+        expect "the user's crash record" "still there" "removed unread"
+    ip -n "$SEG_PC" neigh del 10.77.0.240 dev "$SEG_PC_IF"
+    ip -n "$SEG_PC" route del 10.77.0.241/32 dev "$SEG_PC_IF"
 }
