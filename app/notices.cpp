@@ -10,6 +10,11 @@ void Notices::Message(const std::wstring& text) {
     ShowBox(shown);
 }
 
+void Notices::MessageWithAddress(const std::wstring& text, const std::wstring& address) {
+    log_.Write(text + L" " + address);
+    ShowAddressBox(text, address);
+}
+
 void ShowAssignmentOutcome(Notices& notices, const Outcome& outcome) {
     // A lock that was not had (its name held by another program, another Varnok keeping
     // the tables too long) is said too: nothing was tried, and only the reason tells why.

@@ -20,6 +20,10 @@ public:
     // The program's own box with `text` (cut to kMaxMessageChars); the text goes to the
     // log first, when the log is on.
     void Message(const std::wstring& text);
+    // The program's own box with `text` and, below it, `address` in a field of its own,
+    // selected, so that the technician can copy it alone; both go to the log first, on
+    // one line, when the log is on.
+    void MessageWithAddress(const std::wstring& text, const std::wstring& address);
     // The program's own box with string-table text `id`, and `secondLine` below it when
     // there is one; not logged.
     virtual void MessageId(unsigned id, const std::wstring& secondLine = {}) = 0;
@@ -30,6 +34,7 @@ public:
 
 protected:
     virtual void ShowBox(const std::wstring& text) = 0;
+    virtual void ShowAddressBox(const std::wstring& text, const std::wstring& address) = 0;
 
 private:
     Log& log_;

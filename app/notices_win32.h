@@ -13,4 +13,5 @@ public:
 
 protected:
     void ShowBox(const std::wstring& text) override;
+    void ShowAddressBox(const std::wstring& text, const std::wstring& address) override;
 };

@@ -53,8 +53,8 @@ INT_PTR Page::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
 
 void Page::OpenUnitPage(const IPv4Address& address) {
     if (!OpenWebPage(services_.desktop, address)) {
-        notices_.Message(L"The unit's web page could not be opened for you. Open it in your "
-                         L"browser: " +
-                         WebAddress(address));
+        notices_.MessageWithAddress(
+            L"The unit's web page could not be opened for you. Open it in your browser:",
+            WebAddress(address));
     }
 }

@@ -80,8 +80,9 @@ protected:
     bool Stopping() const { return stopping_; }
     // The program is closing; the page may end what only it runs.
     virtual void OnStopping() {}
-    // "Show": the unit's web page opened for the technician; when it cannot be, its address
-    // is shown, to be opened by hand.
+    // "Show": the unit's web page opened for the technician by the desktop's shell; when it
+    // cannot be, nothing is started and its address is shown, to be copied and opened by
+    // hand.
     void OpenUnitPage(const IPv4Address& address);
     // The main window, owner of the page's questions.
     HWND Owner() const { return ::GetAncestor(hwnd(), GA_ROOT); }

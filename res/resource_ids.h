@@ -75,3 +75,9 @@
 #define IDC_FILL_COUNT 1072
 #define IDC_FILL_NETMASK 1073
 #define IDC_FILL_GATEWAY 1074
+
+// An address to be opened by hand, template 110.
+#define IDD_ADDRESS_BOX 110
+#define IDC_ADDRESS_ICON 1090
+#define IDC_ADDRESS_TEXT 1091
+#define IDC_ADDRESS_FIELD 1092

@@ -203,37 +203,6 @@ ProgramRun Win32Desktop::ShellOpen(const std::wstring& file, const std::wstring&
     return OpenAsDesktopUser(file, parameters, log_);
 }
 
-ProgramRun Win32Desktop::StartProgram(const std::wstring& program, const std::wstring& arguments) {
-    return StartProgramByPath(program, arguments, log_);
-}
-
-bool Win32Desktop::IsProtectedProgram(const std::wstring& program) {
-    return IsUnderProtectedFolder(program);
-}
-
-std::optional<std::wstring> Win32Desktop::ClassDefault(const std::wstring& keyName) {
-    // The machine's classes, never the merged view (HKEY_CLASSES_ROOT), whose per-user part
-    // any program of the user's can write. Text of any length; RegGetValueW ends it in a
-    // NUL even where the stored value lacks one. An expandable value comes with its
-    // environment variables filled in (the program's folder is checked afterwards).
-    const std::wstring key = L"Software\\Classes\\" + keyName;
-    std::wstring value(260, L'\0');
-    for (int attempt = 0; attempt < 3; ++attempt) { // the value may grow between two reads
-        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-        const LSTATUS status = ::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr,
-                                              RRF_RT_REG_SZ, nullptr, value.data(), &size);
-        if (status == ERROR_MORE_DATA) {
-            value.assign(size / sizeof(wchar_t) + 1, L'\0');
-            continue;
-        }
-        if (status != ERROR_SUCCESS) {
-            return std::nullopt;
-        }
-        return std::wstring(value.c_str());
-    }
-    return std::nullopt;
-}
-
 void Win32Neighbourhood::Probe(const std::vector<IPv4Address>& addresses,
                                const IPv4Address& source) {
     SendProbes(addresses, source);

@@ -103,14 +103,11 @@ private:
     unsigned patienceMs_;
 };
 
-// The desktop's shell, the class registry's ".htm" browser, and programs started by path.
+// The desktop's shell.
 class Win32Desktop : public Desktop {
 public:
     explicit Win32Desktop(Log& log) : log_(log) {}
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
-    ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
-    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override;
-    bool IsProtectedProgram(const std::wstring& program) override;
 
 private:
     Log& log_;

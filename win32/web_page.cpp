@@ -1,4 +1,4 @@
-// Opening a web page through Explorer's desktop window, and starting a browser by its path.
+// Opening a web page through Explorer's desktop window.
 #include "win32/web_page.h"
 
 #include <exdisp.h>
@@ -6,15 +6,12 @@
 #include <oleauto.h>
 #include <servprov.h>
 #include <shldisp.h>
-#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <cwchar>
 
-#include "core/browser.h"
 #include "core/log.h"
 #include "win32/com.h"
-#include "win32/launcher.h"
 #include "win32/win32.h"
 
 namespace {
@@ -132,55 +129,4 @@ ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& param
     const std::wstring text = L"The desktop's shell did not open it (" + *failure + L").";
     log.Write(text);
     return {false, text, L""};
-}
-
-bool IsUnderProtectedFolder(const std::wstring& program) {
-    const DWORD length = ::GetFullPathNameW(program.c_str(), 0, nullptr, nullptr);
-    std::wstring full(length, L'\0');
-    full.resize(length ? ::GetFullPathNameW(program.c_str(), length, full.data(), nullptr) : 0);
-    if (full.empty() || full != program) { // relative, or with "." or ".." in it
-        return false;
-    }
-    for (const KNOWNFOLDERID& id :
-         {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86, FOLDERID_Windows}) {
-        wchar_t* found = nullptr;
-        const HRESULT result = ::SHGetKnownFolderPath(id, 0, nullptr, &found);
-        const UniqueTaskString owner(found);
-        if (FAILED(result) || !found) {
-            continue;
-        }
-        const std::wstring folder = std::wstring(found) + L"\\";
-        if (full.size() > folder.size() &&
-            ::CompareStringOrdinal(full.c_str(), static_cast<int>(folder.size()), folder.c_str(),
-                                   static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL) {
-            return ::GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES;
-        }
-    }
-    return false;
-}
-
-ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments,
-                              Log& log) {
-    if (!IsFullPath(program)) {
-        const std::wstring failure = L"The program is not named by a full path: " + program;
-        log.Write(failure);
-        return {false, failure, L""};
-    }
-    // A path cannot hold a double quote, so quoting it keeps its blanks inside.
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &started)) {
-        return ReportStartResult(StartResultOfError(::GetLastError()), log);
-    }
-    const UniqueHandle process(started.hProcess);
-    const UniqueHandle thread(started.hThread);
-    return {true, L"", L""};
 }

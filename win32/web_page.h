@@ -1,8 +1,7 @@
 // Opening a web page for the person at the desktop. Varnok runs elevated, and whatever it
 // starts itself inherits that: a browser started by Varnok would browse with
 // administrator rights. So the page is handed to Explorer's desktop window, which opens it
-// with the desktop user's own rights; only when that cannot be done does Varnok open it
-// itself.
+// with the desktop user's own rights; when that cannot be done, nothing is opened.
 #pragma once
 
 #include <optional>
@@ -21,13 +20,3 @@ std::optional<std::wstring> OpenThroughDesktopShell(const std::wstring& file,
 // Opens `file` through the desktop's shell as above; when that fails, logs why and says
 // so. It is never opened with Varnok's own rights instead.
 ProgramRun OpenAsDesktopUser(const std::wstring& file, const std::wstring& parameters, Log& log);
-
-// `program` is a full path (nothing relative, no "." or "..") to an existing file under
-// Program Files (either) or the Windows folder, which only administrators can change.
-bool IsUnderProtectedFolder(const std::wstring& program);
-
-// Starts the program at `program` with `arguments` as a process of its own (shown, not
-// awaited), never through the shell. `program` must be a full path: a name relative to
-// the current folder could be a planted program, and it would run elevated. A failed
-// start is logged.
-ProgramRun StartProgramByPath(const std::wstring& program, const std::wstring& arguments, Log& log);

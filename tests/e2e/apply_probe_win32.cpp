@@ -37,6 +37,9 @@ public:
 
 protected:
     void ShowBox(const std::wstring& text) override { texts.push_back(text); }
+    void ShowAddressBox(const std::wstring& text, const std::wstring& address) override {
+        texts.push_back(text + L" " + address);
+    }
 };
 
 bool ParseAddress(const wchar_t* text, IPv4Address& out) {

@@ -535,24 +535,18 @@ ProgramRun FakeDesktop::ShellOpen(const std::wstring& file, const std::wstring& 
     return Started(opens, log_);
 }
 
-ProgramRun FakeDesktop::StartProgram(const std::wstring& program, const std::wstring& arguments) {
-    trace_.Record(L"program " + program + L"|" + arguments);
-    return Started(starts, log_);
-}
-
-std::optional<std::wstring> FakeDesktop::ClassDefault(const std::wstring& keyName) {
-    const auto found = classes.find(keyName);
-    if (found == classes.end()) {
-        return std::nullopt;
-    }
-    return found->second;
-}
-
 void RecordingNotices::ShowBox(const std::wstring& text) {
     if (onBox) {
         onBox(text);
     }
     trace_.Record(L"box " + text);
+}
+
+void RecordingNotices::ShowAddressBox(const std::wstring& text, const std::wstring& address) {
+    if (onBox) {
+        onBox(text + L" " + address);
+    }
+    trace_.Record(L"addressbox " + text + L"|" + address);
 }
 
 void RecordingNotices::MessageId(unsigned id, const std::wstring& secondLine) {

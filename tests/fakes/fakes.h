@@ -7,11 +7,11 @@
 //   icmp load [from 10.0.0.1] / icmp create / icmp close / icmp free
 //   echo 10.0.0.7 [wait 1000] / pause 1000  (the wait when not the usual 5000 ms)
 //   run open|http://10.0.0.7||show           (Desktop::ShellOpen)
-//   program C:\B\b.exe|-url http://10.0.0.7  (Desktop::StartProgram)
 //   firewall find NAME / firewall put NAME|PROGRAM
 //   start C:\work\tftp.exe|-i ... / client ended
 //   record 10.0.0.7 route / record clear     (ChangeRecord)
 //   box SUCCESS! / msg 110 / msg 110|reason  (the program's own boxes)
+//   addressbox Open it:|http://10.0.0.7      (the box with an address to copy)
 //   appbox Enter a positive integer. / beep  (the input checks)
 // The files, the settings and the lock are not traced: their stand-ins hold them.
 #pragma once
@@ -301,16 +301,8 @@ class FakeDesktop : public Desktop {
 public:
     FakeDesktop(Trace& trace, Log& log) : trace_(trace), log_(log) {}
     ProgramRun ShellOpen(const std::wstring& file, const std::wstring& parameters) override;
-    ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override;
-    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override;
-    bool IsProtectedProgram(const std::wstring& program) override {
-        return protectedPrograms.count(program) != 0;
-    }
 
-    bool opens = true;                            // the shell's answer
-    bool starts = true;                           // a program's start
-    std::map<std::wstring, std::wstring> classes; // the machine's
-    std::set<std::wstring> protectedPrograms;     // in folders only administrators change
+    bool opens = true; // the shell's answer
 
 private:
     Trace& trace_;
@@ -329,6 +321,7 @@ public:
 
 protected:
     void ShowBox(const std::wstring& text) override;
+    void ShowAddressBox(const std::wstring& text, const std::wstring& address) override;
 
 private:
     Trace& trace_;

@@ -11,13 +11,30 @@ namespace {
 
 using Trace = std::vector<std::wstring>;
 
+// The box with an address logs the line a box of its text and address would have shown.
 TEST(Messages, AMessageIsLoggedBeforeTheBoxAppears) {
-    fakes::Pc pc(fakes::LogSwitch::On);
-    std::string logAtBox;
-    pc.notices.onBox = [&](const std::wstring&) { logAtBox = pc.store.LogBytes(); };
-    pc.notices.Message(L"No file selected");
-    EXPECT_EQ(logAtBox, "No file selected\r\n");
-    EXPECT_EQ(pc.trace.Lines(), Trace{L"box No file selected"});
+    const struct {
+        const char* name;
+        void (*show)(Notices&);
+        const char* logged;
+        const wchar_t* shown;
+    } cases[] = {
+        {"a message", [](Notices& n) { n.Message(L"No file selected"); }, "No file selected\r\n",
+         L"box No file selected"},
+        {"with an address",
+         [](Notices& n) { n.MessageWithAddress(L"Open it in your browser:", L"http://10.0.0.5"); },
+         "Open it in your browser: http://10.0.0.5\r\n",
+         L"addressbox Open it in your browser:|http://10.0.0.5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::Pc pc(fakes::LogSwitch::On);
+        std::string logAtBox;
+        pc.notices.onBox = [&](const std::wstring&) { logAtBox = pc.store.LogBytes(); };
+        c.show(pc.notices);
+        EXPECT_EQ(logAtBox, c.logged);
+        EXPECT_EQ(pc.trace.Lines(), Trace{c.shown});
+    }
 }
 
 TEST(Messages, WithTheLogOffOnlyTheBoxAppears) {

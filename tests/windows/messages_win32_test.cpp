@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
+#include "res/resource_ids.h"
 #include "tests/support.h"
 #include "win32/win32.h"
 
@@ -118,6 +119,88 @@ TEST_F(RealBox, AMessageShowsAndLogsItsText) {
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.text, L"No file selected");
     EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"), "No file selected\r\n");
+}
+
+// What the box with an address showed, read from inside its modal loop: its text, the
+// field, and what Ctrl+C in the field put on the clipboard; then closed with OK.
+struct SeenAddressBox {
+    bool found = false;
+    std::wstring text;
+    std::wstring field;
+    bool readOnly = false;
+    bool allSelected = false;
+    bool focused = false;
+    std::wstring copied;
+};
+
+SeenAddressBox seenAddress;
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (::OpenClipboard(nullptr)) {
+        if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+                text = chars;
+                ::GlobalUnlock(data);
+            }
+        }
+        ::CloseClipboard();
+    }
+    return text;
+}
+
+BOOL CALLBACK FindAddressBox(HWND window, LPARAM) {
+    wchar_t title[128] = {};
+    ::GetWindowTextW(window, title, 128);
+    const HWND field = ::GetDlgItem(window, IDC_ADDRESS_FIELD);
+    if (std::wstring(title) != L"Varnok message" || !field || !::IsWindowVisible(window)) {
+        return TRUE;
+    }
+    seenAddress.found = true;
+    wchar_t text[512] = {};
+    ::GetDlgItemTextW(window, IDC_ADDRESS_TEXT, text, 512);
+    seenAddress.text = text;
+    ::GetWindowTextW(field, text, 512);
+    seenAddress.field = text;
+    seenAddress.readOnly = (::GetWindowLongW(field, GWL_STYLE) & ES_READONLY) != 0;
+    DWORD from = 1;
+    DWORD to = 0;
+    ::SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                   reinterpret_cast<LPARAM>(&to));
+    seenAddress.allSelected = from == 0 && to == seenAddress.field.size();
+    seenAddress.focused = ::GetFocus() == field;
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+    ::SendMessageW(field, WM_CHAR, 3, 0); // Ctrl+C
+    seenAddress.copied = ClipboardText();
+    ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+void CALLBACK LookForAddressBox(HWND, UINT, UINT_PTR, DWORD) {
+    if (!seenAddress.found) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), FindAddressBox, 0);
+    }
+}
+
+// An address to be opened by hand stands alone in a read-only field, selected and with the
+// focus, so that Ctrl+C copies just the address; the log has the whole line.
+TEST_F(RealBox, AnAddressShowsInAFieldOfItsOwnThatCopiesIt) {
+    seenAddress = {};
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, LookForAddressBox);
+    Win32Notices(log).MessageWithAddress(L"Open it in your browser:", L"http://10.0.0.5");
+    ::KillTimer(nullptr, timer);
+    ASSERT_TRUE(seenAddress.found);
+    EXPECT_EQ(seenAddress.text, L"Open it in your browser:");
+    EXPECT_EQ(seenAddress.field, L"http://10.0.0.5");
+    EXPECT_TRUE(seenAddress.readOnly);
+    EXPECT_TRUE(seenAddress.allSelected);
+    EXPECT_TRUE(seenAddress.focused);
+    EXPECT_EQ(seenAddress.copied, L"http://10.0.0.5");
+    EXPECT_EQ(testing_support::ReadFileBytes("varnok.log"),
+              "Open it in your browser: http://10.0.0.5\r\n");
 }
 
 TEST(StringTable, HoldsTheProgramsTexts) {

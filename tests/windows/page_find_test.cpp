@@ -100,6 +100,18 @@ TEST_F(FindPage, ListsTheUnitsByAddressShowsOneAndExportsThem) {
     ::SendMessageW(Item(IDC_FIND_LIST), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selected));
     Click(IDC_FIND_SHOW);
     EXPECT_EQ(pc.trace.Lines(), Trace{L"run open|http://10.0.0.90||show"});
+    // A double-click goes the same way; where the desktop's shell cannot open the page,
+    // nothing else is started and the address is shown.
+    pc.trace.Clear();
+    pc.desktop.opens = false;
+    NMITEMACTIVATE activate{};
+    activate.hdr = {Item(IDC_FIND_LIST), IDC_FIND_LIST, static_cast<UINT>(NM_DBLCLK)};
+    activate.iItem = 0;
+    ::SendMessageW(page_->hwnd(), WM_NOTIFY, IDC_FIND_LIST, reinterpret_cast<LPARAM>(&activate));
+    EXPECT_EQ(pc.trace.Lines(),
+              (Trace{L"run open|http://10.0.0.50||show",
+                     L"addressbox The unit's web page could not be opened for you. Open it in "
+                     L"your browser:|http://10.0.0.50"}));
 
     page_->ExportTo(L"C:\\found.csv");
     EXPECT_EQ(pc.store.userFiles[L"C:\\found.csv"],

@@ -7,9 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -20,7 +18,6 @@
 #include "tests/support.h"
 #include "tests/windows/page_fixture.h"
 #include "win32/data_store.h"
-#include "win32/roles.h"
 #include "win32/web_page.h"
 
 namespace {
@@ -34,27 +31,9 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
-// The recording desktop, except that the class registry is the test prefix's own.
-class DesktopOnRegistry : public fakes::FakeDesktop {
-public:
-    using FakeDesktop::FakeDesktop;
-    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override {
-        Log off;
-        return Win32Desktop(off).ClassDefault(keyName);
-    }
-    bool IsProtectedProgram(const std::wstring& program) override {
-        return IsUnderProtectedFolder(program);
-    }
-};
-
 class AddressPage : public PageFixture<PageIP> {
 protected:
-    void SetUp() override {
-        PageFixture::SetUp();
-        desktop_ = &registryDesktop;
-    }
     PageIP& Open() { return OpenPage(); }
-    DesktopOnRegistry registryDesktop{pc.trace, pc.log};
     void SetAddress(int id, BYTE a, BYTE b, BYTE c, BYTE d) const {
         ::SendMessageW(Item(id), IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
     }
@@ -394,64 +373,7 @@ TEST_F(AddressPage, ToolTipsCoverTheTenControls) {
     }
 }
 
-// The ".htm" association of the test's Wine prefix, the machine's own (or only the
-// user's, which any program of the user's can write), set for one test and restored.
-class HtmAssociation {
-public:
-    explicit HtmAssociation(const std::optional<std::wstring>& openCommand, DWORD type = REG_SZ,
-                            HKEY root = HKEY_LOCAL_MACHINE)
-        : root_(root) {
-        saved_ = Read(L".htm");
-        Write(L".htm", L"VarnokTestPage");
-        if (openCommand) {
-            Write(L"VarnokTestPage\\shell\\open\\command", *openCommand, type);
-        }
-    }
-    ~HtmAssociation() {
-        if (saved_.empty()) {
-            ::RegDeleteKeyValueW(root_, L"Software\\Classes\\.htm", nullptr);
-        } else {
-            Write(L".htm", saved_);
-        }
-        ::RegDeleteTreeW(root_, L"Software\\Classes\\VarnokTestPage");
-    }
-
-private:
-    std::wstring Read(const wchar_t* key) const {
-        wchar_t text[512] = {};
-        DWORD size = sizeof text;
-        ::RegGetValueW(root_, (L"Software\\Classes\\" + std::wstring(key)).c_str(), nullptr,
-                       RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, text, &size);
-        return text;
-    }
-    void Write(const wchar_t* key, const std::wstring& text, DWORD type = REG_SZ) const {
-        ::RegSetKeyValueW(root_, (L"Software\\Classes\\" + std::wstring(key)).c_str(), nullptr,
-                          type, text.c_str(),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    }
-    HKEY root_;
-    std::wstring saved_;
-};
-
-// A browser in a folder only administrators can change: a file under Program Files.
-class ProtectedBrowser {
-public:
-    ProtectedBrowser() {
-        wchar_t folder[MAX_PATH] = {};
-        ::ExpandEnvironmentStringsW(L"%ProgramFiles%\\Varnok Test Browser", folder, MAX_PATH);
-        folder_ = folder;
-        std::filesystem::create_directories(folder_);
-        std::ofstream(folder_ / "b.exe") << "browser";
-    }
-    ~ProtectedBrowser() { std::filesystem::remove_all(folder_); }
-    std::wstring Program() const { return (folder_ / "b.exe").wstring(); }
-
-private:
-    std::filesystem::path folder_;
-};
-
 TEST_F(AddressPage, ShowOpensTheUnitsPageWithoutTouchingTheRegistry) {
-    HtmAssociation association(L"browser.exe %1");
     Open();
     SetAddress(IDC_NEW_IP, 192, 168, 0, 5);
     pc.trace.Clear();
@@ -466,52 +388,19 @@ TEST_F(AddressPage, ShowOpensTheUnitsPageWithoutTouchingTheRegistry) {
     EXPECT_EQ(pc.trace.Lines(), Trace{L"run open|http://0.0.0.0||show"});
 }
 
-// Where the desktop's shell cannot open the page, only the machine's browser for ".htm"
-// pages may be started, by its path, and only from a folder only administrators can
-// change; otherwise the page shows the address, to be opened by hand. A browser named by
-// the user's own classes (which any program of theirs can write) is never started.
-TEST_F(AddressPage, ShowStartsOnlyAProtectedMachineWideBrowser) {
-    const ProtectedBrowser browser;
-    const std::wstring open = L"run open|http://10.0.0.5||show";
-    const std::wstring byHand = L"box The unit's web page could not be opened for you. Open it "
-                                L"in your browser: http://10.0.0.5";
-    const std::wstring longOptions(300, L'x');
-    const struct {
-        const char* name;
-        std::optional<std::wstring> openCommand; // nothing: the class has no open command
-        HKEY root;
-        Trace trace;
-    } cases[] = {
-        {"protected, placeholder quoted",
-         L"\"" + browser.Program() + L"\" -osint -url \"%1\"",
-         HKEY_LOCAL_MACHINE,
-         {open, L"program " + browser.Program() + L"|-osint -url \"http://10.0.0.5\""}},
-        {"protected, longer than 259 characters",
-         L"\"" + browser.Program() + L"\" " + longOptions + L" %1",
-         HKEY_LOCAL_MACHINE,
-         {open, L"program " + browser.Program() + L"|" + longOptions + L" http://10.0.0.5"}},
-        {"a program anyone could put there",
-         LR"(C:\b.exe -new %1 -tab)",
-         HKEY_LOCAL_MACHINE,
-         {open, byHand}},
-        {"only the user's own class",
-         L"\"" + browser.Program() + L"\" %1",
-         HKEY_CURRENT_USER,
-         {open, byHand}},
-        {"empty command", L"", HKEY_LOCAL_MACHINE, {open, byHand}},
-        {"no command", std::nullopt, HKEY_LOCAL_MACHINE, {open, byHand}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        HtmAssociation association(c.openCommand, REG_SZ, c.root);
-        Open();
-        SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
-        pc.trace.Clear();
-        registryDesktop.opens = false;
-        Click(IDC_SHOW);
-        EXPECT_EQ(pc.trace.Lines(), c.trace);
-        TearDown();
-    }
+// Where the desktop's shell cannot open the page, nothing is started in its place (no
+// browser of the machine's, nothing with Varnok's rights): the address is shown, to be
+// copied.
+TEST_F(AddressPage, ShowWithoutTheDesktopsShellStartsNothingAndShowsTheAddress) {
+    Open();
+    SetAddress(IDC_NEW_IP, 10, 0, 0, 5);
+    pc.trace.Clear();
+    pc.desktop.opens = false;
+    Click(IDC_SHOW);
+    EXPECT_EQ(pc.trace.Lines(),
+              (Trace{L"run open|http://10.0.0.5||show",
+                     L"addressbox The unit's web page could not be opened for you. Open it in "
+                     L"your browser:|http://10.0.0.5"}));
 }
 
 TEST_F(AddressPage, ShowWithAnUnreadableSerialSaysSoAndStillOpensThePage) {
@@ -585,7 +474,20 @@ std::string DesktopShellMissing() {
     return text;
 }
 
-// What Win32System does for "Show", with the stand-in program as the page to open.
+// A process started by this one, as a browser started with Varnok's own rights would be.
+ProgramRun StartedDirectly(const std::wstring& program, const std::wstring& arguments, Log&) {
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const bool ok = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                     0, nullptr, nullptr, &startup, &started);
+    const UniqueHandle process(ok ? started.hProcess : nullptr);
+    const UniqueHandle thread(ok ? started.hThread : nullptr);
+    return {ok, L"", L""};
+}
+
+// What Win32Desktop does for "Show", with the stand-in program as the page to open.
 TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
     if (const std::string missing = DesktopShellMissing(); !missing.empty()) {
         GTEST_SKIP() << missing;
@@ -599,7 +501,7 @@ TEST(ShowOnWindows, TheDesktopsShellStartsThePageAsItsOwnNotAsVarnoks) {
         bool childOfVarnok;
     } cases[] = {
         {"through the desktop's shell", OpenAsDesktopUser, false},
-        {"started directly", StartProgramByPath, true}, // shows that parents are seen
+        {"started directly", StartedDirectly, true}, // shows that parents are seen
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -634,78 +536,6 @@ TEST(ShowOnWindows, WhatTheDesktopsShellCannotOpenIsNotOpenedElevated) {
     EXPECT_FALSE(OpenAsDesktopUser(missing, L"", log).started);
     EXPECT_EQ(ReadFileBytes("varnok.log"),
               "The desktop's shell did not open it (ShellExecute: 0x00000001).\r\n");
-}
-
-// The address page with the real start of the ".htm" class's browser; the shell itself
-// cannot open web addresses. The log is on.
-class BrowserStartingDesktop : public Desktop {
-public:
-    explicit BrowserStartingDesktop(Log& log) : log_(log) {}
-    ProgramRun ShellOpen(const std::wstring&, const std::wstring&) override {
-        return {false, L"no association", L""};
-    }
-    ProgramRun StartProgram(const std::wstring& program, const std::wstring& arguments) override {
-        return StartProgramByPath(program, arguments, log_);
-    }
-    std::optional<std::wstring> ClassDefault(const std::wstring& keyName) override {
-        return Win32Desktop(log_).ClassDefault(keyName);
-    }
-    // Here the start itself is the subject, wherever the program lies.
-    bool IsProtectedProgram(const std::wstring&) override { return true; }
-
-private:
-    Log& log_;
-};
-
-class AddressPageStartingBrowsers : public PageFixture<PageIP> {
-protected:
-    void SetUp() override {
-        PageFixture::SetUp();
-        desktop_ = &browsers;
-    }
-    Win32LogFile logFile;
-    Log log{logFile};
-    BrowserStartingDesktop browsers{log};
-};
-
-TEST_F(AddressPageStartingBrowsers, ShowStartsTheHtmBrowserOnlyByItsFullPath) {
-    const ScopedTempDir dir;
-    const std::filesystem::path folder = dir.path() / "Web Browser";
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(HelperProgram(), folder / "b.exe");
-    std::filesystem::copy_file(HelperProgram(), dir.path() / "b.exe"); // in the current folder
-    const std::wstring marker = (dir.path() / "browser ran.txt").wstring();
-    const std::wstring touch = L" --touch \"" + marker + L"\" %1";
-    const struct {
-        const char* name;
-        std::wstring openCommand;
-        bool runs;
-        std::string log;
-    } cases[] = {
-        {"full path with a blank", L"\"" + (folder / "b.exe").wstring() + L"\"" + touch, true, ""},
-        {"name in the current folder", L"b.exe" + touch, false,
-         "The program is not named by a full path: b.exe\r\n"},
-        {"missing program", L"\"" + (folder / "missing.exe").wstring() + L"\"" + touch, false,
-         "The specified file was not found.\r\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        HtmAssociation association(c.openCommand);
-        OpenPage();
-        Click(IDC_SHOW);
-        if (c.runs) {
-            PumpUntil([&] { return std::filesystem::exists(marker); });
-        }
-        EXPECT_EQ(std::filesystem::exists(marker), c.runs);
-        EXPECT_EQ(ReadFileBytes("varnok.log"), c.log);
-        // The browser may still be writing its marker as it ends.
-        std::error_code busy;
-        for (int i = 0; i < 100 && !std::filesystem::remove(marker, busy) && busy; ++i) {
-            ::Sleep(50);
-        }
-        std::filesystem::remove("varnok.log");
-        TearDown();
-    }
 }
 
 } // namespace
