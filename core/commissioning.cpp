@@ -39,6 +39,7 @@ std::wstring OutcomeReason(const Outcome& outcome) {
     case Failure::Interrupted:
     case Failure::InternalError:
     case Failure::TablesUnavailable:
+    case Failure::NotSent:
         return outcome.detail;
     case Failure::EchoLibraryMissing:
         return L"Failed to load ICMP.DLL";
@@ -171,29 +172,46 @@ RecordEntry AssignmentEntry(const LocalTime& when, const Assignment& unit, const
     return entry;
 }
 
-SentImage SendImage(const UploadRoles& roles, UserFiles& files, const UploadRequest& request,
-                    const std::function<void()>& unitAnswered, std::stop_token stop) {
-    SentImage sent;
-    RecordEntry& entry = sent.entry;
-    entry.when = roles.clock.Now();
+OpenedImage OpenImageToSend(UserFiles& files, const std::wstring& path) {
+    ImageOpening opening = files.OpenImage(path);
+    OpenedImage image{path, std::move(opening.held), opening.facts, {}};
+    if (!image.held) {
+        image.unreadable = {Failure::ImageUnreadable, L"The image " + path + L" cannot be read: " +
+                                                          files.Words(opening.error)};
+    }
+    return image;
+}
+
+SentImage SendOpenedImage(const UploadRoles& roles, const OpenedImage& image,
+                          const UploadRequest& request, const std::function<void()>& unitAnswered,
+                          std::stop_token stop) {
+    SentImage sent{{}, UploadEntry(roles.clock.Now(), image, request)};
     const std::uint64_t start = roles.clock.Milliseconds();
+    sent.outcome = image.held ? RunUpload(roles, request, unitAnswered, stop) : image.unreadable;
+    sent.entry.durationMs = roles.clock.Milliseconds() - start;
+    return sent;
+}
+
+RecordEntry UploadEntry(const LocalTime& when, const OpenedImage& image,
+                        const UploadRequest& request) {
+    RecordEntry entry;
+    entry.when = when;
     entry.address = request.address.ToText();
     entry.netmask = request.netmask.ToText();
     entry.gateway = request.gateway.ToText();
     entry.adapter = AdapterText(request.unitPath);
-    entry.file = request.path.substr(request.path.find_last_of(L"\\/") + 1);
-    const ImageOpening image = files.OpenImage(request.path);
-    if (!image.held) {
-        sent.outcome = {Failure::ImageUnreadable, L"The image " + request.path +
-                                                      L" cannot be read: " +
-                                                      files.Words(image.error)};
-    } else {
+    entry.file = image.path.substr(image.path.find_last_of(L"\\/") + 1);
+    if (image.held) {
         entry.size = image.facts.size;
         entry.sha256 = image.facts.sha256;
-        sent.outcome = RunUpload(roles, request, unitAnswered, stop);
     }
-    entry.durationMs = roles.clock.Milliseconds() - start;
-    return sent;
+    return entry;
+}
+
+SentImage SendImage(const UploadRoles& roles, UserFiles& files, const UploadRequest& request,
+                    const std::function<void()>& unitAnswered, std::stop_token stop) {
+    const OpenedImage image = OpenImageToSend(files, request.path);
+    return SendOpenedImage(roles, image, request, unitAnswered, stop);
 }
 
 Done RecordUpload(CommissioningRecord& record, const SentImage& sent, bool waited) {

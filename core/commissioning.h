@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -101,10 +102,26 @@ struct SentImage {
     RecordEntry entry;
 };
 
-// Holds the image open (others may only read it) and reads its name, size and SHA-256
-// from that handle, then runs the upload; the image is let go once the client has ended.
-// `unitAnswered` as for RunUpload; the fixed wait, which the caller shows, is not part of
-// the duration.
+// An image opened to be sent, held (others may only read it) until destroyed, its size and
+// SHA-256 read from that handle; or why it cannot be read.
+struct OpenedImage {
+    std::wstring path;
+    std::unique_ptr<HeldImage> held; // null: `unreadable` says why
+    FileFacts facts;
+    Outcome unreadable;
+};
+OpenedImage OpenImageToSend(UserFiles& files, const std::wstring& path);
+
+// Runs the upload of the image opened (`request.path` is its path), its record line
+// filled in. `unitAnswered` as for RunUpload; the fixed wait, which the caller shows, is not
+// part of the duration.
+SentImage SendOpenedImage(const UploadRoles& roles, const OpenedImage& image,
+                          const UploadRequest& request, const std::function<void()>& unitAnswered,
+                          std::stop_token stop = {});
+// The record line of an upload of `image` begun at `when`, but for its outcome and duration.
+RecordEntry UploadEntry(const LocalTime& when, const OpenedImage& image,
+                        const UploadRequest& request);
+// Opens the image and sends it; the image is let go once the client has ended.
 SentImage SendImage(const UploadRoles& roles, UserFiles& files, const UploadRequest& request,
                     const std::function<void()>& unitAnswered, std::stop_token stop = {});
 // The upload's outcome once it is final, its record line appended: a sent image whose

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -11,6 +10,7 @@
 #include "core/address_holder.h"
 #include "core/mac_rule.h"
 #include "core/text.h"
+#include "core/turns.h"
 
 namespace {
 
@@ -38,23 +38,7 @@ class GatedTables : public PcTables {
 public:
     explicit GatedTables(PcTables& tables) : tables_(tables) {}
     ProgramRun RunSystemProgram(const std::wstring& file, const std::wstring& parameters) override {
-        // A mutex and a condition variable rather than std::counting_semaphore, whose
-        // wake-ups GCC 12's library can lose where there is no futex (MinGW): a run hung.
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            turn_.wait(lock, [this] { return running_ < kProgramsAtOnce; });
-            ++running_;
-        }
-        struct Done {
-            GatedTables& gate;
-            ~Done() {
-                {
-                    const std::lock_guard<std::mutex> lock(gate.mutex_);
-                    --gate.running_;
-                }
-                gate.turn_.notify_one();
-            }
-        } done{*this};
+        const Turns::Turn turn = turns_.Take();
         return tables_.RunSystemProgram(file, parameters);
     }
     std::vector<Adapter> Adapters() override { return tables_.Adapters(); }
@@ -76,9 +60,7 @@ public:
 
 private:
     PcTables& tables_;
-    std::mutex mutex_;
-    std::condition_variable turn_;
-    std::ptrdiff_t running_ = 0;
+    Turns turns_{kProgramsAtOnce};
 };
 
 // The units of a run, taken by the threads one after the other.

@@ -71,7 +71,7 @@ constexpr std::size_t kUnitsInFlight = 64;
 // start together: all their first arp.exe runs at once would take every core of the
 // technician's laptop for a moment, and the window would stop answering. A few at a time
 // cost the run about a second.
-constexpr std::ptrdiff_t kProgramsAtOnce = 4;
+constexpr std::size_t kProgramsAtOnce = 4;
 
 // Runs the jobs side by side, kUnitsInFlight at most at once, in the jobs' order as they
 // start; returns how many units took their address. The tables' lock is held for the

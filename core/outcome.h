@@ -22,6 +22,7 @@ enum class Failure {
     Interrupted,        // the program was closed or Ctrl+C pressed; detail: what was cut short
     InternalError,      // the work ended with an error of Varnok's own; detail: which
     TablesUnavailable,  // the lock on the PC's tables was not had; detail: why (nothing done)
+    NotSent,            // an image left unsent, as an earlier one failed; detail: why
 };
 
 struct Outcome {

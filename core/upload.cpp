@@ -19,6 +19,22 @@ std::wstring PutParameters(const IPv4Address& address, const std::wstring& path)
     return L"-i " + address.ToText() + L" PUT " + (needsQuotes ? L"\"" + path + L"\"" : path);
 }
 
+unsigned UploadDeadline::SecondsLeft(std::uint64_t nowMs) const {
+    return static_cast<unsigned>((LeftMs(nowMs) + 999) / 1000);
+}
+
+unsigned UploadDeadline::StepsPassed(std::uint64_t nowMs, unsigned steps) const {
+    if (fixedWaitMs_ == 0 || Over(nowMs)) {
+        return steps;
+    }
+    const std::uint64_t passed = fixedWaitMs_ - LeftMs(nowMs);
+    return static_cast<unsigned>(passed * steps / fixedWaitMs_);
+}
+
+bool UploadDeadline::Await(Clock& clock, std::stop_token stop) const {
+    return clock.PauseUnlessStopped(static_cast<unsigned>(LeftMs(clock.Milliseconds())), stop);
+}
+
 ImageKind ImageKindOf(const std::wstring& path) {
     const std::wstring end = path.size() >= 4 ? path.substr(path.size() - 4) : L"";
     return end == L".bin" || end == L".BIN" ? ImageKind::Firmware : ImageKind::WebPages;
@@ -98,6 +114,7 @@ std::wstring UploadFailureReason(const Outcome& outcome) {
         return L"The TFTP client did not finish in time and was ended.";
     case Failure::ImageUnreadable:
     case Failure::Interrupted:
+    case Failure::NotSent:
     case Failure::InternalError:
         return outcome.detail;
     default:

@@ -3,6 +3,7 @@
 // The run returns its outcome and shows nothing itself.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -40,6 +41,27 @@ ImageKind ImageKindOf(const std::wstring& path);
 // The fixed wait after the unit answered, in seconds (the update page's ticks), before a
 // sent image counts as written.
 unsigned FixedWaitTicks(ImageKind kind);
+
+// The unit's time to take and write an image: the fixed wait from when it answered the check
+// echo (so from the client's start). Every place that shows or awaits it follows this one:
+// the update page's bar, the list's rows, the command line.
+class UploadDeadline {
+public:
+    UploadDeadline(std::uint64_t answeredAtMs, unsigned fixedWaitMs)
+        : end_(answeredAtMs + fixedWaitMs), fixedWaitMs_(fixedWaitMs) {}
+    bool Over(std::uint64_t nowMs) const { return nowMs >= end_; }
+    std::uint64_t LeftMs(std::uint64_t nowMs) const { return Over(nowMs) ? 0 : end_ - nowMs; }
+    // Whole seconds left, rounded up: what a countdown shows ("30 s" at the start).
+    unsigned SecondsLeft(std::uint64_t nowMs) const;
+    // The share of the wait that has passed, in `steps` (a progress bar's range).
+    unsigned StepsPassed(std::uint64_t nowMs, unsigned steps) const;
+    // Pauses until the deadline; false when `stop` came first.
+    bool Await(Clock& clock, std::stop_token stop) const;
+
+private:
+    std::uint64_t end_;
+    unsigned fixedWaitMs_;
+};
 
 // The last non-empty line of a program's output (8-bit text, any line ends), without
 // surrounding blanks.

@@ -36,8 +36,14 @@ private:
 
 class RecordingClient : public RunningClient {
 public:
-    RecordingClient(Trace& trace, FakeClient& client) : trace_(trace), client_(client) {}
+    RecordingClient(Trace& trace, FakeClient& client, std::wstring parameters)
+        : trace_(trace), client_(client), parameters_(std::move(parameters)) {}
     std::optional<ClientEnd> Await(unsigned) override {
+        for (const auto& [key, end] : client_.endsWhere) {
+            if (parameters_.find(key) != std::wstring::npos) {
+                return ClientEnd{end.first, end.second, client_.output};
+            }
+        }
         if (!client_.exitCode) {
             return std::nullopt;
         }
@@ -48,6 +54,7 @@ public:
 private:
     Trace& trace_;
     FakeClient& client_;
+    std::wstring parameters_;
 };
 
 class RecordingLock : public TablesLock::Held {
@@ -241,7 +248,7 @@ ClientStart FakeClient::Start(const std::wstring& parameters) {
     if (!run.started) {
         return {nullptr, run.failure};
     }
-    return {std::make_unique<RecordingClient>(trace_, *this), L""};
+    return {std::make_unique<RecordingClient>(trace_, *this, parameters), L""};
 }
 
 std::optional<FirewallRule> FakeFirewall::FindRule(const std::wstring& name) {

@@ -175,6 +175,9 @@ public:
 
     bool starts = true;
     std::optional<unsigned long> exitCode = 0ul;
+    // A client whose parameters hold a key ends with its code and line instead (a unit
+    // whose server refuses an image).
+    std::map<std::wstring, std::pair<unsigned long, std::wstring>> endsWhere;
     std::wstring lastLine;
     std::wstring output;
 
