@@ -8,9 +8,11 @@
 
 #include "app/wording.h"
 #include "core/commissioning.h"
+#include "core/image_run.h"
 #include "core/kept_values.h"
 #include "core/list_run.h"
 #include "core/mac_rule.h"
+#include "core/run_report.h"
 #include "core/sweep.h"
 #include "core/text.h"
 #include "core/unit_list.h"
@@ -31,30 +33,41 @@ std::wstring UnitLine(const UnitRow& row, bool succeeded, const std::wstring& re
            row.address.ToText() + (succeeded ? L" SUCCESS" : L" FAILED " + reason);
 }
 
-int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& console) {
+// The plan for every row; nobody can be asked here, so the adapter last chosen in the
+// window answers. `whyNot` says why nothing may run.
+UnitPlan PlanRows(const std::vector<UnitRow>& rows, Services& services, MacSharing shared,
+                  std::wstring& whyNot) {
     std::vector<std::size_t> all(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         all[i] = i;
     }
     const std::vector<Adapter> adapters = services.tables.Adapters();
-    // Nobody can be asked here: the adapter last chosen in the window answers.
-    const UnitPlan plan = PlanUnits(rows, all, services.tables.OwnAddresses(), adapters,
-                                    [&] { return RememberedAdapter(adapters, services.settings); });
+    const UnitPlan plan = PlanUnits(
+        rows, all, services.tables.OwnAddresses(), adapters,
+        [&] { return RememberedAdapter(adapters, services.settings); }, shared);
     if (!plan.Runs()) {
-        const std::wstring why = plan.adapterUnclear
-                                     ? L"Which adapter leads to the unit is not clear: choose it "
+        whyNot = plan.adapterUnclear ? L"Which adapter leads to the unit is not clear: choose it "
                                        L"once in Varnok's window."
                                      : ListProblemText(*plan.problem);
+    } else if (!plan.jobs.empty()) {
+        RememberUsedAdapter(services.settings, plan.jobs.front().unit.path);
+    }
+    return plan;
+}
+
+int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& console) {
+    std::wstring whyNot;
+    const UnitPlan plan = PlanRows(rows, services, MacSharing::OneAtATime, whyNot);
+    if (!plan.Runs()) {
         for (const UnitRow& row : rows) {
-            console.Out(UnitLine(row, false, why));
+            console.Out(UnitLine(row, false, whyNot));
         }
         return kExitSomeFailed;
     }
-    if (!plan.jobs.empty()) {
-        RememberUsedAdapter(services.settings, plan.jobs.front().unit.path);
-    }
+    RunReport report(rows.size(), L"took their address");
     ListEvents events;
     events.finished = [&](std::size_t index, const Done& done) {
+        report.Finished(done.outcome.Succeeded());
         console.Out(UnitLine(rows[index], done.outcome.Succeeded(), OutcomeReason(done.outcome)));
         if (done.recordFailure) {
             console.Error(*done.recordFailure);
@@ -67,15 +80,14 @@ int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& co
             console.Error(L"Waiting for another Varnok to finish with the PC's tables...");
         }
     };
-    const std::size_t succeeded =
-        RunList(roles, services.record, plan.jobs, events, console.Interruption());
+    RunList(roles, services.record, plan.jobs, events, console.Interruption());
     for (const DeferredUnit& unit : plan.deferred) {
         console.Out(UnitLine(rows[unit.index], false,
                              L"It shares its MAC with serial " +
                                  std::to_wstring(rows[unit.with].serial) +
                                  L": apply it on its own, with only that unit switched on."));
     }
-    return succeeded == rows.size() ? kExitAllSucceeded : kExitSomeFailed;
+    return report.AllSucceeded() ? kExitAllSucceeded : kExitSomeFailed;
 }
 
 // The unit of "apply", checked as a list's line is.
@@ -98,28 +110,79 @@ int Apply(const std::vector<std::wstring>& values, Services& services, Console& 
     return ApplyUnits(reading.rows, services, console);
 }
 
-int ApplyList(const std::wstring& file, Services& services, Console& console) {
+// The units of a list's file; nothing when it cannot be read or understood (told).
+std::optional<std::vector<UnitRow>> ListOfFile(const std::wstring& file, Services& services,
+                                               Console& console) {
     const std::optional<std::wstring> path = services.userFiles.ExistingFile(file);
     FileError error;
     const std::optional<std::string> bytes =
         path ? services.userFiles.ReadFile(*path, error) : std::nullopt;
     if (!bytes) {
-        return NotUnderstood(console, L"The file " + CleanPath(file) + L" cannot be read.");
+        NotUnderstood(console, L"The file " + CleanPath(file) + L" cannot be read.");
+        return std::nullopt;
     }
-    const ListReading reading = ReadUnitList(*bytes, services.tables.OwnAddresses());
+    ListReading reading = ReadUnitList(*bytes, services.tables.OwnAddresses());
     if (reading.problem) {
-        return NotUnderstood(console, *path + L": " + ListProblemText(*reading.problem));
+        NotUnderstood(console, *path + L": " + ListProblemText(*reading.problem));
+        return std::nullopt;
     }
-    return ApplyUnits(reading.rows, services, console);
+    return std::move(reading.rows);
 }
 
-// The unit's time to write the image, from when it answered; in short steps, so that
-// Ctrl+C ends it at once. False when it was cut short.
-bool AwaitFixedWait(Clock& clock, std::uint64_t answeredAt, unsigned fixedWaitMs,
-                    std::stop_token interrupted) {
-    const std::uint64_t end = answeredAt + fixedWaitMs;
-    const std::uint64_t now = clock.Milliseconds();
-    return clock.PauseUnlessStopped(static_cast<unsigned>(end > now ? end - now : 0), interrupted);
+int ApplyList(const std::wstring& file, Services& services, Console& console) {
+    const std::optional<std::vector<UnitRow>> rows = ListOfFile(file, services, console);
+    return rows ? ApplyUnits(*rows, services, console) : kExitNotUnderstood;
+}
+
+// "ADDRESS FILE SUCCESS" or "ADDRESS FILE FAILED <reason>", as the upload's line.
+std::wstring ImageLine(const IPv4Address& address, const std::wstring& file,
+                       const Outcome& outcome) {
+    return address.ToText() + L" " + file + L" " +
+           (outcome.Succeeded() ? L"SUCCESS" : L"FAILED " + OutcomeReason(outcome));
+}
+
+// An image of update-list: "-" for none, else the path as given (made absolute when it
+// names a file: one that does not fails every unit with its reason).
+std::wstring ImageArgument(const std::wstring& typed, Services& services) {
+    if (TrimBlanks(typed) == L"-") {
+        return L"";
+    }
+    return services.userFiles.ExistingFile(typed).value_or(CleanPath(typed));
+}
+
+int UpdateList(const std::vector<std::wstring>& values, Services& services, Console& console) {
+    const ImageChoice images{ImageArgument(values[1], services),
+                             ImageArgument(values[2], services)};
+    if (!images.Any()) {
+        return NotUnderstood(console, L"No image: give the firmware, the web pages or both.");
+    }
+    const std::optional<std::vector<UnitRow>> rows = ListOfFile(values[0], services, console);
+    if (!rows) {
+        return kExitNotUnderstood;
+    }
+    const std::wstring files[] = {CleanPath(values[1]), CleanPath(values[2])};
+    std::wstring whyNot;
+    const UnitPlan plan = PlanRows(*rows, services, MacSharing::Together, whyNot);
+    if (!plan.Runs()) {
+        for (const UnitRow& row : *rows) {
+            console.Out(ImageLine(row.address, L"-", {Failure::NotSent, whyNot}));
+        }
+        return kExitSomeFailed;
+    }
+    RunReport report(plan.jobs.size(),
+                     ImagesTaken(!images.firmware.empty(), !images.webPages.empty()));
+    ImageEvents events;
+    events.image = [&](std::size_t index, ImageKind kind, const Done& done) {
+        console.Out(ImageLine((*rows)[index].address, files[kind == ImageKind::Firmware ? 0 : 1],
+                              done.outcome));
+        if (done.recordFailure) {
+            console.Error(*done.recordFailure);
+        }
+    };
+    events.finished = [&](std::size_t, bool took, const Done&) { report.Finished(took); };
+    RunImages({services.Upload(), services.userFiles, services.record}, images, plan.jobs, events,
+              console.Interruption());
+    return report.AllSucceeded() ? kExitAllSucceeded : kExitSomeFailed;
 }
 
 // The unit's address and the netmask and gateway its check echo carries, checked as the
@@ -169,7 +232,7 @@ int Upload(const std::vector<std::wstring>& values, Services& services, Console&
     // Sent, but the unit's time to write it was cut short: not yet a success.
     const bool waited =
         sent.outcome.Succeeded() && answeredAt &&
-        AwaitFixedWait(services.clock, *answeredAt, fixedWaitMs, console.Interruption());
+        UploadDeadline(*answeredAt, fixedWaitMs).Await(services.clock, console.Interruption());
     const Done done = RecordUpload(services.record, sent, waited);
     const bool succeeded = done.outcome.Succeeded();
     console.Out(head + (succeeded ? L"SUCCESS" : L"FAILED " + OutcomeReason(done.outcome)));
@@ -206,6 +269,8 @@ int RunCommand(const Command& command, Services& services, Console& console) {
         return ApplyList(command.values[0], services, console);
     case Command::Upload:
         return Upload(command.values, services, console);
+    case Command::UpdateList:
+        return UpdateList(command.values, services, console);
     case Command::Find:
         return Find(command.values, services, console);
     case Command::Window:

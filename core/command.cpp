@@ -21,8 +21,9 @@ Command ReadWords(const std::vector<std::wstring>& words) {
         std::size_t values;
     } kVerbs[] = {
         {L"apply", Command::Apply, 4},   {L"apply-list", Command::ApplyList, 1},
-        {L"upload", Command::Upload, 2}, {L"find", Command::Find, 0},
-        {L"find", Command::Find, 1},     {L"find", Command::Find, 2},
+        {L"upload", Command::Upload, 2}, {L"update-list", Command::UpdateList, 3},
+        {L"find", Command::Find, 0},     {L"find", Command::Find, 1},
+        {L"find", Command::Find, 2},
     };
     bool isVerb = false;
     for (const auto& verb : kVerbs) {
@@ -57,8 +58,11 @@ std::wstring UsageText() {
            L"  Varnok.exe apply SERIAL ADDRESS NETMASK GATEWAY     one unit\n"
            L"  Varnok.exe apply-list FILE.csv                      every unit of the file\n"
            L"  Varnok.exe upload ADDRESS FILE                      an image (*.bin, *.ROM)\n"
+           L"  Varnok.exe update-list FILE.csv FIRMWARE WEBPAGES   both images to every unit\n"
            L"  Varnok.exe find [ADAPTER-ADDRESS | FROM TO]         the units on the network\n"
            L"FILE.csv: serial,address,netmask,gateway per line (comma or semicolon).\n"
+           L"update-list: the web pages go only to a unit whose firmware went through; \"-\"\n"
+           L"for an image leaves it out.\n"
            L"find: the subnet of the adapter last used for a unit (else the only one up), of\n"
            L"the adapter with ADAPTER-ADDRESS, or FROM to TO; one line per unit found:\n"
            L"MAC ADDRESS SERIALS.\n"

@@ -8,8 +8,9 @@
 #include <vector>
 
 struct Command {
-    enum Kind { Window, Apply, ApplyList, Upload, Find, NotUnderstood } kind = Window;
+    enum Kind { Window, Apply, ApplyList, Upload, UpdateList, Find, NotUnderstood } kind = Window;
     // Apply: serial, address, netmask, gateway; ApplyList: the file; Upload: address, file;
+    // UpdateList: the list's file, the firmware and the web pages ("-" for none);
     // Find: nothing, an adapter's address, or the first and last address of a range.
     std::vector<std::wstring> values;
     // "debug", in any letter case, as a whole argument after the program's own name: the

@@ -113,7 +113,7 @@ private:
 UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size_t>& indices,
                    const std::vector<IPv4Address>& ownAddresses,
                    const std::vector<Adapter>& adapters,
-                   const std::function<std::optional<Adapter>()>& choose) {
+                   const std::function<std::optional<Adapter>()>& choose, MacSharing shared) {
     UnitPlan plan;
     plan.problem = CheckUnitRows(rows, ownAddresses);
     if (plan.problem) {
@@ -136,7 +136,7 @@ UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size
         const auto same =
             std::find_if(plan.jobs.begin(), plan.jobs.end(),
                          [&unit](const ListJob& job) { return SameMac(job.unit.mac, unit.mac); });
-        if (same == plan.jobs.end()) {
+        if (same == plan.jobs.end() || shared == MacSharing::Together) {
             plan.jobs.push_back({indices[i], unit});
         } else {
             plan.deferred.push_back({indices[i], same->index});

@@ -43,13 +43,18 @@ struct UnitPlan {
     bool Runs() const { return !problem && !adapterUnclear; }
 };
 
+// Whether units that share a MAC may run together: not to be addressed (on the wire the two
+// cannot be told apart), but to be sent images, each at its own address.
+enum class MacSharing { OneAtATime, Together };
+
 // The plan for the rows of `rows` at `indices`, in that order, all rows checked first as an
 // import checks them. `choose` is asked for the adapter (at most once) where the way to a
 // unit is not clear; nothing from it leaves the plan without jobs.
 UnitPlan PlanUnits(const std::vector<UnitRow>& rows, const std::vector<std::size_t>& indices,
                    const std::vector<IPv4Address>& ownAddresses,
                    const std::vector<Adapter>& adapters,
-                   const std::function<std::optional<Adapter>()>& choose);
+                   const std::function<std::optional<Adapter>()>& choose,
+                   MacSharing shared = MacSharing::OneAtATime);
 
 // Told from the units' threads, one call at a time, as each unit starts and finishes.
 struct ListEvents {

@@ -252,6 +252,8 @@ TEST(CommandLine, ReadsTheFormsAndDebugAnywhereAndOpensTheWindowForAnythingElse)
          4},
         {{L"V.exe", L"debug", L"Apply-List", L"units.csv"}, Command::ApplyList, 1},
         {{L"V.exe", L"upload", L"10.0.0.5", L"C:\\fw\\image.bin"}, Command::Upload, 2},
+        {{L"V.exe", L"update-list", L"units.csv", L"fw.bin", L"-"}, Command::UpdateList, 3},
+        {{L"V.exe", L"update-list", L"units.csv", L"fw.bin"}, Command::NotUnderstood, 0},
         {{L"V.exe", L"apply", L"1234"}, Command::NotUnderstood, 0},
         {{L"V.exe", L"upload", L"10.0.0.5", L"a.bin", L"b.bin"}, Command::NotUnderstood, 0},
         {{L"V.exe", L"/?"}, Command::NotUnderstood, 0},
