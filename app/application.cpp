@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,8 +72,11 @@ public:
     ProcessServices& operator=(const ProcessServices&) = delete;
 
     Services& Get() { return services_; }
+    const VarnokNamespace& Names() const { return names_; }
 
 private:
+    // Opened first and held to the end: the names of the lock and the instance live in it.
+    VarnokNamespace names_;
     Win32OwnFiles ownFiles_;
     Win32UserFiles userFiles_;
     Win32LogFile logFile_;
@@ -84,7 +88,7 @@ private:
     Win32Client client_{log_};
     WindowsFirewall firewall_;
     MachineChangeRecord changes_{L"Strandel", settings_};
-    NamedTablesLock lock_;
+    NamedTablesLock lock_{names_};
     Win32Desktop desktop_{log_};
     CommissioningRecord record_{ownFiles_, log_};
     Win32Neighbourhood neighbourhood_;
@@ -92,18 +96,43 @@ private:
                        settings_, changes_, lock_,  desktop_, log_,      record_,   neighbourhood_};
 };
 
-// The window, until it closes. A second start changes nothing: it shows the first one's
-// window and ends.
 // After an error of Varnok's own: the PC's tables as they were, and a word on what happened.
 void RecoverFrom(const std::exception& error, Services& services) {
     UndoPendingChange(services.tables, services.changes, services.lock, services.log);
     services.log.Write(InternalErrorText(FromUtf8(error.what())));
 }
 
-int RunWindow(Services& services) {
-    SingleInstance instance;
-    if (!instance.First() && !instance.TakeOverOrShow(L"Varnok 2.6")) {
-        return 0;
+// Nothing when this start is the session's one window; else its exit status. A start that
+// finds the first one's window shows it and ends; one that cannot tell, or finds the first
+// one without a window, says why and ends.
+std::optional<int> NotTheWindow(SingleInstance& instance, Log& log) {
+    std::wstring refusal;
+    if (!instance.Reason().empty()) {
+        refusal = LoadStringText(IDS_INSTANCE_NOT_HAD) + L"\r\n" + instance.Reason();
+    } else if (instance.First()) {
+        return std::nullopt;
+    } else {
+        switch (instance.TakeOverOrShow(L"Varnok 2.6")) {
+        case SingleInstance::Outcome::Taken:
+            return std::nullopt;
+        case SingleInstance::Outcome::Shown:
+            return 0;
+        case SingleInstance::Outcome::NoWindow:
+            refusal = LoadStringText(IDS_INSTANCE_NO_WINDOW);
+            break;
+        }
+    }
+    log.Write(refusal);
+    ::MessageBoxW(nullptr, refusal.c_str(), L"Varnok", MB_OK | MB_ICONERROR);
+    return 1;
+}
+
+// The window, until it closes. A second start changes nothing: it shows the first one's
+// window and ends.
+int RunWindow(Services& services, const VarnokNamespace& names) {
+    SingleInstance instance(names);
+    if (const std::optional<int> status = NotTheWindow(instance, services.log)) {
+        return *status;
     }
     // The common controls' version 6 (the manifest names it), loaded at run time.
     const SystemLibrary commonControls(L"comctl32.dll");
@@ -158,7 +187,7 @@ int Application::InitInstance() {
     // Both paths first undo what a run killed halfway (ended from the task manager, power
     // lost) left in the PC's tables. No error of Varnok's own ends it without a word.
     try {
-        return command.kind == Command::Window ? RunWindow(services.Get())
+        return command.kind == Command::Window ? RunWindow(services.Get(), services.Names())
                                                : RunWithoutWindow(command, services.Get());
     } catch (const std::exception& error) {
         RecoverFrom(error, services.Get());

@@ -1,6 +1,6 @@
 // The lock on the PC's tables that every running Varnok shares (a window, a command
-// line): one sequence at a time adds and removes entries and routes. Windows holds a named
-// mutex that only administrators and the system may take (win32/roles.h).
+// line, in any session): one sequence at a time adds and removes entries and routes. Windows
+// holds a named mutex that only administrators and the system may take (win32/roles.h).
 #pragma once
 
 #include <functional>
@@ -18,7 +18,7 @@ public:
 
     struct Acquisition {
         std::unique_ptr<Held> held; // null: not taken, for the reason below
-        enum class Refusal { None, Busy, Foreign, Stopped } refusal = Refusal::None;
+        enum class Refusal { None, Busy, Foreign, Unavailable, Stopped } refusal = Refusal::None;
         std::wstring reason; // for the technician, when not taken
     };
 
@@ -27,7 +27,9 @@ public:
     // the PC's tables while it is held. When another sequence holds it, `waiting` is told
     // once and the wait goes on, for a bounded time (Busy after it) and no longer than
     // `stop` allows (Stopped). A lock that another program holds the name of is refused
-    // (Foreign): nobody else can be allowed to hold Varnok up, or let it in.
+    // (Foreign): nobody else can be allowed to hold Varnok up, or let it in. A lock that
+    // cannot be had at all is refused with the system's reason (Unavailable): no sequence
+    // ever runs unlocked.
     virtual Acquisition Acquire(std::stop_token stop = {},
                                 const std::function<void()>& waiting = {}) = 0;
     // The same without waiting: Busy at once when another sequence holds it.

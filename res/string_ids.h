@@ -29,3 +29,7 @@
 #define IDS_IP_BROADCAST 147
 #define IDS_GATEWAY_OUTSIDE 148
 #define IDS_GATEWAY_IS_IP 149
+
+// A start that cannot be the session's one window, and says why.
+#define IDS_INSTANCE_NOT_HAD 160
+#define IDS_INSTANCE_NO_WINDOW 161

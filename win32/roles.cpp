@@ -192,11 +192,11 @@ std::vector<PendingChange> MachineChangeRecord::All() {
 
 TablesLock::Acquisition NamedTablesLock::Acquire(std::stop_token stop,
                                                  const std::function<void()>& waiting) {
-    return TakeTablesLock(patienceMs_, stop, waiting);
+    return TakeTablesLock(names_, patienceMs_, stop, waiting);
 }
 
 TablesLock::Acquisition NamedTablesLock::TryAcquire() {
-    return TakeTablesLock(0, {}, {});
+    return TakeTablesLock(names_, 0, {}, {});
 }
 
 ProgramRun Win32Desktop::ShellOpen(const std::wstring& file, const std::wstring& parameters) {

@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "core/tables_lock.h"
 #include "win32/client_file.h"
+#include "win32/object_names.h"
 
 // arp.exe and route.exe from the system directory; IP Helper's adapters and neighbours.
 class Win32Tables : public PcTables {
@@ -91,15 +92,17 @@ private:
     Settings& userSettings_;
 };
 
-// A named mutex every Varnok on the PC shares; a wait for it lasts two minutes at most
-// (tests shorten it).
+// A named mutex every Varnok on the PC shares, in Varnok's namespace (`names` outlives the
+// lock and every hold of it); a wait for it lasts two minutes at most (tests shorten it).
 class NamedTablesLock : public TablesLock {
 public:
-    explicit NamedTablesLock(unsigned patienceMs = 120'000) : patienceMs_(patienceMs) {}
+    explicit NamedTablesLock(const VarnokNamespace& names, unsigned patienceMs = 120'000)
+        : names_(names), patienceMs_(patienceMs) {}
     Acquisition Acquire(std::stop_token stop, const std::function<void()>& waiting) override;
     Acquisition TryAcquire() override;
 
 private:
+    const VarnokNamespace& names_;
     unsigned patienceMs_;
 };
 

@@ -74,7 +74,8 @@ int wmain(int argc, wchar_t** argv) {
     Win32Clock clock;
     RegistrySettings settings(L"Strandel");
     MachineChangeRecord changes(L"Strandel", settings);
-    NamedTablesLock lock;
+    const VarnokNamespace names;
+    NamedTablesLock lock(names);
     RecordedBoxes boxes(log);
     const auto start = std::chrono::steady_clock::now();
     // Where the window would ask, the adapter named by VARNOK_E2E_CHOOSE answers.

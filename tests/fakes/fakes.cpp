@@ -525,6 +525,8 @@ TablesLock::Acquisition FakeLock::Acquire(std::stop_token stop,
         return Take();
     case Acquisition::Refusal::Foreign:
         return {nullptr, elsewhere, L"The lock belongs to another program."};
+    case Acquisition::Refusal::Unavailable:
+        return {nullptr, elsewhere, L"The lock could not be had."};
     default:
         return {nullptr, elsewhere, L"Another Varnok has been changing the PC's tables."};
     }

@@ -372,7 +372,7 @@ TEST(UndoAtStart, OnlyVarnoksOwnKindOfEntryAndRouteGo) {
 
 // The lock on the tables, when another sequence holds it: the run waits and is told so,
 // and when it cannot have it (another Varnok for too long, a program that is not Varnok's,
-// or a stop), nothing is changed and it says why.
+// a name the system refuses, or a stop), nothing is changed and it says why.
 TEST(TablesLockWait, NothingChangesWithoutTheLock) {
     using Refusal = TablesLock::Acquisition::Refusal;
     const struct {
@@ -383,6 +383,7 @@ TEST(TablesLockWait, NothingChangesWithoutTheLock) {
         {Refusal::None, false, Failure::NoAnswer}, // had after the wait: the run goes on
         {Refusal::Busy, false, Failure::TablesUnavailable},
         {Refusal::Foreign, false, Failure::TablesUnavailable},
+        {Refusal::Unavailable, false, Failure::TablesUnavailable},
         {Refusal::None, true, Failure::Interrupted},
     };
     for (const auto& c : cases) {
