@@ -1,12 +1,14 @@
 # The window as a technician uses it with the one unit: uploads from the update page, the
-# keyboard, the mouse and the real file dialog, and Varnok closed or killed in the middle
-# of an Apply.
+# keyboard, the mouse and the real file dialog, Varnok closed or killed in the middle of an
+# Apply, and another program holding the names Varnok's processes share.
 
 group window \
     uploads keyboard-mouse-and-file-dialog apply-clicked-during-start-up closed-during-apply \
-    killed-during-apply other-words-open-the-window
+    killed-during-apply other-words-open-the-window lock-names-taken-by-another-program \
+    instance-name-taken-by-another-program
 ui_only uploads keyboard-mouse-and-file-dialog apply-clicked-during-start-up closed-during-apply \
-    killed-during-apply other-words-open-the-window
+    killed-during-apply other-words-open-the-window lock-names-taken-by-another-program \
+    instance-name-taken-by-another-program
 
 # Uploads to a unit that has just taken its address: a firmware image of 4 MiB, web pages
 # from a path with blanks, and a file the server refuses.
@@ -161,4 +163,58 @@ scenario_other_words_open_the_window() {
         varnok $words -- read=$IDC_SERIAL
         expect "a window for \"$words\"" "$(texts_read $IDC_SERIAL | wc -l)" 1
     done
+}
+
+# Another program (any user's) holds the names of the tables' lock, each by an event, until
+# it ends (touch DIR/let-go). Under Wine there are no private namespaces to keep it out.
+names_taken() { # NAME...
+    in_pc wine "$bin/name_squatter.exe" "$(windows_path "$dir/let-go")" "$@" >"$dir/squatter.out" \
+        2>>"$dir/err" &
+    squatter=$!
+    for _ in $(seq 100); do grep -q held "$dir/squatter.out" 2>/dev/null && break; sleep 0.1; done
+    expect "the other program" "$(tr -d '\r' <"$dir/squatter.out")" held
+}
+names_let_go() { touch "$dir/let-go" && wait "$squatter"; }
+
+# Both names the lock on the PC's tables ever had, held by another program's events: an
+# Apply from the window and one from the command line each refuse with the reason (the
+# box's second line, the command's line, the record's reason), and nothing is changed: no
+# arp.exe or route.exe runs, not even the start's, and the unit is never asked.
+scenario_lock_names_taken_by_another_program() {
+    unit_on
+    names_taken 'Global\Varnok.Tables' 'Local\Varnok.Tables'
+    local reason="The lock on the PC's tables (Global\Varnok.Tables) belongs to a program that is not Varnok's"
+    varnok -- serial=$SERIAL address=10.77.0.59 netmask=255.255.255.0 gateway=10.77.0.1 apply box=40
+    expect "the box" "$(boxes_shown)" "FAILED!!!"
+    grep -qF "$reason" "$dir/out" || expect "the box's second line" "$(tr -d '\r' <"$dir/out")" "$reason..."
+    cli apply apply $SERIAL 10.77.0.59 255.255.255.0 10.77.0.1
+    expect "the command's exit status" "$STATUS" 1
+    [[ $OUTPUT == "$SERIAL $(mac_of $SERIAL) 10.77.0.59 FAILED $reason"* ]] ||
+        expect "the command's line" "$OUTPUT" "$SERIAL $(mac_of $SERIAL) 10.77.0.59 FAILED $reason..."
+    names_let_go
+    expect "the record" "$(record_applies)" \
+        "$SERIAL $(mac_of $SERIAL) 10.77.0.59 255.255.255.0 10.77.0.1 FAILED"$'\n'"$SERIAL $(mac_of $SERIAL) 10.77.0.59 255.255.255.0 10.77.0.1 FAILED"
+    expect "the record's reasons naming the lock" \
+        "$(csv_rows "$kept/record.csv" | sed 1d | cut -d'|' -f9 | grep -cF "$reason")" 2
+    expect "arp and route, the start's and the Applies'" "$(cat "$dir/programs.start" "$dir/programs")" ""
+    expect "configurations the unit received" "$(records address)" ""
+}
+
+# Another program holds the name of the session's instance: Varnok's start says why in a
+# box and ends with status 1, instead of ending without a word.
+scenario_instance_name_taken_by_another_program() {
+    # The window of an earlier scenario may still be ending, its instance still held.
+    [ ${#VARNOK_PIDS[@]} -gt 0 ] && wait "${VARNOK_PIDS[@]}" 2>/dev/null
+    names_taken 'Local\Varnok.Instance'
+    in_pc timeout 60 wine "$program" debug >"$dir/varnok.out" 2>&1 &
+    local running=$! box
+    box=$(dialog_shown Varnok)
+    [ -n "$box" ] || expect "a box at the start" "none" "one titled Varnok"
+    picture instance-name-taken Varnok
+    [ -n "$box" ] && xdotool windowfocus --sync "$box" key Return 2>/dev/null
+    wait "$running"
+    expect "exit status" "$?" 1
+    names_let_go
+    grep -qF 'Local\Varnok.Instance' "$dir/varnok.log" 2>/dev/null ||
+        expect "the log" "$(cat "$dir/varnok.log" 2>/dev/null)" "the reason, naming Local\\Varnok.Instance"
 }
