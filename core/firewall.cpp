@@ -9,6 +9,7 @@ bool AllowClientThroughFirewall(Firewall& firewall, const std::wstring& clientPa
     wanted.enabled = true;
     wanted.allowsUdpIn = true;
     wanted.allProfiles = true;
+    wanted.localSubnetOnly = true;
     if (firewall.FindRule(kClientRuleName) != wanted &&
         !firewall.PutRule(kClientRuleName, wanted)) {
         log.Write(L"the firewall rule for " + wanted.program + L" could not be made");

@@ -18,6 +18,9 @@ struct FirewallRule {
     bool enabled = false;
     bool allowsUdpIn = false; // inbound, UDP, allow
     bool allProfiles = false; // domain, private and public
+    // From the local subnet alone: the units are on the segment, and nothing from beyond a
+    // router has any reason to reach the client.
+    bool localSubnetOnly = false;
 
     bool operator==(const FirewallRule&) const = default;
 };
@@ -35,10 +38,10 @@ public:
     virtual RulesHeeded LocalRulesHeeded() = 0;
 };
 
-// Makes the rule exist as it should, for the client at `clientPath`: inbound UDP allowed,
-// all profiles, enabled. Creates it once, corrects it when it differs (the path changed).
-// False (and logged) when the firewall refused, or ignores the PC's own rules; an upload
-// goes on regardless.
+// Makes the rule exist as it should, for the client at `clientPath`: inbound UDP allowed
+// from the local subnet only, all profiles, enabled. Creates it once, corrects it when it differs
+// (the path changed). False (and logged) when the firewall refused, or ignores the PC's own rules;
+// an upload goes on regardless.
 bool AllowClientThroughFirewall(Firewall& firewall, const std::wstring& clientPath, Log& log);
 
 // The second line of a failed upload: `reason`, and when the server never answered

@@ -26,10 +26,14 @@ bool FindRule(INetFwRules* rules, const std::wstring& name, ComOwner<INetFwRule>
     return SUCCEEDED(rules->Item(text.get(), rule.put())) && rule;
 }
 
+// The remote addresses of the local subnet, as the firewall names them (in any letter case).
+constexpr wchar_t kLocalSubnet[] = L"LocalSubnet";
+
 // Sets every property the rule must have; true when the firewall took them all.
 bool Shape(INetFwRule* rule, const std::wstring& name, const FirewallRule& wanted) {
     const UniqueBstr ruleName = Bstr(name);
     const UniqueBstr program = Bstr(wanted.program);
+    const UniqueBstr remote = Bstr(wanted.localSubnetOnly ? kLocalSubnet : L"*");
     const UniqueBstr description = Bstr(L"Lets the replies of a unit's TFTP server reach the "
                                         L"client that Varnok uploads images with.");
     return SUCCEEDED(rule->put_Name(ruleName.get())) &&
@@ -37,6 +41,7 @@ bool Shape(INetFwRule* rule, const std::wstring& name, const FirewallRule& wante
            SUCCEEDED(rule->put_ApplicationName(program.get())) &&
            SUCCEEDED(rule->put_Protocol(NET_FW_IP_PROTOCOL_UDP)) &&
            SUCCEEDED(rule->put_Direction(NET_FW_RULE_DIR_IN)) &&
+           SUCCEEDED(rule->put_RemoteAddresses(remote.get())) &&
            SUCCEEDED(rule->put_Action(NET_FW_ACTION_ALLOW)) &&
            SUCCEEDED(rule->put_Profiles(wanted.allProfiles ? NET_FW_PROFILE2_ALL : 0)) &&
            SUCCEEDED(rule->put_Enabled(wanted.enabled ? VARIANT_TRUE : VARIANT_FALSE));
@@ -69,6 +74,12 @@ std::optional<FirewallRule> FindWindowsFirewallRule(const std::wstring& name) {
     found.allProfiles = SUCCEEDED(rule->get_Profiles(&profiles)) &&
                         (profiles & NET_FW_PROFILE2_ALL) == NET_FW_PROFILE2_ALL;
     found.enabled = SUCCEEDED(rule->get_Enabled(&enabled)) && enabled == VARIANT_TRUE;
+    BSTR remote = nullptr;
+    const bool readRemote = SUCCEEDED(rule->get_RemoteAddresses(&remote)) && remote;
+    const UniqueBstr remoteOwner(remote);
+    found.localSubnetOnly =
+        readRemote && ::CompareStringOrdinal(remote, static_cast<int>(::SysStringLen(remote)),
+                                             kLocalSubnet, -1, TRUE) == CSTR_EQUAL;
     return found;
 }
 

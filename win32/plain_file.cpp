@@ -9,10 +9,10 @@
 namespace {
 
 // What a held folder's handle may do: list and traverse it, add files to it (a rename
-// into it), read its attributes (the check). Others may read and write in it, but no one
-// may rename or remove it while it is held.
-constexpr ACCESS_MASK kFolderAccess =
-    FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// into it), read its attributes (the check) and its rights. Others may read and write in it, but no
+// one may rename or remove it while it is held.
+constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE |
+                                      FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -82,10 +82,15 @@ std::wstring ResolvedPath(HANDLE handle) {
     return path;
 }
 
-HeldFolder HeldFolder::Open(const std::wstring& folder, FileError& error) {
+HeldFolder HeldFolder::Open(const std::wstring& folder, FileError& error, Creation creation,
+                            SECURITY_ATTRIBUTES* rights) {
     HeldFolder held;
     held.path_ = FullPath(folder);
-    ::CreateDirectoryW(held.path_.c_str(), nullptr);
+    if (creation != Creation::Never && !::CreateDirectoryW(held.path_.c_str(), rights) &&
+        creation == Creation::Anew) {
+        error = LastError();
+        return held;
+    }
     UniqueHandle handle = OwnFile(::CreateFileW(
         held.path_.c_str(), kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

@@ -14,12 +14,19 @@
 
 class HeldFolder {
 public:
-    // `folder`, made when missing, held when it is a plain folder at that very place;
-    // otherwise none, and why.
-    static HeldFolder Open(const std::wstring& folder, FileError& error);
+    // Whether a folder is made: when missing, never, or anew (one that is there already is
+    // refused, with ERROR_ALREADY_EXISTS).
+    enum class Creation { WhenMissing, Never, Anew };
+    // `folder`, held when it is a plain folder at that very place; otherwise none, and
+    // why. A folder made here gets `rights` (none: the parent's) from its first moment.
+    static HeldFolder Open(const std::wstring& folder, FileError& error,
+                           Creation creation = Creation::WhenMissing,
+                           SECURITY_ATTRIBUTES* rights = nullptr);
 
     explicit operator bool() const { return static_cast<bool>(handle_); }
     const std::wstring& Path() const { return path_; }
+    // The handle it is held by (its rights can be read through it).
+    HANDLE Handle() const { return handle_.get(); }
 
     // How a file is opened: one that is there, one made now (never one that was there),
     // or either. Nothing is ever emptied on opening.

@@ -117,7 +117,10 @@ ClientStart Win32Client::Start(const std::wstring& parameters) {
 }
 
 std::wstring Win32Client::Path() {
-    return ClientPathIn(folder_);
+    // Where the next start will find (or make) its folder: the firewall's rule names it.
+    std::wstring failure;
+    const HeldFolder folder = folder_.empty() ? HeldFolder() : OwnClientFolder(folder_, failure);
+    return ClientPathIn(folder ? folder.Path() : folder_);
 }
 
 std::optional<FirewallRule> WindowsFirewall::FindRule(const std::wstring& name) {

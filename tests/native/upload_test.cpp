@@ -165,11 +165,13 @@ TEST(Upload, OutcomeFollowsThePingAndTheClientsEnd) {
 // The client's firewall rule before each upload: made once, put right when it differs,
 // and a firewall that refuses never stops the upload.
 TEST(Upload, MakesTheClientsFirewallRuleAndHintsWhenItCannot) {
-    const FirewallRule wanted{LR"(C:\work\tftp.exe)", true, true, true};
+    const FirewallRule wanted{LR"(C:\work\tftp.exe)", true, true, true, true};
     FirewallRule elsewhere = wanted;
     elsewhere.program = LR"(D:\old\tftp.exe)";
     FirewallRule disabled = wanted;
     disabled.enabled = false;
+    FirewallRule fromAnywhere = wanted; // as an earlier version made it
+    fromAnywhere.localSubnetOnly = false;
     const struct {
         const char* name;
         std::optional<FirewallRule> before;
@@ -181,6 +183,7 @@ TEST(Upload, MakesTheClientsFirewallRuleAndHintsWhenItCannot) {
         {"rule in place", wanted, true, false, L"Timeout: no answer from host"},
         {"older path", elsewhere, true, true, L"Timeout: no answer from host"},
         {"disabled by someone", disabled, true, true, L"Timeout: no answer from host"},
+        {"from any address", fromAnywhere, true, true, L"Timeout: no answer from host"},
         {"firewall refuses", std::nullopt, false, true,
          L"Timeout: no answer from host\nA firewall may be blocking the TFTP server's reply to "
          LR"(C:\work\tftp.exe.)"},

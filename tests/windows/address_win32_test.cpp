@@ -44,7 +44,7 @@ TEST(Neighbours, AnAddressNobodyAnsweredForHasNoMac) {
 TEST(Firewall, CallsWorkFromAThreadWithoutCom) {
     bool put = false;
     std::thread fresh([&put] {
-        FirewallRule rule{L"C:\\ProgramData\\Varnok\\tftp.exe", true, true, true};
+        FirewallRule rule{L"C:\\ProgramData\\Varnok\\tftp.exe", true, true, true, true};
         put = PutWindowsFirewallRule(L"Varnok test rule", rule);
         if (const std::optional<FirewallRule> found =
                 FindWindowsFirewallRule(L"Varnok test rule")) {

@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/log.h"
 #include "tests/support.h"
+#include "win32/client_file.h"
 #include "win32/data_store.h"
 #include "win32/roles.h"
 
@@ -112,15 +114,12 @@ TEST_F(ClientFolder, NeverTheOneInTheCurrentFolder) {
     fs::copy_file(HelperProgram(), "tftp.exe"); // a real program, planted
     EXPECT_NE(StartFrom(folder).find(client.string()), std::string::npos) << failure;
 
-    // A folder that cannot be used fails the start, with its reason in the log.
-    std::ofstream(elsewhere.path() / "a file") << "not a folder";
+    // No folder to be had fails the start, with its reason in the log.
     const fs::path missing = elsewhere.path() / "missing" / "Varnok";
     const struct {
         fs::path folder;
         std::wstring reason;
     } unusable[] = {
-        {elsewhere.path() / "a file",
-         L"The folder " + (elsewhere.path() / "a file").wstring() + L" is not a plain folder."},
         {missing, L"The folder " + missing.wstring() + L" cannot be made (error 3)."},
         {L"", L"There is no folder for the TFTP client: ProgramData is unknown."},
     };
@@ -129,6 +128,68 @@ TEST_F(ClientFolder, NeverTheOneInTheCurrentFolder) {
         EXPECT_EQ(failure, c.reason);
         EXPECT_NE(ReadFileBytes("varnok.log").find(LogEntryBytes(c.reason)), std::string::npos);
     }
+}
+
+// The folders beside `folder` named "<folder>.<suffix>".
+std::vector<fs::path> FreshFolders(const fs::path& folder) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(folder.parent_path())) {
+        if (entry.path().filename().wstring().starts_with(folder.filename().wstring() + L".")) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
+
+// A folder of that name that someone else made first, and filled, is left exactly as it
+// is: the client runs from a folder Varnok makes beside it, and found again there by the
+// next start. Under Windows the folder's rights alone also turn it away (below).
+TEST_F(ClientFolder, AFolderSomeoneElseFilledIsLeftAndAnotherOneUsed) {
+    const struct {
+        const char* name;
+        std::function<void()> made;
+    } foreign[] = {
+        {"a manifest and a DLL beside the client",
+         [&] {
+             fs::create_directories(folder);
+             std::ofstream(folder / "tftp.exe.manifest") << "<assembly/>";
+             std::ofstream(folder / "version.dll") << "MZ";
+         }},
+        {"a folder named as the client", [&] { fs::create_directories(client); }},
+        {"a folder named as its partial copy",
+         [&] { fs::create_directories(folder / "tftp.exe.partial"); }},
+        {"a file in its place", [&] { std::ofstream(folder) << "not a folder"; }},
+    };
+    for (const auto& c : foreign) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        for (const fs::path& fresh : FreshFolders(folder)) {
+            fs::remove_all(fresh);
+        }
+        c.made();
+        const auto before = fs::is_directory(folder) ? fs::recursive_directory_iterator(folder)
+                                                     : fs::recursive_directory_iterator();
+        const std::vector<fs::directory_entry> foreignContent(before, {});
+        for (int start = 0; start < 2; ++start) {
+            const std::string ran = StartFrom(folder);
+            const std::vector<fs::path> fresh = FreshFolders(folder);
+            ASSERT_EQ(fresh.size(), 1u) << failure; // the same one, found again
+            EXPECT_NE(ran.find((fresh[0] / "tftp.exe").string()), std::string::npos) << failure;
+            EXPECT_EQ(ReadFileBytes(fresh[0] / "tftp.exe"), Embedded());
+            EXPECT_EQ(std::distance(fs::directory_iterator(fresh[0]), {}), 1);
+        }
+        const auto after = fs::is_directory(folder) ? fs::recursive_directory_iterator(folder)
+                                                    : fs::recursive_directory_iterator();
+        EXPECT_EQ(std::vector<fs::directory_entry>(after, {}), foreignContent);
+        // Removing the program takes Varnok's folder, never the other one or what it holds.
+        RemoveClientFolders(folder.wstring());
+        EXPECT_TRUE(FreshFolders(folder).empty());
+        EXPECT_TRUE(fs::exists(folder));
+    }
+    fs::remove_all(folder);
+    EXPECT_NE(StartFrom(folder).find(client.string()), std::string::npos) << failure;
+    RemoveClientFolders(folder.wstring());
+    EXPECT_FALSE(fs::exists(folder)); // a folder Varnok made goes with its client
 }
 
 TEST_F(ClientFolder, WhileHeldForItsStartTheFileCannotBeChanged) {
@@ -146,9 +207,9 @@ TEST_F(ClientFolder, WhileHeldForItsStartTheFileCannotBeChanged) {
 }
 
 // Wine keeps no security descriptor on files: it makes one up from the Unix mode bits
-// (owned by the user, never protected), and rights set on an existing folder take nothing
-// away (they even add Unix group and other bits).
-TEST_F(ClientFolder, ItsRightsAreProtectedAndAdministratorsOwnItEvenIfMadeBefore) {
+// (owned by the user, never protected), so only Windows shows the rights. A folder made
+// before, open to everyone, is left so; the client's own is Administrators', protected.
+TEST_F(ClientFolder, ItsRightsAreProtectedAndAdministratorsOwnIt) {
     if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
         GTEST_SKIP() << "Wine keeps no security descriptors on files";
     }
@@ -164,9 +225,15 @@ TEST_F(ClientFolder, ItsRightsAreProtectedAndAdministratorsOwnItEvenIfMadeBefore
             ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), &attributes));
         }
         EXPECT_NE(StartFrom(folder), "") << failure;
-        const std::wstring rights = RightsOf(folder);
+        const std::vector<fs::path> fresh = FreshFolders(folder);
+        ASSERT_EQ(fresh.size(), madeBefore ? 1u : 0u);
+        const std::wstring rights = RightsOf(madeBefore ? fresh[0] : folder);
         EXPECT_TRUE(rights.starts_with(L"O:BAD:P")) << rights; // owner, protected rights
         EXPECT_EQ(rights.find(L";WD)"), std::wstring::npos) << rights;
+        if (madeBefore) {
+            EXPECT_NE(RightsOf(folder).find(L";WD)"), std::wstring::npos); // left as it was
+            fs::remove_all(fresh[0]);
+        }
     }
 }
 

@@ -174,7 +174,7 @@ TEST_F(UpdatePage, AnAnsweredPingReportsByTheClientsExitCode) {
         Type(c.firmware ? IDC_BIN_PATH : IDC_ROM_PATH, L"image file");
         pc.echoes.replies = {kAnswered};
         // The client's firewall rule is looked at first; it is in place already here.
-        pc.firewall.rule = FirewallRule{L"C:\\work\\tftp.exe", true, true, true};
+        pc.firewall.rule = FirewallRule{L"C:\\work\\tftp.exe", true, true, true, true};
         pc.trace.Clear();
         Update(c.firmware ? IDC_BIN_UPDATE : IDC_ROM_UPDATE);
         EXPECT_EQ(pc.trace.Lines(),
