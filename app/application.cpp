@@ -181,8 +181,18 @@ int RunWithoutWindow(const Command& command, Services& services) {
 
 } // namespace
 
+// The installer's own argument at the program's removal: the client's folders that are
+// Varnok's own go (as SYSTEM, which must never follow anybody's link or folder elsewhere,
+// hence Varnok's check rather than the installer's removal by name).
+constexpr wchar_t kRemoveClientArgument[] = L"/remove-client";
+
 int Application::InitInstance() {
-    const Command command = ParseCommand(CommandLineArguments());
+    const std::vector<std::wstring> arguments = CommandLineArguments();
+    if (arguments.size() == 2 && arguments[1] == kRemoveClientArgument) {
+        RemoveClientFolders(DefaultClientFolder());
+        return 0;
+    }
+    const Command command = ParseCommand(arguments);
     ProcessServices services(command.debug);
     // Both paths first undo what a run killed halfway (ended from the task manager, power
     // lost) left in the PC's tables. No error of Varnok's own ends it without a word.

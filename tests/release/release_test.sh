@@ -49,8 +49,15 @@ openssl x509 -req -in "$company/req.csr" -CA "$company/ca.pem" -CAkey "$company/
     -CAcreateserial -days 2 -extfile "$company/ext" -out "$company/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$company/key.pem" -in "$company/cert.pem" \
     -certfile "$company/ca.pem" -passout pass:'a pass phrase' -out "$company/signing.pfx"
-expect "tools/release signs with VARNOK_SIGN_PKCS12" env VARNOK_SIGN_PKCS12="$company/signing.pfx" \
-    VARNOK_SIGN_PASSWORD='a pass phrase' tools/release
+# wixl, one of the programs the release starts, records the environment it was given.
+spy=$work/spy
+mkdir -p "$spy"
+printf '#!/bin/sh\nenv >"%s/wixl.env"\nexec %s "$@"\n' "$spy" "$(command -v wixl)" >"$spy/wixl"
+chmod +x "$spy/wixl"
+expect "tools/release signs with VARNOK_SIGN_PKCS12" env PATH="$spy:$PATH" \
+    VARNOK_SIGN_PKCS12="$company/signing.pfx" VARNOK_SIGN_PASSWORD='a pass phrase' tools/release
+[ -f "$spy/wixl.env" ] && ! grep -q 'VARNOK_SIGN_PASSWORD\|a pass phrase' "$spy/wixl.env" &&
+    ok "the password is in no child's environment" || fail "a child was given the password"
 for file in signed/tftp.exe Varnok.exe; do
     expect "$file carries the company's signature" \
         signed_by "$out/$file" "$company/ca.pem" "Strandel code signing"
@@ -69,6 +76,8 @@ for file in signed/tftp.exe Varnok.exe "Varnok-$version.msi"; do
     expect "$file verifies against the test CA" \
         signed_by "$out/$file" "$out/test-signing/ca.pem" "Varnok TEST signature"
 done
+! grep -rlq "PRIVATE KEY" "$out/test-signing" && ok "the test CA's folder keeps no private key" ||
+    fail "private keys stay: $(grep -rl "PRIVATE KEY" "$out/test-signing")"
 expect "Varnok.exe embeds the signed client" contains "$out/Varnok.exe" "$out/signed/tftp.exe"
 expect "SHA256SUMS holds for the three files" bash -c "cd '$out' && sha256sum -c SHA256SUMS"
 mkdir -p "$work/zip"
@@ -96,7 +105,13 @@ display_version() {
         awk '/DisplayVersion/ { print $3 }'
 }
 
+# netsh, as the uninstaller starts it, records its arguments (a Linux program in its place).
+printf '#!/bin/sh\nprintf "%%s|" "$@" >>"%s/netsh.args"\n' "$work" >"$c/windows/system32/netsh.exe"
+chmod +x "$c/windows/system32/netsh.exe"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netsh.exe=n"
 expect "msiexec /i installs silently" msiexec /i "$(winepath -w "$msi" 2>/dev/null)"
+[ -d "$c/ProgramData/Varnok" ] && ok "the installer makes the client's folder" ||
+    fail "no ProgramData\\Varnok after installing"
 expect "Varnok.exe is in Program Files\\Varnok, as signed" cmp "$program" "$out/Varnok.exe"
 [ -n "$(shortcut)" ] && ok "the Start menu has Varnok" || fail "no Start-menu shortcut"
 [ "$(uninstall_entries | wc -l)" -eq 1 ] && [ "$(display_version)" = "$msi_version" ] &&
@@ -130,6 +145,10 @@ printf 'Serial,Address\r\n1234,10.0.0.5\r\n' >"$user_files/units.csv"
 printf 'When,Serial,Outcome\r\n2026-12-09 10:00,1234,SUCCESS!\r\n' >"$user_files/record.csv"
 cp "$user_files/units.csv" "$user_files/record.csv" "$work/"
 cp "$out/signed/tftp.exe" "$c/ProgramData/Varnok/tftp.exe"
+# And a folder beside it that someone else made, holding what they like.
+mkdir -p "$c/ProgramData/Varnok.other"
+cp "$out/signed/tftp.exe" "$c/ProgramData/Varnok.other/tftp.exe"
+echo '<assembly/>' >"$c/ProgramData/Varnok.other/tftp.exe.manifest"
 
 # Another build of the same version replaces it rather than installing beside it.
 major=${version%%.*}
@@ -166,6 +185,11 @@ expect "msiexec /x removes it" msiexec /x "$(winepath -w "$work/Varnok-$newer.ms
     fail "still listed: $(uninstall_entries)"
 [ ! -e "$c/ProgramData/Varnok" ] && ok "the program's client is gone" ||
     fail "left in ProgramData: $(ls -A "$c/ProgramData/Varnok")"
+[ "$(ls -A "$c/ProgramData/Varnok.other" | tr '\n' ' ')" = "tftp.exe tftp.exe.manifest " ] &&
+    ok "someone else's folder stays as it was" || fail "Varnok.other changed or went"
+grep -qx 'advfirewall|firewall|delete|rule|name=Varnok TFTP client|' "$work/netsh.args" 2>/dev/null &&
+    ok "the firewall rule is removed with the program (once)" ||
+    fail "netsh at removal: $(cat "$work/netsh.args" 2>/dev/null)"
 cmp -s "$user_files/units.csv" "$work/units.csv" && cmp -s "$user_files/record.csv" "$work/record.csv" &&
     ok "the technician's list and record stay" || fail "the list or the record changed"
 
