@@ -6,10 +6,10 @@
 group scripts \
     command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
-    find-units-on-the-segment
+    find-units-on-the-segment client-folder-someone-else-filled
 ui_only command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
-    find-units-on-the-segment
+    find-units-on-the-segment client-folder-someone-else-filled
 # Find proposes the subnet of the adapter a unit was last addressed through.
 requires find-units-on-the-segment two-command-lines-at-once
 
@@ -58,6 +58,29 @@ scenario_command_line() {
         "$(record_uploads)" \
         "10.77.0.140 SUCCESS  pages.ROM 100000 $(sha256sum "$dir/my files/pages.ROM" | cut -d' ' -f1)"
     check_record_form
+}
+
+# ProgramData\Varnok made beforehand by someone else, holding a manifest for tftp.exe and a
+# DLL it could name: the upload works, from a folder of Varnok's own beside it holding the
+# client alone, and the other folder stays exactly as it was.
+scenario_client_folder_someone_else_filled() {
+    rack_fresh || return
+    rack_on 0
+    cli apply apply 1000 10.77.0.140 255.255.255.0 10.77.0.1
+    expect "apply: exit status" "$STATUS" 0
+    local data=$prefix/drive_c/ProgramData
+    rm -rf "$data"/Varnok*
+    mkdir -p "$data/Varnok"
+    printf '<assembly/>\n' >"$data/Varnok/tftp.exe.manifest"
+    printf 'MZ' >"$data/Varnok/version.dll"
+    web_pages_on_rack_unit_0
+    cli upload upload 10.77.0.140 "$IMAGE"
+    expect "upload: output" "$OUTPUT" "10.77.0.140 $IMAGE SUCCESS"
+    cmp -s "$dir/my files/pages.ROM" "$dir/tftp/pages.ROM" || expect "web pages received" "differs" "same"
+    expect "the other folder" "$(ls -A "$data/Varnok" | paste -sd ' ')" "tftp.exe.manifest version.dll"
+    local own=("$data"/Varnok.*)
+    expect "folders of Varnok's own" "${#own[@]}" 1
+    expect "what Varnok's own holds" "$(ls -A "${own[0]}" | paste -sd ' ')" "tftp.exe"
 }
 
 # Web pages in "my files" for rack unit 0, which holds 10.77.0.140, and a TFTP server
