@@ -177,6 +177,10 @@ grep -q "^NOT WIX_DOWNGRADE_DETECTED.A newer version of Varnok is already instal
 [ "$(display_version)" = "$newer.0" ] && [ -f "$program" ] && ok "$newer stays installed" ||
     fail "the downgrade changed the installation"
 
+# Wine's installer leaves UPGRADINGPRODUCTCODE unset when an upgrade removes the older
+# version, so the rule may have been removed then too (Varnok makes it again at its next
+# upload); what counts is the removal itself.
+rm -f "$work/netsh.args"
 expect "msiexec /x removes it" msiexec /x "$(winepath -w "$work/Varnok-$newer.msi")"
 [ ! -e "$c/Program Files/Varnok" ] && ok "Program Files\\Varnok is gone" ||
     fail "left in Program Files: $(ls -A "$c/Program Files/Varnok")"
@@ -188,7 +192,7 @@ expect "msiexec /x removes it" msiexec /x "$(winepath -w "$work/Varnok-$newer.ms
 [ "$(ls -A "$c/ProgramData/Varnok.other" | tr '\n' ' ')" = "tftp.exe tftp.exe.manifest " ] &&
     ok "someone else's folder stays as it was" || fail "Varnok.other changed or went"
 grep -qx 'advfirewall|firewall|delete|rule|name=Varnok TFTP client|' "$work/netsh.args" 2>/dev/null &&
-    ok "the firewall rule is removed with the program (once)" ||
+    ok "the firewall rule is removed with the program" ||
     fail "netsh at removal: $(cat "$work/netsh.args" 2>/dev/null)"
 cmp -s "$user_files/units.csv" "$work/units.csv" && cmp -s "$user_files/record.csv" "$work/record.csv" &&
     ok "the technician's list and record stay" || fail "the list or the record changed"
