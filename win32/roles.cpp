@@ -108,6 +108,7 @@ bool Win32Clock::PauseUnlessStopped(unsigned milliseconds, std::stop_token stop)
 ClientStart Win32Client::Start(const std::wstring& parameters) {
     // Prepared anew for every start: whatever became of the file since the last upload,
     // what runs is the client this program carries, held open until it has started.
+    const std::lock_guard<std::mutex> lock(mutex_);
     const PreparedClient client = PrepareClient(folder_, EmbeddedClient(IDR_TFTP_CLIENT));
     if (!client.file) {
         log_.Write(client.failure);
@@ -118,6 +119,7 @@ ClientStart Win32Client::Start(const std::wstring& parameters) {
 
 std::wstring Win32Client::Path() {
     // Where the next start will find (or make) its folder: the firewall's rule names it.
+    const std::lock_guard<std::mutex> lock(mutex_);
     std::wstring failure;
     const HeldFolder folder = folder_.empty() ? HeldFolder() : OwnClientFolder(folder_, failure);
     return ClientPathIn(folder ? folder.Path() : folder_);

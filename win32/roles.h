@@ -3,6 +3,7 @@
 // settings, tables_lock, web_page). The application object owns one of each.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "core/change_record.h"
@@ -65,6 +66,9 @@ public:
 private:
     Log& log_;
     std::wstring folder_;
+    // A list's units start their clients from several threads: one at a time finds (or
+    // makes) the folder and writes the client, or two would write the same file at once.
+    std::mutex mutex_;
 };
 
 // Windows Firewall's rules through INetFwPolicy2, from any thread.

@@ -324,7 +324,11 @@ rack_fresh() {
         RACK_MADE=1
     fi
     seg_rack_units_stop
-    rm -f "$kept/units.csv" "$kept/record.csv" "$kept/record.pending.csv"
+    rm -f "$kept/units.csv"
+    record_fresh
+}
+record_fresh() { # no record yet: the scenario's lines are the only ones
+    rm -f "$kept/record.csv" "$kept/record.pending.csv"
     mkdir -p "$kept" # as Varnok's first start makes it, for files a scenario puts there
 }
 

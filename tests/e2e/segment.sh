@@ -40,6 +40,8 @@
 #                                cabinet's power: unit K records to RECORDS with K for %d;
 #                                one with @ADDRESS/PREFIX holds it already (commissioned
 #                                before)
+#   seg_rack_tftpd_start K DIR ADDRESS [refusing]
+#                                rack unit K's own TFTP server, beside the others'
 #   seg_rack_units_stop          every rack unit switched off: simulators and the TFTP
 #                                server stopped, links down, addresses gone
 #   seg_pc_tables                the PC's neighbour entries and routes, one per line
@@ -56,6 +58,7 @@ SEG_UNIT_PID=
 SEG_TFTPD_PID=
 SEG_RACK=()
 SEG_RACK_PIDS=()
+SEG_RACK_TFTPD_PIDS=()
 SEG_RACK_UP=() # when each rack unit's link last came up, in ms since 1970
 
 seg_can_run() {
@@ -172,13 +175,34 @@ seg_unit_start() {
 }
 
 seg_tftpd_start() {
-    local dir=$1 address=$2 ns=${3:-$SEG_UNIT} i
+    local dir=$1 address=$2 ns=${3:-$SEG_UNIT}
     seg_tftpd_stop
     echo 'r ^refused no-such-folder/refused' >"$SEG_WORK/tftpd.remap"
+    seg_in_tftpd "$dir" "$address" "$ns" "$SEG_WORK/tftpd.remap" SEG_TFTPD_PID
+}
+
+# K DIR ADDRESS [refusing]: rack unit K's own TFTP server (the unit must hold ADDRESS), beside
+# any other unit's; "refusing": it refuses every file. Stopped with the unit.
+seg_rack_tftpd_start() {
+    local k=$1 dir=$2 address=$3 remap=$SEG_WORK/tftpd-rack$1.remap pid status
+    if [ "${4:-}" = refusing ]; then
+        echo 'r .* no-such-folder/\0' >"$remap"
+    else
+        echo 'r ^refused no-such-folder/refused' >"$remap"
+    fi
+    seg_in_tftpd "$dir" "$address" "${SEG_RACK[k]}" "$remap" pid
+    status=$?
+    SEG_RACK_TFTPD_PIDS[k]=$pid
+    return $status
+}
+
+# DIR ADDRESS NAMESPACE REMAP PID_VARIABLE: in.tftpd serving DIR at ADDRESS, its process id
+# left in the variable named, once it listens.
+seg_in_tftpd() {
+    local dir=$1 address=$2 ns=$3 remap=$4 pid_variable=$5 i
     # -L: stays in the foreground, so that it is this script's child to stop.
-    ip netns exec "$ns" in.tftpd -L -c -m "$SEG_WORK/tftpd.remap" -s "$dir" \
-        -a "$address:69" -u root &
-    SEG_TFTPD_PID=$!
+    ip netns exec "$ns" in.tftpd -L -c -m "$remap" -s "$dir" -a "$address:69" -u root &
+    printf -v "$pid_variable" %s $!
     for i in $(seq 100); do
         ip netns exec "$ns" ss -Hlun "src $address:69" 2>/dev/null | grep -q . && return 0
         sleep 0.05
@@ -236,7 +260,9 @@ seg_rack_up() {
 
 seg_rack_unit_stop() { # K
     seg_stop_pid "${SEG_RACK_PIDS[$1]:-}"
+    seg_stop_pid "${SEG_RACK_TFTPD_PIDS[$1]:-}"
     SEG_RACK_PIDS[$1]=
+    SEG_RACK_TFTPD_PIDS[$1]=
 }
 
 # Rack unit K's simulator stopped and its link down and up again with MAC and no address,

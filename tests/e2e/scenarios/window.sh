@@ -181,6 +181,7 @@ names_let_go() { touch "$dir/let-go" && wait "$squatter"; }
 # box's second line, the command's line, the record's reason), and nothing is changed: no
 # arp.exe or route.exe runs, not even the start's, and the unit is never asked.
 scenario_lock_names_taken_by_another_program() {
+    record_fresh
     unit_on
     names_taken 'Global\Varnok.Tables' 'Local\Varnok.Tables'
     local reason="The lock on the PC's tables (Global\Varnok.Tables) belongs to a program that is not Varnok's"
