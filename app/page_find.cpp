@@ -140,6 +140,7 @@ bool PageFind::Find() {
     if (!planning.plan) {
         notices_.Beep();
         notices_.Warn(SweepFaultText(planning.fault));
+        (planning.atFault == RangeEnd::First ? from_ : to_).SelectFirstField();
         return false;
     }
     units_.clear();

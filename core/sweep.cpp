@@ -74,20 +74,22 @@ AddressRange SubnetRange(const AdapterAddress& address) {
 SweepPlanning PlanSweep(const Adapter& adapter, const std::optional<AddressRange>& typed,
                         const std::vector<IPv4Address>& ownAddresses) {
     if (adapter.addresses.empty()) {
-        return {std::nullopt, SweepFault::NotInSubnet};
+        return {std::nullopt, SweepFault::NotInSubnet, RangeEnd::First};
     }
     const AddressRange range = typed.value_or(SubnetRange(adapter.addresses.front()));
     const AdapterAddress* from = AddressHolding(adapter, range);
     if (!from) {
-        return {std::nullopt, SweepFault::NotInSubnet};
+        const bool firstInside = AddressHolding(adapter, {range.first, range.first}) != nullptr;
+        return {std::nullopt, SweepFault::NotInSubnet,
+                firstInside ? RangeEnd::Last : RangeEnd::First};
     }
     const std::uint32_t first = ValueOf(range.first);
     const std::uint32_t last = ValueOf(range.last);
     if (first > last) {
-        return {std::nullopt, SweepFault::Reversed};
+        return {std::nullopt, SweepFault::Reversed, RangeEnd::First};
     }
     if (last - first >= kMostTypedSweep) {
-        return {std::nullopt, SweepFault::TooMany};
+        return {std::nullopt, SweepFault::TooMany, RangeEnd::Last};
     }
     SweepPlan plan{adapter, *from, range, {}};
     const auto [network, broadcast] = SubnetBounds(*from);
@@ -103,7 +105,7 @@ SweepPlanning PlanSweep(const Adapter& adapter, const std::optional<AddressRange
             break;
         }
     }
-    return {std::move(plan), SweepFault::None};
+    return {std::move(plan), SweepFault::None, RangeEnd::First};
 }
 
 std::wstring SweepFaultText(SweepFault fault) {

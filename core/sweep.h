@@ -35,9 +35,15 @@ struct SweepPlan {
 
 enum class SweepFault { None, NotInSubnet, Reversed, TooMany };
 
+// Which address of a typed range a fault is about, so that the technician is taken there.
+enum class RangeEnd { First, Last };
+
 struct SweepPlanning {
     std::optional<SweepPlan> plan;
     SweepFault fault = SweepFault::None;
+    // The first address when it lies in none of the adapter's subnets or above the last;
+    // else the last.
+    RangeEnd atFault = RangeEnd::First;
 };
 
 // The range an adapter's address proposes: its subnet, or for a subnet of more than

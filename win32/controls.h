@@ -35,6 +35,9 @@ public:
     void SetAddress(const IPv4Address& address) const;
     // A blank field reads as 0.
     IPv4Address GetAddress() const;
+    // The focus in the first field, its text selected: typing replaces the address from
+    // there on.
+    void SelectFirstField() const { ::SendMessageW(hwnd_, IPM_SETFOCUS, 0, 0); }
 };
 
 class ProgressBar : public Control {

@@ -105,6 +105,33 @@ TEST(SweepPlanning, ATypedRangeMaySweepTheAdaptersSecondSubnet) {
     EXPECT_EQ(planning.plan->addresses.size(), 8u);
 }
 
+// A refused range takes the technician to the address to correct.
+TEST(SweepPlanning, NamesTheEndOfARefusedRange) {
+    Adapter adapter = AdapterWith("10.0.0.1", "255.255.255.0");
+    adapter.addresses.push_back({Addr("192.168.7.2"), Addr("255.255.255.0")});
+    const struct {
+        const char* first;
+        const char* last;
+        SweepFault fault;
+        RangeEnd atFault;
+    } cases[] = {
+        {"10.0.1.200", "10.0.0.10", SweepFault::NotInSubnet, RangeEnd::First},
+        {"10.0.0.200", "10.0.1.10", SweepFault::NotInSubnet, RangeEnd::Last},
+        {"10.0.0.200", "192.168.7.10", SweepFault::NotInSubnet, RangeEnd::Last}, // two subnets
+        {"10.0.0.50", "10.0.0.10", SweepFault::Reversed, RangeEnd::First},
+    };
+    for (const auto& c : cases) {
+        const SweepPlanning planning =
+            PlanSweep(adapter, AddressRange{Addr(c.first), Addr(c.last)}, {});
+        EXPECT_EQ(planning.fault, c.fault) << c.first << " " << c.last;
+        EXPECT_EQ(planning.atFault, c.atFault) << c.first << " " << c.last;
+    }
+    const SweepPlanning wide = PlanSweep(AdapterWith("10.1.0.1", "255.255.0.0"),
+                                         AddressRange{Addr("10.1.16.0"), Addr("10.1.32.0")}, {});
+    EXPECT_EQ(wide.fault, SweepFault::TooMany);
+    EXPECT_EQ(wide.atFault, RangeEnd::Last);
+}
+
 // A search on the recording system.
 class Search : public ::testing::Test {
 protected:

@@ -130,6 +130,10 @@ TEST_F(FindPage, ARangeOutsideTheSubnetIsRefusedAndNothingIsSent) {
     EXPECT_EQ(pc.trace.Lines(),
               (Trace{L"beep", L"appbox The range must lie in the adapter's subnet."}));
     EXPECT_FALSE(page_->Working());
+    // The address at fault has the focus, its first field selected, to be typed over.
+    const HWND focus = ::GetFocus();
+    EXPECT_EQ(::GetParent(focus), Item(IDC_FIND_TO));
+    EXPECT_EQ(::SendMessageW(focus, EM_GETSEL, 0, 0), MAKELONG(0, 3)); // "192"
 }
 
 } // namespace
