@@ -127,15 +127,15 @@ std::optional<std::wstring> PageFile::ImageToSend(ImageKind kind) {
         notices_.Message(L"IP address is missing");
         return std::nullopt;
     }
-    if (typed.empty()) {
-        notices_.Message(L"No file selected");
-        return std::nullopt;
-    }
     // The client is only ever handed an absolute path to an existing file: a pasted path
     // in quotes works, and a name such as "-h" can never read as one of its options.
-    const std::optional<std::wstring> path = services_.userFiles.ExistingFile(typed);
+    const std::optional<std::wstring> path =
+        typed.empty() ? std::nullopt : services_.userFiles.ExistingFile(typed);
     if (!path) {
-        notices_.Message(L"File not found");
+        notices_.Message(typed.empty() ? L"No file selected" : L"File not found");
+        // The path as typed, selected: to be corrected or typed over.
+        SlotOf(kind).path.Focus();
+        SlotOf(kind).path.SelectAll();
     }
     return path;
 }

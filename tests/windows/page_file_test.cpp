@@ -7,6 +7,7 @@
 #include "win32/roles.h"
 
 #include <chrono>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -309,6 +310,13 @@ TEST_F(UpdatePage, OnlyAnExistingFileIsSentAndByItsAbsolutePath) {
         } else {
             EXPECT_EQ(pc.trace.Lines(), Trace{L"box File not found"}); // before any echo
             EXPECT_FALSE(std::filesystem::exists(marker));
+            // The path as typed, selected, to be corrected or typed over (in the page
+            // enabled, as the main window enables the page it shows).
+            ::EnableWindow(page_->hwnd(), TRUE);
+            Update(IDC_BIN_UPDATE);
+            EXPECT_EQ(::GetFocus(), Item(IDC_BIN_PATH));
+            EXPECT_EQ(::SendMessageW(Item(IDC_BIN_PATH), EM_GETSEL, 0, 0),
+                      MAKELONG(0, std::wcslen(c.typed)));
         }
         page_.reset();
     }
