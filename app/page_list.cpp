@@ -103,26 +103,34 @@ bool PageList::ImportFile(const std::wstring& path) {
 }
 
 void PageList::AskFill() {
-    // Proposed: the address page's last values, ten units.
-    const KeptUnitValues kept = KeptAddressPageValues(services_.settings);
-    const FillRequest proposal{std::max(kept.serial, kLowestSerial), kept.ip, 10, kept.netmask,
-                               kept.gateway};
-    if (const std::optional<FillRequest> request = FillDialog(proposal).Ask(Owner())) {
+    FillDialog dialog(ProposedFill(services_.settings),
+                      [this](const FillRequest& request) { return RefusedFill(request); });
+    if (const std::optional<FillRequest> request = dialog.Ask(Owner())) {
         Fill(*request);
     }
 }
 
+std::optional<FillField> PageList::RefusedFill(const FillRequest& request) {
+    const ListReading reading = FillUnits(request, services_.tables.OwnAddresses());
+    if (!reading.problem) {
+        return std::nullopt;
+    }
+    TellFillProblem(request, *reading.problem);
+    return FillFieldOf(*reading.problem);
+}
+
+void PageList::TellFillProblem(const FillRequest& request, const ListProblem& problem) {
+    notices_.Beep();
+    notices_.Warn(FillProblemText(request, problem));
+}
+
 bool PageList::Fill(const FillRequest& request) {
-    const ListReading reading =
-        FillUnits(request.firstSerial, request.firstAddress, request.count, request.netmask,
-                  request.gateway, services_.tables.OwnAddresses());
+    const ListReading reading = FillUnits(request, services_.tables.OwnAddresses());
     if (reading.problem) {
-        ListProblem problem = *reading.problem;
-        notices_.Beep();
-        notices_.Warn((problem.line ? L"Unit " + std::to_wstring(problem.line) + L": " : L"") +
-                      ListProblemText({0, problem.fault, problem.text}));
+        TellFillProblem(request, *reading.problem);
         return false;
     }
+    KeepFill(services_.settings, request);
     Take(reading.rows);
     return true;
 }

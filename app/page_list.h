@@ -49,6 +49,10 @@ private:
     void TellSharedMacs(const std::vector<UnitRow>& rows);
     void ShowUnits();
     void ShowUnit(std::size_t index);
+    // Whether `request` can be filled in: nothing when it can, else the value at fault,
+    // the technician told why.
+    std::optional<FillField> RefusedFill(const FillRequest& request);
+    void TellFillProblem(const FillRequest& request, const ListProblem& problem);
     // The list written now, a failure told (once); or, while units are in flight, handed
     // to the keeper's thread.
     void Keep();

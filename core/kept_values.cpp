@@ -2,6 +2,7 @@
 #include "core/kept_values.h"
 
 #include "core/mac_rule.h"
+#include "core/serial.h"
 
 namespace {
 constexpr wchar_t kSection[] = L"Init";
@@ -9,6 +10,9 @@ constexpr wchar_t kSection[] = L"Init";
 constexpr wchar_t kAdapterSection[] = L"Adapter";
 constexpr wchar_t kChosenAdapter[] = L"Chosen";
 constexpr wchar_t kUsedAdapter[] = L"Used";
+// What the last fill used; a count of 0 (none kept) means no fill was taken yet.
+constexpr wchar_t kListSection[] = L"List";
+constexpr std::uint32_t kProposedCount = 10;
 } // namespace
 
 KeptUnitValues KeptAddressPageValues(Settings& settings) {
@@ -22,6 +26,30 @@ void KeepAddressPageValues(Settings& settings, const KeptUnitValues& values) {
     settings.PutAddress(kSection, L"IP", values.ip);
     settings.PutAddress(kSection, L"Netmask", values.netmask);
     settings.PutAddress(kSection, L"Gateway", values.gateway);
+}
+
+FillRequest ProposedFill(Settings& settings) {
+    if (const std::uint32_t count = settings.Int(kListSection, L"FillCount", 0); count > 0) {
+        return {settings.Int(kListSection, L"FillSerial", kLowestSerial),
+                settings.Address(kListSection, L"FillAddress", {}), count,
+                settings.Address(kListSection, L"FillNetmask", {}),
+                settings.Address(kListSection, L"FillGateway", {})};
+    }
+    const KeptUnitValues last = KeptAddressPageValues(settings);
+    // No unit addressed yet: the lowest serial, and no address to go on from.
+    const std::uint32_t serial = last.serial < kLowestSerial    ? kLowestSerial
+                                 : last.serial >= kHighestSerial ? kHighestSerial
+                                                                 : last.serial + 1;
+    const IPv4Address address = ValueOf(last.ip) == 0 ? last.ip : FromValue(ValueOf(last.ip) + 1);
+    return {serial, address, kProposedCount, last.netmask, last.gateway};
+}
+
+void KeepFill(Settings& settings, const FillRequest& fill) {
+    settings.PutInt(kListSection, L"FillSerial", fill.firstSerial);
+    settings.PutAddress(kListSection, L"FillAddress", fill.firstAddress);
+    settings.PutInt(kListSection, L"FillCount", static_cast<std::uint32_t>(fill.count));
+    settings.PutAddress(kListSection, L"FillNetmask", fill.netmask);
+    settings.PutAddress(kListSection, L"FillGateway", fill.gateway);
 }
 
 std::wstring ChosenAdapterId(Settings& settings) {

@@ -1,6 +1,7 @@
 // What the settings keep between runs for the commissioning: the address page's values
-// (section "Init"): those of the last "Apply" return at the next start, and the list's
-// "Fill…" and an upload start from them too; and the adapter the technician chose last.
+// (section "Init"): those of the last "Apply" return at the next start, and an upload
+// starts from them too; what the list's last "Fill…" used; and the adapter the
+// technician chose last.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "core/adapter.h"
 #include "core/address.h"
 #include "core/settings.h"
+#include "core/unit_list.h"
 
 struct KeptUnitValues {
     std::uint32_t serial = 0;
@@ -23,6 +25,13 @@ struct KeptUnitValues {
 KeptUnitValues KeptAddressPageValues(Settings& settings);
 // Keeps `values`, and the MAC text of the serial beside them.
 void KeepAddressPageValues(Settings& settings, const KeptUnitValues& values);
+
+// What "Fill…" proposes: what the last fill taken used; before the first, ten units from
+// the one after the address page's last (its serial and address plus one, its netmask
+// and gateway), so that a technician who addressed a unit by hand goes on from there.
+FillRequest ProposedFill(Settings& settings);
+// A fill taken: the next "Fill…" proposes it.
+void KeepFill(Settings& settings, const FillRequest& fill);
 
 // The adapter chosen last, by its own name; empty when none was.
 std::wstring ChosenAdapterId(Settings& settings);

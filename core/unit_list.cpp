@@ -242,6 +242,26 @@ ListReading FillUnits(std::uint32_t firstSerial, const IPv4Address& firstAddress
     return {units.Take(), std::nullopt};
 }
 
+ListReading FillUnits(const FillRequest& request, const std::vector<IPv4Address>& ownAddresses) {
+    return FillUnits(request.firstSerial, request.firstAddress, request.count, request.netmask,
+                     request.gateway, ownAddresses);
+}
+
+FillField FillFieldOf(const ListProblem& problem) {
+    if (problem.fault != AddressFault::None) {
+        switch (FieldOf(problem.fault)) {
+        case AddressField::Ip:
+            return FillField::FirstAddress;
+        case AddressField::Netmask:
+            return FillField::Netmask;
+        case AddressField::Gateway:
+            return FillField::Gateway;
+        }
+    }
+    // Line 0 is the count itself; a later unit's serial is one the count reached.
+    return problem.line == 1 ? FillField::FirstSerial : FillField::Count;
+}
+
 std::string ListFileText(const std::vector<ListedUnit>& units) {
     std::wstring text = L"serial,address,netmask,gateway,state,time,reason\r\n";
     for (const ListedUnit& unit : units) {

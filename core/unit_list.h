@@ -61,6 +61,23 @@ ListReading FillUnits(std::uint32_t firstSerial, const IPv4Address& firstAddress
                       const IPv4Address& netmask, const IPv4Address& gateway,
                       const std::vector<IPv4Address>& ownAddresses);
 
+// What "Fill…" asks for: the arguments of FillUnits.
+struct FillRequest {
+    std::uint32_t firstSerial = 0;
+    IPv4Address firstAddress;
+    std::size_t count = 0;
+    IPv4Address netmask;
+    IPv4Address gateway;
+};
+ListReading FillUnits(const FillRequest& request, const std::vector<IPv4Address>& ownAddresses);
+
+// The value of a fill that a problem of FillUnits is about, so that the technician is
+// taken to it: an address check's field (the first address for a unit's own address),
+// the first serial when the first unit's serial is refused, and the count when there are
+// too many or too few units, or the serials run past kHighestSerial.
+enum class FillField { FirstSerial, FirstAddress, Count, Netmask, Gateway };
+FillField FillFieldOf(const ListProblem& problem);
+
 // Units that share a MAC address: from serial 2096 on, neighbouring serials give the same
 // MAC (the units are built that way). On the wire they cannot be told apart: whichever of
 // them is receptive takes what is sent to that MAC. For each unit whose MAC an earlier

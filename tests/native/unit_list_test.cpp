@@ -1,6 +1,7 @@
 // Reading a technician's unit list: addresses and fields as text, the checks and
 // duplicates with their line numbers, filling by counting, and the list kept between runs.
 #include "core/csv.h"
+#include "core/kept_values.h"
 #include "core/list_keeper.h"
 #include "core/text.h"
 #include "core/unit_list.h"
@@ -127,7 +128,7 @@ TEST(UnitList, RefusesTheWholeFileAtTheFirstBadLine) {
     }
 }
 
-TEST(UnitList, FillCountsAcrossOctetsAndNamesTheUnitThatFails) {
+TEST(UnitList, FillCountsAcrossOctetsAndNamesTheUnitAndTheValueThatFail) {
     const ListReading filled =
         FillUnits(1500, Addr("10.0.0.254"), 3, Addr("255.255.0.0"), Addr("10.0.0.1"), {});
     ASSERT_FALSE(filled.problem);
@@ -138,24 +139,79 @@ TEST(UnitList, FillCountsAcrossOctetsAndNamesTheUnitThatFails) {
         std::uint32_t serial;
         const char* address;
         std::size_t count;
+        const char* netmask;
+        const char* gateway;
         std::size_t line;
         AddressFault fault;
         const wchar_t* text;
+        FillField field; // where the technician is taken to correct it
     } cases[] = {
-        {1500, "10.0.0.250", 10, 6, AddressFault::IpIsBroadcastAddress, L""}, // 10.0.0.255
-        {1500, "10.0.1.5", 3, 3, AddressFault::IpOwn, L""},
-        {99999, "10.0.0.2", 2, 2, AddressFault::None, L"serial 100000 is not from 1000 to 99999"},
-        {1500, "10.0.0.2", 1001, 0, AddressFault::None, L"from 1 to 1000 units can be filled in"},
+        {1500, "10.0.0.250", 10, "255.255.255.0", "0.0.0.0", 6, AddressFault::IpIsBroadcastAddress,
+         L"", FillField::FirstAddress}, // 10.0.0.255
+        {1500, "10.0.1.5", 3, "255.255.255.0", "0.0.0.0", 3, AddressFault::IpOwn, L"",
+         FillField::FirstAddress},
+        {1000, "10.0.0.10", 5, "255.0.255.0", "0.0.0.0", 1, AddressFault::NetmaskNotContiguous, L"",
+         FillField::Netmask},
+        {1000, "10.0.0.10", 5, "255.255.255.0", "10.0.1.1", 1, AddressFault::GatewayOutsideSubnet,
+         L"", FillField::Gateway},
+        {1000, "10.0.0.10", 5, "255.255.255.0", "10.0.0.12", 3, AddressFault::GatewayIsIp, L"",
+         FillField::Gateway},
+        {999, "10.0.0.2", 2, "255.255.255.0", "0.0.0.0", 1, AddressFault::None,
+         L"serial 999 is not from 1000 to 99999", FillField::FirstSerial},
+        {99999, "10.0.0.2", 2, "255.255.255.0", "0.0.0.0", 2, AddressFault::None,
+         L"serial 100000 is not from 1000 to 99999", FillField::Count},
+        {1500, "10.0.0.2", 1001, "255.255.255.0", "0.0.0.0", 0, AddressFault::None,
+         L"from 1 to 1000 units can be filled in", FillField::Count},
+        {1500, "10.0.0.2", 0, "255.255.255.0", "0.0.0.0", 0, AddressFault::None,
+         L"from 1 to 1000 units can be filled in", FillField::Count},
     };
     const std::vector<IPv4Address> own = {Addr("10.0.1.7")};
     for (const auto& c : cases) {
         const ListReading reading =
-            FillUnits(c.serial, Addr(c.address), c.count, Addr("255.255.255.0"), {}, own);
+            FillUnits({c.serial, Addr(c.address), c.count, Addr(c.netmask), Addr(c.gateway)}, own);
         ASSERT_TRUE(reading.problem) << c.serial << " " << c.address;
         EXPECT_EQ(reading.problem->line, c.line) << c.serial << " " << c.address;
         EXPECT_EQ(reading.problem->fault, c.fault) << c.serial << " " << c.address;
         EXPECT_EQ(reading.problem->text, c.text);
+        EXPECT_EQ(FillFieldOf(*reading.problem), c.field) << c.serial << " " << c.address;
     }
+}
+
+// "Fill…" proposes what the last fill used; before the first, the unit after the one the
+// address page addressed last, so that the technician goes on from there.
+TEST(UnitList, FillProposesTheLastFillElseTheUnitAfterTheAddressPagesLast) {
+    const struct {
+        std::uint32_t serial;
+        const char* ip;
+        std::uint32_t proposedSerial;
+        const char* proposedAddress;
+    } cases[] = {
+        {1234, "10.0.0.9", 1235, "10.0.0.10"},
+        {1234, "10.0.0.255", 1235, "10.0.1.0"},
+        {99999, "10.0.0.9", 99999, "10.0.0.10"}, // no serial beyond the highest
+        {0, "0.0.0.0", 1000, "0.0.0.0"},         // nothing addressed yet
+    };
+    for (const auto& c : cases) {
+        fakes::FakeSettings settings;
+        KeepAddressPageValues(settings,
+                              {c.serial, Addr(c.ip), Addr("255.255.255.0"), Addr("10.0.0.1")});
+        const FillRequest proposed = ProposedFill(settings);
+        EXPECT_EQ(proposed.firstSerial, c.proposedSerial) << c.serial;
+        EXPECT_EQ(proposed.firstAddress.ToText(), Addr(c.proposedAddress).ToText()) << c.serial;
+        EXPECT_EQ(proposed.count, 10u);
+        EXPECT_EQ(proposed.netmask.ToText(), L"255.255.255.0");
+        EXPECT_EQ(proposed.gateway.ToText(), L"10.0.0.1");
+    }
+
+    fakes::FakeSettings settings;
+    KeepAddressPageValues(settings, {1234, Addr("10.0.0.9"), Addr("255.255.255.0"), {}});
+    KeepFill(settings, {2000, Addr("10.1.0.10"), 24, Addr("255.255.0.0"), Addr("10.1.0.1")});
+    const FillRequest proposed = ProposedFill(settings);
+    EXPECT_EQ(proposed.firstSerial, 2000u);
+    EXPECT_EQ(proposed.firstAddress.ToText(), L"10.1.0.10");
+    EXPECT_EQ(proposed.count, 24u);
+    EXPECT_EQ(proposed.netmask.ToText(), L"255.255.0.0");
+    EXPECT_EQ(proposed.gateway.ToText(), L"10.1.0.1");
 }
 
 TEST(UnitList, KeptListReadsBackAndAnInterruptedRunHasFailed) {

@@ -230,4 +230,52 @@ TEST_F(MainWindow, ClosingDuringApplyEndsOnlyAfterTheCleanUp) {
     EXPECT_EQ(trace[trace.size() - 5], L"sys arp.exe|-d 10.0.0.5 10.0.0.20");
 }
 
+// "Fill…" after an "Apply" on the address page: the list goes on from the unit just
+// addressed by hand, with its netmask and gateway.
+TEST_F(MainWindow, FillStartsAfterTheUnitTheAddressPageAppliedLast) {
+    pc.tables.adapters = {
+        Adapter{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}}};
+    TabContainer window(services, pc.notices);
+    std::vector<std::wstring> proposed;
+    steps = [&] {
+        HWND ipPage = window.AddressPage().hwnd();
+        ::SetDlgItemTextW(ipPage, IDC_SERIAL, L"1234");
+        ::SendMessageW(::GetDlgItem(ipPage, IDC_NEW_IP), IPM_SETADDRESS, 0,
+                       MAKEIPADDRESS(10, 0, 0, 9));
+        ::SendMessageW(::GetDlgItem(ipPage, IDC_NEW_NETMASK), IPM_SETADDRESS, 0,
+                       MAKEIPADDRESS(255, 255, 255, 0));
+        ::SendMessageW(::GetDlgItem(ipPage, IDC_NEW_GATEWAY), IPM_SETADDRESS, 0,
+                       MAKEIPADDRESS(10, 0, 0, 1));
+        ::SendMessageW(::GetDlgItem(ipPage, IDC_APPLY), BM_CLICK, 0, 0);
+    };
+    // Once the Apply is over, "Fill…" on the list page; its values read, it is cancelled.
+    closeWhen = [&]() -> HWND {
+        if (const HWND fill = ::FindWindowW(L"#32770", L"Fill the list");
+            fill && ::IsWindowVisible(fill)) {
+            wchar_t serial[16] = {}, count[16] = {};
+            ::GetDlgItemTextW(fill, IDC_FILL_SERIAL, serial, 16);
+            ::GetDlgItemTextW(fill, IDC_FILL_COUNT, count, 16);
+            proposed = {
+                serial, FromValue(ShownAddress(::GetDlgItem(fill, IDC_FILL_ADDRESS))).ToText(),
+                count, FromValue(ShownAddress(::GetDlgItem(fill, IDC_FILL_NETMASK))).ToText(),
+                FromValue(ShownAddress(::GetDlgItem(fill, IDC_FILL_GATEWAY))).ToText()};
+            ::PostMessageW(fill, WM_COMMAND, IDCANCEL, 0);
+            return window.hwnd();
+        }
+        const Trace trace = pc.trace.Lines();
+        if (!trace.empty() && trace.back().starts_with(L"msg ") &&
+            !window.AddressPage().Working() &&
+            ::IsWindowEnabled(::GetDlgItem(window.hwnd(), IDC_TABS))) {
+            SelectTab(window.hwnd(), 2);
+            ::PostMessageW(::GetDlgItem(window.ListPage().hwnd(), IDC_LIST_FILL), BM_CLICK, 0, 0);
+        }
+        return nullptr;
+    };
+    ::SetTimer(nullptr, 0, 10, RunSteps);
+    ::SetTimer(nullptr, 0, 50, CloseWhenDone);
+    window.RunModal(nullptr);
+    EXPECT_EQ(proposed, (std::vector<std::wstring>{L"1235", L"10.0.0.10", L"10", L"255.255.255.0",
+                                                   L"10.0.0.1"}));
+}
+
 } // namespace

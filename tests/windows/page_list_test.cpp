@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -153,8 +154,8 @@ TEST_F(ListPage, ARefusedListNamesItsLineOrUnitAndKeepsTheOldOne) {
     // Filled by counting up: the third address would be the subnet's broadcast address.
     pc.trace.Clear();
     EXPECT_FALSE(page.Fill({1000, Addr("10.0.0.253"), 3, Addr("255.255.255.0"), Addr("0.0.0.0")}));
-    EXPECT_EQ(pc.trace.Last(),
-              L"appbox Unit 3: The new IP address is the broadcast address of its subnet.");
+    EXPECT_EQ(pc.trace.Last(), L"appbox First IP address (unit 3: serial 1002, 10.0.0.255): The "
+                               L"new IP address is the broadcast address of its subnet.");
     EXPECT_TRUE(page.Fill({1000, Addr("10.0.0.250"), 5, Addr("255.255.255.0"), Addr("0.0.0.0")}));
     ASSERT_EQ(page.Units().size(), 5u);
     EXPECT_EQ(page.Units()[4].row.address.ToText(), L"10.0.0.254");
@@ -276,6 +277,133 @@ TEST_F(ListPage, AListThatCannotBeKeptWaitsBesideIt) {
     EXPECT_EQ(again.Units()[0].row.serial, 2000u);
     EXPECT_EQ(ReadListFile(pc.store.File(kListFile)).size(), 3u);
     EXPECT_EQ(pc.store.files.count(kPendingListFile), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The list's "Fill…" dialog, acted on from a thread timer inside its modal loop as a
+// technician would between messages.
+std::function<void(HWND dialog)> inFill;
+
+void CALLBACK ActInFill(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND dialog = ::FindWindowW(L"#32770", L"Fill the list");
+    if (!dialog || !::IsWindowVisible(dialog)) {
+        return;
+    }
+    ::KillTimer(nullptr, timer);
+    inFill(dialog);
+    // Whatever happened, the dialog does not outlive the step.
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// The five values as the dialog shows them: serial, address, count, netmask, gateway.
+std::vector<std::wstring> FillValues(HWND dialog) {
+    std::vector<std::wstring> values;
+    for (const int id :
+         {IDC_FILL_SERIAL, IDC_FILL_ADDRESS, IDC_FILL_COUNT, IDC_FILL_NETMASK, IDC_FILL_GATEWAY}) {
+        const HWND control = ::GetDlgItem(dialog, id);
+        if (id == IDC_FILL_SERIAL || id == IDC_FILL_COUNT) {
+            wchar_t text[64] = {};
+            ::GetWindowTextW(control, text, 64);
+            values.emplace_back(text);
+        } else {
+            DWORD address = 0;
+            ::SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
+            values.push_back(FromValue(address).ToText());
+        }
+    }
+    return values;
+}
+
+void TypeFill(HWND dialog, const std::vector<std::wstring>& values) {
+    const int ids[] = {IDC_FILL_SERIAL, IDC_FILL_ADDRESS, IDC_FILL_COUNT, IDC_FILL_NETMASK,
+                       IDC_FILL_GATEWAY};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const HWND control = ::GetDlgItem(dialog, ids[i]);
+        if (ids[i] == IDC_FILL_SERIAL || ids[i] == IDC_FILL_COUNT) {
+            ::SetWindowTextW(control, values[i].c_str());
+        } else {
+            ::SendMessageW(
+                control, IPM_SETADDRESS, 0,
+                static_cast<LPARAM>(ValueOf(ParseIPv4(values[i]).value_or(IPv4Address{}))));
+        }
+    }
+}
+
+// The dialog control that holds the focus (an address control for the field inside it),
+// and whether all the text of the focused window is selected.
+int FocusedControl(HWND dialog, bool& allSelected) {
+    HWND focus = ::GetFocus();
+    const DWORD selection = static_cast<DWORD>(::SendMessageW(focus, EM_GETSEL, 0, 0));
+    const int length = ::GetWindowTextLengthW(focus);
+    allSelected = length > 0 && LOWORD(selection) == 0 && HIWORD(selection) == length;
+    while (focus && ::GetParent(focus) != dialog) {
+        focus = ::GetParent(focus);
+    }
+    return focus ? ::GetDlgCtrlID(focus) : 0;
+}
+
+// A value refused in "Fill…" keeps the dialog open, every value as typed: the box names
+// the value, and the focus is on it with its text selected, to be typed over. The fill
+// taken is what the next "Fill…" proposes.
+TEST_F(ListPage, ARefusedFillKeepsItsDialogAsTypedAndTakesTheTechnicianToTheValue) {
+    PageList& page = OpenPage();
+    const struct {
+        std::vector<std::wstring> typed;
+        const wchar_t* says;
+        int focus;
+    } cases[] = {
+        {{L"1000", L"10.0.0.10", L"5", L"255.0.255.0", L"0.0.0.0"},
+         L"Netmask: The new netmask must be ones followed by zeros, such as 255.255.255.0.",
+         IDC_FILL_NETMASK},
+        {{L"1000", L"10.0.0.10", L"5", L"255.255.255.0", L"10.0.1.1"},
+         L"Gateway: The new gateway must lie in the new subnet, or be 0.0.0.0 for none.",
+         IDC_FILL_GATEWAY},
+        {{L"1000", L"10.0.0.253", L"5", L"255.255.255.0", L"0.0.0.0"},
+         L"First IP address (unit 3: serial 1002, 10.0.0.255): The new IP address is the "
+         L"broadcast address of its subnet.",
+         IDC_FILL_ADDRESS},
+        {{L"999", L"10.0.0.10", L"5", L"255.255.255.0", L"0.0.0.0"},
+         L"First serialnumber: serial 999 is not from 1000 to 99999",
+         IDC_FILL_SERIAL},
+        {{L"1000", L"10.0.0.10", L"0", L"255.255.255.0", L"0.0.0.0"},
+         L"Number of units: from 1 to 1000 units can be filled in",
+         IDC_FILL_COUNT},
+    };
+    inFill = [&](HWND dialog) {
+        for (const auto& c : cases) {
+            pc.trace.Clear();
+            TypeFill(dialog, c.typed);
+            ::SendMessageW(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            EXPECT_EQ(pc.trace.Last(), std::wstring(L"appbox ") + c.says);
+            EXPECT_TRUE(::IsWindowVisible(dialog)) << c.focus;
+            EXPECT_EQ(FillValues(dialog), c.typed);
+            bool allSelected = false;
+            EXPECT_EQ(FocusedControl(dialog, allSelected), c.focus);
+            EXPECT_TRUE(allSelected) << c.focus;
+        }
+        // Corrected: taken.
+        TypeFill(dialog, {L"1000", L"10.0.0.10", L"5", L"255.255.255.0", L"10.0.0.1"});
+        pc.trace.Clear();
+        ::SendMessageW(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        EXPECT_EQ(pc.trace.Lines(), Trace{});
+    };
+    ::SetTimer(nullptr, 0, 10, ActInFill);
+    Click(IDC_LIST_FILL);
+    ASSERT_EQ(page.Units().size(), 5u);
+    EXPECT_EQ(page.Units()[4].row.address.ToText(), L"10.0.0.14");
+    EXPECT_EQ(page.Units()[4].row.gateway.ToText(), L"10.0.0.1");
+
+    // The next "Fill…" starts from the fill taken; cancelled, it changes nothing.
+    std::vector<std::wstring> proposed;
+    inFill = [&](HWND dialog) { proposed = FillValues(dialog); };
+    ::SetTimer(nullptr, 0, 10, ActInFill);
+    Click(IDC_LIST_FILL);
+    EXPECT_EQ(proposed, (std::vector<std::wstring>{L"1000", L"10.0.0.10", L"5", L"255.255.255.0",
+                                                   L"10.0.0.1"}));
+    EXPECT_EQ(page.Units().size(), 5u);
 }
 
 } // namespace
