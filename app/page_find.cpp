@@ -62,6 +62,7 @@ BOOL PageFind::OnInitDialog() {
                       {L"Address", 82, kWidestAddress},
                       {L"Adapter", 120},
                       {L"Seen", 55, L"00:00:00"}});
+    detail_.Attach(hwnd(), list_, Item(IDC_FIND_DETAIL), [this](int row) { return RowWords(row); });
     RefreshAdapters();
     return TRUE;
 }
@@ -108,7 +109,25 @@ std::optional<std::size_t> PageFind::SelectedRow() const {
     return static_cast<std::size_t>(row);
 }
 
+bool PageFind::PreTranslateMessage(const MSG& message) {
+    detail_.Relay(message);
+    return Page::PreTranslateMessage(message);
+}
+
+void PageFind::OnDpiChanged() {
+    list_.FollowDpi();
+    detail_.FollowDpi();
+}
+
+INT_PTR PageFind::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    if (message == WM_DESTROY) {
+        detail_.Destroy(); // its popup belongs to the main window, which may stay
+    }
+    return Page::OnMessage(message, wParam, lParam, handled);
+}
+
 LRESULT PageFind::OnNotify(const NMHDR& header) {
+    detail_.OnNotify(header);
     if (header.idFrom == IDC_FIND_LIST && header.code == NM_DBLCLK) {
         const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
         if (activate.iItem >= 0 && static_cast<std::size_t>(activate.iItem) < units_.size()) {
@@ -145,6 +164,7 @@ bool PageFind::Find() {
     }
     units_.clear();
     list_.Clear();
+    detail_.Refresh();
     adapterLabel_ = AdapterLabel(adapter);
     searched_ = planning.plan->range;
     searching_ = true;
@@ -182,7 +202,17 @@ void PageFind::OnFound(const FoundUnit& unit) {
     list_.SetCell(row, kAddress, unit.address.ToText());
     list_.SetCell(row, kAdapter, adapterLabel_);
     list_.SetCell(row, kSeen, ClockText(unit.seen));
+    detail_.Refresh(); // the rows below moved down
     ShowCounts();
+}
+
+std::wstring PageFind::RowWords(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= units_.size()) {
+        return L"";
+    }
+    const FoundUnit& unit = units_[static_cast<std::size_t>(row)];
+    return unit.address.ToText() + L" (" + unit.mac + L"): serials " + unit.serials +
+           L", through " + adapterLabel_ + L", seen " + ClockText(unit.seen);
 }
 
 void PageFind::OnSearchDone() {

@@ -1,7 +1,8 @@
 // Finding the units already on the network: someone addressed them before and nobody
 // knows where. "Find" asks every address of the adapter's subnet (or of a range typed)
 // and lists the units among those that answered, with the serials their MAC belongs to;
-// a double-click or "Show" opens a unit's web page, "Export…" saves the list as CSV.
+// a row whole is its tooltip, and the selected row's is in a line below the list; a
+// double-click or "Show" opens a unit's web page, "Export…" saves the list as CSV.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include "app/page.h"
 #include "core/sweep.h"
 #include "win32/controls.h"
+#include "win32/row_detail.h"
 
 class PageFind : public Page {
 public:
@@ -29,14 +31,21 @@ public:
     void ExportTo(const std::wstring& path);
     const std::vector<FoundUnit>& Units() const { return units_; }
 
+    // Lets the rows' tooltip see the mouse before the dialog does.
+    bool PreTranslateMessage(const MSG& message) override;
+
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnNotify(const NMHDR& header) override;
-    void OnDpiChanged() override { list_.FollowDpi(); }
+    void OnDpiChanged() override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     std::optional<std::size_t> SelectedRow() const;
     void OnFound(const FoundUnit& unit);
+    // Row `row` whole: "10.0.0.50 (00:50:c2:11:8b:b8): serials 1000,46000-46015, through
+    // Ethernet (10.0.0.20), seen 14:03:22".
+    std::wstring RowWords(int row) const;
     void OnSearchDone();
     void ShowCounts();
     void AskExport();
@@ -52,5 +61,6 @@ private:
     IpAddressControl from_;
     IpAddressControl to_;
     ListView list_;
+    RowDetail detail_;
     ProgressBar progress_;
 };

@@ -60,6 +60,7 @@ BOOL PageList::OnInitDialog() {
                       {L"Netmask", 85, kWidestAddress},
                       {L"Gateway", 75, kWidestAddress},
                       {L"MAC", 100, kWidestMac}});
+    detail_.Attach(hwnd(), list_, Item(IDC_LIST_DETAIL), [this](int row) { return RowWords(row); });
     LoadKept();
     ShowUnits();
     EnableControls(true);
@@ -67,6 +68,7 @@ BOOL PageList::OnInitDialog() {
 }
 
 LRESULT PageList::OnNotify(const NMHDR& header) {
+    detail_.OnNotify(header);
     if (header.idFrom == IDC_UNIT_LIST && header.code == NM_DBLCLK && !Working()) {
         const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
         if (activate.iItem >= 0 && static_cast<std::size_t>(activate.iItem) < units_.size()) {
@@ -74,6 +76,23 @@ LRESULT PageList::OnNotify(const NMHDR& header) {
         }
     }
     return 0;
+}
+
+bool PageList::PreTranslateMessage(const MSG& message) {
+    detail_.Relay(message);
+    return Page::PreTranslateMessage(message);
+}
+
+void PageList::OnDpiChanged() {
+    list_.FollowDpi();
+    detail_.FollowDpi();
+}
+
+INT_PTR PageList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    if (message == WM_DESTROY) {
+        detail_.Destroy(); // its popup belongs to the main window, which may stay
+    }
+    return Page::OnMessage(message, wParam, lParam, handled);
 }
 
 void PageList::AskImport() {
@@ -169,6 +188,7 @@ void PageList::ShowUnits() {
         list_.AddRow(std::to_wstring(units_[i].row.serial));
         ShowUnit(i);
     }
+    detail_.Refresh();
 }
 
 void PageList::ShowUnit(std::size_t index) {
@@ -180,6 +200,22 @@ void PageList::ShowUnit(std::size_t index) {
     list_.SetCell(row, kGateway, unit.row.gateway.ToText());
     list_.SetCell(row, kStatus, StatusOf(unit));
     list_.SetCell(row, kTime, unit.time);
+}
+
+void PageList::ShowStatus(std::size_t index, const std::wstring& status) {
+    list_.SetCell(static_cast<int>(index), kStatus, status);
+    detail_.Refresh();
+}
+
+std::wstring PageList::RowWords(int row) const {
+    // The row's own cells: the status says what the row says, a wait included.
+    const std::wstring status = list_.Cell(row, kStatus);
+    if (status.empty()) {
+        return L"";
+    }
+    const std::wstring time = list_.Cell(row, kTime);
+    return L"Unit " + list_.Cell(row, kSerial) + L" (" + list_.Cell(row, kAddress) + L")" +
+           (time.empty() ? L"" : L", " + time) + L": " + status;
 }
 
 void PageList::LoadKept() {
@@ -291,8 +327,7 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
                     ShowProgress();
                     for (const ListJob& job : jobs) {
                         if (units_[job.index].state != UnitState::Running) {
-                            list_.SetCell(static_cast<int>(job.index), kStatus,
-                                          L"waits for another Varnok");
+                            ShowStatus(job.index, L"waits for another Varnok");
                         }
                     }
                 });
@@ -349,7 +384,7 @@ void PageList::OnTimer(UINT_PTR id) {
 void PageList::OnUnitStarted(std::size_t index) {
     ++started_;
     units_[index].state = UnitState::Running;
-    list_.SetCell(static_cast<int>(index), kStatus, StatusOf(units_[index]));
+    ShowStatus(index, StatusOf(units_[index]));
     KeepSoon();
 }
 
@@ -361,8 +396,8 @@ void PageList::OnUnitFinished(std::size_t index, const Done& done) {
     unit.time = ClockText(services_.clock.Now());
     ++finished_;
     succeeded_ += took ? 1 : 0;
-    list_.SetCell(static_cast<int>(index), kStatus, StatusOf(unit));
     list_.SetCell(static_cast<int>(index), kTime, unit.time);
+    ShowStatus(index, StatusOf(unit));
     KeepSoon();
 }
 
@@ -370,9 +405,8 @@ void PageList::OnRunDone(const std::vector<DeferredUnit>& deferred) {
     ::KillTimer(hwnd(), kElapsedTimer);
     ShowProgress();
     for (const DeferredUnit& unit : deferred) {
-        list_.SetCell(static_cast<int>(unit.index), kStatus,
-                      L"waits: shares its MAC with " +
-                          std::to_wstring(units_[unit.with].row.serial));
+        ShowStatus(unit.index,
+                   L"waits: shares its MAC with " + std::to_wstring(units_[unit.with].row.serial));
     }
     Keep();
     EnableControls(true);

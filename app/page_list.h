@@ -2,8 +2,10 @@
 // technician switches them on. Rows come from a spreadsheet's CSV file ("Import…") or by
 // counting up ("Fill…"); "Apply all" addresses every unit not yet done, "Apply again" the
 // ones that failed, a double-click one unit. Each row shows its state as it goes, and one
-// box sums the run up. The list and its states are kept in the user's application-data
-// folder after every change, so neither closing the program nor a crash loses them.
+// box sums the run up; a row's whole status (a reason the column cuts) is its tooltip,
+// and the selected row's is in a line below the list. The list and its states are kept
+// in the user's application-data folder after every change, so neither closing the
+// program nor a crash loses them.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +22,7 @@
 #include "core/list_run.h"
 #include "core/unit_list.h"
 #include "win32/controls.h"
+#include "win32/row_detail.h"
 
 class PageList : public Page {
 public:
@@ -38,17 +41,26 @@ public:
     void StopRun();
     void ExportRecord(const std::wstring& path);
 
+    // Lets the rows' tooltip see the mouse before the dialog does.
+    bool PreTranslateMessage(const MSG& message) override;
+
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnNotify(const NMHDR& header) override;
-    void OnDpiChanged() override { list_.FollowDpi(); }
+    void OnDpiChanged() override;
     void OnTimer(UINT_PTR id) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     void Take(const std::vector<UnitRow>& rows);
     void TellSharedMacs(const std::vector<UnitRow>& rows);
     void ShowUnits();
     void ShowUnit(std::size_t index);
+    // A row's status cell; its whole status follows where it is shown.
+    void ShowStatus(std::size_t index, const std::wstring& status);
+    // Row `row` whole: "Unit 1001 (10.0.0.102), 14:03:22: FAILED!!! The unit did not
+    // answer."; empty for a row without a status.
+    std::wstring RowWords(int row) const;
     // Whether `request` can be filled in: nothing when it can, else the value at fault,
     // the technician told why.
     std::optional<FillField> RefusedFill(const FillRequest& request);
@@ -76,6 +88,7 @@ private:
 
     std::vector<ListedUnit> units_;
     ListView list_;
+    RowDetail detail_;
     ProgressBar progress_;
     std::size_t runUnits_ = 0;  // units of the run under way
     std::size_t started_ = 0;   // of those, the ones that started

@@ -54,6 +54,7 @@
 #define IDC_LIST_NOTE 1067
 #define IDC_LIST_PROGRESS 1068
 #define IDC_LIST_COUNTS 1069
+#define IDC_LIST_DETAIL 1058
 
 // Finding units, template 109.
 #define IDD_PAGE_FIND 109
@@ -67,6 +68,7 @@
 #define IDC_FIND_SHOW 1087
 #define IDC_FIND_EXPORT 1088
 #define IDC_FIND_NOTE 1089
+#define IDC_FIND_DETAIL 1090
 
 // Filling the list, template 108.
 #define IDD_FILL 108

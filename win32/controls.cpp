@@ -60,15 +60,32 @@ void ListView::SetCell(int row, int column, const std::wstring& text) const {
 }
 
 std::wstring ListView::Cell(int row, int column) const {
-    std::wstring text(1024, L'\0');
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text.data();
-    item.cchTextMax = static_cast<int>(text.size());
-    const auto length =
-        ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
+    // The list copies at most the buffer less its terminating null: a text that fills it
+    // may have been cut, and is read again into one twice as large.
+    for (std::size_t size = 256;; size *= 2) {
+        std::wstring text(size, L'\0');
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(text.size());
+        const auto length = static_cast<std::size_t>(
+            ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+        if (length + 1 < size || size >= 65536) {
+            text.resize(std::min(length, size));
+            return text;
+        }
+    }
+}
+
+int ListView::RowAt(POINT point) const {
+    // A subitem hit test: the plain one finds a row only over its first column.
+    // Its answer is documented as "the item or subitem": the item is read from the
+    // structure.
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    hit.iItem = -1;
+    const auto found = ::SendMessageW(hwnd_, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    return found < 0 ? -1 : hit.iItem;
 }
 
 void ListView::AddColumns(std::initializer_list<Column> columns) {

@@ -76,7 +76,15 @@ public:
     // Inserts a row before row `index` (Count(): at the end); returns its index.
     int InsertRow(int index, const std::wstring& text) const;
     void SetCell(int row, int column, const std::wstring& text) const;
+    // A cell's whole text, however long.
     std::wstring Cell(int row, int column) const;
+    // The row selected, or -1.
+    int Selected() const {
+        return static_cast<int>(
+            ::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+    // The row at `point` (the list's client coordinates) in any of its columns, or -1.
+    int RowAt(POINT point) const;
     void EnsureVisible(int row) const { ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, FALSE); }
 
 private:

@@ -46,6 +46,21 @@ void ToolTip::AddTool(HWND control, const std::wstring& text) {
     ::SendMessageW(window_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+void ToolTip::SetText(HWND control, const std::wstring& text) {
+    if (!window_) {
+        return;
+    }
+    std::wstring copy = text;
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.hwnd = owner_;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = copy.data();
+    ::SendMessageW(window_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+    // A tip that is up takes the new text (and size), or goes when there is none.
+    ::SendMessageW(window_.get(), text.empty() ? TTM_POP : TTM_UPDATE, 0, 0);
+}
+
 void ToolTip::Relay(const MSG& message) {
     if (window_ && message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST) {
         MSG copy = message;

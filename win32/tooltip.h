@@ -16,6 +16,9 @@ public:
     void FollowDpi();
     // Shows `text` over `control`, a child of the owner.
     void AddTool(HWND control, const std::wstring& text);
+    // The text over `control` from now on, shown at once if its tip is up; an empty text
+    // shows no tip.
+    void SetText(HWND control, const std::wstring& text);
     // Lets the tooltip see a mouse message before the dialog does.
     void Relay(const MSG& message);
     void Destroy() { window_.reset(); }

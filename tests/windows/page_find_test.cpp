@@ -100,6 +100,10 @@ TEST_F(FindPage, ListsTheUnitsByAddressShowsOneAndExportsThem) {
     ::SendMessageW(Item(IDC_FIND_LIST), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selected));
     Click(IDC_FIND_SHOW);
     EXPECT_EQ(pc.trace.Lines(), Trace{L"run open|http://10.0.0.90||show"});
+    // The selected row whole below the list, to be copied.
+    EXPECT_EQ(ItemText(IDC_FIND_DETAIL), L"10.0.0.90 (00:50:c2:11:8b:b8): serials "
+                                         L"1000,46000-46015, through Ethernet (10.0.0.20), seen "
+                                         L"14:03:22");
     // A double-click goes the same way; where the desktop's shell cannot open the page,
     // nothing else is started and the address is shown.
     pc.trace.Clear();

@@ -406,4 +406,84 @@ TEST_F(ListPage, ARefusedFillKeepsItsDialogAsTypedAndTakesTheTechnicianToTheValu
     EXPECT_EQ(page.Units().size(), 5u);
 }
 
+// The text of the tooltip the page shows over its list, as it stands.
+std::wstring ListTip(HWND page, HWND list) {
+    std::wstring found;
+    for (HWND window = nullptr;
+         (window = ::FindWindowExW(nullptr, window, TOOLTIPS_CLASSW, nullptr));) {
+        wchar_t text[1024] = {};
+        TOOLINFOW info{};
+        info.cbSize = sizeof info;
+        info.hwnd = page;
+        info.uId = reinterpret_cast<UINT_PTR>(list);
+        info.lpszText = text;
+        ::SendMessageW(window, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&info));
+        if (text[0]) {
+            found = text;
+        }
+    }
+    return found;
+}
+
+// A failed unit's whole status, which its cell cuts, is the row's tooltip under the mouse,
+// and the selected row's is in a read-only line below the list, from which it can be
+// copied; the line follows the row as its unit runs again.
+TEST_F(ListPage, AFailedRowsWholeReasonIsItsTooltipAndTheLineBelowTheList) {
+    PageList& page = OpenPage();
+    ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
+    pc.tables.neighbours[L"10.0.0.103"] = L"02-00-5E-10-00-99";
+    pc.echoes.repliesTo[L"10.0.0.101"] = {{true, 0}};
+    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL), L"box 1 of 3 units took their address");
+    const std::wstring inUse = L"Unit 1002 (10.0.0.103), " + page.Units()[2].time +
+                               L": FAILED!!! The address 10.0.0.103 is already in use by the "
+                               L"device with MAC 02-00-5e-10-00-99.";
+    const std::wstring absent = L"Unit 1001 (10.0.0.102), " + page.Units()[1].time +
+                                L": FAILED!!! The unit did not answer.";
+    const HWND list = Item(IDC_UNIT_LIST);
+    const HWND line = Item(IDC_LIST_DETAIL);
+    EXPECT_LT(ColumnSpare(IDC_UNIT_LIST, 2,
+                          L"FAILED!!! The address 10.0.0.103 is already in use by the device "
+                          L"with MAC 02-00-5e-10-00-99."),
+              0); // the cell cuts it
+    EXPECT_TRUE(::GetWindowLongW(line, GWL_STYLE) & ES_READONLY);
+    EXPECT_EQ(ItemText(IDC_LIST_DETAIL), L""); // no row selected
+
+    const auto select = [&](int row) {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        ::SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    };
+    select(2);
+    EXPECT_EQ(ItemText(IDC_LIST_DETAIL), inUse);
+    // Selectable, for a copy.
+    ::SendMessageW(line, EM_SETSEL, 0, -1);
+    EXPECT_EQ(HIWORD(::SendMessageW(line, EM_GETSEL, 0, 0)), inUse.size());
+
+    // The mouse over a row, in any of its columns: that row whole as the tip.
+    const auto hover = [&](int row) {
+        RECT cell{};
+        cell.top = 3; // the status column
+        cell.left = LVIR_BOUNDS;
+        ::SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+        MSG move{};
+        move.hwnd = list;
+        move.message = WM_MOUSEMOVE;
+        move.lParam = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+        page.PreTranslateMessage(move);
+    };
+    hover(1);
+    EXPECT_EQ(ListTip(page.hwnd(), list), absent);
+    hover(2);
+    EXPECT_EQ(ListTip(page.hwnd(), list), inUse);
+
+    // The absent unit, switched on, runs again: the line says what its row says now.
+    select(1);
+    EXPECT_EQ(ItemText(IDC_LIST_DETAIL), absent);
+    pc.echoes.repliesTo[L"10.0.0.102"] = {{true, 0}};
+    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_AGAIN), L"box 1 of 2 units took their address");
+    EXPECT_EQ(ItemText(IDC_LIST_DETAIL),
+              L"Unit 1001 (10.0.0.102), " + page.Units()[1].time + L": SUCCESS!");
+}
+
 } // namespace
