@@ -2,8 +2,9 @@
 //   ui_driver STEP...      (steps: see steps.h)
 // Prints "box: <text>", "box-after-ms: <n>" (from the last click) and
 // "worst-response-ms: <n>" (the main window's slowest answer while the box was awaited)
-// for each box it closes, "text <id>: <text>" for each read. Exit status 0 when every step was
-// done, 1 when one failed (the reason on stderr), 2 for a script it did not understand.
+// for each box it closes, "check: <text>" for each input check's box, "text <id>: <text>"
+// for each read, "focus <id>: all selected" or "not all selected". Exit status 0 when every step
+// was done, 1 when one failed (the reason on stderr), 2 for a script it did not understand.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -22,6 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr wchar_t kMainTitle[] = L"Varnok 2.6";
 constexpr wchar_t kBoxTitle[] = L"Varnok message";
+constexpr wchar_t kCheckTitle[] = L"Varnok";   // an input check's box
 constexpr int kAdapterList = IDC_ADAPTER_LIST; // the list of the "Network adapter" question
 
 struct Search {
@@ -114,6 +116,51 @@ bool Fail(const char* what, int id = 0) {
     return false;
 }
 
+// Waits for a box of that title, prints its text as "LABEL: TEXT" (and, for the program's
+// own boxes, the time since the last click and the window's slowest answer), presses OK.
+bool CloseBox(const wchar_t* title, const char* label, unsigned seconds, HWND main,
+              Clock::time_point lastClick) {
+    worstResponseMs = 0;
+    HWND box = WaitFor(title, true, seconds, main);
+    if (!box) {
+        std::printf("%s: (none)\n", label);
+        return Fail("no box within seconds:", static_cast<int>(seconds));
+    }
+    const auto after =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastClick);
+    wchar_t text[2048] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 2048);
+    std::printf("%s: %s\n", label, Narrow(text).c_str());
+    if (title == kBoxTitle) {
+        std::printf("box-after-ms: %lld\nworst-response-ms: %lld\n",
+                    static_cast<long long>(after.count()), worstResponseMs);
+    }
+    std::fflush(stdout);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (::IsWindow(box) && ::IsWindowVisible(box) && Clock::now() < end) {
+        ::Sleep(20);
+    }
+    return true;
+}
+
+// The window that has the focus in `control`'s thread, once it is `control` or inside it
+// (within 5 s); null if it never is.
+HWND FocusIn(HWND control) {
+    const DWORD thread = ::GetWindowThreadProcessId(control, nullptr);
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    do {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (::GetGUIThreadInfo(thread, &info) && info.hwndFocus &&
+            (info.hwndFocus == control || ::IsChild(control, info.hwndFocus))) {
+            return info.hwndFocus;
+        }
+        ::Sleep(20);
+    } while (Clock::now() < end);
+    return nullptr;
+}
+
 // The tab control tells its parent of a change itself when it handles a key, so the
 // page switch runs exactly as after a user's choice. A WM_NOTIFY from this process would
 // carry a pointer into the wrong address space.
@@ -132,9 +179,10 @@ bool SwitchTab(HWND tabs, unsigned page) {
     return false;
 }
 
-bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
+// `target` is the window whose controls the steps name: the main window, or a dialog.
+bool Run(HWND main, HWND& target, const driver::Step& step, Clock::time_point& lastClick) {
     using driver::Step;
-    HWND control = step.control ? Control(main, step.control) : nullptr;
+    HWND control = step.control ? Control(target, step.control) : nullptr;
     if (step.control && !control) {
         return Fail("no control", step.control);
     }
@@ -155,25 +203,23 @@ bool Run(HWND main, const driver::Step& step, Clock::time_point& lastClick) {
         return true;
     case Step::Tab:
         return SwitchTab(control, step.number) || Fail("tab not switched to", step.number);
-    case Step::Box: {
-        worstResponseMs = 0;
-        HWND box = WaitFor(kBoxTitle, true, step.number, main);
-        if (!box) {
-            std::printf("box: (none)\n");
-            return Fail("no box within seconds:", static_cast<int>(step.number));
+    case Step::Box:
+        return CloseBox(kBoxTitle, "box", step.number, main, lastClick);
+    case Step::Check:
+        return CloseBox(kCheckTitle, "check", step.number, main, lastClick);
+    case Step::Dialog:
+        target = step.text.empty() ? main : WaitFor(Widen(step.text).c_str(), true, 20);
+        return target || Fail(("no dialog " + step.text).c_str(), 0);
+    case Step::Focus: {
+        const HWND focus = FocusIn(control);
+        if (!focus) {
+            return Fail("focus not on control", step.control);
         }
-        const auto after =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastClick);
-        wchar_t text[2048] = {};
-        ::GetDlgItemTextW(box, 0xFFFF, text, 2048);
-        std::printf("box: %s\nbox-after-ms: %lld\nworst-response-ms: %lld\n", Narrow(text).c_str(),
-                    static_cast<long long>(after.count()), worstResponseMs);
+        const auto selection = static_cast<DWORD>(::SendMessageW(focus, EM_GETSEL, 0, 0));
+        const auto length = static_cast<DWORD>(::SendMessageW(focus, WM_GETTEXTLENGTH, 0, 0));
+        const bool all = length > 0 && LOWORD(selection) == 0 && HIWORD(selection) == length;
+        std::printf("focus %d: %s\n", step.control, all ? "all selected" : "not all selected");
         std::fflush(stdout);
-        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        const auto end = Clock::now() + std::chrono::seconds(5);
-        while (::IsWindow(box) && ::IsWindowVisible(box) && Clock::now() < end) {
-            ::Sleep(20);
-        }
         return true;
     }
     case Step::Adapter: {
@@ -306,8 +352,9 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     Clock::time_point lastClick = Clock::now();
+    HWND target = main;
     for (const driver::Step& step : script.steps) {
-        if (!Run(main, step, lastClick)) {
+        if (!Run(main, target, step, lastClick)) {
             return 1;
         }
     }

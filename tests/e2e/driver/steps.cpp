@@ -106,12 +106,18 @@ std::optional<Step> ParseStep(const std::string& argument) {
     if (name == "ready" && !hasValue) {
         return Make(Step::Ready, kTabs);
     }
-    if (name == "box") {
+    if (name == "box" || name == "check") {
         const std::optional<unsigned> seconds = hasValue ? Number(value, 3600) : 30u;
         if (!seconds) {
             return std::nullopt;
         }
-        return Make(Step::Box, 0, {}, 0, *seconds);
+        return Make(name == "box" ? Step::Box : Step::Check, 0, {}, 0, *seconds);
+    }
+    if (name == "dialog" && !value.empty()) {
+        return Make(Step::Dialog, 0, value);
+    }
+    if (name == "main" && !hasValue) {
+        return Make(Step::Dialog, 0);
     }
     if (name == "adapter" && !value.empty()) {
         return Make(Step::Adapter, 0, value);
@@ -128,6 +134,9 @@ std::optional<Step> ParseStep(const std::string& argument) {
     }
     if (name == "read" && number && *number <= 65535) {
         return Make(Step::Read, static_cast<int>(*number));
+    }
+    if (name == "focus" && number && *number <= 65535) {
+        return Make(Step::Focus, static_cast<int>(*number));
     }
     if (name == "where" && number && *number <= 65535) {
         return Make(Step::Where, static_cast<int>(*number));

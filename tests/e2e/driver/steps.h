@@ -7,6 +7,12 @@
 //                         3 find)
 //   box[=SECONDS]         wait for a "Varnok message" box (30 s unless given), print its
 //                         text, press OK
+//   check[=SECONDS]       the same for an input check's box ("Varnok"), printed as
+//                         "check: TEXT"
+//   dialog=TITLE          the steps that follow act in the dialog of that title (waited
+//                         for 20 s), such as "Fill the list"; main: in the main window again
+//   focus=ID              wait (5 s) until the control (or a field inside it) has the
+//                         focus; print whether all the focused field's text is selected
 //   no-box=SECONDS        fail if a "Varnok message" box appears within that time
 //   adapter=NAME          wait for the "Network adapter" question (20 s), print its lines
 //                         and the one preselected, choose the line that begins with NAME
@@ -59,7 +65,10 @@ struct Step {
         Click,
         Tab,
         Box,
+        Check,
         NoBox,
+        Dialog,
+        Focus,
         Adapter,
         Read,
         Until,
@@ -69,9 +78,9 @@ struct Step {
         Close
     } kind;
     int control = 0;
-    std::string text;          // SetText, Until; Adapter: the name
+    std::string text;          // SetText, Until; Adapter: the name; Dialog: the title
     std::uint32_t address = 0; // SetAddress: first octet in the highest byte (MAKEIPADDRESS)
-    unsigned number = 0;       // Tab: page; Box, NoBox: seconds; Sleep: milliseconds
+    unsigned number = 0;       // Tab: page; Box, Check, NoBox: seconds; Sleep: milliseconds
 };
 
 struct Script {

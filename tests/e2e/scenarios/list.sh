@@ -5,9 +5,9 @@
 
 group list \
     list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
-    list-with-an-absent-and-a-late-unit
+    list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask
 ui_only list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
-    list-with-an-absent-and-a-late-unit
+    list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask
 
 # Twenty units on the bench, imported from a spreadsheet's CSV (a header, CRLF line ends)
 # through the real Open dialog; "Apply all" gives each its own address.
@@ -128,4 +128,39 @@ scenario_list_with_an_absent_and_a_late_unit() {
     expect "the record's last line" "$(record_applies | tail -1)" \
         "$((1000 + absent)) $(mac_of $((1000 + absent))) 10.77.0.$((120 + absent)) 255.255.255.0 10.77.0.1 SUCCESS"
     check_record_form
+}
+
+# "Fill…" with a slip in the netmask, as a technician at a cabinet makes it: the box names
+# the netmask, and once it is dismissed the dialog is still there with everything as
+# typed, the netmask's first field focused and selected; typed over there with real keys,
+# OK: the list holds the units.
+scenario_fill_with_a_slip_in_the_netmask() {
+    rm -f "$kept/units.csv"
+    window_open
+    local fields="read=$IDC_FILL_SERIAL read=$IDC_FILL_ADDRESS read=$IDC_FILL_COUNT"
+    fields+=" read=$IDC_FILL_NETMASK read=$IDC_FILL_GATEWAY"
+    drive tab=2 click=$IDC_LIST_FILL dialog='Fill the list' text=$IDC_FILL_SERIAL:1000 \
+        ip=$IDC_FILL_ADDRESS:10.77.0.10 text=$IDC_FILL_COUNT:5 ip=$IDC_FILL_NETMASK:255.0.255.0 \
+        ip=$IDC_FILL_GATEWAY:10.77.0.1 click=1 check=10 focus=$IDC_FILL_NETMASK $fields
+    expect "the box" "$(sed -n 's/^check: //p' "$dir/out" | tr -d '\r')" \
+        "Netmask: The new netmask must be ones followed by zeros, such as 255.255.255.0."
+    expect "the netmask's field" "$(sed -n "s/^focus $IDC_FILL_NETMASK: //p" "$dir/out" | tr -d '\r')" \
+        "all selected"
+    expect "the dialog, still open, as typed" "$(for id in $IDC_FILL_SERIAL $IDC_FILL_ADDRESS \
+        $IDC_FILL_COUNT $IDC_FILL_NETMASK $IDC_FILL_GATEWAY; do texts_read "$id"; done | paste -sd ' ')" \
+        "1000 10.77.0.10 5 255.0.255.0 10.77.0.1"
+    # Typed over from the focused field on, with real keys: each full octet moves on to
+    # the next field, where Delete clears what is there (all of it where the move selects
+    # it, as on Windows; one digit a press where it does not, as under Wine).
+    local window clear='Delete Delete Delete'
+    window=$(dialog_shown 'Fill the list')
+    [ -n "$window" ] && xdotool windowfocus --sync "$window" 2>/dev/null
+    sleep 0.5
+    xdotool key --delay 60 2 5 5 $clear 2 5 5 $clear 2 5 5 $clear 0
+    : >"$dir/out"
+    drive dialog='Fill the list' read=$IDC_FILL_NETMASK click=1 main no-box=2
+    expect "the netmask typed over" "$(texts_read $IDC_FILL_NETMASK)" "255.255.255.0"
+    window_close
+    expect "the list kept" "$(list_states)" "$(for k in 0 1 2 3 4; do
+        echo "$((1000 + k)) 10.77.0.$((10 + k)) 255.255.255.0 10.77.0.1 waiting"; done)"
 }
