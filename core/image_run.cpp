@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -63,10 +64,10 @@ public:
         }
     }
 
-    // Sends the units' images until none is left; true for each unit that took them all.
-    void Work(const std::vector<ListJob>& jobs) {
-        for (std::size_t i = next_++; i < jobs.size() && !stop_.stop_requested(); i = next_++) {
-            took_ += Unit(jobs[i]) ? 1 : 0;
+    // Sends the units' images until none is left.
+    void Work(ImageQueue& queue) {
+        while (const std::optional<ListJob> job = queue.Next(stop_)) {
+            took_ += Unit(*job) ? 1 : 0;
         }
     }
     std::size_t Took() const { return took_; }
@@ -186,7 +187,6 @@ private:
     std::optional<OpenedImage> webPages_;
     Turns transfers_{kTransfersAtOnce};
     std::mutex eventsMutex_;
-    std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> took_{0};
 };
 
@@ -214,16 +214,65 @@ Outcome WebPagesNotSent(bool stopped) {
             stopped ? L"Not sent: the run was stopped." : L"Not sent: the firmware update failed."};
 }
 
-std::size_t RunImages(const ImageRoles& roles, const ImageChoice& images,
-                      const std::vector<ListJob>& jobs, const ImageEvents& events,
-                      std::stop_token stop) {
+void ImageQueue::Push(const ListJob& job) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.push_back(job);
+    }
+    changed_.notify_one();
+}
+
+void ImageQueue::Close() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+    }
+    changed_.notify_all();
+}
+
+std::optional<ListJob> ImageQueue::Next(std::stop_token stop) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // In slices: no stop callback (see core/turns.h).
+    while (jobs_.empty() && !closed_ && !stop.stop_requested()) {
+        changed_.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    if (jobs_.empty() || stop.stop_requested()) {
+        return std::nullopt;
+    }
+    ListJob job = jobs_.front();
+    jobs_.pop_front();
+    return job;
+}
+
+namespace {
+
+std::size_t Run(const ImageRoles& roles, const ImageChoice& images, ImageQueue& queue,
+                std::size_t threads, const ImageEvents& events, std::stop_token stop) {
     ImageBatch batch(roles, images, events, stop);
     {
-        // Every unit of a cabinet in flight from the start: the units' fixed waits overlap.
-        std::vector<std::jthread> threads;
-        for (std::size_t t = 0; t < std::min(jobs.size(), kUnitsInFlight); ++t) {
-            threads.emplace_back([&batch, &jobs] { batch.Work(jobs); });
+        // Every unit of a cabinet in flight at once: the units' fixed waits overlap.
+        std::vector<std::jthread> units;
+        for (std::size_t t = 0; t < threads; ++t) {
+            units.emplace_back([&batch, &queue] { batch.Work(queue); });
         }
     }
     return batch.Took();
+}
+
+} // namespace
+
+std::size_t RunImages(const ImageRoles& roles, const ImageChoice& images,
+                      const std::vector<ListJob>& jobs, const ImageEvents& events,
+                      std::stop_token stop) {
+    ImageQueue queue;
+    for (const ListJob& job : jobs) {
+        queue.Push(job);
+    }
+    queue.Close();
+    return Run(roles, images, queue, std::min(jobs.size(), kUnitsInFlight), events, stop);
+}
+
+std::size_t RunImages(const ImageRoles& roles, const ImageChoice& images, ImageQueue& queue,
+                      const ImageEvents& events, std::stop_token stop) {
+    return Run(roles, images, queue, kUnitsInFlight, events, stop);
 }

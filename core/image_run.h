@@ -6,8 +6,11 @@
 // transfers take turns, a few at a time.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -62,6 +65,23 @@ struct ImageRoles {
     CommissioningRecord& record;
 };
 
+// Units handed to an image run while it runs: each one as it takes its address, so that it
+// goes on to its images at once, without waiting for the rest of the cabinet.
+class ImageQueue {
+public:
+    void Push(const ListJob& job);
+    // No more units will come.
+    void Close();
+    // The next unit, waited for; nothing once closed and empty, or when `stop` came.
+    std::optional<ListJob> Next(std::stop_token stop);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<ListJob> jobs_;
+    bool closed_ = false;
+};
+
 // Sends the images chosen to every unit of `jobs` (their address, netmask and gateway from
 // the list, the adapter of their subnet), all units in flight at once, kTransfersAtOnce
 // transfers at a time. The images are opened once for the whole run, deny-write. A stop
@@ -70,3 +90,6 @@ struct ImageRoles {
 std::size_t RunImages(const ImageRoles& roles, const ImageChoice& images,
                       const std::vector<ListJob>& jobs, const ImageEvents& events,
                       std::stop_token stop = {});
+// The same for the units of `queue`, as they come, until it is closed and empty.
+std::size_t RunImages(const ImageRoles& roles, const ImageChoice& images, ImageQueue& queue,
+                      const ImageEvents& events, std::stop_token stop = {});

@@ -187,6 +187,37 @@ TEST(ImageRun, AStopWhileTheUnitWritesLeavesItInterrupted) {
     EXPECT_FALSE(took);
 }
 
+// In one pass from power-on: units handed over as they take their address go on to their
+// images at once, the run ending once no more will come.
+TEST(ImageRun, UnitsHandedOverAsTheyComeEachGoOnToTheirImages) {
+    fakes::Pc pc;
+    pc.store.userFiles = {{kFirmware, "f"}};
+    pc.echoes.replies = {EchoReply{true, 0}, EchoReply{true, 0}};
+    ImageQueue queue;
+    std::vector<std::size_t> took;
+    ImageEvents events;
+    events.finished = [&](std::size_t index, bool t, const Done&) {
+        if (t) {
+            took.push_back(index);
+        }
+    };
+    const auto jobs = Jobs({"10.0.0.101", "10.0.0.102"});
+    std::jthread run([&] {
+        RunImages({pc.Upload(), pc.store, pc.record}, {kFirmware, L""}, queue, events);
+    });
+    queue.Push(jobs[1]);
+    queue.Push(jobs[0]);
+    queue.Close();
+    run.join();
+    std::sort(took.begin(), took.end());
+    EXPECT_EQ(took, (std::vector<std::size_t>{0, 1}));
+    // A stop ends the wait for more.
+    ImageQueue waiting;
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(waiting.Next(stop.get_token()));
+}
+
 // Turns: never more than their number at once, and a stop ends the wait for one.
 TEST(Turns, NoMoreThanTheirNumberAtOnceAndAStopEndsTheWait) {
     Turns turns(3);
