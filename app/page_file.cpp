@@ -6,25 +6,23 @@
 #include <string>
 
 #include "app/file_choice.h"
+#include "app/image_paths.h"
 #include "core/commissioning.h"
 #include "core/ticks.h"
 #include "res/resource_ids.h"
 
 namespace {
 
-constexpr wchar_t kSection[] = L"File";
 constexpr UINT_PTR kProgressTimer = 1;
-
-// The file dialog's filter: pairs of description and pattern, each ending in a NUL.
-constexpr wchar_t kBinFilter[] = L"Binary program files\0*.bin\0All files\0*.*\0";
-constexpr wchar_t kRomFilter[] = L"Web program files\0*.ROM\0All files\0*.*\0";
 
 } // namespace
 
 PageFile::PageFile(Services& services, Notices& notices, UINT tickMs)
     : Page(IDD_PAGE_FILE, services, notices), tickMs_(tickMs) {
-    SlotOf(ImageKind::Firmware) = {{}, {}, {}, {}, L"BinFile", L"bin", kBinFilter};
-    SlotOf(ImageKind::WebPages) = {{}, {}, {}, {}, L"WebFile", L"ROM", kRomFilter};
+    for (ImageKind kind : {ImageKind::Firmware, ImageKind::WebPages}) {
+        SlotOf(kind).kind = kind;
+        SlotOf(kind).field = &ImageFieldOf(kind);
+    }
     OnControl(IDC_BIN_BROWSE, [this] { Browse(ImageKind::Firmware); });
     OnControl(IDC_BIN_UPDATE, [this] { RunUpdate(ImageKind::Firmware); });
     OnControl(IDC_ROM_BROWSE, [this] { Browse(ImageKind::WebPages); });
@@ -57,14 +55,14 @@ BOOL PageFile::OnInitDialog() {
 
 void PageFile::LoadPaths() {
     for (ImageSlot& slot : slots_) {
-        slot.path.SetText(services_.settings.Text(kSection, slot.setting, L""));
+        slot.path.SetText(KeptImagePath(services_.settings, slot.kind));
         slot.update.Enable(!slot.path.GetText().empty());
     }
 }
 
 void PageFile::SavePaths() {
     for (ImageKind kind : {ImageKind::Firmware, ImageKind::WebPages}) {
-        services_.settings.PutText(kSection, SlotOf(kind).setting, SlotOf(kind).path.GetText());
+        KeepImagePath(services_.settings, kind, SlotOf(kind).path.GetText());
     }
 }
 
@@ -86,7 +84,7 @@ void PageFile::Browse(ImageKind kind) {
     const std::wstring proposed = slash == std::wstring::npos ? current : current.substr(slash + 1);
 
     const std::optional<std::wstring> chosen =
-        AskFileToOpen(hwnd(), {nullptr, slot.filter, slot.extension, proposed});
+        AskFileToOpen(hwnd(), {nullptr, slot.field->filter, slot.field->extension, proposed});
     if (!chosen) {
         return; // cancelled: nothing changes
     }

@@ -38,9 +38,8 @@ private:
         Button browse;
         Button update;
         ProgressBar progress;
-        const wchar_t* setting;   // the settings' value of its path
-        const wchar_t* extension; // the file dialog's default
-        const wchar_t* filter;
+        ImageKind kind = ImageKind::Firmware;
+        const struct ImageField* field = nullptr; // its kept path and the file dialog's filter
     };
     ImageSlot& SlotOf(ImageKind kind) { return slots_[static_cast<std::size_t>(kind)]; }
 

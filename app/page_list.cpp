@@ -2,10 +2,12 @@
 #include "app/page_list.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "app/adapter_dialog.h"
 #include "app/file_choice.h"
+#include "app/image_paths.h"
 #include "app/wording.h"
 #include "core/kept_values.h"
 #include "core/mac_rule.h"
@@ -13,10 +15,6 @@
 #include "res/resource_ids.h"
 
 namespace {
-
-// What a technician looks for first comes first: which unit, its address, and whether it
-// took it; the rest may need the list scrolled at larger fonts.
-enum Column { kSerial, kAddress, kStatus, kTime, kNetmask, kGateway, kMac };
 
 // The run's elapsed time and counts, shown twice a second.
 constexpr UINT_PTR kElapsedTimer = 2;
@@ -46,12 +44,19 @@ PageList::PageList(Services& services, Notices& notices) : Page(IDD_PAGE_LIST, s
     OnControl(IDC_LIST_APPLY_AGAIN, [this] { ApplyAgain(); });
     OnControl(IDC_LIST_STOP, [this] { StopRun(); });
     OnControl(IDC_LIST_EXPORT, [this] { AskExport(); });
+    OnControl(IDC_LIST_UPDATE_ALL, [this] { UpdateAll(); });
+    OnControl(IDC_LIST_FIRMWARE_BROWSE, [this] { BrowseImage(ImageKind::Firmware); });
+    OnControl(IDC_LIST_WEB_BROWSE, [this] { BrowseImage(ImageKind::WebPages); });
 }
 
 BOOL PageList::OnInitDialog() {
     Page::OnInitDialog();
     list_.Attach(Item(IDC_UNIT_LIST));
     progress_.Attach(Item(IDC_LIST_PROGRESS));
+    firmwarePath_.Attach(Item(IDC_LIST_FIRMWARE));
+    webPagesPath_.Attach(Item(IDC_LIST_WEB));
+    firmwarePath_.SetText(KeptImagePath(services_.settings, ImageKind::Firmware));
+    webPagesPath_.SetText(KeptImagePath(services_.settings, ImageKind::WebPages));
     list_.FullRowSelect();
     list_.AddColumns({{L"Serial", 45, L"99999"},
                       {L"New IP", 82, kWidestAddress},
@@ -285,15 +290,15 @@ void PageList::StopRun() {
     ::EnableWindow(Item(IDC_LIST_STOP), FALSE);
 }
 
-std::optional<UnitPlan> PageList::Plan(const std::vector<std::size_t>& indices) {
+std::optional<UnitPlan> PageList::Plan(const std::vector<std::size_t>& indices, MacSharing shared) {
     std::vector<UnitRow> rows;
     for (const ListedUnit& unit : units_) {
         rows.push_back(unit.row);
     }
     const std::vector<Adapter> adapters = services_.tables.Adapters();
-    const UnitPlan plan = PlanUnits(rows, indices, services_.tables.OwnAddresses(), adapters, [&] {
-        return AskAdapter(adapters, Owner(), services_.settings);
-    });
+    const UnitPlan plan = PlanUnits(
+        rows, indices, services_.tables.OwnAddresses(), adapters,
+        [&] { return AskAdapter(adapters, Owner(), services_.settings); }, shared);
     if (plan.problem) {
         const ListProblem& problem = *plan.problem;
         notices_.Beep();
@@ -312,45 +317,70 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     if (!plan) {
         return;
     }
+    // With "then update" ticked, a unit goes on to its images as soon as it took its address.
+    std::optional<ImageChoice> images;
+    if (::IsDlgButtonChecked(hwnd(), IDC_LIST_THEN_UPDATE) == BST_CHECKED) {
+        images = ChosenImages();
+        if (!images) {
+            return;
+        }
+    }
     if (!plan->jobs.empty()) {
         RememberUsedAdapter(services_.settings, plan->jobs.front().unit.path);
     }
-    StartProgress(plan->jobs.size());
+    StartProgress(plan->jobs.size(), L"took their address");
+    if (images) {
+        images_.emplace(0, ImagesTaken(!images->firmware.empty(), !images->webPages.empty()));
+    }
     EnableControls(false);
     StartWork(
         // "Stop" and closing the window stop the run alike.
-        [this, jobs = plan->jobs](std::stop_token stop) {
-            AssignmentRoles roles = services_.Assignment();
-            roles.waitingForTables = [this, jobs] {
-                Post([this, jobs] {
-                    waitingForTables_ = true;
-                    ShowProgress();
-                    for (const ListJob& job : jobs) {
-                        if (units_[job.index].state != UnitState::Running) {
-                            ShowStatus(job.index, L"waits for another Varnok");
-                        }
-                    }
-                });
-            };
-            ListEvents events;
-            events.started = [this](std::size_t index) {
-                Post([this, index] { OnUnitStarted(index); });
-            };
-            events.finished = [this](std::size_t index, const Done& done) {
-                NoteRecordFailure(done.recordFailure);
-                Post([this, index, done] { OnUnitFinished(index, done); });
-            };
-            RunList(roles, services_.record, jobs, events, stop);
+        [this, jobs = plan->jobs, images](std::stop_token stop) {
+            AddressAndUpdate(jobs, images, stop);
         },
         [this, deferred = plan->deferred] { OnRunDone(deferred); });
 }
 
-void PageList::StartProgress(std::size_t units) {
-    runUnits_ = units;
-    started_ = 0;
-    finished_ = 0;
-    succeeded_ = 0;
-    waitingForTables_ = false;
+void PageList::AddressAndUpdate(const std::vector<ListJob>& jobs,
+                                const std::optional<ImageChoice>& images, std::stop_token stop) {
+    AssignmentRoles roles = services_.Assignment();
+    roles.waitingForTables = [this, jobs] {
+        Post([this, jobs] {
+            report_.Waiting();
+            ShowProgress();
+            for (const ListJob& job : jobs) {
+                if (units_[job.index].state != UnitState::Running) {
+                    ShowStatus(job.index, L"waits for another Varnok");
+                }
+            }
+        });
+    };
+    ImageQueue taken; // the units that took their address, for their images
+    std::jthread imageRun;
+    if (images) {
+        imageRun = std::jthread([this, &taken, images, stop] {
+            RunImages({services_.Upload(), services_.userFiles, services_.record}, *images, taken,
+                      ImageEventsOfPage(), stop);
+        });
+    }
+    ListEvents events;
+    events.started = [this](std::size_t index) { Post([this, index] { OnUnitStarted(index); }); };
+    events.finished = [&](std::size_t index, const Done& done) {
+        NoteRecordFailure(done.recordFailure);
+        Post([this, index, done] { OnUnitFinished(index, done); });
+        const auto job = std::find_if(jobs.begin(), jobs.end(),
+                                      [index](const ListJob& j) { return j.index == index; });
+        if (images && done.outcome.Succeeded() && job != jobs.end()) {
+            taken.Push(*job);
+        }
+    };
+    RunList(roles, services_.record, jobs, events, stop);
+    taken.Close(); // the image run ends once every unit handed over has its images
+}
+
+void PageList::StartProgress(std::size_t units, const std::wstring& took) {
+    report_ = RunReport(units, took);
+    images_.reset();
     runStartMs_ = services_.clock.Milliseconds();
     progress_.SetRange(0, static_cast<int>(units));
     progress_.SetPos(0);
@@ -359,18 +389,9 @@ void PageList::StartProgress(std::size_t units) {
 }
 
 void PageList::ShowProgress() {
-    const std::uint64_t seconds = (services_.clock.Milliseconds() - runStartMs_) / 1000;
-    const std::wstring twoDigits = (seconds % 60 < 10 ? L"0" : L"") + std::to_wstring(seconds % 60);
-    const std::size_t failed = finished_ - succeeded_;
-    progress_.SetPos(static_cast<int>(finished_));
-    const std::wstring counts = waitingForTables_ && started_ == 0
-                                    ? L"waits for another Varnok"
-                                    : std::to_wstring(succeeded_) + L" took their address, " +
-                                          std::to_wstring(failed) + L" failed, " +
-                                          std::to_wstring(started_ - finished_) +
-                                          L" in flight, of " + std::to_wstring(runUnits_);
+    progress_.SetPos(static_cast<int>(report_.Finished()));
     ::SetDlgItemTextW(hwnd(), IDC_LIST_COUNTS,
-                      (std::to_wstring(seconds / 60) + L":" + twoDigits + L"   " + counts).c_str());
+                      report_.Counts(services_.clock.Milliseconds() - runStartMs_).c_str());
 }
 
 void PageList::OnTimer(UINT_PTR id) {
@@ -382,7 +403,7 @@ void PageList::OnTimer(UINT_PTR id) {
 // A cabinet's units start and finish together: each event changes only its row's cells
 // that change, and the counts follow with the timer.
 void PageList::OnUnitStarted(std::size_t index) {
-    ++started_;
+    report_.Started();
     units_[index].state = UnitState::Running;
     ShowStatus(index, StatusOf(units_[index]));
     KeepSoon();
@@ -394,8 +415,7 @@ void PageList::OnUnitFinished(std::size_t index, const Done& done) {
     unit.state = took ? UnitState::Succeeded : UnitState::Failed;
     unit.reason = took ? L"" : OutcomeReason(done.outcome);
     unit.time = ClockText(services_.clock.Now());
-    ++finished_;
-    succeeded_ += took ? 1 : 0;
+    report_.Finished(took);
     list_.SetCell(static_cast<int>(index), kTime, unit.time);
     ShowStatus(index, StatusOf(unit));
     KeepSoon();
@@ -417,8 +437,7 @@ void PageList::OnRunDone(const std::vector<DeferredUnit>& deferred) {
 }
 
 std::wstring PageList::Summary(std::size_t deferred) const {
-    std::wstring summary = std::to_wstring(succeeded_) + L" of " + std::to_wstring(finished_) +
-                           L" units took their address";
+    std::wstring summary = report_.Summary();
     if (deferred > 0) {
         summary += deferred == 1 ? L"\n1 more unit shares its MAC with one of them and waits for "
                                    L"a run of its own"
@@ -427,14 +446,16 @@ std::wstring PageList::Summary(std::size_t deferred) const {
                                        L"for runs of their own";
         summary += L": switch them on one at a time and click \"Apply all\" again.";
     }
-    return summary;
+    return images_ ? summary + L"\n" + images_->Summary() : summary;
 }
 
 void PageList::EnableControls(bool enable) {
     SetBusy(enable ? Busy::No : Busy::AllButPage); // the window as a whole, this page apart
     // The list itself stays enabled, to be scrolled through while it runs.
-    for (int id : {IDC_LIST_IMPORT, IDC_LIST_FILL, IDC_LIST_APPLY_ALL, IDC_LIST_APPLY_AGAIN,
-                   IDC_LIST_EXPORT}) {
+    for (int id :
+         {IDC_LIST_IMPORT, IDC_LIST_FILL, IDC_LIST_APPLY_ALL, IDC_LIST_APPLY_AGAIN, IDC_LIST_EXPORT,
+          IDC_LIST_UPDATE_ALL, IDC_LIST_FIRMWARE, IDC_LIST_FIRMWARE_BROWSE, IDC_LIST_WEB,
+          IDC_LIST_WEB_BROWSE, IDC_LIST_THEN_UPDATE}) {
         ::EnableWindow(Item(id), enable ? TRUE : FALSE);
     }
     ::EnableWindow(Item(IDC_LIST_STOP), enable ? FALSE : TRUE);

@@ -18,8 +18,10 @@
 #include "app/fill_dialog.h"
 #include "app/page.h"
 #include "core/commissioning.h"
+#include "core/image_run.h"
 #include "core/list_keeper.h"
 #include "core/list_run.h"
+#include "core/run_report.h"
 #include "core/unit_list.h"
 #include "win32/controls.h"
 #include "win32/row_detail.h"
@@ -36,6 +38,8 @@ public:
     void ApplyAll();   // every unit not yet done
     void ApplyAgain(); // the units that failed
     void ApplyOne(std::size_t index);
+    // "Update all": the firmware, then the web pages, to every unit of the list.
+    void UpdateAll();
     // "Stop": every unit in flight skips its remaining echoes and cleans up; no further
     // unit starts.
     void StopRun();
@@ -52,6 +56,10 @@ protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
+    // What a technician looks for first comes first: which unit, its address, and whether it
+    // took it; the rest may need the list scrolled at larger fonts.
+    enum Column { kSerial, kAddress, kStatus, kTime, kNetmask, kGateway, kMac };
+
     void Take(const std::vector<UnitRow>& rows);
     void TellSharedMacs(const std::vector<UnitRow>& rows);
     void ShowUnits();
@@ -72,10 +80,21 @@ private:
     // The kept list: the newest state that waits, if one does, else the list.
     void LoadKept();
     // The plan for the rows at `indices`: nothing when it cannot run (and told).
-    std::optional<UnitPlan> Plan(const std::vector<std::size_t>& indices);
+    std::optional<UnitPlan> Plan(const std::vector<std::size_t>& indices,
+                                 MacSharing shared = MacSharing::OneAtATime);
     void Run(const std::vector<std::size_t>& indices);
+    // The addresses' run, and, with "then update" ticked, each unit that took its address
+    // handed on to its images.
+    void AddressAndUpdate(const std::vector<ListJob>& jobs,
+                          const std::optional<ImageChoice>& images, std::stop_token stop);
+    // The images chosen, as the technician typed or picked them: nothing when none is, or
+    // one cannot be found (told, the field at fault focused).
+    std::optional<ImageChoice> ChosenImages();
+    void BrowseImage(ImageKind kind);
+    ImageEvents ImageEventsOfPage();
+    void OnUnitImagesDone(std::size_t index, bool took, const Done& failure);
     // The run's progress: units finished of the run's, elapsed time, and the counts.
-    void StartProgress(std::size_t units);
+    void StartProgress(std::size_t units, const std::wstring& took);
     void ShowProgress();
     void OnUnitStarted(std::size_t index);
     void OnUnitFinished(std::size_t index, const Done& done);
@@ -90,12 +109,11 @@ private:
     ListView list_;
     RowDetail detail_;
     ProgressBar progress_;
-    std::size_t runUnits_ = 0;  // units of the run under way
-    std::size_t started_ = 0;   // of those, the ones that started
-    std::size_t finished_ = 0;  // and the ones that have an outcome
-    std::size_t succeeded_ = 0; // of those, the ones that took their address
+    Edit firmwarePath_;
+    Edit webPagesPath_;
+    RunReport report_;                // the addresses' run, or the images' on their own
+    std::optional<RunReport> images_; // the images' run after the addresses ("then update")
     std::uint64_t runStartMs_ = 0;
-    bool waitingForTables_ = false; // another Varnok's sequences hold the PC's tables
     bool keepFailureTold_ = false;
     ListKeeper keeper_{services_.ownFiles};
 };

@@ -87,6 +87,7 @@ private:
     }
 
     bool Images(const ListJob& job) {
+        Tell([&] { events_.started ? events_.started(job.index) : void(); });
         std::optional<Done> failure;
         if (firmware_) {
             const Done done = Image(job, ImageKind::Firmware, *firmware_);

@@ -49,6 +49,8 @@ Outcome WebPagesNotSent(bool stopped);
 
 // Told from the units' threads, one call at a time.
 struct ImageEvents {
+    // A unit's sequence began.
+    std::function<void(std::size_t index)> started;
     // A unit's sequence reached `stage`; a unit writing is told again each second, with the
     // seconds left.
     std::function<void(std::size_t index, ImageStage stage, unsigned secondsLeft)> stage;
