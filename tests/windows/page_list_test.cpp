@@ -32,15 +32,15 @@ protected:
         std::ofstream(file, std::ios::binary) << text;
         return file.wstring();
     }
-    // Clicks `button` and handles messages until the run's summary box.
-    std::wstring RunAndSum(int button) {
+    // Clicks `button` and handles messages until the run's summary box, which says `took`.
+    std::wstring RunAndSum(int button, const wchar_t* took = L"units took their address") {
         const std::size_t before = pc.trace.Lines().size();
         Click(button);
         std::wstring summary;
         PumpUntil([&] {
             const Trace trace = pc.trace.Lines();
             for (std::size_t i = before; i < trace.size(); ++i) {
-                if (trace[i].find(L"units took their address") != std::wstring::npos) {
+                if (trace[i].find(took) != std::wstring::npos) {
                     summary = trace[i];
                     return !page_->Working();
                 }
@@ -484,6 +484,54 @@ TEST_F(ListPage, AFailedRowsWholeReasonIsItsTooltipAndTheLineBelowTheList) {
     EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_AGAIN), L"box 1 of 2 units took their address");
     EXPECT_EQ(ItemText(IDC_LIST_DETAIL),
               L"Unit 1001 (10.0.0.102), " + page.Units()[1].time + L": SUCCESS!");
+}
+
+// "Update all": the firmware, then the web pages, to every unit; a unit whose server refuses
+// the firmware is sent no web pages, an absent one fails with its reason, each row says how
+// its unit's images went, the summary counts the units that took both, and the units' own
+// state (their addresses) stays as it was.
+TEST_F(ListPage, UpdateAllSendsTheWebPagesOnlyAfterAFirmwareThatWentThrough) {
+    PageList& page = OpenPage();
+    ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
+    const std::filesystem::path firmwareFile = dir.path() / "unit.bin";
+    const std::filesystem::path webPagesFile = dir.path() / "web.ROM";
+    const std::wstring firmware = firmwareFile.wstring();
+    const std::wstring webPages = webPagesFile.wstring();
+    std::ofstream(firmwareFile, std::ios::binary) << "firmware";
+    std::ofstream(webPagesFile, std::ios::binary) << "pages";
+    for (const wchar_t* answering : {L"10.0.0.101", L"10.0.0.103"}) {
+        pc.echoes.repliesTo[answering] = {{true, 0}, {true, 0}};
+    }
+    pc.client.endsWhere[L"10.0.0.103 PUT " + firmware] = {1, L"Error on server: refused"};
+    Click(IDC_LIST_UPDATE_ALL); // no image chosen: told, nothing runs
+    EXPECT_EQ(pc.trace.Last(), L"box No file selected");
+    Type(IDC_LIST_WEB, (dir.path() / "missing.ROM").wstring());
+    Click(IDC_LIST_UPDATE_ALL);
+    EXPECT_EQ(pc.trace.Last(), L"box File not found");
+    EXPECT_EQ(::GetFocus(), Item(IDC_LIST_WEB));
+
+    Type(IDC_LIST_FIRMWARE, firmware);
+    Type(IDC_LIST_WEB, webPages);
+    EXPECT_EQ(RunAndSum(IDC_LIST_UPDATE_ALL, L"units took both images"),
+              L"box 1 of 3 units took both images");
+    ListView list;
+    list.Attach(Item(IDC_UNIT_LIST));
+    EXPECT_EQ((std::vector<std::wstring>{list.Cell(0, 2), list.Cell(1, 2), list.Cell(2, 2)}),
+              (std::vector<std::wstring>{L"SUCCESS!", L"FAILED!!! The unit did not answer.",
+                                         L"FAILED!!! Error on server: refused"}));
+    EXPECT_EQ(States(), std::vector<UnitState>(3, UnitState::Waiting));
+    const std::string record = pc.store.File(kRecordFile);
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1 + 6); // a line per image and unit
+    std::size_t notSent = 0;
+    for (std::size_t at = record.find("Not sent: the firmware update failed.");
+         at != std::string::npos;
+         at = record.find("Not sent: the firmware update failed.", at + 1)) {
+        ++notSent;
+    }
+    EXPECT_EQ(notSent, 2u);
+    // The same images wait on the update page.
+    EXPECT_EQ(settings_.Text(L"File", L"BinFile", L""), firmware);
+    EXPECT_EQ(settings_.Text(L"File", L"WebFile", L""), webPages);
 }
 
 } // namespace
