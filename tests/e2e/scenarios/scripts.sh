@@ -6,7 +6,8 @@
 group scripts \
     command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
-    find-units-on-the-segment client-folder-someone-else-filled update-list-of-a-cabinet
+    find-units-on-the-segment client-folder-someone-else-filled update-list-of-a-cabinet \
+    update-all-stopped
 ui_only command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
     find-units-on-the-segment client-folder-someone-else-filled
@@ -126,6 +127,52 @@ scenario_update_list_of_a_cabinet() {
         "$(printf '6 firmware.bin 1048576 %s\n6 web.ROM 200000 %s' "$(sha256sum "$dir/firmware.bin" | cut -d' ' -f1)" \
             "$(sha256sum "$dir/web.ROM" | cut -d' ' -f1)")"
     check_record_form
+}
+
+# "Update all" on the list page, stopped four seconds in: two units' servers answer (their
+# firmware sent, the units writing it), two never do (their clients still sending). Stop
+# ends every client at once; each firmware is recorded as interrupted, each unit's web
+# pages as not sent, and no unit counts as updated.
+scenario_update_all_stopped() {
+    rack_fresh || return
+    local k address silent=(32 33)
+    random_file 1048576 "$dir/firmware.bin"
+    random_file 200000 "$dir/web.ROM"
+    : >"$dir/units.csv"
+    for k in 30 31 32 33; do
+        address=10.77.0.$((100 + k))
+        list_line $((1000 + k)) "$address" >>"$dir/units.csv"
+        rack_on "$k" --holds "$address/24"
+        mkdir -p "$dir/unit$k" && chmod 777 "$dir/unit$k"
+        seg_rack_tftpd_start "$k" "$dir/unit$k" "$address" ||
+            expect "TFTP server in rack unit $k" "not started" "started"
+    done
+    # Those two servers hear the client and never answer.
+    for k in "${silent[@]}"; do kill -STOP "${SEG_RACK_TFTPD_PIDS[k]}"; done
+    list_page_with "$dir/units.csv"
+    drive text=$IDC_LIST_FIRMWARE:"$(windows_path "$dir/firmware.bin")" \
+        text=$IDC_LIST_WEB:"$(windows_path "$dir/web.ROM")" click=$IDC_LIST_UPDATE_ALL sleep=4000 \
+        click=$IDC_LIST_STOP box=10
+    expect "clients still running once the run stopped" "$(clients_running)" 0
+    window_close
+    for k in "${silent[@]}"; do kill -CONT "${SEG_RACK_TFTPD_PIDS[k]}"; done
+    expect_window_answered
+    expect "boxes" "$(boxes_shown)" "0 of 4 units took both images"
+    expect "record lines: outcome and reason" "$(record_uploads | awk '{ $1 = ""; print }' |
+        sed 's/^ //; s/ \(firmware.bin\|web.ROM\) .*//' | sort | uniq -c | awk '{ $1 = $1; print }')" \
+        "2 FAILED Interrupted before the unit had written the image.
+2 FAILED Interrupted while the image was being sent.
+4 FAILED Not sent: the run was stopped."
+}
+
+# The TFTP clients this group's Wine runs (its prefix's).
+clients_running() {
+    local pid count=0
+    for pid in $(pgrep -f 'tftp\.exe'); do
+        { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" &&
+            count=$((count + 1))
+    done
+    echo "$count"
 }
 
 # K FILE...: what rack unit K's own server received, byte for byte as sent.
