@@ -534,4 +534,24 @@ TEST_F(ListPage, UpdateAllSendsTheWebPagesOnlyAfterAFirmwareThatWentThrough) {
     EXPECT_EQ(settings_.Text(L"File", L"WebFile", L""), webPages);
 }
 
+// "Then update": each unit that took its address goes on to its image in the same run, the
+// summary saying both.
+TEST_F(ListPage, ThenUpdateSendsEachUnitThatTookItsAddressItsImage) {
+    PageList& page = OpenPage();
+    ASSERT_TRUE(page.ImportFile(WriteList(kCabinet)));
+    const std::filesystem::path firmwareFile = dir.path() / "unit.bin";
+    std::ofstream(firmwareFile, std::ios::binary) << "firmware";
+    for (const wchar_t* answering : {L"10.0.0.101", L"10.0.0.103"}) {
+        pc.echoes.repliesTo[answering] = {{true, 0}, {true, 0}};
+    }
+    Type(IDC_LIST_FIRMWARE, firmwareFile.wstring());
+    ::SendMessageW(Item(IDC_LIST_THEN_UPDATE), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_EQ(RunAndSum(IDC_LIST_APPLY_ALL, L"units took the firmware"),
+              L"box 2 of 3 units took their address\n2 of 2 units took the firmware");
+    EXPECT_EQ(States(), (std::vector<UnitState>{UnitState::Succeeded, UnitState::Failed,
+                                                UnitState::Succeeded}));
+    const std::string record = pc.store.File(kRecordFile);
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1 + 3 + 2); // addresses, images
+}
+
 } // namespace
