@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "core/commissioning.h"
 #include "core/log.h"
+#include "core/mac_rule.h"
 #include "core/ping.h"
+#include "tests/fakes/fakes.h"
 #include "tests/support.h"
+#include "win32/console.h"
 #include "win32/roles.h"
 
 namespace {
@@ -98,6 +102,49 @@ TEST(RealPing, AStoppedPingEndsAtOnce) {
         EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(2000))
             << "stopped after " << stopAfterMs << " ms";
     }
+}
+
+// The console closed while a unit's echo waits for nobody: the echo gives up, the clean-up
+// runs, and the console's handler returns once it is done, inside the 5 s Windows gives a
+// closing console (after which it ends the process, clean-up or not). The PC's tables
+// (recorded) are left as they were.
+TEST(RealPing, AConsoleClosedDuringAnEchoToNobodyLeavesCleanTablesInTime) {
+    const char* silent = std::getenv("VARNOK_SILENT_ADDRESS");
+    if (!silent) {
+        GTEST_SKIP() << "VARNOK_SILENT_ADDRESS not set (run through ping_netns.sh)";
+    }
+    fakes::Pc pc;
+    Win32Echoes echoes;
+    Win32Clock clock;
+    const AssignmentRoles roles{pc.tables, echoes, clock, pc.changes, pc.lock, pc.log};
+    const Assignment unit{
+        1234, MacOfSerial(1234).value_or(L""), Addr(silent), Addr("255.255.255.0"), Addr("0.0.0.0"),
+        {}};
+    Console console;
+    std::optional<Done> done;
+    std::jthread work([&] {
+        done = AssignAndRecord(roles, pc.record, unit, console.Interruption());
+        console.Finished();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // the first echo waits
+    const auto closed = std::chrono::steady_clock::now();
+    console.HandleControl(CTRL_CLOSE_EVENT);
+    const auto handled = std::chrono::steady_clock::now() - closed;
+    work.join();
+    ASSERT_TRUE(done);
+    EXPECT_FALSE(done->outcome.Succeeded());
+    EXPECT_LT(handled, std::chrono::milliseconds(4500)); // Windows' 5 s, less a margin
+    EXPECT_TRUE(pc.tables.staticEntries.empty());
+    EXPECT_TRUE(pc.tables.hostRoutes.empty());
+    // The entry was made before the echo, and removed after it.
+    std::wstring programs;
+    for (const std::wstring& line : pc.trace.Lines()) {
+        if (line.rfind(L"sys ", 0) == 0) {
+            programs += line.substr(line.find(L'|') + 1, 2) + L" ";
+        }
+    }
+    // arp -s, then (the echo given up) arp -d and route DELETE.
+    EXPECT_EQ(programs.substr(programs.find(L"-s ")), L"-s -d DE ") << programs;
 }
 
 } // namespace
