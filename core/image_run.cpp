@@ -53,16 +53,9 @@ private:
 // The images of a run and the units' sequences.
 class ImageBatch {
 public:
+    // Opens the images chosen, held for the whole run.
     ImageBatch(const ImageRoles& roles, const ImageChoice& images, const ImageEvents& events,
-               std::stop_token stop)
-        : roles_(roles), firewall_(roles.upload.firewall), events_(events), stop_(stop) {
-        if (!images.firmware.empty()) {
-            firmware_ = OpenImageToSend(roles.files, images.firmware);
-        }
-        if (!images.webPages.empty()) {
-            webPages_ = OpenImageToSend(roles.files, images.webPages);
-        }
-    }
+               std::stop_token stop);
 
     // Sends the units' images until none is left.
     void Work(ImageQueue& queue) {
@@ -74,38 +67,8 @@ public:
 
 private:
     // One unit: its firmware, then its web pages once the firmware went through.
-    bool Unit(const ListJob& job) {
-        try {
-            return Images(job);
-        } catch (const std::exception& error) {
-            // An error of Varnok's own ends this unit only.
-            Done done;
-            done.outcome = {Failure::InternalError, InternalErrorText(FromUtf8(error.what()))};
-            Tell([&] { events_.finished ? events_.finished(job.index, false, done) : void(); });
-            return false;
-        }
-    }
-
-    bool Images(const ListJob& job) {
-        Tell([&] { events_.started ? events_.started(job.index) : void(); });
-        std::optional<Done> failure;
-        if (firmware_) {
-            const Done done = Image(job, ImageKind::Firmware, *firmware_);
-            failure = done.outcome.Succeeded() ? std::nullopt : std::optional<Done>(done);
-        }
-        if (webPages_) {
-            const Done done =
-                failure ? NotSent(job, *webPages_) : Image(job, ImageKind::WebPages, *webPages_);
-            if (!failure && !done.outcome.Succeeded()) {
-                failure = done;
-            }
-        }
-        Tell([&] {
-            events_.finished ? events_.finished(job.index, !failure, failure.value_or(Done{}))
-                             : void();
-        });
-        return !failure;
-    }
+    bool Unit(const ListJob& job);
+    bool Images(const ListJob& job);
 
     UploadRequest Request(const ListJob& job, const OpenedImage& image, ImageKind kind) const {
         return {job.unit.address,
@@ -116,54 +79,15 @@ private:
                 job.unit.path};
     }
 
-    Done Image(const ListJob& job, ImageKind kind, const OpenedImage& image) {
-        const bool firmware = kind == ImageKind::Firmware;
-        Stage(job, ImageStage::Checking, 0);
-        const UploadRequest request = Request(job, image, kind);
-        Turns::Turn turn;
-        std::optional<std::uint64_t> answeredAt;
-        const UploadRoles upload{roles_.upload.echoes, roles_.upload.clock, roles_.upload.client,
-                                 firewall_, roles_.upload.log};
-        const SentImage sent = SendOpenedImage(
-            upload, image, request,
-            [&] {
-                // The unit answered: its transfer waits for a turn, and its time to write
-                // the image runs from the client's start.
-                turn = transfers_.Take(stop_);
-                answeredAt = roles_.upload.clock.Milliseconds();
-                Stage(job, firmware ? ImageStage::SendingFirmware : ImageStage::SendingWebPages, 0);
-            },
-            stop_);
-        turn.Release();
-        const bool waited =
-            sent.outcome.Succeeded() && answeredAt &&
-            AwaitWriting(job, UploadDeadline(*answeredAt, request.fixedWaitMs),
-                         firmware ? ImageStage::FirmwareWriting : ImageStage::WebPagesWriting);
-        return Recorded(job, kind, sent, waited);
-    }
+    // Sends one image to the unit: the check echo, a turn for the transfer, the client, and
+    // the unit's time to write it.
+    Done Image(const ListJob& job, ImageKind kind, const OpenedImage& image);
 
     // The unit's time to write the image, its row told each second.
-    bool AwaitWriting(const ListJob& job, const UploadDeadline& deadline, ImageStage stage) {
-        Clock& clock = roles_.upload.clock;
-        for (std::uint64_t now = clock.Milliseconds(); !deadline.Over(now);
-             now = clock.Milliseconds()) {
-            Stage(job, stage, deadline.SecondsLeft(now));
-            // To the next whole second left, so that the countdown steps by seconds.
-            const std::uint64_t left = deadline.LeftMs(now);
-            const auto slice = static_cast<unsigned>(left % 1000 == 0 ? 1000 : left % 1000);
-            if (!clock.PauseUnlessStopped(slice, stop_)) {
-                return false;
-            }
-        }
-        return true;
-    }
+    bool AwaitWriting(const ListJob& job, const UploadDeadline& deadline, ImageStage stage);
 
-    Done NotSent(const ListJob& job, const OpenedImage& image) {
-        const UploadRequest request = Request(job, image, ImageKind::WebPages);
-        const SentImage sent{WebPagesNotSent(stop_.stop_requested()),
-                             UploadEntry(roles_.upload.clock.Now(), image, request)};
-        return Recorded(job, ImageKind::WebPages, sent, true);
-    }
+    // The web pages' record line of a unit they were not sent to.
+    Done NotSent(const ListJob& job, const OpenedImage& image);
 
     Done Recorded(const ListJob& job, ImageKind kind, const SentImage& sent, bool waited) {
         const Done done = RecordUpload(roles_.record, sent, waited);
@@ -190,6 +114,98 @@ private:
     std::mutex eventsMutex_;
     std::atomic<std::size_t> took_{0};
 };
+
+ImageBatch::ImageBatch(const ImageRoles& roles, const ImageChoice& images,
+                       const ImageEvents& events, std::stop_token stop)
+    : roles_(roles), firewall_(roles.upload.firewall), events_(events), stop_(stop) {
+    if (!images.firmware.empty()) {
+        firmware_ = OpenImageToSend(roles.files, images.firmware);
+    }
+    if (!images.webPages.empty()) {
+        webPages_ = OpenImageToSend(roles.files, images.webPages);
+    }
+}
+
+bool ImageBatch::Unit(const ListJob& job) {
+    try {
+        return Images(job);
+    } catch (const std::exception& error) {
+        // An error of Varnok's own ends this unit only.
+        Done done;
+        done.outcome = {Failure::InternalError, InternalErrorText(FromUtf8(error.what()))};
+        Tell([&] { events_.finished ? events_.finished(job.index, false, done) : void(); });
+        return false;
+    }
+}
+
+bool ImageBatch::Images(const ListJob& job) {
+    Tell([&] { events_.started ? events_.started(job.index) : void(); });
+    std::optional<Done> failure;
+    if (firmware_) {
+        const Done done = Image(job, ImageKind::Firmware, *firmware_);
+        failure = done.outcome.Succeeded() ? std::nullopt : std::optional<Done>(done);
+    }
+    if (webPages_) {
+        const Done done =
+            failure ? NotSent(job, *webPages_) : Image(job, ImageKind::WebPages, *webPages_);
+        if (!failure && !done.outcome.Succeeded()) {
+            failure = done;
+        }
+    }
+    Tell([&] {
+        events_.finished ? events_.finished(job.index, !failure, failure.value_or(Done{})) : void();
+    });
+    return !failure;
+}
+
+Done ImageBatch::Image(const ListJob& job, ImageKind kind, const OpenedImage& image) {
+    const bool firmware = kind == ImageKind::Firmware;
+    Stage(job, ImageStage::Checking, 0);
+    const UploadRequest request = Request(job, image, kind);
+    Turns::Turn turn;
+    std::optional<std::uint64_t> answeredAt;
+    const UploadRoles upload{roles_.upload.echoes, roles_.upload.clock, roles_.upload.client,
+                             firewall_, roles_.upload.log};
+    const SentImage sent = SendOpenedImage(
+        upload, image, request,
+        [&] {
+            // The unit answered: its transfer waits for a turn, and its time to write
+            // the image runs from the client's start.
+            turn = transfers_.Take(stop_);
+            answeredAt = roles_.upload.clock.Milliseconds();
+            Stage(job, firmware ? ImageStage::SendingFirmware : ImageStage::SendingWebPages, 0);
+        },
+        stop_);
+    turn.Release();
+    const bool waited =
+        sent.outcome.Succeeded() && answeredAt &&
+        AwaitWriting(job, UploadDeadline(*answeredAt, request.fixedWaitMs),
+                     firmware ? ImageStage::FirmwareWriting : ImageStage::WebPagesWriting);
+    return Recorded(job, kind, sent, waited);
+}
+
+bool ImageBatch::AwaitWriting(const ListJob& job, const UploadDeadline& deadline,
+                              ImageStage stage) {
+    Clock& clock = roles_.upload.clock;
+    for (std::uint64_t now = clock.Milliseconds(); !deadline.Over(now);
+         now = clock.Milliseconds()) {
+        Stage(job, stage, deadline.SecondsLeft(now));
+        // To the next whole second left, so that the countdown steps by seconds.
+        const std::uint64_t left = deadline.LeftMs(now);
+        const auto slice = static_cast<unsigned>(left % 1000 == 0 ? 1000 : left % 1000);
+        if (!clock.PauseUnlessStopped(slice, stop_)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Done ImageBatch::NotSent(const ListJob& job, const OpenedImage& image) {
+    const UploadRequest request = Request(job, image, ImageKind::WebPages);
+    const SentImage sent{WebPagesNotSent(stop_.stop_requested()),
+                         UploadEntry(roles_.upload.clock.Now(), image, request)};
+    return Recorded(job, ImageKind::WebPages, sent, true);
+}
 
 } // namespace
 
