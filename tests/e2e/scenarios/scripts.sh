@@ -6,8 +6,7 @@
 group scripts \
     command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
-    find-units-on-the-segment client-folder-someone-else-filled update-list-of-a-cabinet \
-    update-all-stopped
+    find-units-on-the-segment client-folder-someone-else-filled
 ui_only command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
     find-units-on-the-segment client-folder-someone-else-filled
@@ -82,116 +81,6 @@ scenario_client_folder_someone_else_filled() {
     local own=("$data"/Varnok.*)
     expect "folders of Varnok's own" "${#own[@]}" 1
     expect "what Varnok's own holds" "$(ls -A "${own[0]}" | paste -sd ' ')" "tftp.exe"
-}
-
-# A cabinet brought to one release from a script: the firmware, then the web pages, to every
-# unit side by side. One unit's server refuses the firmware: it is sent no web pages, and
-# says why; one unit is switched off and fails with its reason. The others hold both images
-# byte for byte, the web pages sent only after the firmware's 30 s.
-scenario_update_list_of_a_cabinet() {
-    rack_fresh || return
-    local k address present=(20 21 22 23 24 25 26) refusing=25 absent=27 lines=()
-    random_file 1048576 "$dir/firmware.bin"
-    random_file 200000 "$dir/web.ROM"
-    : >"$dir/cabinet.csv"
-    for k in "${present[@]}" $absent; do
-        address=10.77.0.$((100 + k))
-        list_line $((1000 + k)) "$address" >>"$dir/cabinet.csv"
-        [ "$k" = "$absent" ] && continue
-        rack_on "$k" --holds "$address/24"
-        mkdir -p "$dir/unit$k" && chmod 777 "$dir/unit$k"
-        seg_rack_tftpd_start "$k" "$dir/unit$k" "$address" "$([ "$k" = $refusing ] && echo refusing)" ||
-            expect "TFTP server in rack unit $k" "not started" "started"
-    done
-    cli update update-list cabinet.csv firmware.bin web.ROM
-    figure cli-update-list-ms "$CLI_MS"
-    expect "exit status" "$STATUS" 1
-    for k in "${present[@]}"; do
-        [ "$k" = $refusing ] && continue
-        lines+=("10.77.0.$((100 + k)) firmware.bin SUCCESS" "10.77.0.$((100 + k)) web.ROM SUCCESS")
-        expect_received "$k" firmware.bin web.ROM
-        expect_sent_after "$k" firmware.bin web.ROM 30
-    done
-    for k in $refusing $absent; do
-        lines+=("10.77.0.$((100 + k)) firmware.bin FAILED <reason>"
-            "10.77.0.$((100 + k)) web.ROM FAILED Not sent: the firmware update failed.")
-    done
-    expect "lines" "$(sed 's/\(firmware.bin FAILED\) .*/\1 <reason>/' <<<"$OUTPUT" | sort)" \
-        "$(printf '%s\n' "${lines[@]}" | sort)"
-    expect "the absent unit's reason" "$(grep -c "^10.77.0.127 firmware.bin FAILED The unit did not answer" <<<"$OUTPUT")" 1
-    expect "what the refusing unit's server holds" "$(ls -A "$dir/unit$refusing")" ""
-    expect "record lines: one per image and unit" "$(record_uploads | wc -l)" 16
-    expect "record lines of images taken, with their size and SHA-256" \
-        "$(record_uploads | awk '$2 == "SUCCESS" { print $(NF - 2), $(NF - 1), $NF }' | sort | uniq -c |
-            awk '{ print $1, $2, $3, $4 }')" \
-        "$(printf '6 firmware.bin 1048576 %s\n6 web.ROM 200000 %s' "$(sha256sum "$dir/firmware.bin" | cut -d' ' -f1)" \
-            "$(sha256sum "$dir/web.ROM" | cut -d' ' -f1)")"
-    check_record_form
-}
-
-# "Update all" on the list page, stopped four seconds in: two units' servers answer (their
-# firmware sent, the units writing it), two never do (their clients still sending). Stop
-# ends every client at once; each firmware is recorded as interrupted, each unit's web
-# pages as not sent, and no unit counts as updated.
-scenario_update_all_stopped() {
-    rack_fresh || return
-    local k address silent=(32 33)
-    random_file 1048576 "$dir/firmware.bin"
-    random_file 200000 "$dir/web.ROM"
-    : >"$dir/units.csv"
-    for k in 30 31 32 33; do
-        address=10.77.0.$((100 + k))
-        list_line $((1000 + k)) "$address" >>"$dir/units.csv"
-        rack_on "$k" --holds "$address/24"
-        mkdir -p "$dir/unit$k" && chmod 777 "$dir/unit$k"
-        seg_rack_tftpd_start "$k" "$dir/unit$k" "$address" ||
-            expect "TFTP server in rack unit $k" "not started" "started"
-    done
-    # Those two servers hear the client and never answer.
-    for k in "${silent[@]}"; do kill -STOP "${SEG_RACK_TFTPD_PIDS[k]}"; done
-    list_page_with "$dir/units.csv"
-    drive text=$IDC_LIST_FIRMWARE:"$(windows_path "$dir/firmware.bin")" \
-        text=$IDC_LIST_WEB:"$(windows_path "$dir/web.ROM")" click=$IDC_LIST_UPDATE_ALL sleep=4000 \
-        click=$IDC_LIST_STOP box=10
-    expect "clients still running once the run stopped" "$(clients_running)" 0
-    window_close
-    for k in "${silent[@]}"; do kill -CONT "${SEG_RACK_TFTPD_PIDS[k]}"; done
-    expect_window_answered
-    expect "boxes" "$(boxes_shown)" "0 of 4 units took both images"
-    expect "record lines: outcome and reason" "$(record_uploads | awk '{ $1 = ""; print }' |
-        sed 's/^ //; s/ \(firmware.bin\|web.ROM\) .*//' | sort | uniq -c | awk '{ $1 = $1; print }')" \
-        "2 FAILED Interrupted before the unit had written the image.
-2 FAILED Interrupted while the image was being sent.
-4 FAILED Not sent: the run was stopped."
-}
-
-# The TFTP clients this group's Wine runs (its prefix's).
-clients_running() {
-    local pid count=0
-    for pid in $(pgrep -f 'tftp\.exe'); do
-        { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" &&
-            count=$((count + 1))
-    done
-    echo "$count"
-}
-
-# K FILE...: what rack unit K's own server received, byte for byte as sent.
-expect_received() {
-    local k=$1 file
-    shift
-    for file in "$@"; do
-        cmp -s "$dir/$file" "$dir/unit$k/$file" || expect "unit $k: $file received" "differs" "same"
-    done
-}
-
-# K FIRST THEN SECONDS: rack unit K's server began to receive THEN at least SECONDS after
-# FIRST (the unit's time to write FIRST, which runs from its answer to the check echo: less
-# the second a client may take to start under Wine). By the files' birth times.
-expect_sent_after() {
-    local k=$1 apart least=$(($4 * 1000 - 1000))
-    apart=$(stat -c %.3W "$dir/unit$k/$3" "$dir/unit$k/$2" | tr -d . | paste -sd -)
-    apart=$((apart))
-    [ "$apart" -ge "$least" ] || expect "unit $k: $3 begun after $2 (ms)" "$apart" ">= $least"
 }
 
 # Web pages in "my files" for rack unit 0, which holds 10.77.0.140, and a TFTP server
