@@ -313,17 +313,18 @@ void PageList::Run(const std::vector<std::size_t>& indices) {
     if (Working()) {
         return;
     }
-    const std::optional<UnitPlan> plan = Plan(indices);
-    if (!plan) {
-        return;
-    }
-    // With "then update" ticked, a unit goes on to its images as soon as it took its address.
+    // With "then update" ticked, a unit goes on to its images as soon as it took its address:
+    // images that cannot be had are said before anything is asked or runs.
     std::optional<ImageChoice> images;
     if (::IsDlgButtonChecked(hwnd(), IDC_LIST_THEN_UPDATE) == BST_CHECKED) {
         images = ChosenImages();
         if (!images) {
             return;
         }
+    }
+    const std::optional<UnitPlan> plan = Plan(indices);
+    if (!plan) {
+        return;
     }
     if (!plan->jobs.empty()) {
         RememberUsedAdapter(services_.settings, plan->jobs.front().unit.path);
