@@ -55,7 +55,16 @@ UnitPlan PlanRows(const std::vector<UnitRow>& rows, Services& services, MacShari
     return plan;
 }
 
-int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& console) {
+// A list's run summed up on the error output, below the lines a script reads: "18 of 20
+// units took their address".
+int Summed(const RunReport& report, Console& console) {
+    console.Error(report.Summary());
+    return report.AllSucceeded() ? kExitAllSucceeded : kExitSomeFailed;
+}
+
+// `summed`: the run's summary follows its lines (a list's, not one unit's).
+int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& console,
+               bool summed = false) {
     std::wstring whyNot;
     const UnitPlan plan = PlanRows(rows, services, MacSharing::OneAtATime, whyNot);
     if (!plan.Runs()) {
@@ -86,6 +95,9 @@ int ApplyUnits(const std::vector<UnitRow>& rows, Services& services, Console& co
                              L"It shares its MAC with serial " +
                                  std::to_wstring(rows[unit.with].serial) +
                                  L": apply it on its own, with only that unit switched on."));
+    }
+    if (summed) {
+        return Summed(report, console);
     }
     return report.AllSucceeded() ? kExitAllSucceeded : kExitSomeFailed;
 }
@@ -131,7 +143,7 @@ std::optional<std::vector<UnitRow>> ListOfFile(const std::wstring& file, Service
 
 int ApplyList(const std::wstring& file, Services& services, Console& console) {
     const std::optional<std::vector<UnitRow>> rows = ListOfFile(file, services, console);
-    return rows ? ApplyUnits(*rows, services, console) : kExitNotUnderstood;
+    return rows ? ApplyUnits(*rows, services, console, true) : kExitNotUnderstood;
 }
 
 // "ADDRESS FILE SUCCESS" or "ADDRESS FILE FAILED <reason>", as the upload's line.
@@ -182,7 +194,7 @@ int UpdateList(const std::vector<std::wstring>& values, Services& services, Cons
     events.finished = [&](std::size_t, bool took, const Done&) { report.Finished(took); };
     RunImages({services.Upload(), services.userFiles, services.record}, images, plan.jobs, events,
               console.Interruption());
-    return report.AllSucceeded() ? kExitAllSucceeded : kExitSomeFailed;
+    return Summed(report, console);
 }
 
 // The unit's address and the netmask and gateway its check echo carries, checked as the

@@ -32,7 +32,7 @@ source "$here/harness.sh"
 # --- the scenarios, by group ------------------------------------------------------------
 
 GROUP_NAMES=()
-declare -A GROUP_SCENARIOS GROUP_OF REQUIRES UI_ONLY
+declare -A GROUP_SCENARIOS GROUP_OF REQUIRES UI_ONLY BENCH_ONLY
 group() { # NAME SCENARIO...: a group's scenarios, in the order they run
     local g=$1 s
     shift
@@ -42,6 +42,8 @@ group() { # NAME SCENARIO...: a group's scenarios, in the order they run
 }
 requires() { REQUIRES[$1]="${REQUIRES[$1]:-} ${*:2}"; } # SCENARIO EARLIER...: of its group
 ui_only() { local s; for s in "$@"; do UI_ONLY[$s]=1; done; } # SCENARIO...: through the window only
+# SCENARIO...: figures for tools/bench, run only when named alone (never by a group or a whole run)
+bench_only() { local s; for s in "$@"; do BENCH_ONLY[$s]=1; done; }
 for file in "$here"/scenarios/*.sh; do source "$file"; done
 
 # Adds NAME, after what it requires, to SELECTED (a scenario at most once).
@@ -76,6 +78,7 @@ while [ $# -gt 0 ]; do
     --worker) worker=$2 && template=$3 && export DISPLAY=$4 && shift 3 ;; # GROUP TEMPLATE DISPLAY
     --list)
         for g in "${GROUP_NAMES[@]}"; do echo "$g: ${GROUP_SCENARIOS[$g]}"; done
+        echo "for tools/bench only: ${!BENCH_ONLY[*]}"
         exit 0
         ;;
     -*) echo "run.sh: unknown option $1" >&2 && exit 2 ;;
@@ -85,7 +88,9 @@ while [ $# -gt 0 ]; do
 done
 for name in "${names[@]}"; do
     if [ -n "${GROUP_SCENARIOS[$name]:-}" ]; then
-        for s in ${GROUP_SCENARIOS[$name]}; do select_scenario "$s"; done
+        for s in ${GROUP_SCENARIOS[$name]}; do
+            if [ -z "${BENCH_ONLY[$s]:-}" ]; then select_scenario "$s"; fi
+        done
     elif [ -n "${GROUP_OF[$name]:-}" ]; then
         select_scenario "$name"
     else
@@ -93,7 +98,11 @@ for name in "${names[@]}"; do
         exit 2
     fi
 done
-[ ${#names[@]} -eq 0 ] && for s in "${!GROUP_OF[@]}"; do SELECTED[$s]=1; done
+if [ ${#names[@]} -eq 0 ]; then
+    for s in "${!GROUP_OF[@]}"; do
+        if [ -z "${BENCH_ONLY[$s]:-}" ]; then SELECTED[$s]=1; fi
+    done
+fi
 
 bin=$(realpath "$build")
 SEG_UNITSIM=$(realpath "$SEG_UNITSIM")

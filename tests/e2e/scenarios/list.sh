@@ -7,9 +7,11 @@
 group list \
     list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
     list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask \
-    update-list-of-a-cabinet update-all-stopped
+    update-list-of-a-cabinet update-all-stopped update-all-of-24 update-list-of-24
+bench_only update-all-of-24 update-list-of-24
 ui_only list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
-    list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask update-all-stopped
+    list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask update-all-stopped \
+    update-all-of-24
 
 # Twenty units on the bench, imported from a spreadsheet's CSV (a header, CRLF line ends)
 # through the real Open dialog; "Apply all" gives each its own address.
@@ -275,4 +277,44 @@ expect_sent_after() {
     apart=$(stat -c %.3W "$dir/unit$k/$3" "$dir/unit$k/$2" | tr -d . | paste -sd -)
     apart=$((apart))
     [ "$apart" -ge "$least" ] || expect "unit $k: $3 begun after $2 (ms)" "$apart" ">= $least"
+}
+
+# For tools/bench: a cabinet of 24 rows, 20 units holding their addresses (each its own
+# TFTP server) and 4 switched off, a 4 MiB firmware and a 1 MiB web-page image; by "Update
+# all", with the window's slowest answer meanwhile, and by update-list.
+cabinet_of_24_with_images() {
+    rack_fresh || return 1
+    local k address
+    random_file 4194304 "$dir/firmware.bin"
+    random_file 1048576 "$dir/web.ROM"
+    : >"$dir/cabinet.csv"
+    for k in $(seq 0 23); do
+        address=10.77.0.$((100 + k))
+        list_line $((1000 + k)) "$address" >>"$dir/cabinet.csv"
+        [ "$k" -ge 20 ] && continue
+        rack_on "$k" --holds "$address/24"
+        mkdir -p "$dir/unit$k" && chmod 777 "$dir/unit$k"
+        seg_rack_tftpd_start "$k" "$dir/unit$k" "$address" ||
+            expect "TFTP server in rack unit $k" "not started" "started"
+    done
+}
+scenario_update_all_of_24() {
+    cabinet_of_24_with_images || return
+    list_page_with "$dir/cabinet.csv"
+    drive text=$IDC_LIST_FIRMWARE:"$(windows_path "$dir/firmware.bin")" \
+        text=$IDC_LIST_WEB:"$(windows_path "$dir/web.ROM")" click=$IDC_LIST_UPDATE_ALL box=150
+    window_close
+    expect "boxes" "$(boxes_shown)" "20 of 24 units took both images"
+    expect_window_answered
+    for k in $(seq 0 19); do expect_received "$k" firmware.bin web.ROM; done
+    figure update-all-24-ms "$(boxes_after_ms | head -1)"
+    figure update-all-24-window-ms "$RESPONSE_MS"
+}
+scenario_update_list_of_24() {
+    cabinet_of_24_with_images || return
+    cli update update-list cabinet.csv firmware.bin web.ROM
+    expect "exit status" "$STATUS" 1
+    expect "lines" "$(grep -c SUCCESS <<<"$OUTPUT") $(wc -l <<<"$OUTPUT")" "40 48"
+    for k in $(seq 0 19); do expect_received "$k" firmware.bin web.ROM; done
+    figure update-list-24-ms "$CLI_MS"
 }
