@@ -8,7 +8,6 @@
 #include "app/file_choice.h"
 #include "app/image_paths.h"
 #include "core/commissioning.h"
-#include "core/ticks.h"
 #include "res/resource_ids.h"
 
 namespace {
@@ -188,7 +187,7 @@ void PageFile::OnUnitAnswered() {
     }
     transferRunning_ = true;
     KillTimer();
-    ticksLeft_ = FixedWaitTicks(transferKind_);
+    deadline_.emplace(services_.clock.Milliseconds(), FixedWaitTicks(transferKind_) * tickMs_);
     ArmTimer();
 }
 
@@ -232,30 +231,26 @@ void PageFile::FinishUpdate() {
 }
 
 void PageFile::OnTransferTick(UINT_PTR id) {
-    if (id != timerId_ || timerId_ == 0) {
+    if (id != timerId_ || timerId_ == 0 || !deadline_) {
         return;
     }
     ::KillTimer(hwnd(), timerId_); // every tick is armed anew: ticks at least a period apart
     const ImageSlot& slot = SlotOf(transferKind_);
     const unsigned ticks = FixedWaitTicks(transferKind_);
-    const int before = slot.progress.StepIt();
-    switch (TransferTick(id, timerId_, before, ticks, ticksLeft_)) {
-    case TickOutcome::Continue:
+    // The bar follows the unit's time to write the image (the same deadline the list's rows
+    // and the command line follow), a step a second from the first.
+    const std::uint64_t now = services_.clock.Milliseconds();
+    slot.progress.SetPos(static_cast<int>(std::max(1u, deadline_->StepsPassed(now, ticks))));
+    if (!deadline_->Over(now)) {
         ArmTimer();
-        break;
-    case TickOutcome::Done:
-        timerId_ = 0;
-        transferRunning_ = false;
-        waitDone_ = true;
-        if (sent_) {
-            slot.progress.SetPos(0);
-            FinishUpdate();
-        } else {
-            // The client is still sending: the bar stays full until it ends.
-            slot.progress.SetPos(static_cast<int>(ticks));
-        }
-        break;
-    case TickOutcome::NotOurs:
-        break;
+        return;
     }
+    timerId_ = 0;
+    transferRunning_ = false;
+    waitDone_ = true;
+    if (sent_) {
+        slot.progress.SetPos(0);
+        FinishUpdate();
+    }
+    // Else the client is still sending: the bar stays full until it ends.
 }

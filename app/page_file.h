@@ -69,6 +69,6 @@ private:
     bool waitDone_ = false;                        // the fixed wait ran to its end
     std::optional<SentImage> sent_;                // the upload's, once it has returned
     UINT_PTR timerId_ = 0;
-    unsigned ticksLeft_ = 0;
+    std::optional<UploadDeadline> deadline_; // the unit's time to write the image, once it answered
     UINT tickMs_ = 1000;
 };

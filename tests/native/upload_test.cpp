@@ -33,46 +33,23 @@ TEST(ClientCommandLine, QuotesOnlyPathsThatWouldSplit) {
     }
 }
 
-// A progress bar as the control behaves: the step returns the position before it and
-// the position never passes the range's top.
-struct Bar {
-    int position = 1;
-    int top;
-    int StepIt() {
-        const int before = position;
-        position = std::min(position + 1, top);
-        return before;
-    }
-};
-
-// Ticks until the wait ends; `stuck` keeps the bar from moving.
-int TicksUntilDone(unsigned limit, bool stuck) {
-    Bar bar{1, static_cast<int>(limit)};
-    unsigned ticksLeft = limit;
-    for (int tick = 1; tick < 1000; ++tick) {
-        const int before = stuck ? 1 : bar.StepIt();
-        if (TransferTick(1, 1, before, limit, ticksLeft) == TickOutcome::Done) {
-            return tick;
+// The unit's time to write an image: 30 s for firmware, 15 s for web pages, the update
+// page's bar a step a second, over once the last second has passed.
+TEST(FixedWait, FirmwareThirtySecondsWebPagesFifteenAStepASecond) {
+    const struct {
+        ImageKind kind;
+        unsigned seconds;
+    } cases[] = {{ImageKind::Firmware, 30}, {ImageKind::WebPages, 15}};
+    for (const auto& c : cases) {
+        const unsigned ticks = FixedWaitTicks(c.kind);
+        EXPECT_EQ(ticks, c.seconds);
+        const UploadDeadline deadline(5000, ticks * 1000);
+        for (unsigned second = 0; second < ticks; ++second) {
+            EXPECT_EQ(deadline.StepsPassed(5000 + second * 1000, ticks), second);
+            EXPECT_FALSE(deadline.Over(5000 + second * 1000 + 999));
         }
+        EXPECT_TRUE(deadline.Over(5000 + ticks * 1000));
     }
-    return -1;
-}
-
-TEST(TransferTicks, FirmwareWaitsThirtyTicksAndWebPagesFifteen) {
-    EXPECT_EQ(TicksUntilDone(kFirmwareTicks, false), 30);
-    EXPECT_EQ(TicksUntilDone(kWebPageTicks, false), 15);
-}
-
-TEST(TransferTicks, TheTickCountBoundsTheWaitWhenTheBarStands) {
-    EXPECT_EQ(TicksUntilDone(kFirmwareTicks, true), 31);
-    EXPECT_EQ(TicksUntilDone(kWebPageTicks, true), 16);
-}
-
-TEST(TransferTicks, AnotherTimersTickChangesNothing) {
-    unsigned ticksLeft = 12;
-    EXPECT_EQ(TransferTick(7, 1, 3, 30, ticksLeft), TickOutcome::NotOurs);
-    EXPECT_EQ(TransferTick(1, 0, 3, 30, ticksLeft), TickOutcome::NotOurs);
-    EXPECT_EQ(ticksLeft, 12u);
 }
 
 TEST(StartArguments, DebugInAnyCaseAsAWholeArgumentAfterTheProgramsName) {

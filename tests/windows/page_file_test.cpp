@@ -49,6 +49,7 @@ protected:
     void SetUp() override {
         PageFixture::SetUp();
         client_ = &realClient;
+        clock_ = &realClock; // the fixed wait is a deadline on the clock: time must pass
         realClient.folder = (clientHome.path() / "Varnok").wstring();
         for (const wchar_t* name :
              {L"VARNOK_HELPER_EXIT", L"VARNOK_HELPER_SLEEP", L"VARNOK_HELPER_TOUCH"}) {
@@ -84,6 +85,7 @@ protected:
     ScopedTempDir clientHome;
     ScopedTempDir dir; // the current directory
     RealClient realClient{pc.trace, pc.log};
+    Win32Clock realClock;
 };
 
 TEST_F(UpdatePage, KeepsTheClientInItsFolderNeverInTheCurrentOne) {

@@ -58,10 +58,10 @@ protected:
         return std::make_unique<PageType>(*services_, pc.notices);
     }
     PageType& OpenPage() {
-        services_.emplace(Services{pc.tables, pc.echoes, pc.clock, client_ ? *client_ : pc.client,
-                                   pc.firewall, pc.store, pc.store, settings_, pc.changes, pc.lock,
-                                   desktop_ ? *desktop_ : pc.desktop, pc.log, pc.record,
-                                   pc.neighbourhood});
+        services_.emplace(Services{
+            pc.tables, pc.echoes, clock_ ? *clock_ : pc.clock, client_ ? *client_ : pc.client,
+            pc.firewall, pc.store, pc.store, settings_, pc.changes, pc.lock,
+            desktop_ ? *desktop_ : pc.desktop, pc.log, pc.record, pc.neighbourhood});
         page_ = MakePage();
         EXPECT_TRUE(page_->CreateChild(host_));
         ::ShowWindow(page_->hwnd(), SW_SHOW);
@@ -128,6 +128,7 @@ protected:
     fakes::Pc pc{fakes::LogSwitch::Off, std::make_unique<DiskStore>()};
     RegistrySettings settings_{L"Strandel"};
     ClientProgram* client_ = nullptr; // set: the client role instead of the recording one
+    Clock* clock_ = nullptr;          // set: the clock instead of the recording one
     Desktop* desktop_ = nullptr;      // set: the desktop role instead of the recording one
     std::optional<Services> services_;
     std::unique_ptr<PageType> page_;
