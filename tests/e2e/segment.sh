@@ -181,10 +181,14 @@ seg_tftpd_start() {
     seg_in_tftpd "$dir" "$address" "$ns" "$SEG_WORK/tftpd.remap" SEG_TFTPD_PID
 }
 
-# K DIR ADDRESS [refusing]: rack unit K's own TFTP server (the unit must hold ADDRESS), beside
-# any other unit's; "refusing": it refuses every file. Stopped with the unit.
+# K DIR ADDRESS [refusing]: rack unit K's own TFTP server (the unit must hold ADDRESS; 0.0.0.0:
+# whatever address it will take), beside any other unit's; "refusing": it refuses every file.
+# Stopped with the unit.
 seg_rack_tftpd_start() {
     local k=$1 dir=$2 address=$3 remap=$SEG_WORK/tftpd-rack$1.remap pid status
+    # in.tftpd does not start in a namespace without an address beyond loopback's: one on
+    # the unit's loopback, which the segment never sees, lets it wait for the unit's own.
+    [ "$address" = 0.0.0.0 ] && ip -n "${SEG_RACK[k]}" addr replace 192.0.2.1/32 dev lo
     if [ "${4:-}" = refusing ]; then
         echo 'r .* no-such-folder/\0' >"$remap"
     else

@@ -7,11 +7,12 @@
 group list \
     list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
     list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask \
-    update-list-of-a-cabinet update-all-stopped update-all-of-24 update-list-of-24
+    update-list-of-a-cabinet update-all-stopped cabinet-in-one-pass update-all-of-24 \
+    update-list-of-24
 bench_only update-all-of-24 update-list-of-24
 ui_only list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
     list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask update-all-stopped \
-    update-all-of-24
+    cabinet-in-one-pass update-all-of-24
 
 # Twenty units on the bench, imported from a spreadsheet's CSV (a header, CRLF line ends)
 # through the real Open dialog; "Apply all" gives each its own address.
@@ -277,6 +278,44 @@ expect_sent_after() {
     apart=$(stat -c %.3W "$dir/unit$k/$3" "$dir/unit$k/$2" | tr -d . | paste -sd -)
     apart=$((apart))
     [ "$apart" -ge "$least" ] || expect "unit $k: $3 begun after $2 (ms)" "$apart" ">= $least"
+}
+
+# A cabinet in one pass from power-on: six units switched on together, "then update"
+# ticked with both images chosen, one "Apply all". Each unit takes its address within its
+# minute and goes on to its images at once; every server holds both images.
+scenario_cabinet_in_one_pass() {
+    rack_fresh || return
+    local k
+    want_none
+    random_file 1048576 "$dir/firmware.bin"
+    random_file 200000 "$dir/web.ROM"
+    : >"$dir/units.csv"
+    for k in $(seq 40 45); do
+        list_line $((1000 + k)) 10.77.0.$((100 + k)) >>"$dir/units.csv"
+        want_unit $((1000 + k)) 10.77.0.$((100 + k)) succeeded
+    done
+    cabinet_on $(seq 40 45)
+    for k in $(seq 40 45); do
+        # The unit's server answers at whatever address it will take.
+        mkdir -p "$dir/unit$k" && chmod 777 "$dir/unit$k"
+        seg_rack_tftpd_start "$k" "$dir/unit$k" 0.0.0.0 ||
+            expect "TFTP server in rack unit $k" "not started" "started"
+    done
+    list_page_with "$dir/units.csv"
+    drive text=$IDC_LIST_FIRMWARE:"$(windows_path "$dir/firmware.bin")" \
+        text=$IDC_LIST_WEB:"$(windows_path "$dir/web.ROM")" click=$IDC_LIST_THEN_UPDATE \
+        click=$IDC_LIST_APPLY_ALL box=150
+    window_close
+    expect "boxes" "$(boxes_shown)" "6 of 6 units took their address"
+    # The summary's second line, below the first.
+    expect "the images' summary" "$(grep -A1 '^box: ' "$dir/out" | sed -n 2p | tr -d '\r')" \
+        "6 of 6 units took both images"
+    expect_window_answered
+    expect_within_their_minute $(seq 40 45)
+    expect_kept_as_wanted
+    for k in $(seq 40 45); do expect_received "$k" firmware.bin web.ROM; done
+    expect "record lines of images" "$(record_uploads | awk '{ print $2 }' | sort | uniq -c |
+        awk '{ $1 = $1; print }')" "12 SUCCESS"
 }
 
 # For tools/bench: a cabinet of 24 rows, 20 units holding their addresses (each its own
