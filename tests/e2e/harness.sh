@@ -434,3 +434,24 @@ check_record_form() {
     expect "record's times not in ISO 8601 with offset" "$(csv_rows "$kept/record.csv" | sed 1d |
         cut -d'|' -f1 | grep -vE '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}(\.[0-9]+)?([+-][0-9]{2}:[0-9]{2}|Z)$')" ""
 }
+
+# --- what the units' TFTP servers received ----------------------------------------------
+
+# K FILE...: what rack unit K's own server received, byte for byte as sent.
+expect_received() {
+    local k=$1 file
+    shift
+    for file in "$@"; do
+        cmp -s "$dir/$file" "$dir/unit$k/$file" || expect "unit $k: $file received" "differs" "same"
+    done
+}
+
+# K FIRST THEN SECONDS: rack unit K's server began to receive THEN at least SECONDS after
+# FIRST (the unit's time to write FIRST, which runs from its answer to the check echo: less
+# the second a client may take to start under Wine). By the files' birth times.
+expect_sent_after() {
+    local k=$1 apart least=$(($4 * 1000 - 1000))
+    apart=$(stat -c %.3W "$dir/unit$k/$3" "$dir/unit$k/$2" | tr -d . | paste -sd -)
+    apart=$((apart))
+    [ "$apart" -ge "$least" ] || expect "unit $k: $3 begun after $2 (ms)" "$apart" ">= $least"
+}

@@ -1,14 +1,13 @@
 # The list page on a rack of units behind a switch: a list imported through the real
 # "Import units" dialog and applied side by side, a cabinet in one power cycle (and the
-# same list from a script), units absent or late, and "Stop"; a cabinet's images, from a
-# script and from the page. Like a real unit, each rack
-# unit takes a configuration only within 60 s of its power-on.
+# same list from a script), units absent or late, and "Stop"; a cabinet's images from the
+# page, stopped and in one pass from power-on. Like a real unit, each rack unit takes a
+# configuration only within 60 s of its power-on.
 
 group list \
     list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
     list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask \
-    update-list-of-a-cabinet update-all-stopped cabinet-in-one-pass update-all-of-24 \
-    update-list-of-24
+    update-all-stopped cabinet-in-one-pass update-all-of-24 update-list-of-24
 bench_only update-all-of-24 update-list-of-24
 ui_only list-of-twenty-all-answering cabinet-of-48-in-one-power-cycle \
     list-with-an-absent-and-a-late-unit fill-with-a-slip-in-the-netmask update-all-stopped \
@@ -170,51 +169,6 @@ scenario_fill_with_a_slip_in_the_netmask() {
         echo "$((1000 + k)) 10.77.0.$((10 + k)) 255.255.255.0 10.77.0.1 waiting"; done)"
 }
 
-# A cabinet brought to one release from a script: the firmware, then the web pages, to every
-# unit side by side. One unit's server refuses the firmware: it is sent no web pages, and
-# says why; one unit is switched off and fails with its reason. The others hold both images
-# byte for byte, the web pages sent only after the firmware's 30 s.
-scenario_update_list_of_a_cabinet() {
-    rack_fresh || return
-    local k address present=(20 21 22 23 24 25 26) refusing=25 absent=27 lines=()
-    random_file 1048576 "$dir/firmware.bin"
-    random_file 200000 "$dir/web.ROM"
-    : >"$dir/cabinet.csv"
-    for k in "${present[@]}" $absent; do
-        address=10.77.0.$((100 + k))
-        list_line $((1000 + k)) "$address" >>"$dir/cabinet.csv"
-        [ "$k" = "$absent" ] && continue
-        rack_on "$k" --holds "$address/24"
-        mkdir -p "$dir/unit$k" && chmod 777 "$dir/unit$k"
-        seg_rack_tftpd_start "$k" "$dir/unit$k" "$address" "$([ "$k" = $refusing ] && echo refusing)" ||
-            expect "TFTP server in rack unit $k" "not started" "started"
-    done
-    cli update update-list cabinet.csv firmware.bin web.ROM
-    figure cli-update-list-ms "$CLI_MS"
-    expect "exit status" "$STATUS" 1
-    for k in "${present[@]}"; do
-        [ "$k" = $refusing ] && continue
-        lines+=("10.77.0.$((100 + k)) firmware.bin SUCCESS" "10.77.0.$((100 + k)) web.ROM SUCCESS")
-        expect_received "$k" firmware.bin web.ROM
-        expect_sent_after "$k" firmware.bin web.ROM 30
-    done
-    for k in $refusing $absent; do
-        lines+=("10.77.0.$((100 + k)) firmware.bin FAILED <reason>"
-            "10.77.0.$((100 + k)) web.ROM FAILED Not sent: the firmware update failed.")
-    done
-    expect "lines" "$(sed 's/\(firmware.bin FAILED\) .*/\1 <reason>/' <<<"$OUTPUT" | sort)" \
-        "$(printf '%s\n' "${lines[@]}" | sort)"
-    expect "the absent unit's reason" "$(grep -c "^10.77.0.127 firmware.bin FAILED The unit did not answer" <<<"$OUTPUT")" 1
-    expect "what the refusing unit's server holds" "$(ls -A "$dir/unit$refusing")" ""
-    expect "record lines: one per image and unit" "$(record_uploads | wc -l)" 16
-    expect "record lines of images taken, with their size and SHA-256" \
-        "$(record_uploads | awk '$2 == "SUCCESS" { print $(NF - 2), $(NF - 1), $NF }' | sort | uniq -c |
-            awk '{ print $1, $2, $3, $4 }')" \
-        "$(printf '6 firmware.bin 1048576 %s\n6 web.ROM 200000 %s' "$(sha256sum "$dir/firmware.bin" | cut -d' ' -f1)" \
-            "$(sha256sum "$dir/web.ROM" | cut -d' ' -f1)")"
-    check_record_form
-}
-
 # "Update all" on the list page, stopped four seconds in: two units' servers answer (their
 # firmware sent, the units writing it), two never do (their clients still sending). Stop
 # ends every client at once; each firmware is recorded as interrupted, each unit's web
@@ -259,25 +213,6 @@ clients_running() {
             count=$((count + 1))
     done
     echo "$count"
-}
-
-# K FILE...: what rack unit K's own server received, byte for byte as sent.
-expect_received() {
-    local k=$1 file
-    shift
-    for file in "$@"; do
-        cmp -s "$dir/$file" "$dir/unit$k/$file" || expect "unit $k: $file received" "differs" "same"
-    done
-}
-
-# K FIRST THEN SECONDS: rack unit K's server began to receive THEN at least SECONDS after
-# FIRST (the unit's time to write FIRST, which runs from its answer to the check echo: less
-# the second a client may take to start under Wine). By the files' birth times.
-expect_sent_after() {
-    local k=$1 apart least=$(($4 * 1000 - 1000))
-    apart=$(stat -c %.3W "$dir/unit$k/$3" "$dir/unit$k/$2" | tr -d . | paste -sd -)
-    apart=$((apart))
-    [ "$apart" -ge "$least" ] || expect "unit $k: $3 begun after $2 (ms)" "$apart" ">= $least"
 }
 
 # A cabinet in one pass from power-on: six units switched on together, "then update"

@@ -6,7 +6,7 @@
 group scripts \
     command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
-    find-units-on-the-segment client-folder-someone-else-filled
+    find-units-on-the-segment client-folder-someone-else-filled update-list-of-a-cabinet
 ui_only command-line upload-closed-while-the-unit-writes two-command-lines-at-once \
     a-device-takes-an-address-mid-run stop-mid-run record-and-its-waiting-lines-held-open \
     find-units-on-the-segment client-folder-someone-else-filled
@@ -81,6 +81,51 @@ scenario_client_folder_someone_else_filled() {
     local own=("$data"/Varnok.*)
     expect "folders of Varnok's own" "${#own[@]}" 1
     expect "what Varnok's own holds" "$(ls -A "${own[0]}" | paste -sd ' ')" "tftp.exe"
+}
+
+# A cabinet brought to one release from a script: the firmware, then the web pages, to every
+# unit side by side. One unit's server refuses the firmware: it is sent no web pages, and
+# says why; one unit is switched off and fails with its reason. The others hold both images
+# byte for byte, the web pages sent only after the firmware's 30 s.
+scenario_update_list_of_a_cabinet() {
+    rack_fresh || return
+    local k address present=(20 21 22 23 24 25 26) refusing=25 absent=27 lines=()
+    random_file 1048576 "$dir/firmware.bin"
+    random_file 200000 "$dir/web.ROM"
+    : >"$dir/cabinet.csv"
+    for k in "${present[@]}" $absent; do
+        address=10.77.0.$((100 + k))
+        list_line $((1000 + k)) "$address" >>"$dir/cabinet.csv"
+        [ "$k" = "$absent" ] && continue
+        rack_on "$k" --holds "$address/24"
+        mkdir -p "$dir/unit$k" && chmod 777 "$dir/unit$k"
+        seg_rack_tftpd_start "$k" "$dir/unit$k" "$address" "$([ "$k" = $refusing ] && echo refusing)" ||
+            expect "TFTP server in rack unit $k" "not started" "started"
+    done
+    cli update update-list cabinet.csv firmware.bin web.ROM
+    figure cli-update-list-ms "$CLI_MS"
+    expect "exit status" "$STATUS" 1
+    for k in "${present[@]}"; do
+        [ "$k" = $refusing ] && continue
+        lines+=("10.77.0.$((100 + k)) firmware.bin SUCCESS" "10.77.0.$((100 + k)) web.ROM SUCCESS")
+        expect_received "$k" firmware.bin web.ROM
+        expect_sent_after "$k" firmware.bin web.ROM 30
+    done
+    for k in $refusing $absent; do
+        lines+=("10.77.0.$((100 + k)) firmware.bin FAILED <reason>"
+            "10.77.0.$((100 + k)) web.ROM FAILED Not sent: the firmware update failed.")
+    done
+    expect "lines" "$(sed 's/\(firmware.bin FAILED\) .*/\1 <reason>/' <<<"$OUTPUT" | sort)" \
+        "$(printf '%s\n' "${lines[@]}" | sort)"
+    expect "the absent unit's reason" "$(grep -c "^10.77.0.127 firmware.bin FAILED The unit did not answer" <<<"$OUTPUT")" 1
+    expect "what the refusing unit's server holds" "$(ls -A "$dir/unit$refusing")" ""
+    expect "record lines: one per image and unit" "$(record_uploads | wc -l)" 16
+    expect "record lines of images taken, with their size and SHA-256" \
+        "$(record_uploads | awk '$2 == "SUCCESS" { print $(NF - 2), $(NF - 1), $NF }' | sort | uniq -c |
+            awk '{ print $1, $2, $3, $4 }')" \
+        "$(printf '6 firmware.bin 1048576 %s\n6 web.ROM 200000 %s' "$(sha256sum "$dir/firmware.bin" | cut -d' ' -f1)" \
+            "$(sha256sum "$dir/web.ROM" | cut -d' ' -f1)")"
+    check_record_form
 }
 
 # Web pages in "my files" for rack unit 0, which holds 10.77.0.140, and a TFTP server
