@@ -28,7 +28,8 @@ bool SameAdapters(const std::vector<Adapter>& a, const std::vector<Adapter>& b) 
 
 } // namespace
 
-PageFind::PageFind(Services& services, Notices& notices) : Page(IDD_PAGE_FIND, services, notices) {
+PageFind::PageFind(Services& services, Notices& notices)
+    : RowsPage(IDD_PAGE_FIND, services, notices) {
     OnControl(IDC_FIND_START, [this] { Find(); });
     OnControl(IDC_FIND_SHOW, [this] {
         if (const std::optional<std::size_t> row = SelectedRow()) {
@@ -107,23 +108,6 @@ std::optional<std::size_t> PageFind::SelectedRow() const {
         return std::nullopt;
     }
     return static_cast<std::size_t>(row);
-}
-
-bool PageFind::PreTranslateMessage(const MSG& message) {
-    detail_.Relay(message);
-    return Page::PreTranslateMessage(message);
-}
-
-void PageFind::OnDpiChanged() {
-    list_.FollowDpi();
-    detail_.FollowDpi();
-}
-
-INT_PTR PageFind::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
-    if (message == WM_DESTROY) {
-        detail_.Destroy(); // its popup belongs to the main window, which may stay
-    }
-    return Page::OnMessage(message, wParam, lParam, handled);
 }
 
 LRESULT PageFind::OnNotify(const NMHDR& header) {

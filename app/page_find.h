@@ -11,12 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/page.h"
+#include "app/rows_page.h"
 #include "core/sweep.h"
 #include "win32/controls.h"
-#include "win32/row_detail.h"
 
-class PageFind : public Page {
+class PageFind : public RowsPage {
 public:
     PageFind(Services& services, Notices& notices);
 
@@ -31,14 +30,9 @@ public:
     void ExportTo(const std::wstring& path);
     const std::vector<FoundUnit>& Units() const { return units_; }
 
-    // Lets the rows' tooltip see the mouse before the dialog does.
-    bool PreTranslateMessage(const MSG& message) override;
-
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnNotify(const NMHDR& header) override;
-    void OnDpiChanged() override;
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     std::optional<std::size_t> SelectedRow() const;
@@ -60,7 +54,5 @@ private:
     HWND adapterChoice_ = nullptr;
     IpAddressControl from_;
     IpAddressControl to_;
-    ListView list_;
-    RowDetail detail_;
     ProgressBar progress_;
 };

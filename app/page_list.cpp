@@ -37,7 +37,8 @@ std::wstring StatusOf(const ListedUnit& unit) {
 
 } // namespace
 
-PageList::PageList(Services& services, Notices& notices) : Page(IDD_PAGE_LIST, services, notices) {
+PageList::PageList(Services& services, Notices& notices)
+    : RowsPage(IDD_PAGE_LIST, services, notices) {
     OnControl(IDC_LIST_IMPORT, [this] { AskImport(); });
     OnControl(IDC_LIST_FILL, [this] { AskFill(); });
     OnControl(IDC_LIST_APPLY_ALL, [this] { ApplyAll(); });
@@ -81,23 +82,6 @@ LRESULT PageList::OnNotify(const NMHDR& header) {
         }
     }
     return 0;
-}
-
-bool PageList::PreTranslateMessage(const MSG& message) {
-    detail_.Relay(message);
-    return Page::PreTranslateMessage(message);
-}
-
-void PageList::OnDpiChanged() {
-    list_.FollowDpi();
-    detail_.FollowDpi();
-}
-
-INT_PTR PageList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
-    if (message == WM_DESTROY) {
-        detail_.Destroy(); // its popup belongs to the main window, which may stay
-    }
-    return Page::OnMessage(message, wParam, lParam, handled);
 }
 
 void PageList::AskImport() {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/fill_dialog.h"
-#include "app/page.h"
+#include "app/rows_page.h"
 #include "core/commissioning.h"
 #include "core/image_run.h"
 #include "core/list_keeper.h"
@@ -24,9 +24,8 @@
 #include "core/run_report.h"
 #include "core/unit_list.h"
 #include "win32/controls.h"
-#include "win32/row_detail.h"
 
-class PageList : public Page {
+class PageList : public RowsPage {
 public:
     PageList(Services& services, Notices& notices);
 
@@ -45,15 +44,10 @@ public:
     void StopRun();
     void ExportRecord(const std::wstring& path);
 
-    // Lets the rows' tooltip see the mouse before the dialog does.
-    bool PreTranslateMessage(const MSG& message) override;
-
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnNotify(const NMHDR& header) override;
-    void OnDpiChanged() override;
     void OnTimer(UINT_PTR id) override;
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     // What a technician looks for first comes first: which unit, its address, and whether it
@@ -106,8 +100,6 @@ private:
     void AskExport();
 
     std::vector<ListedUnit> units_;
-    ListView list_;
-    RowDetail detail_;
     ProgressBar progress_;
     Edit firmwarePath_;
     Edit webPagesPath_;
