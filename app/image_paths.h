@@ -2,10 +2,14 @@
 // update page and the list's "Update all": the same firmware and web pages on both.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "app/notices.h"
+#include "core/data_store.h"
 #include "core/settings.h"
 #include "core/upload.h"
+#include "win32/controls.h"
 
 struct ImageField {
     const wchar_t* setting;   // its kept value, in section "File"
@@ -28,3 +32,13 @@ inline std::wstring KeptImagePath(Settings& settings, ImageKind kind) {
 inline void KeepImagePath(Settings& settings, ImageKind kind, const std::wstring& path) {
     settings.PutText(L"File", ImageFieldOf(kind).setting, path);
 }
+
+// The Open dialog for an image of `kind`, proposing the file name `current` ends with;
+// nothing when cancelled.
+std::optional<std::wstring> AskImage(HWND owner, ImageKind kind, const std::wstring& current);
+
+// The existing file `field` names, made absolute: the client is only ever handed such a
+// path (a pasted path in quotes works, and a name such as "-h" can never read as one of its
+// options). When it names none, the technician is told ("No file selected", "File not
+// found") and taken to the field, its text selected, to be corrected or typed over.
+std::optional<std::wstring> ImageOfField(const Edit& field, UserFiles& files, Notices& notices);

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 
-#include "app/file_choice.h"
 #include "app/image_paths.h"
 #include "core/commissioning.h"
 #include "res/resource_ids.h"
@@ -20,7 +19,6 @@ PageFile::PageFile(Services& services, Notices& notices, UINT tickMs)
     : Page(IDD_PAGE_FILE, services, notices), tickMs_(tickMs) {
     for (ImageKind kind : {ImageKind::Firmware, ImageKind::WebPages}) {
         SlotOf(kind).kind = kind;
-        SlotOf(kind).field = &ImageFieldOf(kind);
     }
     OnControl(IDC_BIN_BROWSE, [this] { Browse(ImageKind::Firmware); });
     OnControl(IDC_BIN_UPDATE, [this] { RunUpdate(ImageKind::Firmware); });
@@ -78,12 +76,7 @@ void PageFile::EnableControls(bool enable) {
 
 void PageFile::Browse(ImageKind kind) {
     ImageSlot& slot = SlotOf(kind);
-    const std::wstring current = slot.path.GetText();
-    const std::size_t slash = current.find_last_of(L'\\');
-    const std::wstring proposed = slash == std::wstring::npos ? current : current.substr(slash + 1);
-
-    const std::optional<std::wstring> chosen =
-        AskFileToOpen(hwnd(), {nullptr, slot.field->filter, slot.field->extension, proposed});
+    const std::optional<std::wstring> chosen = AskImage(hwnd(), kind, slot.path.GetText());
     if (!chosen) {
         return; // cancelled: nothing changes
     }
@@ -118,23 +111,12 @@ void PageFile::KillTimer() {
 }
 
 std::optional<std::wstring> PageFile::ImageToSend(ImageKind kind) {
-    const std::wstring typed = SlotOf(kind).path.GetText();
     if (currentAddress_ == IPv4Address{}) {
         // No unit has been addressed yet: nothing to send to.
         notices_.Message(L"IP address is missing");
         return std::nullopt;
     }
-    // The client is only ever handed an absolute path to an existing file: a pasted path
-    // in quotes works, and a name such as "-h" can never read as one of its options.
-    const std::optional<std::wstring> path =
-        typed.empty() ? std::nullopt : services_.userFiles.ExistingFile(typed);
-    if (!path) {
-        notices_.Message(typed.empty() ? L"No file selected" : L"File not found");
-        // The path as typed, selected: to be corrected or typed over.
-        SlotOf(kind).path.Focus();
-        SlotOf(kind).path.SelectAll();
-    }
-    return path;
+    return ImageOfField(SlotOf(kind).path, services_.userFiles, notices_);
 }
 
 void PageFile::RunUpdate(ImageKind kind) {

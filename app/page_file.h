@@ -38,8 +38,7 @@ private:
         Button browse;
         Button update;
         ProgressBar progress;
-        ImageKind kind = ImageKind::Firmware;
-        const struct ImageField* field = nullptr; // its kept path and the file dialog's filter
+        ImageKind kind = ImageKind::Firmware; // its kept path and the file dialog's filter
     };
     ImageSlot& SlotOf(ImageKind kind) { return slots_[static_cast<std::size_t>(kind)]; }
 

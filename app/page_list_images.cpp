@@ -2,7 +2,6 @@
 // the web pages to every unit side by side. The rows show where each unit stands.
 #include <numeric>
 
-#include "app/file_choice.h"
 #include "app/image_paths.h"
 #include "app/page_list.h"
 #include "app/wording.h"
@@ -39,16 +38,12 @@ std::optional<ImageChoice> PageList::ChosenImages() {
     ImageChoice choice;
     for (ImageKind kind : {ImageKind::Firmware, ImageKind::WebPages}) {
         const Edit& field = kind == ImageKind::Firmware ? firmwarePath_ : webPagesPath_;
-        const std::wstring typed = field.GetText();
-        KeepImagePath(services_.settings, kind, typed);
-        if (TrimBlanks(typed).empty()) {
-            continue;
+        KeepImagePath(services_.settings, kind, field.GetText());
+        if (TrimBlanks(field.GetText()).empty()) {
+            continue; // either image may be left out
         }
-        const std::optional<std::wstring> path = services_.userFiles.ExistingFile(typed);
+        const std::optional<std::wstring> path = ImageOfField(field, services_.userFiles, notices_);
         if (!path) {
-            notices_.Message(L"File not found");
-            field.Focus();
-            field.SelectAll();
             return std::nullopt;
         }
         (kind == ImageKind::Firmware ? choice.firmware : choice.webPages) = *path;
@@ -63,11 +58,7 @@ std::optional<ImageChoice> PageList::ChosenImages() {
 
 void PageList::BrowseImage(ImageKind kind) {
     const Edit& field = kind == ImageKind::Firmware ? firmwarePath_ : webPagesPath_;
-    const std::wstring current = field.GetText();
-    const ImageField& image = ImageFieldOf(kind);
-    if (const std::optional<std::wstring> chosen =
-            AskFileToOpen(hwnd(), {nullptr, image.filter, image.extension,
-                                   current.substr(current.find_last_of(L'\\') + 1)})) {
+    if (const std::optional<std::wstring> chosen = AskImage(hwnd(), kind, field.GetText())) {
         field.SetText(*chosen);
         KeepImagePath(services_.settings, kind, *chosen);
     }
