@@ -39,4 +39,12 @@ IPv4Address Addr(const char* dotted) {
     return address;
 }
 
+std::size_t CountOf(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 } // namespace testing_support

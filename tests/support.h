@@ -25,6 +25,9 @@ private:
 // Whole file as bytes; empty when it does not exist.
 std::string ReadFileBytes(const std::filesystem::path& file);
 
+// How often `part` stands in `text`.
+std::size_t CountOf(const std::string& text, const std::string& part);
+
 // "192.168.1.10" -> octets; the tests' literals are always well formed.
 IPv4Address Addr(const char* dotted);
 

@@ -17,6 +17,7 @@
 namespace {
 
 using testing_support::Addr;
+using testing_support::CountOf;
 
 const Adapter kEthernet{L"{e}", L"Ethernet", 4, {{Addr("10.0.0.20"), Addr("255.255.255.0")}}};
 const wchar_t kFirmware[] = L"C:\\release\\unit.bin";
@@ -58,14 +59,6 @@ Told SendImages(fakes::Pc& pc, const ImageChoice& choice, const std::vector<List
     RunImages({pc.Upload(), pc.store, pc.record}, choice, jobs, events,
               stop ? stop->get_token() : std::stop_token{});
     return told;
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 // Web pages go only to a unit whose firmware went through; every image of every unit has
@@ -130,12 +123,12 @@ TEST(ImageRun, WebPagesFollowOnlyAFirmwareThatWentThrough) {
         for (const auto& [index, images] : told.images) {
             lines += images.size();
         }
-        EXPECT_EQ(Count(record, "\n") - 1, lines) << record;
+        EXPECT_EQ(CountOf(record, "\n") - 1, lines) << record;
         const std::size_t notSent = c.choice.firmware.empty()   ? 0
                                     : c.choice.webPages.empty() ? 0
                                                                 : 2;
         if (c.images.size() == 3) {
-            EXPECT_EQ(Count(record, "Not sent: the firmware update failed."), notSent);
+            EXPECT_EQ(CountOf(record, "Not sent: the firmware update failed."), notSent);
         }
     }
 }

@@ -522,13 +522,7 @@ TEST_F(ListPage, UpdateAllSendsTheWebPagesOnlyAfterAFirmwareThatWentThrough) {
     EXPECT_EQ(States(), std::vector<UnitState>(3, UnitState::Waiting));
     const std::string record = pc.store.File(kRecordFile);
     EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1 + 6); // a line per image and unit
-    std::size_t notSent = 0;
-    for (std::size_t at = record.find("Not sent: the firmware update failed.");
-         at != std::string::npos;
-         at = record.find("Not sent: the firmware update failed.", at + 1)) {
-        ++notSent;
-    }
-    EXPECT_EQ(notSent, 2u);
+    EXPECT_EQ(CountOf(record, "Not sent: the firmware update failed."), 2u);
     // The same images wait on the update page.
     EXPECT_EQ(settings_.Text(L"File", L"BinFile", L""), firmware);
     EXPECT_EQ(settings_.Text(L"File", L"WebFile", L""), webPages);
